@@ -1,0 +1,86 @@
+#include "analysis/run.h"
+
+#include "analysis/randomization_tests.h"
+#include "data/clone_files.h"
+#include "data/clones.h"
+#include "data/data_file_reader.h"
+#include "engine/engine.h"
+#include "engine/genotype_file.h"
+#include "errors.h"
+#include "reports/results_file.h"
+
+namespace genosieve {
+
+namespace {
+
+// The genotype table with each row numbered by its population's position (1..P), as
+// every intermediate genotype file numbers populations.
+GenotypeTable NumberedByPosition(const GenotypeTable& table, const PopulationIndex& index) {
+  GenotypeTable lines = table;
+  for (size_t k = 1; k < index.size(); ++k) {
+    for (int32_t row = index[k - 1]; row < index[k]; ++row) {
+      lines.population[static_cast<size_t>(row)] = static_cast<int32_t>(k);
+    }
+  }
+  return lines;
+}
+
+}  // namespace
+
+int32_t ConvertIterations(const std::string& iterationsText) {
+  const int32_t iterations = ConvertInteger(iterationsText);
+  if (iterations < 0) {
+    throw RunError("The number of iterations must be 0 or more, not " + iterationsText + ".");
+  }
+  return iterations;
+}
+
+void Run(const RunSettings& settings, RunView& view) {
+  const std::string& resultName = settings.resultName;
+
+  // 1. Read the data file (two passes).
+  const DataFile data = ReadDataFile(settings.dataPath);
+  const HeaderNumbers& header = data.header;
+
+  // 2. Population index.
+  const PopulationIndex index = BuildPopulationIndex(data);
+
+  // 3. Clone detection: clone-free table and extra-copy counts.
+  const CloneDetection clones = DetectClones(data.table, index);
+
+  // 4. Iteration count and test tally; nothing has been written yet.
+  const int32_t iterations = ConvertIterations(settings.iterationsText);
+  TestState state = MakeTestState(iterations);
+
+  // 5. Observed evaluation over all loci and populations.
+  WriteGenotypeFile(kObservedFileName,
+                    {header.populations, header.loci, header.highestAllele, header.codeWidth},
+                    header.loci, NumberedByPosition(data.table, index));
+  RunEvaluation(true, state);
+
+  // 6. Clone summary and clone report.
+  const CloneSummary summary = SummariseClones(clones, index);
+  WriteCloneReport("Clones_" + resultName, summary);
+
+  // 7. Clone-free data file.
+  WriteCloneFreeFile("Withoutrepeats_" + resultName, header, clones.cloneFree);
+
+  const TestInputs inputs{settings, data, index, clones, summary, iterations};
+
+  // 8-9. Overall test, tally normalisation, chart and overall p-value file.
+  RunOverallTest(inputs, state, view);
+
+  // 10. Results file, created afresh with the overall section.
+  WriteOverallSection(resultName, state, settings.decimalSeparator);
+
+  // 11. Per-locus analysis.
+  if (settings.perLocusAnalysis) RunPerLocusAnalysis(inputs, state, view);
+
+  // 12. Per-population analysis.
+  if (settings.perPopulationAnalysis) RunPerPopulationAnalysis(inputs, state, view);
+
+  // 13.
+  view.ShowMessage("done ! ");
+}
+
+}  // namespace genosieve

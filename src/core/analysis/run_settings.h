@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace genosieve {
+
+// What the user chose for one Run.
+struct RunSettings {
+  std::string dataPath = "C:\\";
+  std::string iterationsText = "1000";
+  std::string resultName = "results.txt";
+  bool createPValueFiles = false;
+  bool perLocusAnalysis = false;
+  bool perPopulationAnalysis = false;
+  // Seeds every test's random generator instead of the clock, so a Run can be repeated.
+  std::optional<uint32_t> seed;
+  // Decimal separator of the user's regional settings, used in the results files.
+  char decimalSeparator = '.';
+};
+
+}  // namespace genosieve

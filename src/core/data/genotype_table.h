@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace genosieve {
+
+// The four numbers of a data file's header line.
+struct HeaderNumbers {
+  int32_t populations = 0;    // P
+  int32_t loci = 0;           // L
+  int32_t highestAllele = 0;  // A
+  int32_t codeWidth = 0;      // D, digits per allele
+};
+
+// One diploid genotype; allele 0 means missing.
+struct AllelePair {
+  int32_t first = 0;
+  int32_t second = 0;
+  friend bool operator==(const AllelePair&, const AllelePair&) = default;
+};
+
+// Individuals in row order, each with a population number and one allele pair per
+// locus, stored row-major: cell (row, locus) is cells[row * loci + locus], 0-based.
+struct GenotypeTable {
+  int32_t loci = 0;
+  std::vector<int32_t> population;  // per row
+  std::vector<AllelePair> cells;
+
+  int32_t rows() const { return static_cast<int32_t>(population.size()); }
+  const AllelePair& at(int32_t row, int32_t locus) const {
+    return cells[static_cast<size_t>(row) * static_cast<size_t>(loci) + static_cast<size_t>(locus)];
+  }
+  AllelePair& at(int32_t row, int32_t locus) {
+    return cells[static_cast<size_t>(row) * static_cast<size_t>(loci) + static_cast<size_t>(locus)];
+  }
+};
+
+// Everything read from the user's data file.
+struct DataFile {
+  std::string path;
+  HeaderNumbers header;
+  int32_t lineCount = 0;
+  std::vector<std::string> locusNames;
+  GenotypeTable table;
+};
+
+// P + 1 row boundaries: population k (1-based) occupies rows index[k - 1] .. index[k] - 1.
+using PopulationIndex = std::vector<int32_t>;
+
+}  // namespace genosieve
