@@ -1,10 +1,115 @@
 #include "reports/number_format.h"
 
+#include <locale.h>
+
+#include <cfenv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "errors.h"
+
 namespace genosieve {
 
+namespace {
+
+constexpr int kSignificantDigits = 15;
+constexpr int kLowestFixedExponent = -4;
+constexpr int kHighestFixedExponent = 14;
+
+// The "C" locale, created once: printf writes its radix character from the thread's
+// locale, and the program may run under a locale whose separator is a comma. The
+// separator the user asked for is put in afterwards.
+locale_t ClassicLocale() {
+  static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return classic;
+}
+
+// The 15 significant digits (trailing zeros dropped, at least one kept) and the decimal
+// exponent of a finite, non-zero magnitude, rounded correctly to nearest. The exponent
+// is the one of the rounded value, so 9.999999999999999 gives "1" and 1.
+struct Rounded {
+  std::string digits;
+  int exponent = 0;
+};
+
+Rounded RoundToSignificantDigits(Extended magnitude) {
+  const locale_t classic = ClassicLocale();
+  if (classic == static_cast<locale_t>(0)) {
+    throw RunError("Cannot create the \"C\" locale needed to write numbers.");
+  }
+  // glibc's printf rounds the exact binary value in the current rounding mode; make
+  // sure that is to nearest whatever the caller left behind.
+  const int previousRounding = std::fegetround();
+  std::fesetround(FE_TONEAREST);
+  const locale_t previousLocale = uselocale(classic);
+  char text[64];
+  const int length = std::snprintf(text, sizeof text, "%.*Le", kSignificantDigits - 1, magnitude);
+  uselocale(previousLocale);
+  std::fesetround(previousRounding);
+
+  // Expected shape: d.dddddddddddddde[+-]xx(x...)
+  const std::string_view written(text, length > 0 ? static_cast<size_t>(length) : 0);
+  const size_t e = written.find('e');
+  Rounded rounded;
+  if (e != std::string_view::npos) {
+    for (size_t i = 0; i < e; ++i) {
+      if (written[i] >= '0' && written[i] <= '9') rounded.digits.push_back(written[i]);
+    }
+  }
+  if (e == std::string_view::npos || rounded.digits.size() != kSignificantDigits ||
+      rounded.digits.front() == '0') {
+    throw RunError("Unexpected number text from the C library: " + std::string(written));
+  }
+  rounded.exponent = std::atoi(text + e + 1);
+  const size_t last = rounded.digits.find_last_not_of('0');
+  rounded.digits.erase(last + 1);
+  return rounded;
+}
+
+}  // namespace
+
 std::string FormatNumber(Extended value, char decimalSeparator) {
-  (void)decimalSeparator;
-  return std::to_string(static_cast<double>(value));
+  if (!std::isfinite(value)) {
+    // The engine raises its floating-point errors before such a value can reach a report.
+    throw RunError(std::string("Internal error: a ") + (std::isnan(value) ? "NaN" : "infinite") +
+                   " value was about to be written to a report.");
+  }
+  if (value == 0) return "0";  // also -0
+
+  const Rounded rounded = RoundToSignificantDigits(std::fabs(value));
+  const std::string& digits = rounded.digits;
+  const int x = rounded.exponent;
+
+  std::string text = value < 0 ? "-" : "";
+  if (x >= kLowestFixedExponent && x <= kHighestFixedExponent) {
+    if (x < 0) {
+      text += '0';
+      text += decimalSeparator;
+      text.append(static_cast<size_t>(-x - 1), '0');
+      text += digits;
+    } else {
+      const size_t integerDigits = static_cast<size_t>(x) + 1;
+      if (digits.size() <= integerDigits) {
+        text += digits;
+        text.append(integerDigits - digits.size(), '0');
+      } else {
+        text.append(digits, 0, integerDigits);
+        text += decimalSeparator;
+        text.append(digits, integerDigits);
+      }
+    }
+  } else {
+    text += digits.front();
+    if (digits.size() > 1) {
+      text += decimalSeparator;
+      text.append(digits, 1);
+    }
+    text += 'E';
+    text += std::to_string(x);  // a minus sign only for negative exponents
+  }
+  return text;
 }
 
 }  // namespace genosieve
