@@ -1,0 +1,71 @@
+// Opens the window, makes one Run on a data file and saves a picture of the window
+// after it, for the documentation. Meant to run under xvfb-run (scripts/screenshot).
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+#include "unit1.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Saves a PNG picture of the GENOSIEVE window after a Run."));
+  parser.addHelpOption();
+  parser.addPositionalArgument(QStringLiteral("data"), QStringLiteral("Genotype data file."));
+  parser.addPositionalArgument(QStringLiteral("png"), QStringLiteral("Picture to write."));
+  const QCommandLineOption iterations(QStringList{"n", "iterations"},
+                                      QStringLiteral("Number of iterations (default 1000)."),
+                                      QStringLiteral("N"), QStringLiteral("1000"));
+  const QCommandLineOption seed(QStringList{"s", "seed"},
+                                QStringLiteral("Seed of the random generators (default 1)."),
+                                QStringLiteral("SEED"), QStringLiteral("1"));
+  parser.addOption(iterations);
+  parser.addOption(seed);
+  parser.process(app);
+  const QStringList arguments = parser.positionalArguments();
+  if (arguments.size() != 2) parser.showHelp(2);
+  // As given: a relative path is read from the working folder, like a typed one.
+  const QString dataPath = arguments[0];
+  const QString picturePath = QDir::current().absoluteFilePath(arguments[1]);
+
+  TForm1 form1;
+  int status = 0;
+  form1.showMessage = [](const QString&) {};
+  form1.showError = [&status](const QString& text) {
+    std::fprintf(stderr, "genosieve-screenshot: %s\n", text.toLocal8Bit().constData());
+    status = 1;
+  };
+  form1.chooseFile = [&dataPath](QFileDialog&) -> std::optional<QString> { return dataPath; };
+  form1.runSeed = parser.value(seed).toUInt();
+  form1.findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(parser.value(iterations));
+  form1.show();
+
+  QTimer::singleShot(500, &form1, [&] {
+    form1.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+    form1.findChild<QPushButton*>(QStringLiteral("Button3"))->click();
+    // Lets the chart draw its curve before the picture is taken.
+    QTimer::singleShot(1000, &form1, [&] {
+      QPixmap picture;
+      if (QScreen* screen = form1.screen()) picture = screen->grabWindow(form1.winId());
+      if (picture.isNull() || picture.size() != form1.size() * picture.devicePixelRatio()) {
+        picture = form1.grab();
+      }
+      if (!picture.save(picturePath, "PNG")) {
+        std::fprintf(stderr, "genosieve-screenshot: cannot write %s\n",
+                     picturePath.toLocal8Bit().constData());
+        status = 1;
+      }
+      QApplication::exit(status);
+    });
+  });
+  return QApplication::exec();
+}

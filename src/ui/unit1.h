@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <optional>
+
+#include "analysis/run_settings.h"
+#include "analysis/run_view.h"
+
+class QCheckBox;
+class QChart;
+class QChartView;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QLineSeries;
+class QProgressBar;
+class QPushButton;
+class QValueAxis;
+
+// The program's one window: gathers the run settings, starts the Run and shows its
+// progress, the overall test's running P-value and its messages.
+class TForm1 : public QWidget, public genosieve::RunView {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Modal boxes and the file dialog go through these, so that they can be replaced
+  // where no one is there to press OK (tests, scripted screenshots).
+  std::function<void(const QString& text)> showMessage;
+  std::function<void(const QString& text)> showError;
+  std::function<void(const QString& text)> showAbout;
+  // Shows the dialog; returns the chosen file, or nothing when the user cancelled.
+  std::function<std::optional<QString>(QFileDialog& dialog)> chooseFile;
+
+  // Seeds the random generators instead of the clock; only for repeatable Runs.
+  std::optional<uint32_t> runSeed;
+
+  // The settings a Run started now would use.
+  genosieve::RunSettings CurrentSettings() const;
+
+  // The About message, lines separated by CR alone.
+  static QString AboutText();
+
+  bool IsRunning() const { return running_; }
+
+  // Run view; safe to call from the thread that performs the Run.
+  void SetProgressRange(int minimum, int maximum) override;
+  void SetProgressPosition(int position) override;
+  void ClearChart() override;
+  void AddChartPoint(double value) override;
+  void AddChartPoints(const std::vector<double>& values) override;
+  void ShowChartSeries() override;
+  void ShowMessage(const std::string& text) override;
+
+ public slots:
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+  void Button4Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Runs the action on the window's thread after every earlier one; with wait, returns
+  // only once it has run.
+  void OnWindowThread(std::function<void()> action, bool wait);
+  void FlushChartPoints();
+  // Fits the axes to the points the series is about to hold.
+  void RescaleAxes(const QList<QPointF>& points);
+  void SetRunning(bool running);
+
+  QPushButton* Button1;
+  QLineEdit* Edit1;
+  QPushButton* Button2;
+  QPushButton* Button3;
+  QLineEdit* Edit2;
+  QProgressBar* ProgressBar1;
+  QChartView* Chart2;
+  QLineEdit* Edit5;
+  QCheckBox* CheckBox2;
+  QCheckBox* CheckBox3;
+  QPushButton* Button4;
+  QCheckBox* CheckBox1;
+  QLabel* Label1;
+  QLabel* Label4;
+  QFileDialog* OpenDialog1;
+
+  QChart* chart_;
+  QLineSeries* Series2;
+  QValueAxis* axisX_;
+  QValueAxis* axisY_;
+
+  // Points added since the series was last drawn; appended in one batch so that a
+  // long test does not redraw the chart once per point.
+  QList<QPointF> pendingPoints_;
+  // The dialog's file name: what was chosen last, kept when the dialog is cancelled.
+  QString dialogFileName_;
+  // The first failure of a view operation during a Run, shown when the Run ends.
+  std::exception_ptr windowFailure_;
+  bool running_ = false;
+};
