@@ -22,12 +22,16 @@ struct CloneDetection {
 struct CloneSummary {
   std::vector<int32_t> size;
   std::vector<std::vector<int32_t>> extraCopies;
-  std::vector<int32_t> nbClones;          // NbClones
+  std::vector<int32_t> nbClones;  // NbClones
   std::vector<int32_t> totalExtraCopies;
-  std::vector<int32_t> ndGenotypes;       // NDGenotypes
-  std::vector<int32_t> distinctOffset;    // rows of population k: [k - 1] .. [k] - 1
+  std::vector<int32_t> ndGenotypes;     // NDGenotypes
+  std::vector<int32_t> distinctOffset;  // rows of population k: [k - 1] .. [k] - 1
 };
 
+// Individuals of one population are clones when every locus holds the same unordered
+// allele pair (missing = 0). Time grows linearly with individuals x loci (a hash table
+// of the genotypes of each population) and memory with the table. Fails with a RunError
+// when the index does not fit the table.
 CloneDetection DetectClones(const GenotypeTable& table, const PopulationIndex& index);
 
 CloneSummary SummariseClones(const CloneDetection& detection, const PopulationIndex& index);

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "data/clone_files.h"
+#include "data/clones.h"
+#include "data/data_file_reader.h"
+#include "data/genotype_table.h"
+#include "errors.h"
+#include "support/test_files.h"
+
+namespace genosieve {
+namespace {
+
+using testing::ReadBytes;
+using testing::ScopedWorkingFolder;
+using testing::TestDataPath;
+using testing::WriteBytes;
+
+void AddRow(GenotypeTable& table, int32_t population, const std::vector<AllelePair>& genotype) {
+  table.population.push_back(population);
+  table.cells.insert(table.cells.end(), genotype.begin(), genotype.end());
+}
+
+// The data of tests/data/clones/worked_example_data.txt: population 5 holds X, Y, X, Z,
+// Y, X (X written in three allele orders), population 9 holds X and another genotype.
+struct WorkedExample {
+  HeaderNumbers header{2, 2, 124, 3};
+  GenotypeTable table;
+  PopulationIndex index{0, 6, 8};
+  WorkedExample() {
+    table.loci = 2;
+    AddRow(table, 5, {{120, 124}, {7, 45}});
+    AddRow(table, 5, {{124, 124}, {0, 0}});
+    AddRow(table, 5, {{124, 120}, {45, 7}});
+    AddRow(table, 5, {{120, 120}, {45, 7}});
+    AddRow(table, 5, {{124, 124}, {0, 0}});
+    AddRow(table, 5, {{124, 120}, {7, 45}});
+    AddRow(table, 9, {{120, 124}, {7, 45}});
+    AddRow(table, 9, {{124, 124}, {45, 7}});
+  }
+};
+
+TEST(CloneReport, WorkedExampleByteForByte) {
+  const WorkedExample example;
+  const CloneDetection clones = DetectClones(example.table, example.index);
+  const CloneSummary summary = SummariseClones(clones, example.index);
+  ScopedWorkingFolder folder;
+  // An older, longer file of the same name is replaced, not overwritten in place.
+  WriteBytes("Clones_results.txt", std::string(4096, 'x'));
+  WriteCloneReport("Clones_results.txt", summary);
+  EXPECT_EQ(ReadBytes("Clones_results.txt"),
+            ReadBytes(TestDataPath("clones/worked_example_report.txt")));
+}
+
+TEST(CloneReport, PrefixStandsBeforeAFolderPartOfTheResultName) {
+  const WorkedExample example;
+  const CloneSummary summary =
+      SummariseClones(DetectClones(example.table, example.index), example.index);
+  ScopedWorkingFolder folder;
+  std::filesystem::create_directory("res");
+  // "Clones_" + "res/a.txt" names a file in the folder Clones_res, which is missing.
+  try {
+    WriteCloneReport("Clones_res/a.txt", summary);
+    FAIL() << "no error for a file that cannot be created";
+  } catch (const RunError& error) {
+    EXPECT_EQ(std::string(error.what()), IoErrorMessage(IoCodeFromErrno(ENOENT)));
+  }
+  EXPECT_FALSE(std::filesystem::exists("res/a.txt"));
+  std::filesystem::create_directory("Clones_res");
+  WriteCloneReport("Clones_res/a.txt", summary);
+  EXPECT_EQ(ReadBytes("Clones_res/a.txt"),
+            ReadBytes(TestDataPath("clones/worked_example_report.txt")));
+}
+
+TEST(CloneReport, FailedWriteIsAnIoError) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  const WorkedExample example;
+  const CloneSummary summary =
+      SummariseClones(DetectClones(example.table, example.index), example.index);
+  // The device accepts the open and fails when the buffered text reaches it.
+  try {
+    WriteCloneReport("/dev/full", summary);
+    FAIL() << "no error for a full disk";
+  } catch (const RunError& error) {
+    EXPECT_EQ(std::string(error.what()), IoErrorMessage(IoCodeFromErrno(ENOSPC)));
+  }
+}
+
+TEST(CloneFreeFile, WorkedExampleByteForByte) {
+  const WorkedExample example;
+  const CloneDetection clones = DetectClones(example.table, example.index);
+  ScopedWorkingFolder folder;
+  WriteCloneFreeFile("Withoutrepeats_results.txt", example.header, clones.cloneFree);
+  EXPECT_EQ(ReadBytes("Withoutrepeats_results.txt"),
+            ReadBytes(TestDataPath("clones/worked_example_withoutrepeats.txt")));
+}
+
+TEST(CloneFreeFile, NarrowCodeWidthStaysInTheHeaderWhileAllelesHaveThreeDigits) {
+  WorkedExample example;
+  example.header.codeWidth = 1;
+  const CloneDetection clones = DetectClones(example.table, example.index);
+  ScopedWorkingFolder folder;
+  WriteCloneFreeFile("Withoutrepeats_results.txt", example.header, clones.cloneFree);
+  EXPECT_EQ(ReadBytes("Withoutrepeats_results.txt"),
+            ReadBytes(TestDataPath("clones/worked_example_withoutrepeats_d1.txt")));
+}
+
+TEST(CloneFiles, FromTheDataFileToBothClonesFiles) {
+  ScopedWorkingFolder folder;
+  const DataFile data = ReadDataFile(TestDataPath("clones/worked_example_data.txt").string());
+  const PopulationIndex index = BuildPopulationIndex(data);
+  const CloneDetection clones = DetectClones(data.table, index);
+  WriteCloneReport("Clones_r.txt", SummariseClones(clones, index));
+  WriteCloneFreeFile("Withoutrepeats_r.txt", data.header, clones.cloneFree);
+  EXPECT_EQ(ReadBytes("Clones_r.txt"), ReadBytes(TestDataPath("clones/worked_example_report.txt")));
+  EXPECT_EQ(ReadBytes("Withoutrepeats_r.txt"),
+            ReadBytes(TestDataPath("clones/worked_example_withoutrepeats.txt")));
+}
+
+TEST(CloneFiles, CloneFreeFileReadsBackWithoutClones) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int32_t> allele(0, 999);
+  std::uniform_int_distribution<int32_t> poolPick(0, 5);
+  constexpr int32_t kLoci = 4;
+  constexpr int32_t kPopulations = 3;
+  // Each population draws from a few genotypes (so it has clones) and numbers itself
+  // with an arbitrary data number.
+  GenotypeTable table;
+  table.loci = kLoci;
+  PopulationIndex index{0};
+  for (int32_t p = 0; p < kPopulations; ++p) {
+    std::vector<std::vector<AllelePair>> pool(6);
+    for (auto& genotype : pool) {
+      for (int32_t locus = 0; locus < kLoci; ++locus) {
+        genotype.push_back({allele(random), allele(random)});
+      }
+    }
+    for (int32_t row = 0; row < 20 + 5 * p; ++row) AddRow(table, 40 + p, pool[poolPick(random)]);
+    index.push_back(table.rows());
+  }
+  const HeaderNumbers header{kPopulations, kLoci, 999, 3};
+  const CloneDetection clones = DetectClones(table, index);
+  const CloneSummary summary = SummariseClones(clones, index);
+  ASSERT_GT(summary.nbClones[0] + summary.nbClones[1] + summary.nbClones[2], 0);
+
+  ScopedWorkingFolder folder;
+  WriteCloneFreeFile("Withoutrepeats_r.txt", header, clones.cloneFree);
+  const DataFile again = ReadDataFile("Withoutrepeats_r.txt");
+  EXPECT_EQ(again.header.populations, header.populations);
+  EXPECT_EQ(again.header.loci, header.loci);
+  EXPECT_EQ(again.header.highestAllele, header.highestAllele);
+  EXPECT_EQ(again.header.codeWidth, header.codeWidth);
+  EXPECT_EQ(again.table.population, clones.cloneFree.population);
+  EXPECT_EQ(again.table.cells, clones.cloneFree.cells);
+
+  const PopulationIndex againIndex = BuildPopulationIndex(again);
+  EXPECT_EQ(againIndex, summary.distinctOffset);
+  const CloneDetection none = DetectClones(again.table, againIndex);
+  const CloneSummary noneSummary = SummariseClones(none, againIndex);
+  EXPECT_EQ(noneSummary.nbClones, (std::vector<int32_t>{0, 0, 0}));
+  EXPECT_EQ(noneSummary.ndGenotypes, summary.ndGenotypes);
+  EXPECT_EQ(none.cloneFree.cells, clones.cloneFree.cells);
+
+  // Its report: every population line ends with NbClones 0 and the two TABs.
+  WriteCloneReport("Clones_r.txt", noneSummary);
+  std::string expected = "\tPopulation Size\t\tNDGenotypes\tNbClones\tRepeats/clone\r\n";
+  for (int32_t p = 0; p < kPopulations; ++p) {
+    const std::string nd = std::to_string(summary.ndGenotypes[static_cast<size_t>(p)]);
+    expected += "pop" + std::to_string(p + 1) + "\t\t" + nd + "\t\t" + nd + "\t\t0\t\t\r\n";
+  }
+  EXPECT_EQ(ReadBytes("Clones_r.txt"), expected);
+}
+
+}  // namespace
+}  // namespace genosieve
