@@ -14,10 +14,10 @@ using TestTally = std::vector<Extended>;
 // The state through which the engine and the randomization tests meet; it outlives
 // every evaluation of a Run.
 struct TestState {
-  TestTally testTally;          // iterations + 3 rows
-  bool observedFlag = false;    // ObservedFlag
-  int32_t iterationIndex = 0;   // IterationIndex
-  int32_t iterations = 0;       // I
+  TestTally testTally;         // iterations + 3 rows
+  bool observedFlag = false;   // ObservedFlag
+  int32_t iterationIndex = 0;  // IterationIndex
+  int32_t iterations = 0;      // I
 };
 
 // A zero-filled tally for `iterations` (>= 0) iterations.

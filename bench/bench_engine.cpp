@@ -1,0 +1,119 @@
+// Engine benchmarks: one evaluation from an in-memory table, the intermediate file
+// round trip and the whole file-based evaluation, on the shared benchmark data.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "bench_data.h"
+#include "engine/engine.h"
+#include "engine/genotype_file.h"
+
+namespace genosieve::bench {
+namespace {
+
+std::array<int32_t, 4> HeaderValues(const DataFile& data) {
+  return {data.header.populations, data.header.loci, data.header.highestAllele,
+          data.header.codeWidth};
+}
+
+EngineInput InputOf(const DataFile& data) {
+  return MakeEngineInput(data.table, data.header.populations, data.header.highestAllele);
+}
+
+std::filesystem::path ScratchFile(const char* name) {
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("genosieve-bench-engine-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  return folder / name;
+}
+
+void Evaluate(benchmark::State& state, const DataFile& data) {
+  const EngineInput input = InputOf(data);
+  EngineWorkspace workspace;
+  for (auto _ : state) benchmark::DoNotOptimize(EvaluateFis(input, workspace));
+}
+
+// Counting and estimate of the large data with a reused workspace (as the
+// randomization tests call it).
+void BM_EvaluateLarge(benchmark::State& state) { Evaluate(state, LargeBenchData()); }
+BENCHMARK(BM_EvaluateLarge)->Unit(benchmark::kMicrosecond);
+
+// The same with a fresh workspace every time (the simple overload).
+void BM_EvaluateLargeFreshWorkspace(benchmark::State& state) {
+  const EngineInput input = InputOf(LargeBenchData());
+  for (auto _ : state) benchmark::DoNotOptimize(EvaluateFis(input));
+}
+BENCHMARK(BM_EvaluateLargeFreshWorkspace)->Unit(benchmark::kMicrosecond);
+
+void BM_EvaluateTypical(benchmark::State& state) { Evaluate(state, TypicalBenchData()); }
+BENCHMARK(BM_EvaluateTypical)->Unit(benchmark::kMicrosecond);
+
+// Same alleles (all <= 300), header A = 300 or 999: the cost must not depend on A.
+void BM_EvaluateLargeHighestAllele(benchmark::State& state) {
+  BenchDataOptions options = LargeOptions();
+  options.largestAlleleUsed = 300;
+  options.highestAllele = static_cast<int32_t>(state.range(0));
+  Evaluate(state, MakeBenchData(options));
+}
+BENCHMARK(BM_EvaluateLargeHighestAllele)->Arg(300)->Arg(999)->Unit(benchmark::kMicrosecond);
+
+// Building the engine input from a table in memory (what replaces the file round trip
+// when a test evaluates in memory).
+void BM_MakeEngineInputLarge(benchmark::State& state) {
+  const DataFile data = LargeBenchData();
+  for (auto _ : state) benchmark::DoNotOptimize(InputOf(data));
+}
+BENCHMARK(BM_MakeEngineInputLarge)->Unit(benchmark::kMicrosecond);
+
+void BM_WriteLargeFile(benchmark::State& state) {
+  const DataFile data = LargeBenchData();
+  const std::string file = ScratchFile("temp.txt").string();
+  for (auto _ : state) WriteGenotypeFile(file, HeaderValues(data), data.header.loci, data.table);
+  std::filesystem::remove_all(std::filesystem::path(file).parent_path());
+}
+BENCHMARK(BM_WriteLargeFile)->Unit(benchmark::kMillisecond);
+
+void BM_LoadLargeFile(benchmark::State& state) {
+  const DataFile data = LargeBenchData();
+  const std::string file = ScratchFile("temp.txt").string();
+  WriteGenotypeFile(file, HeaderValues(data), data.header.loci, data.table);
+  for (auto _ : state) benchmark::DoNotOptimize(LoadGenotypeFile(file));
+  std::filesystem::remove_all(std::filesystem::path(file).parent_path());
+}
+BENCHMARK(BM_LoadLargeFile)->Unit(benchmark::kMillisecond);
+
+// Writing and loading back the large overall file, together.
+void BM_WriteAndLoadLargeFile(benchmark::State& state) {
+  const DataFile data = LargeBenchData();
+  const std::string file = ScratchFile("temp.txt").string();
+  for (auto _ : state) {
+    WriteGenotypeFile(file, HeaderValues(data), data.header.loci, data.table);
+    benchmark::DoNotOptimize(LoadGenotypeFile(file));
+  }
+  std::filesystem::remove_all(std::filesystem::path(file).parent_path());
+}
+BENCHMARK(BM_WriteAndLoadLargeFile)->Unit(benchmark::kMillisecond);
+
+// One whole randomized evaluation through "temp.txt": write, load, count, estimate,
+// tally update.
+void BM_RunEvaluationLarge(benchmark::State& state) {
+  const DataFile data = LargeBenchData();
+  const auto folder = ScratchFile("temp.txt").parent_path();
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  TestState tally = MakeTestState(1);
+  for (auto _ : state) {
+    WriteGenotypeFile(kRandomizedFileName, HeaderValues(data), data.header.loci, data.table);
+    tally.iterationIndex = 1;
+    RunEvaluation(false, tally);
+  }
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_RunEvaluationLarge)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace genosieve::bench

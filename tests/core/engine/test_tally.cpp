@@ -1,0 +1,60 @@
+#include "engine/test_tally.h"
+
+#include <gtest/gtest.h>
+
+#include "errors.h"
+
+namespace genosieve {
+namespace {
+
+TEST(TestTally, ObservedUpdateInitialisesAndClearsTheFlag) {
+  TestState state = MakeTestState(3);
+  ASSERT_EQ(state.testTally.size(), 6u);
+  state.testTally = {9.0L, 9.0L, 9.0L, 9.0L, 9.0L, 9.0L};
+  state.observedFlag = true;
+  UpdateTally(state, 0.25L);
+  EXPECT_FALSE(state.observedFlag);
+  EXPECT_EQ(state.testTally, (TestTally{0.25L, 0.25L, 1.0L, 0.0L, 0.0L, 0.0L}));
+
+  // With I = 0 rows 0 to 2 are written and no row is cleared.
+  TestState none = MakeTestState(0);
+  ASSERT_EQ(none.testTally.size(), 3u);
+  none.observedFlag = true;
+  UpdateTally(none, -0.5L);
+  EXPECT_EQ(none.testTally, (TestTally{-0.5L, -0.5L, 1.0L}));
+  NormaliseTally(none);
+  EXPECT_EQ(none.testTally, (TestTally{-0.5L, -0.5L, 1.0L}));
+}
+
+TEST(TestTally, RandomizedUpdatesCountTiesAndLowerValues) {
+  TestState state = MakeTestState(4);
+  state.observedFlag = true;
+  UpdateTally(state, 0.25L);
+  const Extended values[] = {0.5L, 0.25L, 0.125L, 0.375L};  // above, tie, below, above
+  for (int32_t i = 1; i <= 4; ++i) {
+    state.iterationIndex = i;
+    UpdateTally(state, values[i - 1]);
+  }
+  EXPECT_EQ(state.testTally, (TestTally{0.25L, 0.25L + 0.5L + 0.25L + 0.125L + 0.375L, 1.0L, 1.0L,
+                                        2.0L, 3.0L, 3.0L}));
+  NormaliseTally(state);
+  const TestTally expected = {0.25L,       1.5L / 5.0L, 1.0L,       1.0L / 2.0L,
+                              2.0L / 3.0L, 3.0L / 4.0L, 3.0L / 5.0L};
+  EXPECT_EQ(state.testTally, expected);
+}
+
+TEST(TestTally, BadIterationIndexLeavesTheTallyUntouched) {
+  TestState state = MakeTestState(2);
+  state.observedFlag = true;
+  UpdateTally(state, 0.1L);
+  const TestTally before = state.testTally;
+  state.iterationIndex = 3;
+  EXPECT_THROW(UpdateTally(state, 0.0L), RunError);
+  state.iterationIndex = 0;
+  EXPECT_THROW(UpdateTally(state, 0.0L), RunError);
+  EXPECT_EQ(state.testTally, before);
+  EXPECT_THROW(MakeTestState(-1), RunError);
+}
+
+}  // namespace
+}  // namespace genosieve
