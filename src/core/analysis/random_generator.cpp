@@ -1,5 +1,7 @@
 #include "analysis/random_generator.h"
 
+#include <chrono>
+
 namespace genosieve {
 
 namespace {
@@ -11,10 +13,40 @@ void SeedRandom(uint32_t seed) { gSeed = seed; }
 uint32_t RandomSeed() { return gSeed; }
 
 double DrawRandom() {
-  gSeed = gSeed * 134775813u + 1u;
+  gSeed = NextSeed(gSeed);
+  // Exact: every 32-bit integer is a double, and 2^32 is a power of two.
   return static_cast<double>(gSeed) / 4294967296.0;
 }
 
-uint32_t ClockSeed() { return 0; }
+uint32_t ClockSeed() {
+  using namespace std::chrono;
+  constexpr int64_t kMillisecondsPerDay = 86'400'000;
+  const int64_t milliseconds =
+      duration_cast<std::chrono::milliseconds>(system_clock::now().time_since_epoch()).count();
+  int64_t timeOfDay = milliseconds % kMillisecondsPerDay;
+  if (timeOfDay < 0) timeOfDay += kMillisecondsPerDay;  // clocks set before 1970
+  return static_cast<uint32_t>(timeOfDay);
+}
+
+void SeedRandomForTest(const std::optional<uint32_t>& fixedSeed) {
+  SeedRandom(fixedSeed ? *fixedSeed : ClockSeed());
+}
+
+RandomJump ComposeJumps(const RandomJump& first, const RandomJump& second) {
+  // second(first(x)) = m2 (m1 x + c1) + c2
+  return {second.multiplier * first.multiplier,
+          second.multiplier * first.increment + second.increment};
+}
+
+RandomJump RandomJumpAhead(uint64_t draws) {
+  RandomJump result;                                      // identity
+  RandomJump power{kRandomMultiplier, kRandomIncrement};  // 2^bit draws
+  while (draws != 0) {
+    if (draws & 1u) result = ComposeJumps(result, power);
+    power = ComposeJumps(power, power);
+    draws >>= 1u;
+  }
+  return result;
+}
 
 }  // namespace genosieve

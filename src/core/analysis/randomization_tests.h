@@ -10,6 +10,13 @@
 
 namespace genosieve {
 
+// How a test gets its randomized evaluations. Fast: resampled tables evaluated in memory,
+// only the draws and rows that can change are done, and "temp.txt" is written once with
+// the last iteration's table. Plain: every key drawn and fully sorted, every table built
+// whole, written to "temp.txt" and loaded back by the engine in every iteration. Both give
+// the same tallies and the same files.
+enum class TestPath { kFast, kPlain };
+
 // What the three kinds of randomization test read from the Run.
 struct TestInputs {
   const RunSettings& settings;
@@ -18,6 +25,7 @@ struct TestInputs {
   const CloneDetection& clones;
   const CloneSummary& summary;
   int32_t iterations;  // N >= 0
+  TestPath path = TestPath::kFast;
 };
 
 // Overall test and its reporting up to the chart: iterations, tally normalisation,

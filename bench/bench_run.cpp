@@ -1,0 +1,165 @@
+// Randomization tests and whole Runs on the shared benchmark data, N = 1000:
+//   BM_OverallTest/large    the overall test alone (iterations, normalisation, chart);
+//   BM_PerLocusAnalysis/large, BM_PerPopulationAnalysis/large   each analysis alone;
+//   BM_Run/large, BM_Run/typical   the whole Run with both analyses (151 tests on the
+//   large data), from reading the data file to "done ! ";
+//   BM_OverallTestPlain/large   the plain path (every table through "temp.txt"), for
+//   comparison, with 20 iterations.
+// Peak memory: run one benchmark under /usr/bin/time -v with --benchmark_filter.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "analysis/randomization_tests.h"
+#include "analysis/run.h"
+#include "bench_data.h"
+#include "data/clones.h"
+#include "engine/engine.h"
+#include "engine/genotype_file.h"
+#include "reports/results_file.h"
+
+namespace genosieve::bench {
+namespace {
+
+constexpr int32_t kIterations = 1000;
+
+struct QuietView : RunView {
+  void SetProgressRange(int, int) override {}
+  void SetProgressPosition(int) override {}
+  void ClearChart() override {}
+  void AddChartPoint(double) override {}
+  void ShowChartSeries() override {}
+  void ShowMessage(const std::string&) override {}
+};
+
+// A fresh folder made the working folder while the benchmark runs.
+struct WorkingFolder {
+  std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::path path = std::filesystem::temp_directory_path() /
+                               ("genosieve-bench-run-" + std::to_string(::getpid()));
+  WorkingFolder() {
+    std::filesystem::create_directories(path);
+    std::filesystem::current_path(path);
+  }
+  ~WorkingFolder() {
+    std::error_code ignored;
+    std::filesystem::current_path(previous, ignored);
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
+std::string Allele(int32_t allele) {
+  std::string text = std::to_string(allele);
+  return std::string(text.size() < 3 ? 3 - text.size() : 0, '0') + text;
+}
+
+// The data as a data file with three-digit alleles.
+void WriteDataFile(const std::string& name, const DataFile& data) {
+  std::ofstream out(name, std::ios::binary);
+  const HeaderNumbers& h = data.header;
+  out << h.populations << ' ' << h.loci << ' ' << h.highestAllele << " 3\r\n";
+  for (const std::string& locus : data.locusNames) out << locus << "\r\n";
+  for (int32_t row = 0; row < data.table.rows(); ++row) {
+    out << data.table.population[static_cast<size_t>(row)];
+    for (int32_t l = 0; l < data.table.loci; ++l) {
+      out << '\t' << Allele(data.table.at(row, l).first) << Allele(data.table.at(row, l).second);
+    }
+    out << "\r\n";
+  }
+}
+
+DataFile DataOf(int64_t which) { return which == 0 ? LargeBenchData() : TypicalBenchData(); }
+
+RunSettings Settings(bool perLocus, bool perPopulation) {
+  RunSettings settings;
+  settings.dataPath = "data.txt";
+  settings.iterationsText = std::to_string(kIterations);
+  settings.resultName = "results.txt";
+  settings.createPValueFiles = true;
+  settings.perLocusAnalysis = perLocus;
+  settings.perPopulationAnalysis = perPopulation;
+  settings.seed = 20261208u;
+  return settings;
+}
+
+void BM_Run(benchmark::State& state) {
+  WorkingFolder folder;
+  WriteDataFile("data.txt", DataOf(state.range(0)));
+  const RunSettings settings = Settings(true, true);
+  QuietView view;
+  for (auto _ : state) Run(settings, view);
+}
+BENCHMARK(BM_Run)->ArgName("large_0_typical_1")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+enum class Analysis { kOverall, kPerLocus, kPerPopulation };
+
+// One analysis on the large data, after the phases of the Run that precede it.
+void RunAnalysis(benchmark::State& state, Analysis analysis, TestPath path, int32_t iterations) {
+  WorkingFolder folder;
+  const DataFile data = LargeBenchData();
+  const PopulationIndex index = MakeBenchPopulationIndex(data);
+  const CloneDetection clones = DetectClones(data.table, index);
+  const CloneSummary summary = SummariseClones(clones, index);
+  RunSettings settings = Settings(false, false);
+  settings.iterationsText = std::to_string(iterations);
+  const TestInputs inputs{settings, data, index, clones, summary, iterations, path};
+  GenotypeTable lines = data.table;
+  for (size_t k = 1; k < index.size(); ++k) {
+    for (int32_t row = index[k - 1]; row < index[k]; ++row) {
+      lines.population[static_cast<size_t>(row)] = static_cast<int32_t>(k);
+    }
+  }
+  const HeaderNumbers& h = data.header;
+  WriteGenotypeFile(kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth},
+                    h.loci, lines);
+  QuietView view;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TestState tally = MakeTestState(iterations);
+    RunEvaluation(true, tally);
+    // The analyses append to the results file that the overall section creates.
+    WriteOverallSection(settings.resultName, tally, settings.decimalSeparator);
+    state.ResumeTiming();
+    switch (analysis) {
+      case Analysis::kOverall:
+        RunOverallTest(inputs, tally, view);
+        break;
+      case Analysis::kPerLocus:
+        RunPerLocusAnalysis(inputs, tally, view);
+        break;
+      case Analysis::kPerPopulation:
+        RunPerPopulationAnalysis(inputs, tally, view);
+        break;
+    }
+  }
+}
+
+void BM_OverallTest(benchmark::State& state) {
+  RunAnalysis(state, Analysis::kOverall, TestPath::kFast, kIterations);
+}
+BENCHMARK(BM_OverallTest)->Name("BM_OverallTest/large")->Unit(benchmark::kMillisecond);
+
+void BM_PerLocusAnalysis(benchmark::State& state) {
+  RunAnalysis(state, Analysis::kPerLocus, TestPath::kFast, kIterations);
+}
+BENCHMARK(BM_PerLocusAnalysis)->Name("BM_PerLocusAnalysis/large")->Unit(benchmark::kMillisecond);
+
+void BM_PerPopulationAnalysis(benchmark::State& state) {
+  RunAnalysis(state, Analysis::kPerPopulation, TestPath::kFast, kIterations);
+}
+BENCHMARK(BM_PerPopulationAnalysis)
+    ->Name("BM_PerPopulationAnalysis/large")
+    ->Unit(benchmark::kMillisecond);
+
+void BM_OverallTestPlain(benchmark::State& state) {
+  RunAnalysis(state, Analysis::kOverall, TestPath::kPlain, 20);
+}
+BENCHMARK(BM_OverallTestPlain)
+    ->Name("BM_OverallTestPlain/large/20_iterations")
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace genosieve::bench

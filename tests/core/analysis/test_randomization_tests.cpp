@@ -1,0 +1,559 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/random_generator.h"
+#include "analysis/randomization_tests.h"
+#include "analysis/resampled_tables.h"
+#include "analysis/run.h"
+#include "data/clones.h"
+#include "data/data_file_reader.h"
+#include "engine/engine.h"
+#include "engine/genotype_file.h"
+#include "errors.h"
+#include "reports/results_file.h"
+#include "support/test_files.h"
+
+namespace genosieve {
+namespace {
+
+using testing::ReadBytes;
+using testing::ScopedWorkingFolder;
+using testing::WriteBytes;
+
+// Records what a Run reports, one text per call.
+struct RecordingView : RunView {
+  std::vector<std::string> calls;
+  std::vector<double> points;
+  void SetProgressRange(int minimum, int maximum) override {
+    calls.push_back("range " + std::to_string(minimum) + " " + std::to_string(maximum));
+  }
+  void SetProgressPosition(int position) override {
+    calls.push_back("position " + std::to_string(position));
+  }
+  void ClearChart() override { calls.push_back("clear"); }
+  void AddChartPoint(double value) override {
+    calls.push_back("point");
+    points.push_back(value);
+  }
+  void AddChartPoints(const std::vector<double>& values) override {
+    calls.push_back("points " + std::to_string(values.size()));
+    points.insert(points.end(), values.begin(), values.end());
+  }
+  void ShowChartSeries() override { calls.push_back("show"); }
+  void ShowMessage(const std::string& text) override { calls.push_back("message " + text); }
+};
+
+// One individual of a data file: its population number and one allele pair per locus.
+struct Individual {
+  int32_t population;
+  std::vector<AllelePair> genotypes;
+};
+
+std::string Allele(int32_t allele) {
+  std::string text = std::to_string(allele);
+  return std::string(3 - text.size(), '0') + text;
+}
+
+std::string DataText(int32_t populations, int32_t loci, int32_t highestAllele,
+                     const std::vector<Individual>& individuals) {
+  std::string text = std::to_string(populations) + " " + std::to_string(loci) + " " +
+                     std::to_string(highestAllele) + " 3\r\n";
+  for (int32_t l = 1; l <= loci; ++l) text += "Loc" + std::to_string(l) + "\r\n";
+  for (const Individual& individual : individuals) {
+    text += std::to_string(individual.population);
+    for (const AllelePair& pair : individual.genotypes) {
+      text += "\t" + Allele(pair.first) + Allele(pair.second);
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
+// Random data with clones: each population draws distinct genotypes over a few alleles
+// and repeats some of them. `clonal` false gives no repeated genotype at all.
+std::vector<Individual> RandomIndividuals(int32_t populations, int32_t loci, int32_t perPopulation,
+                                          bool clonal, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<Individual> individuals;
+  for (int32_t p = 1; p <= populations; ++p) {
+    std::vector<Individual> population;
+    while (static_cast<int32_t>(population.size()) < perPopulation) {
+      if (clonal && !population.empty() && random() % 3 == 0) {
+        population.push_back(population[random() % population.size()]);
+        continue;
+      }
+      Individual individual{p * 10, {}};  // population numbers as read: 10, 20, ...
+      for (int32_t l = 0; l < loci; ++l) {
+        individual.genotypes.push_back(
+            {1 + static_cast<int32_t>(random() % 6), 1 + static_cast<int32_t>(random() % 6)});
+      }
+      bool repeated = false;
+      for (const Individual& other : population) {
+        bool same = true;
+        for (int32_t l = 0; l < loci && same; ++l) {
+          const AllelePair a = other.genotypes[static_cast<size_t>(l)];
+          const AllelePair b = individual.genotypes[static_cast<size_t>(l)];
+          same = (a == b) || (a.first == b.second && a.second == b.first);
+        }
+        repeated = repeated || same;
+      }
+      if (!repeated) population.push_back(individual);
+    }
+    individuals.insert(individuals.end(), population.begin(), population.end());
+  }
+  return individuals;
+}
+
+std::vector<std::string> Lines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    const size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(bytes.substr(start));
+      break;
+    }
+    lines.push_back(bytes.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::map<std::string, std::string> FolderFiles(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    files[entry.path().filename().string()] = ReadBytes(entry.path());
+  }
+  return files;
+}
+
+RunSettings Settings(const std::string& iterations, bool pValueFiles, bool perLocus,
+                     bool perPopulation) {
+  RunSettings settings;
+  settings.dataPath = "data.txt";
+  settings.iterationsText = iterations;
+  settings.resultName = "out.txt";
+  settings.createPValueFiles = pValueFiles;
+  settings.perLocusAnalysis = perLocus;
+  settings.perPopulationAnalysis = perPopulation;
+  settings.seed = 4321u;
+  return settings;
+}
+
+// The value of a results-file line "value TAB word".
+std::string ValueOf(const std::string& line, const std::string& word) {
+  const size_t tab = line.find('\t');
+  EXPECT_NE(tab, std::string::npos) << line;
+  EXPECT_EQ(line.substr(tab + 1), word) << line;
+  return line.substr(0, tab);
+}
+
+TEST(RandomizationRun, ResultsFileOfBothAnalysesHasTheWorkedLayout) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 12, true, 1)));
+  RecordingView view;
+  genosieve::Run(Settings("30", true, true, true), view);
+  const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
+  ASSERT_EQ(lines.size(), 32u);
+  const std::map<size_t, std::string> fixed = {{1, "Overall Loci, Overall Populations"},
+                                               {2, "Fis"},
+                                               {6, ""},
+                                               {7, "Per Locus Analyses"},
+                                               {8, "locus: 1"},
+                                               {9, "Fis"},
+                                               {13, ""},
+                                               {14, "locus: 2"},
+                                               {15, "Fis"},
+                                               {19, ""},
+                                               {20, "Per Population Analyses"},
+                                               {21, "Population: 1"},
+                                               {22, "Fis"},
+                                               {26, ""},
+                                               {27, ""},
+                                               {28, "Population: 2"},
+                                               {29, "Fis"}};
+  for (const auto& [number, text] : fixed) EXPECT_EQ(lines[number - 1], text) << number;
+  for (size_t body : {3u, 10u, 16u, 23u, 30u}) {
+    ValueOf(lines[body - 1], "Observed");
+    ValueOf(lines[body], "Expected");
+    const double p = std::stod(ValueOf(lines[body + 1], "p-value"));
+    EXPECT_GT(p, 0.0);
+    EXPECT_LE(p, 1.0);
+    // A P-value is a count over 31.
+    EXPECT_NEAR(p * 31, std::round(p * 31), 1e-9);
+  }
+  for (const char* name :
+       {"overall p-values_out.txt", "Locus1p-values_out.txt", "Locus2p-values_out.txt",
+        "Pop1p-values_out.txt", "Pop2p-values_out.txt"}) {
+    const std::vector<std::string> pLines = Lines(ReadBytes(name));
+    ASSERT_EQ(pLines.size(), 31u) << name;
+    EXPECT_EQ(pLines[0], "iteration\tp-value");
+    EXPECT_EQ(pLines[1].substr(0, 2), "1\t");
+  }
+  // The overall p-value file and the chart hold the same running P-values.
+  const std::vector<std::string> overall = Lines(ReadBytes("overall p-values_out.txt"));
+  ASSERT_EQ(view.points.size(), 30u);
+  EXPECT_EQ(overall[30], "30\t" + ValueOf(lines[4], "p-value"));
+  for (size_t i = 1; i <= 30; ++i) {
+    EXPECT_NEAR(std::stod(overall[i].substr(overall[i].find('\t') + 1)), view.points[i - 1], 1e-14);
+  }
+  // The running P-value after one iteration is 1 or one half.
+  EXPECT_TRUE(overall[1] == "1\t1" || overall[1] == "1\t0.5") << overall[1];
+}
+
+TEST(RandomizationRun, ViewSeesRangesPositionsChartAndDone) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 10, true, 2)));
+  RecordingView view;
+  genosieve::Run(Settings("3", false, true, true), view);
+  std::vector<std::string> test = {"range 0 4", "position 1", "position 2", "position 3"};
+  std::vector<std::string> expected = test;
+  expected.insert(expected.end(), {"clear", "points 3", "show"});
+  for (int k = 0; k < 4; ++k) expected.insert(expected.end(), test.begin(), test.end());
+  expected.push_back("message done ! ");
+  EXPECT_EQ(view.calls, expected);
+}
+
+TEST(RandomizationRun, NoIterationGivesPValueOneAndHeaderOnlyFiles) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 10, true, 3)));
+  RecordingView view;
+  genosieve::Run(Settings("0", true, true, true), view);
+  EXPECT_EQ(view.calls,
+            (std::vector<std::string>{"range 0 1", "clear", "show", "range 0 1", "range 0 1",
+                                      "range 0 1", "range 0 1", "message done ! "}));
+  const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
+  ASSERT_EQ(lines.size(), 32u);
+  for (size_t body : {3u, 10u, 16u, 23u, 30u}) {
+    EXPECT_EQ(ValueOf(lines[body - 1], "Observed"), ValueOf(lines[body], "Expected"));
+    EXPECT_EQ(ValueOf(lines[body + 1], "p-value"), "1");
+  }
+  for (const char* name :
+       {"overall p-values_out.txt", "Locus1p-values_out.txt", "Locus2p-values_out.txt",
+        "Pop1p-values_out.txt", "Pop2p-values_out.txt"}) {
+    EXPECT_EQ(ReadBytes(name), "iteration\tp-value\r\n") << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists("temp.txt"));
+}
+
+TEST(RandomizationRun, WithoutClonesEveryTestKeepsPValueOne) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", DataText(3, 2, 20, RandomIndividuals(3, 2, 8, false, 4)));
+  RecordingView view;
+  genosieve::Run(Settings("25", true, true, true), view);
+  const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
+  ASSERT_EQ(lines.size(), 5u + 13u + 21u);
+  for (size_t i = 0; i + 2 < lines.size(); ++i) {
+    if (lines[i] != "Fis") continue;
+    EXPECT_EQ(ValueOf(lines[i + 1], "Observed"), ValueOf(lines[i + 2], "Expected"));
+    EXPECT_EQ(ValueOf(lines[i + 3], "p-value"), "1");
+  }
+  for (const auto& [name, bytes] : FolderFiles(folder.path())) {
+    if (name.find("p-values_") == std::string::npos) continue;
+    const std::vector<std::string> pLines = Lines(bytes);
+    ASSERT_EQ(pLines.size(), 26u) << name;
+    for (size_t i = 1; i < pLines.size(); ++i) {
+      EXPECT_EQ(pLines[i], std::to_string(i) + "\t1") << name;
+    }
+  }
+  for (double point : view.points) EXPECT_EQ(point, 1.0);
+}
+
+TEST(RandomizationRun, SingleLocusTestObservesTheOverallValue) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", DataText(2, 1, 20, RandomIndividuals(2, 1, 14, true, 5)));
+  RecordingView view;
+  genosieve::Run(Settings("10", false, true, false), view);
+  const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(ValueOf(lines[2], "Observed"), ValueOf(lines[9], "Observed"));
+}
+
+TEST(RandomizationRun, PopulationOfOneGenotypeIsRebuiltUnchanged) {
+  ScopedWorkingFolder folder;
+  std::vector<Individual> individuals = RandomIndividuals(2, 2, 10, true, 6);
+  for (Individual& individual : individuals) {
+    if (individual.population == 10) individual.genotypes = {{3, 5}, {2, 2}};
+  }
+  WriteBytes("data.txt", DataText(2, 2, 20, individuals));
+  RecordingView view;
+  genosieve::Run(Settings("40", false, false, true), view);
+  const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
+  ASSERT_EQ(lines.size(), 19u);
+  EXPECT_EQ(lines[7], "Population: 1");
+  EXPECT_EQ(ValueOf(lines[9], "Observed"), ValueOf(lines[10], "Expected"));
+  EXPECT_EQ(ValueOf(lines[11], "p-value"), "1");
+}
+
+TEST(RandomizationRun, SeededRunsWriteIdenticalFiles) {
+  const std::string data = DataText(3, 3, 20, RandomIndividuals(3, 3, 12, true, 7));
+  std::map<std::string, std::string> first;
+  for (int run = 0; run < 2; ++run) {
+    ScopedWorkingFolder folder;
+    WriteBytes("data.txt", data);
+    RecordingView view;
+    genosieve::Run(Settings("60", true, true, true), view);
+    const std::map<std::string, std::string> files = FolderFiles(folder.path());
+    // The data, tempmicrosat.txt, temp.txt, the clone files, the results file and the
+    // seven p-value files.
+    EXPECT_EQ(files.size(), 1u + 2u + 2u + 1u + 7u);
+    if (run == 0)
+      first = files;
+    else
+      EXPECT_EQ(files, first);
+  }
+}
+
+TEST(RandomizationRun, PValueFilesAreNumberedFromOne) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", DataText(10, 12, 20, RandomIndividuals(10, 12, 5, true, 8)));
+  RecordingView view;
+  genosieve::Run(Settings("2", true, true, true), view);
+  for (int k = 1; k <= 12; ++k) {
+    EXPECT_TRUE(std::filesystem::exists("Locus" + std::to_string(k) + "p-values_out.txt")) << k;
+  }
+  for (int k = 1; k <= 10; ++k) {
+    EXPECT_TRUE(std::filesystem::exists("Pop" + std::to_string(k) + "p-values_out.txt")) << k;
+  }
+  EXPECT_FALSE(std::filesystem::exists("Locus13p-values_out.txt"));
+  EXPECT_FALSE(std::filesystem::exists("Pop0p-values_out.txt"));
+}
+
+TEST(RandomizationRun, MonomorphicLocusEndsTheRunAtThatLocus) {
+  ScopedWorkingFolder folder;
+  std::vector<Individual> individuals = RandomIndividuals(2, 3, 10, true, 9);
+  for (Individual& individual : individuals) individual.genotypes[1] = {4, 4};
+  WriteBytes("data.txt", DataText(2, 3, 20, individuals));
+  RecordingView view;
+  try {
+    genosieve::Run(Settings("5", true, true, true), view);
+    FAIL() << "the Run went on past a monomorphic locus";
+  } catch (const RunError& error) {
+    EXPECT_EQ(std::string(error.what()), kInvalidOperationMessage);
+  }
+  const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[7], "locus: 1");
+  EXPECT_TRUE(std::filesystem::exists("Locus1p-values_out.txt"));
+  EXPECT_FALSE(std::filesystem::exists("Locus2p-values_out.txt"));
+  EXPECT_FALSE(std::filesystem::exists("Pop1p-values_out.txt"));
+  for (const std::string& call : view.calls) EXPECT_NE(call, "message done ! ");
+}
+
+TEST(RandomizationRun, UnwritableTempFileEndsTheRunBeforeTheSection) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 10, true, 12)));
+  std::filesystem::create_directory("temp.txt");
+  RecordingView view;
+  EXPECT_THROW(genosieve::Run(Settings("3", true, false, false), view), RunError);
+  EXPECT_FALSE(std::filesystem::exists("out.txt"));
+  EXPECT_FALSE(std::filesystem::exists("overall p-values_out.txt"));
+  // Without iterations the file is never written and the Run completes.
+  genosieve::Run(Settings("0", false, false, false), view);
+  EXPECT_EQ(Lines(ReadBytes("out.txt")).size(), 5u);
+}
+
+// Two populations of three, A, B, A: genotype B is missing at locus 2. When both
+// populations give their extra copy to B, locus 2 has one typed individual per
+// population, and the estimate divides zero by zero.
+std::string DataFailingWhenResampled() {
+  return DataText(2, 2, 9,
+                  {{1, {{1, 2}, {3, 5}}},
+                   {1, {{2, 2}, {0, 0}}},
+                   {1, {{1, 2}, {3, 5}}},
+                   {2, {{1, 1}, {3, 5}}},
+                   {2, {{1, 2}, {0, 0}}},
+                   {2, {{1, 1}, {3, 5}}}});
+}
+
+TEST(RandomizationRun, FailedRandomizedEvaluationLeavesItsTableInTempFile) {
+  std::vector<std::string> failedTables;
+  for (TestPath path : {TestPath::kFast, TestPath::kPlain}) {
+    ScopedWorkingFolder folder;
+    WriteBytes("data.txt", DataFailingWhenResampled());
+    RunSettings settings = Settings("200", false, false, false);
+    const DataFile data = ReadDataFile(settings.dataPath);
+    const PopulationIndex index = BuildPopulationIndex(data);
+    const CloneDetection clones = DetectClones(data.table, index);
+    const CloneSummary summary = SummariseClones(clones, index);
+    const TestInputs inputs{settings, data, index, clones, summary, 200, path};
+    TestState state = MakeTestState(200);
+    WriteGenotypeFile(kObservedFileName, {2, 2, 9, 3}, 2,
+                      ObservedLines(data, index, {TestKind::kOverall, 0}));
+    RunEvaluation(true, state);
+    const TestTally observed = state.testTally;
+    RecordingView view;
+    try {
+      RunOverallTest(inputs, state, view);
+      FAIL() << "no iteration failed";
+    } catch (const RunError& error) {
+      EXPECT_EQ(std::string(error.what()), kInvalidOperationMessage);
+    }
+    // The failing table: both extra copies went to the genotype missing at locus 2.
+    const std::vector<std::string> lines = Lines(ReadBytes("temp.txt"));
+    ASSERT_EQ(lines.size(), 9u);
+    for (size_t row : {5u, 8u}) EXPECT_EQ(lines[row].substr(lines[row].size() - 8), "\t000000\t");
+    EXPECT_EQ(state.testTally[0], observed[0]);
+    // The failing iteration is the last one started; it left the tally as it was.
+    ASSERT_FALSE(view.calls.empty());
+    EXPECT_EQ(view.calls.back(), "position " + std::to_string(state.iterationIndex));
+    EXPECT_EQ(state.testTally[static_cast<size_t>(state.iterationIndex) + 2], 0.0L);
+    failedTables.push_back(ReadBytes("temp.txt"));
+  }
+  EXPECT_EQ(failedTables[0], failedTables[1]) << "fast and plain paths fail alike";
+}
+
+// Population 1 is X, Y, X, Z, Y, X (clone-free Z, Y, X; extra copies 2 and 1), population
+// 2 three distinct genotypes U, V, W. From seed 0 the first iteration rebuilds population
+// 1 as Z, Y, X, Z, Z, Y in every test that writes it.
+std::string SeedZeroExampleData() {
+  const std::vector<AllelePair> x{{10, 12}, {20, 20}}, y{{12, 12}, {20, 22}}, z{{10, 10}, {22, 22}};
+  const std::vector<AllelePair> u{{10, 12}, {20, 22}}, v{{12, 12}, {22, 22}}, w{{10, 10}, {20, 20}};
+  return DataText(2, 2, 50,
+                  {{1, x}, {1, y}, {1, x}, {1, z}, {1, y}, {1, x}, {2, u}, {2, v}, {2, w}});
+}
+
+TEST(RandomizationRun, SeedZeroLeavesTheExampleTablesInTempFile) {
+  struct Case {
+    bool perLocus;
+    bool perPopulation;
+    const char* expected;  // the last test's table
+  };
+  for (const Case& c :
+       {Case{false, false, "seed0_overall_temp.txt"}, Case{true, false, "seed0_locus2_temp.txt"},
+        Case{false, true, "seed0_pop2_temp.txt"}}) {
+    ScopedWorkingFolder folder;
+    WriteBytes("data.txt", SeedZeroExampleData());
+    RunSettings settings = Settings("1", false, c.perLocus, c.perPopulation);
+    settings.seed = 0u;
+    RecordingView view;
+    genosieve::Run(settings, view);
+    const std::string expected =
+        ReadBytes(testing::TestDataPath("analysis/" + std::string(c.expected)));
+    ASSERT_FALSE(expected.empty()) << c.expected;
+    EXPECT_EQ(ReadBytes("temp.txt"), expected) << c.expected;
+    if (c.perPopulation) {
+      // Population 2 has no clone: its observed table is the one resampled.
+      EXPECT_EQ(ReadBytes("tempmicrosat.txt"), expected);
+    }
+  }
+}
+
+// The phases of a Run up to the randomization tests, then every test with the given path.
+struct Prepared {
+  RunSettings settings;
+  DataFile data;
+  PopulationIndex index;
+  CloneDetection clones;
+  CloneSummary summary;
+  int32_t iterations = 0;
+};
+
+Prepared Prepare(const RunSettings& settings) {
+  Prepared prepared{settings, ReadDataFile(settings.dataPath), {}, {}, {}, 0};
+  prepared.index = BuildPopulationIndex(prepared.data);
+  prepared.clones = DetectClones(prepared.data.table, prepared.index);
+  prepared.summary = SummariseClones(prepared.clones, prepared.index);
+  prepared.iterations = ConvertIterations(settings.iterationsText);
+  return prepared;
+}
+
+struct PathResult {
+  std::map<std::string, std::string> files;
+  std::vector<TestTally> tallies;
+  std::vector<std::string> calls;
+  uint32_t seedAfter = 0;
+};
+
+PathResult RunTestsWith(TestPath path, const std::string& data, const RunSettings& settings) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", data);
+  const Prepared prepared = Prepare(settings);
+  const TestInputs inputs{
+      prepared.settings,   prepared.data, prepared.index, prepared.clones, prepared.summary,
+      prepared.iterations, path};
+  TestState state = MakeTestState(prepared.iterations);
+  const HeaderNumbers& h = prepared.data.header;
+  WriteGenotypeFile(kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth},
+                    h.loci, ObservedLines(prepared.data, prepared.index, {TestKind::kOverall, 0}));
+  RunEvaluation(true, state);
+  RecordingView view;
+  PathResult result;
+  RunOverallTest(inputs, state, view);
+  result.tallies.push_back(state.testTally);
+  WriteOverallSection(settings.resultName, state, settings.decimalSeparator);
+  RunPerLocusAnalysis(inputs, state, view);
+  result.tallies.push_back(state.testTally);
+  RunPerPopulationAnalysis(inputs, state, view);
+  result.tallies.push_back(state.testTally);
+  result.files = FolderFiles(folder.path());
+  result.calls = view.calls;
+  result.seedAfter = RandomSeed();
+  return result;
+}
+
+TEST(RandomizationPaths, FastPathEqualsPlainPathOnRandomData) {
+  std::mt19937 random(10);
+  for (int trial = 0; trial < 4; ++trial) {  // the first without any clone
+    const int32_t populations = 2 + static_cast<int32_t>(random() % 3);
+    const int32_t loci = 1 + static_cast<int32_t>(random() % 3);
+    const std::string data =
+        DataText(populations, loci, 20,
+                 RandomIndividuals(populations, loci, 6 + static_cast<int32_t>(random() % 8),
+                                   trial != 0, static_cast<uint32_t>(random())));
+    RunSettings settings = Settings("40", true, true, true);
+    settings.seed = static_cast<uint32_t>(random());
+    const PathResult fast = RunTestsWith(TestPath::kFast, data, settings);
+    const PathResult plain = RunTestsWith(TestPath::kPlain, data, settings);
+    ASSERT_EQ(fast.tallies.size(), plain.tallies.size());
+    for (size_t t = 0; t < fast.tallies.size(); ++t) {
+      ASSERT_EQ(fast.tallies[t].size(), plain.tallies[t].size());
+      for (size_t r = 0; r < fast.tallies[t].size(); ++r) {
+        // Bit for bit: the same value, not merely a close one.
+        EXPECT_EQ(std::memcmp(&fast.tallies[t][r], &plain.tallies[t][r], 10), 0)
+            << "tally " << t << " row " << r;
+      }
+    }
+    EXPECT_EQ(fast.files, plain.files);  // temp.txt and tempmicrosat.txt included
+    EXPECT_TRUE(fast.files.count("temp.txt"));
+    EXPECT_EQ(fast.calls, plain.calls);
+    EXPECT_EQ(fast.seedAfter, plain.seedAfter);
+  }
+}
+
+TEST(RandomizationPaths, InMemoryTableEqualsItsFileReadBack) {
+  ScopedWorkingFolder folder;
+  std::mt19937 random(11);
+  GenotypeTable lines;
+  lines.loci = 3;
+  for (int32_t row = 0; row < 40; ++row) {
+    lines.population.push_back(1 + row / 10);
+    for (int32_t l = 0; l < 3; ++l) {
+      AllelePair pair{1 + static_cast<int32_t>(random() % 999),
+                      1 + static_cast<int32_t>(random() % 999)};
+      if (random() % 7 == 0) pair = {0, 0};
+      lines.cells.push_back(pair);
+    }
+  }
+  const std::array<int32_t, 4> header{4, 3, 999, 3};
+  WriteGenotypeFile(kRandomizedFileName, header, 3, lines);
+  const EngineInput loaded = LoadGenotypeFile(false);
+  const EngineInput built = EngineInputFromLines(header, lines);
+  EXPECT_EQ(loaded.populations, built.populations);
+  EXPECT_EQ(loaded.loci, built.loci);
+  EXPECT_EQ(loaded.highestAllele, built.highestAllele);
+  EXPECT_EQ(loaded.individuals, built.individuals);
+  EXPECT_EQ(loaded.populationEnd, built.populationEnd);
+  EXPECT_EQ(loaded.codes, built.codes);
+}
+
+}  // namespace
+}  // namespace genosieve
