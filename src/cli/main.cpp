@@ -1,34 +1,233 @@
+// genosieve-cli: the Run of GENOSIEVE from the command line.
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <clocale>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "analysis/run.h"
+#include "analysis/run_settings.h"
+#include "analysis/run_view.h"
 #include "errors.h"
 
 namespace {
 
-struct QuietView : genosieve::RunView {
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
+constexpr int kExitRunFailed = 1;
+constexpr int kExitUsage = 2;
+
+// L from the data file's header line, to tell locus tests from population tests when
+// both analyses run; nothing when the header cannot be read (the Run reports why).
+std::optional<int32_t> PeekLoci(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  char c;
+  while (line.size() < 256 && in.get(c) && c != '\r' && c != '\n') line.push_back(c);
+  std::string fields[2];
+  size_t field = 0;
+  size_t i = 0;
+  while (field < 2 && i < line.size()) {
+    while (i < line.size() && line[i] == ' ') ++i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') fields[field].push_back(line[i++]);
+    if (i < line.size()) ++i;
+    ++field;
+  }
+  const std::optional<int32_t> loci = genosieve::ParseInteger(fields[1]);
+  if (loci && *loci >= 1) return loci;
+  return std::nullopt;
+}
+
+// Progress on stderr (one redrawn line) when it is a terminal, the final message on
+// stdout. The Run sets a progress range once per test: the overall test first, then the
+// tests of the loci and of the populations that the settings ask for.
+struct CliView : genosieve::RunView {
+  bool showProgress = false;
+  bool perLocus = false;
+  std::optional<int32_t> loci;  // needed only when both analyses run
+  bool perPopulation = false;
+
+  int ranges = 0;
+  int maximum = 0;
+  std::string test;
+  size_t drawnLength = 0;
+  std::chrono::steady_clock::time_point lastDraw{};
+
+  std::string TestName() const {
+    const int k = ranges - 1;  // tests after the overall one, 1-based
+    if (k == 0) return "overall test";
+    if (perLocus && !perPopulation) return "locus " + std::to_string(k);
+    if (perPopulation && !perLocus) return "population " + std::to_string(k);
+    if (loci) {
+      if (k <= *loci) return "locus " + std::to_string(k) + " of " + std::to_string(*loci);
+      return "population " + std::to_string(k - *loci);
+    }
+    return "test " + std::to_string(k + 1);
+  }
+
+  void SetProgressRange(int, int max) override {
+    ++ranges;
+    maximum = max;
+    test = TestName();
+    if (showProgress) Draw(0, true);
+  }
+
+  void SetProgressPosition(int position) override {
+    if (!showProgress) return;
+    // The range is 0 .. N + 1 and iterations are numbered 1 .. N.
+    const bool last = position >= maximum - 1;
+    Draw(position, last);
+  }
+
+  void Draw(int position, bool force) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - lastDraw < std::chrono::milliseconds(100)) return;
+    lastDraw = now;
+    const int iterations = maximum > 1 ? maximum - 1 : 0;
+    constexpr int kWidth = 30;
+    const int filled =
+        iterations > 0 ? static_cast<int>(static_cast<int64_t>(position) * kWidth / iterations) : 0;
+    std::string text = "genosieve: " + test + " [" + std::string(static_cast<size_t>(filled), '#') +
+                       std::string(static_cast<size_t>(kWidth - filled), ' ') + "] iteration " +
+                       std::to_string(position) + " of " + std::to_string(iterations);
+    const size_t length = text.size();
+    if (length < drawnLength) text.append(drawnLength - length, ' ');
+    std::cerr << '\r' << text << std::flush;
+    drawnLength = length;
+  }
+
+  void ClearProgress() {
+    if (drawnLength == 0) return;
+    std::cerr << '\r' << std::string(drawnLength, ' ') << '\r' << std::flush;
+    drawnLength = 0;
+  }
+
   void ClearChart() override {}
   void AddChartPoint(double) override {}
+  void AddChartPoints(const std::vector<double>&) override {}
   void ShowChartSeries() override {}
-  void ShowMessage(const std::string& text) override { std::cout << text << '\n'; }
+
+  void ShowMessage(const std::string& text) override {
+    ClearProgress();
+    std::cout << text << std::endl;
+  }
 };
+
+// The regional decimal separator, read once; the C numeric locale is restored at once
+// so that no number the program reads or writes depends on the user's locale.
+char RegionalDecimalSeparator() {
+  char separator = '.';
+  if (std::setlocale(LC_NUMERIC, "") != nullptr) {
+    const std::lconv* conventions = std::localeconv();
+    if (conventions != nullptr && conventions->decimal_point != nullptr &&
+        conventions->decimal_point[0] != '\0') {
+      separator = conventions->decimal_point[0];
+    }
+  }
+  std::setlocale(LC_NUMERIC, "C");
+  return separator;
+}
+
+std::string CheckSeed(const std::string& text) {
+  if (text.empty() || text.size() > 10 ||
+      text.find_first_not_of("0123456789") != std::string::npos ||
+      std::stoull(text) > 4294967295ULL) {
+    return "the seed must be an integer from 0 to 4294967295, not '" + text + "'";
+  }
+  return "";
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::cerr << "usage: genosieve-cli DATAFILE\n";
-    return 2;
-  }
   genosieve::RunSettings settings;
-  settings.dataPath = argv[1];
-  QuietView view;
+  std::string dataPath;
+  std::string seedText;
+  std::string directory;
+  bool quiet = false;
+
+  CLI::App app{"GENOSIEVE " GENOSIEVE_VERSION
+               ": finds the clones of each population in a genotype data file and tests whether\n"
+               "Fis is lower than when clone sizes are given at random to distinct genotypes.",
+               "genosieve-cli"};
+  app.footer(
+      "Exit status: 0 when the Run ends with \"done ! \", 1 when it fails (the message is on\n"
+      "stderr), 2 for a usage error.");
+  app.set_version_flag("--version", "genosieve-cli " GENOSIEVE_VERSION);
+  app.add_option("DATAFILE", dataPath, "Genotype data file")->required();
+  app.add_option("-n,--iterations", settings.iterationsText,
+                 "Number of iterations of each randomization test")
+      ->capture_default_str()
+      ->type_name("TEXT");
+  app.add_option("-o,--result", settings.resultName,
+                 "Result name: the results file, and the suffix of the other files' names")
+      ->capture_default_str()
+      ->type_name("NAME");
+  app.add_flag("--pvalue-files", settings.createPValueFiles,
+               "Create files iterations / p-values, one per test");
+  app.add_flag("--per-locus", settings.perLocusAnalysis, "Per locus analysis");
+  app.add_flag("--per-pop", settings.perPopulationAnalysis, "Per pop analysis");
+  app.add_option("--seed", seedText,
+                 "Seed every test's random generator with N instead of the "
+                 "clock, so that a Run can be repeated")
+      ->type_name("N")
+      ->check(CLI::Validator(CheckSeed, "0..4294967295", "seed"));
+  app.add_option("-C,--directory", directory,
+                 "Working folder where every output and intermediate file goes (default: the "
+                 "current folder); DATAFILE is found before changing to it")
+      ->type_name("DIR");
+  app.add_flag("-q,--quiet", quiet, "No progress display");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? 0 : kExitUsage;
+  }
+
+  if (!seedText.empty()) settings.seed = static_cast<uint32_t>(std::stoull(seedText));
+  settings.decimalSeparator = RegionalDecimalSeparator();
+
+  if (!directory.empty()) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(directory, error)) {
+      std::cerr << "genosieve-cli: -C: '" << directory << "' is not an existing folder\n";
+      return kExitUsage;
+    }
+    if (!dataPath.empty()) dataPath = std::filesystem::absolute(dataPath, error).string();
+    std::filesystem::current_path(directory, error);
+    if (error) {
+      std::cerr << "genosieve-cli: -C: cannot change to '" << directory << "': " << error.message()
+                << '\n';
+      return kExitUsage;
+    }
+  }
+  settings.dataPath = dataPath;
+
+  CliView view;
+  view.showProgress = !quiet && ::isatty(STDERR_FILENO) == 1;
+  view.perLocus = settings.perLocusAnalysis;
+  view.perPopulation = settings.perPopulationAnalysis;
+  if (view.showProgress && view.perLocus && view.perPopulation) {
+    view.loci = PeekLoci(settings.dataPath);
+  }
+
   try {
     genosieve::Run(settings, view);
   } catch (const genosieve::RunError& error) {
+    view.ClearProgress();
     std::cerr << "genosieve-cli: " << error.what() << '\n';
-    return 1;
+    return kExitRunFailed;
+  } catch (const std::exception& error) {
+    view.ClearProgress();
+    std::cerr << "genosieve-cli: " << error.what() << '\n';
+    return kExitRunFailed;
   }
   return 0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,7 +26,8 @@ inline constexpr int kIoBadNumericInput = 106;
 std::string IoErrorMessage(int code);
 
 // Maps a system errno value to the I/O error code above (or the errno itself when
-// no code fits).
+// no code fits; such a value may coincide with a code above, so build messages from
+// errno with IoErrorMessageFromErrno or ThrowIoErrorFromErrno).
 int IoCodeFromErrno(int err);
 
 [[noreturn]] void ThrowIoError(int code);
@@ -38,5 +41,16 @@ int IoCodeFromErrno(int err);
 // anything else, or a value outside the 32-bit range, is a conversion error naming
 // the text.
 int ConvertInteger(std::string_view text);
+
+// The same conversion without throwing: the value, or nothing when the text is not an
+// integer in the 32-bit range.
+std::optional<int32_t> ParseInteger(std::string_view text);
+
+// "'<text>' n'est pas une valeur entière correcte", for callers that add context.
+std::string ConversionErrorMessage(std::string_view text);
+
+// The message of a system error number: the French message of its I/O code, or
+// "Erreur E/S <errno>" when no code fits.
+std::string IoErrorMessageFromErrno(int err);
 
 }  // namespace genosieve

@@ -1,14 +1,115 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "analysis/run.h"
 #include "errors.h"
+#include "support/test_files.h"
 
 namespace genosieve {
 namespace {
 
-TEST(ConvertIterations, RefusesNegativeCounts) {
+using testing::ScopedWorkingFolder;
+using testing::WriteBytes;
+
+struct RecordingView : RunView {
+  std::vector<std::string> messages;
+  void SetProgressRange(int, int) override {}
+  void SetProgressPosition(int) override {}
+  void ClearChart() override {}
+  void AddChartPoint(double) override {}
+  void ShowChartSeries() override {}
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+};
+
+std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+// Runs and returns the failure message ("" when the Run ends normally).
+std::string RunError_(const RunSettings& settings, RecordingView& view) {
+  try {
+    Run(settings, view);
+  } catch (const RunError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+const std::string kValidData =
+    "2 2 140 3\r\nLocA\r\nLocB\r\n"
+    "1\t120124\t130132\t\r\n1\t120124\t130132\t\r\n1\t124124\t132132\t\r\n"
+    "2\t120120\t130130\t\r\n2\t124120\t000000\t\r\n2\t120124\t132130\t\r\n";
+
+TEST(ConvertIterations, RefusesNegativeCountsAndNonIntegers) {
   EXPECT_EQ(ConvertIterations("1000"), 1000);
-  EXPECT_THROW(ConvertIterations("-1"), RunError);
+  EXPECT_EQ(ConvertIterations(" 0"), 0);
+  try {
+    ConvertIterations("-1");
+    ADD_FAILURE() << "accepted -1";
+  } catch (const RunError& error) {
+    EXPECT_EQ(std::string(error.what()), "The number of iterations must be 0 or more, not -1.");
+  }
+  try {
+    ConvertIterations("abc");
+    ADD_FAILURE() << "accepted abc";
+  } catch (const RunError& error) {
+    EXPECT_EQ(std::string(error.what()), "'abc' n'est pas une valeur enti\xC3\xA8re correcte");
+  }
+}
+
+TEST(RunSequence, BadIterationsOrDataStopTheRunBeforeAnyFileIsWritten) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", kValidData);
+  struct Case {
+    std::string dataPath;
+    std::string iterations;
+    std::string expected;
+  };
+  WriteBytes("bad.txt", "2 2 140 3\r\nLocA\r\nLocB\r\n1\t120124\t130132\t\r\n");
+  const std::vector<Case> cases = {
+      {"data.txt", "abc", "'abc' n'est pas une valeur enti\xC3\xA8re correcte"},
+      {"data.txt", "-5", "The number of iterations must be 0 or more, not -5."},
+      {"data.txt", "", "'' n'est pas une valeur enti\xC3\xA8re correcte"},
+      {"missing.txt", "10", "Fichier introuvable"},
+      {"", "10", "Fichier introuvable"},
+      {".", "10", "Acc\xC3\xA8s au fichier refus\xC3\xA9"},
+      {"bad.txt", "10",
+       "Data file \"bad.txt\", line 4: the file has 4 lines: the header, L = 2 locus-name lines "
+       "and 1 individual lines; at least two individual lines are needed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dataPath + " / " + c.iterations);
+    RunSettings settings;
+    settings.dataPath = c.dataPath;
+    settings.iterationsText = c.iterations;
+    settings.createPValueFiles = true;
+    settings.perLocusAnalysis = true;
+    settings.perPopulationAnalysis = true;
+    RecordingView view;
+    EXPECT_EQ(RunError_(settings, view), c.expected);
+    EXPECT_TRUE(view.messages.empty());
+    std::vector<std::string> entries = FolderEntries(folder.path());
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{"bad.txt", "data.txt"}));
+  }
+}
+
+TEST(RunSequence, AValidRunEndsWithDone) {
+  ScopedWorkingFolder folder;
+  RunSettings settings{.dataPath = std::string(GENOSIEVE_EXAMPLES_DIR) + "/zostera.txt",
+                       .iterationsText = "3",
+                       .seed = 1};
+  RecordingView view;
+  EXPECT_EQ(RunError_(settings, view), "");
+  EXPECT_EQ(view.messages, (std::vector<std::string>{"done ! "}));
 }
 
 }  // namespace

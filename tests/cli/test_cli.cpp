@@ -1,0 +1,241 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/test_files.h"
+
+extern char** environ;
+
+namespace {
+
+using genosieve::testing::ReadBytes;
+using genosieve::testing::ScopedWorkingFolder;
+using genosieve::testing::WriteBytes;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs genosieve-cli with `args`, stdout and stderr captured in files outside the
+// working folder.
+Outcome RunCli(const std::vector<std::string>& args) {
+  char outName[] = "/tmp/genosieve-cli-out-XXXXXX";
+  char errName[] = "/tmp/genosieve-cli-err-XXXXXX";
+  const int outFd = ::mkstemp(outName);
+  const int errFd = ::mkstemp(errName);
+  Outcome outcome;
+  if (outFd < 0 || errFd < 0) {
+    ADD_FAILURE() << "cannot create capture files";
+    return outcome;
+  }
+  std::vector<std::string> argvText = {GENOSIEVE_CLI_PATH};
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argvText) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+  pid_t pid = 0;
+  const int spawned =
+      posix_spawn(&pid, GENOSIEVE_CLI_PATH, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(outFd);
+  ::close(errFd);
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot start " << GENOSIEVE_CLI_PATH;
+  } else {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  outcome.out = ReadBytes(outName);
+  outcome.err = ReadBytes(errName);
+  ::unlink(outName);
+  ::unlink(errName);
+  return outcome;
+}
+
+std::vector<std::string> Entries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+const std::string kValidData =
+    "2 2 140 3\r\nLocA\r\nLocB\r\n"
+    "1\t120124\t130132\t\r\n1\t120124\t130132\t\r\n1\t124124\t132132\t\r\n"
+    "2\t120120\t130130\t\r\n2\t124120\t132132\t\r\n2\t120124\t132130\t\r\n";
+
+TEST(Cli, HelpAndVersion) {
+  const Outcome help = RunCli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* option :
+       {"DATAFILE", "-n,--iterations", "-o,--result", "--pvalue-files", "--per-locus", "--per-pop",
+        "--seed", "-C,--directory", "-q,--quiet", "--version"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option << "\n" << help.out;
+  }
+  const Outcome version = RunCli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out.rfind("genosieve-cli ", 0), 0u) << version.out;
+  EXPECT_EQ(version.out.find_first_not_of("0123456789.\n", 14), std::string::npos) << version.out;
+}
+
+TEST(Cli, UsageErrorsExitWithTwoAndWriteNothing) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", kValidData);
+  struct Case {
+    std::vector<std::string> args;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {{}, "DATAFILE is required"},
+      {{"--seed", "-1", "data.txt"}, "--seed"},
+      {{"--seed", "4294967296", "data.txt"}, "--seed"},
+      {{"--seed", "12x", "data.txt"}, "--seed"},
+      {{"--seed", "", "data.txt"}, "--seed"},
+      {{"--unknown", "data.txt"}, "--unknown"},
+      {{"data.txt", "other.txt"}, "other.txt"},
+      {{"-C", "no such folder", "data.txt"}, "genosieve-cli: -C: 'no such folder'"},
+      {{"-C", "data.txt", "data.txt"}, "genosieve-cli: -C: 'data.txt' is not an existing folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    const Outcome outcome = RunCli(c.args);
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_NE(outcome.err.find(c.expected), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(Entries(folder.path()), std::vector<std::string>{"data.txt"});
+  }
+}
+
+TEST(Cli, RunFailuresExitWithOne) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", kValidData);
+  WriteBytes("bad.txt", "2 2 140 3\r\nLocA\r\nLocB\r\n1\t120124\t130132\t\r\n2\t1201\r\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::string expectedErr;
+  };
+  const std::vector<Case> cases = {
+      {{"missing.txt"}, "genosieve-cli: Fichier introuvable\n"},
+      {{""}, "genosieve-cli: Fichier introuvable\n"},
+      {{"."}, "genosieve-cli: Acc\xC3\xA8s au fichier refus\xC3\xA9\n"},
+      {{"-n", "abc", "data.txt"},
+       "genosieve-cli: 'abc' n'est pas une valeur enti\xC3\xA8re correcte\n"},
+      {{"--iterations", "-5", "--per-locus", "--pvalue-files", "data.txt"},
+       "genosieve-cli: The number of iterations must be 0 or more, not -5.\n"},
+      {{"-q", "bad.txt"},
+       "genosieve-cli: Data file \"bad.txt\", line 5, locus 1, second allele: the line ends inside "
+       "the genotype (each genotype has 2 x D = 6 characters)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    const Outcome outcome = RunCli(c.args);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.err, c.expectedErr);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(Entries(folder.path()), (std::vector<std::string>{"bad.txt", "data.txt"}));
+  }
+}
+
+TEST(Cli, DirectoryOptionTakesEveryFileAndResolvesTheDataFileFirst) {
+  ScopedWorkingFolder folder;
+  std::filesystem::create_directories("in");
+  std::filesystem::create_directories("out");
+  WriteBytes("in/data.txt", kValidData);
+  const Outcome outcome =
+      RunCli({"-C", "out", "-n", "2", "--seed", "4294967295", "-o", "res.txt", "in/data.txt"});
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "done ! \n");
+  EXPECT_EQ(outcome.err, "");  // no progress display when stderr is not a terminal
+  EXPECT_EQ(Entries(folder.path()), (std::vector<std::string>{"in", "out"}));
+  EXPECT_EQ(Entries(folder.path() / "in"), std::vector<std::string>{"data.txt"});
+
+  // The same file given relative to the working folder, without -C.
+  const Outcome here = RunCli({"--iterations=0", "-q", "in/data.txt"});
+  EXPECT_EQ(here.exitCode, 0) << here.err;
+  EXPECT_EQ(here.out, "done ! \n");
+}
+
+// Runs genosieve-cli with stderr on a terminal and returns what it drew there.
+std::string TerminalOutput(const std::vector<std::string>& args, int& exitCode) {
+  int master = -1;
+  int slave = -1;
+  if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+    ADD_FAILURE() << "no pseudo-terminal";
+    return "";
+  }
+  const int devNull = ::open("/dev/null", O_WRONLY);
+  std::vector<std::string> argvText = {GENOSIEVE_CLI_PATH};
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argvText) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, devNull, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
+  posix_spawn_file_actions_addclose(&actions, master);
+  pid_t pid = 0;
+  const int spawned =
+      posix_spawn(&pid, GENOSIEVE_CLI_PATH, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(slave);
+  ::close(devNull);
+  std::string drawn;
+  if (spawned == 0) {
+    // Read until the child closes its end of the terminal (read then fails with EIO).
+    char buffer[4096];
+    for (;;) {
+      pollfd ready{master, POLLIN, 0};
+      if (::poll(&ready, 1, 30000) <= 0) break;
+      const ssize_t count = ::read(master, buffer, sizeof buffer);
+      if (count <= 0) break;
+      drawn.append(buffer, static_cast<size_t>(count));
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  } else {
+    ADD_FAILURE() << "cannot start " << GENOSIEVE_CLI_PATH;
+  }
+  ::close(master);
+  return drawn;
+}
+
+TEST(Cli, ProgressIsDrawnOnATerminalUnlessQuiet) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", kValidData);
+  int exitCode = -1;
+  const std::string drawn =
+      TerminalOutput({"-n", "20", "--seed", "7", "--per-locus", "--per-pop", "data.txt"}, exitCode);
+  EXPECT_EQ(exitCode, 0);
+  for (const char* part : {"overall test", "locus 1 of 2", "locus 2 of 2", "population 1",
+                           "population 2", "iteration 20 of 20"}) {
+    EXPECT_NE(drawn.find(part), std::string::npos) << part << "\n" << drawn;
+  }
+  EXPECT_EQ(drawn.find('\n'), std::string::npos) << "the progress line is redrawn in place";
+
+  EXPECT_EQ(TerminalOutput({"-q", "-n", "20", "data.txt"}, exitCode), "");
+  EXPECT_EQ(exitCode, 0);
+}
+
+}  // namespace
