@@ -72,11 +72,10 @@ void ThrowIoError(int code) { throw RunError(IoErrorMessage(code)); }
 void ThrowIoErrorFromErrno(int err) { throw RunError(IoErrorMessageFromErrno(err)); }
 
 std::string ConversionErrorMessage(std::string_view text) {
-  std::string message;
-  message.reserve(text.size() + 48);
-  message += '\'';
-  message += text;
-  message += "' n'est pas une valeur entière correcte";
+  static constexpr std::string_view kTail = "' n'est pas une valeur entière correcte";
+  std::string message(text.size() + 1 + kTail.size(), '\'');
+  text.copy(message.data() + 1, text.size());
+  kTail.copy(message.data() + 1 + text.size(), kTail.size());
   return message;
 }
 
