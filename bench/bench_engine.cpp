@@ -1,5 +1,6 @@
 // Engine benchmarks: one evaluation from an in-memory table, the intermediate file
-// round trip and the whole file-based evaluation, on the shared benchmark data.
+// round trip and the whole file-based evaluation, and the prepared evaluations of the
+// randomization tests, on the shared benchmark data.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -7,7 +8,9 @@
 #include <filesystem>
 #include <string>
 
+#include "analysis/resampled_tables.h"
 #include "bench_data.h"
+#include "data/clones.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
 
@@ -114,6 +117,57 @@ void BM_RunEvaluationLarge(benchmark::State& state) {
   std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_RunEvaluationLarge)->Unit(benchmark::kMillisecond);
+
+// ---- Prepared evaluations of the randomization tests (engine/prepared_test.h) -----------
+
+// One randomized evaluation of a prepared test on the large data: draws, chosen copies,
+// counts and estimate, as every iteration of the fast path does them. Arg: 0 overall
+// test, 1 locus test (locus 1), 2 population test (population 1).
+void BM_PreparedIterationLarge(benchmark::State& state) {
+  const DataFile data = LargeBenchData();
+  const PopulationIndex index = MakeBenchPopulationIndex(data);
+  const CloneDetection clones = DetectClones(data.table, index);
+  const CloneSummary summary = SummariseClones(clones, index);
+  const ResamplingPlan plan = MakeResamplingPlan(data, index, clones, summary);
+  const TestKind kinds[] = {TestKind::kOverall, TestKind::kPerLocus, TestKind::kPerPopulation};
+  const TestVariant variant{kinds[state.range(0)], state.range(0) == 0 ? 0 : 1};
+  FastResampler fast = MakeFastResampler(plan, clones.cloneFree, variant);
+  uint32_t seed = 12345u;
+  for (auto _ : state) {
+    ResampleFast(fast, plan, seed);
+    benchmark::DoNotOptimize(EvaluateFastIteration(fast));
+  }
+  state.counters["alleles"] = static_cast<double>(fast.test.cellBegin.size() - 1);
+  state.counters["cells"] = static_cast<double>(fast.test.cellPopulation.size());
+  state.counters["slots"] = static_cast<double>(fast.test.slots.size());
+  state.counters["memo"] = fast.test.memo.enabled ? 1.0 : 0.0;  // still on at the end
+}
+BENCHMARK(BM_PreparedIterationLarge)
+    ->ArgName("overall_0_locus_1_population_2")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMicrosecond);
+
+// Preparing a test on the large data (once per test).
+void BM_PrepareTestLarge(benchmark::State& state) {
+  const DataFile data = LargeBenchData();
+  const PopulationIndex index = MakeBenchPopulationIndex(data);
+  const CloneDetection clones = DetectClones(data.table, index);
+  const CloneSummary summary = SummariseClones(clones, index);
+  const ResamplingPlan plan = MakeResamplingPlan(data, index, clones, summary);
+  const TestKind kinds[] = {TestKind::kOverall, TestKind::kPerLocus, TestKind::kPerPopulation};
+  const TestVariant variant{kinds[state.range(0)], state.range(0) == 0 ? 0 : 1};
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(MakeFastResampler(plan, clones.cloneFree, variant));
+  }
+}
+BENCHMARK(BM_PrepareTestLarge)
+    ->ArgName("overall_0_locus_1_population_2")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace genosieve::bench

@@ -46,7 +46,6 @@ void RunIterations(const TestInputs& inputs, const ResamplingPlan& plan, const T
   view.SetProgressRange(0, iterations + 1);
   if (iterations <= 0) return;
   uint32_t seed = RandomSeed();
-  EngineWorkspace workspace;
   state.iterationIndex = 1;
   // When no population's written rows can change, every iteration evaluates the same
   // table: one evaluation gives every iteration's value.
@@ -56,7 +55,7 @@ void RunIterations(const TestInputs& inputs, const ResamplingPlan& plan, const T
     view.SetProgressPosition(i);
     ResampleFast(fast, plan, seed);
     try {
-      if (!constantTable || i == 1) fis = EvaluateFis(fast.input, workspace);
+      if (!constantTable || i == 1) fis = EvaluateFastIteration(fast);
     } catch (const RunError&) {
       // Leave the table that failed in "temp.txt", as if it had been written first.
       SeedRandom(seed);

@@ -10,11 +10,13 @@
 
 namespace genosieve {
 
-// How a test gets its randomized evaluations. Fast: resampled tables evaluated in memory,
-// only the draws and rows that can change are done, and "temp.txt" is written once with
-// the last iteration's table. Plain: every key drawn and fully sorted, every table built
-// whole, written to "temp.txt" and loaded back by the engine in every iteration. Both give
-// the same tallies and the same files.
+// How a test gets its randomized evaluations. Fast: only the draws that can change a
+// written row are made, the counts common to every iteration are made once per test and
+// each iteration adds those of its extra copies (engine/prepared_test.h), and "temp.txt"
+// is written once with the last iteration's table (or with the table whose evaluation
+// failed). Plain: every key drawn and fully sorted, every table built whole, written to
+// "temp.txt" and loaded back by the engine in every iteration. Both give the same tallies,
+// the same errors and the same files.
 enum class TestPath { kFast, kPlain };
 
 // What the three kinds of randomization test read from the Run.

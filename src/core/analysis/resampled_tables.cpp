@@ -204,82 +204,40 @@ FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable&
   const size_t populations = plan.size.size();
   const std::array<int32_t, 4> header = VariantHeader(plan.header, variant);
   const bool perPopulation = variant.kind == TestKind::kPerPopulation;
+  const int32_t loci = header[1];
 
   FastResampler fast;
   fast.variant = variant;
-  EngineInput& input = fast.input;
-  input.populations = header[0];
-  input.loci = header[1];
-  input.highestAllele = header[2];
-  fast.rowOffset.assign(populations, -1);
+  fast.written.assign(populations, 0);
   fast.placeOffset.assign(populations, 0);
-  int32_t rows = 0;
   int32_t places = 0;
   for (size_t p = 0; p < populations; ++p) {
     fast.placeOffset[p] = places;
     places += plan.clonal[p];
-    if (perPopulation && p != Size(variant.subject - 1)) continue;
-    fast.rowOffset[p] = rows;
-    rows += plan.size[p];
-    input.populationEnd.push_back(rows);
+    fast.written[p] = !perPopulation || p == Size(variant.subject - 1);
   }
-  if (perPopulation) {
-    rows *= 2;  // the filler population
-    input.populationEnd.push_back(rows);
-  }
-  input.individuals = rows;
-  input.codes.assign(Size(input.loci) * Size(rows), 0);
-
   fast.places.resize(Size(places));
   for (size_t p = 0; p < populations; ++p) {
     std::iota(fast.places.begin() + fast.placeOffset[p],
               fast.places.begin() + fast.placeOffset[p] + plan.clonal[p], 1);
   }
-  fast.totalDistinct = cloneFree.rows();
-  fast.distinctCodes.resize(Size(input.loci) * Size(fast.totalDistinct));
-  for (int32_t l = 0; l < input.loci; ++l) {
-    for (int32_t g = 0; g < fast.totalDistinct; ++g) {
-      fast.distinctCodes[Size(l) * Size(fast.totalDistinct) + Size(g)] =
-          Code(cloneFree.at(g, DataLocus(variant, l)));
-    }
-  }
-
-  // Rows that never change: distinct genotypes, the filler, and a first set of copies.
-  for (int32_t l = 0; l < input.loci; ++l) {
-    int32_t* column = input.codes.data() + Size(l) * Size(rows);
-    const int32_t* codes = fast.distinctCodes.data() + Size(l) * Size(fast.totalDistinct);
-    for (size_t p = 0; p < populations; ++p) {
-      if (fast.rowOffset[p] < 0) continue;
-      int32_t row = fast.rowOffset[p];
-      for (int32_t g = 0; g < plan.distinct[p]; ++g)
-        column[row++] = codes[plan.firstDistinct[p] + g];
-      for (int32_t k = 0; k < plan.clonal[p]; ++k) {
-        const int32_t code =
-            codes[plan.firstDistinct[p] + fast.places[Size(fast.placeOffset[p] + k)] - 1];
-        for (int32_t e = 0; e < plan.extraCopies[p][Size(k)]; ++e) column[row++] = code;
-      }
-    }
-    if (perPopulation) {
-      const int32_t filler = plan.header.highestAllele * 1000 + plan.header.highestAllele;
-      for (int32_t row = rows / 2; row < rows; ++row) column[row] = filler;
-    }
-  }
 
   // Which populations must be drawn; the draws of the others are skipped.
+  std::vector<uint8_t> changes(populations, 0);
   uint64_t skipped = 0;
   for (size_t p = 0; p < populations; ++p) {
-    bool changes = fast.rowOffset[p] >= 0 && plan.clonal[p] > 0 && plan.distinct[p] > 1;
-    if (changes && variant.kind == TestKind::kPerLocus) {
-      const int32_t* codes = fast.distinctCodes.data() + plan.firstDistinct[p];
+    bool change = fast.written[p] && plan.clonal[p] > 0 && plan.distinct[p] > 1;
+    if (change && variant.kind == TestKind::kPerLocus) {
+      const int32_t locus = variant.subject - 1;
+      const AllelePair& first = cloneFree.at(plan.firstDistinct[p], locus);
       bool identical = true;
       for (int32_t g = 1; g < plan.distinct[p] && identical; ++g) {
-        identical =
-            codes[g] == codes[0] && cloneFree.at(plan.firstDistinct[p] + g, variant.subject - 1) ==
-                                        cloneFree.at(plan.firstDistinct[p], variant.subject - 1);
+        identical = cloneFree.at(plan.firstDistinct[p] + g, locus) == first;
       }
-      changes = !identical;
+      change = !identical;
     }
-    if (changes) {
+    changes[p] = change;
+    if (change) {
       fast.steps.push_back({RandomJumpAhead(skipped), static_cast<int32_t>(p)});
       skipped = 0;
     } else {
@@ -287,6 +245,77 @@ FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable&
     }
   }
   fast.skipAfter = RandomJumpAhead(skipped);
+
+  // The rows of every iteration, population by population in the order of the file.
+  std::vector<std::vector<int32_t>> fixedSources(populations);  // clone-free rows
+  for (size_t p = 0; p < populations; ++p) {
+    if (!fast.written[p]) continue;
+    std::vector<int32_t>& sources = fixedSources[p];
+    for (int32_t g = 0; g < plan.distinct[p]; ++g) sources.push_back(plan.firstDistinct[p] + g);
+    if (changes[p]) continue;
+    // Any places give the same written rows; these are the ones FastResampledLines writes.
+    for (int32_t k = 0; k < plan.clonal[p]; ++k) {
+      const int32_t source = plan.firstDistinct[p] + fast.places[Size(fast.placeOffset[p] + k)] - 1;
+      sources.insert(sources.end(), Size(plan.extraCopies[p][Size(k)]), source);
+    }
+  }
+  EngineInput fixed;
+  fixed.populations = header[0];
+  fixed.loci = loci;
+  fixed.highestAllele = header[2];
+  int32_t rows = 0;
+  for (size_t p = 0; p < populations; ++p) {
+    if (!fast.written[p]) continue;
+    rows += static_cast<int32_t>(fixedSources[p].size());
+    fixed.populationEnd.push_back(rows);
+  }
+  const int32_t fillers = perPopulation ? plan.size[Size(variant.subject - 1)] : 0;
+  if (perPopulation) fixed.populationEnd.push_back(rows + fillers);
+  fixed.individuals = rows + fillers;
+  fixed.codes.reserve(Size(loci) * Size(fixed.individuals));
+  const int32_t filler = plan.header.highestAllele * 1000 + plan.header.highestAllele;
+  for (int32_t l = 0; l < loci; ++l) {
+    for (size_t p = 0; p < populations; ++p) {
+      for (int32_t source : fixedSources[p]) {
+        fixed.codes.push_back(Code(cloneFree.at(source, DataLocus(variant, l))));
+      }
+    }
+    fixed.codes.insert(fixed.codes.end(), Size(fillers), filler);
+  }
+
+  // Candidates and copy slots of the populations that change.
+  CandidateGenotypes candidates;
+  std::vector<CopySlot> slots;
+  std::vector<int32_t> candidateSources;
+  int32_t filePopulation = 0;
+  for (size_t p = 0; p < populations; ++p) {
+    if (!fast.written[p]) continue;
+    if (changes[p]) {
+      const int32_t firstCandidate = candidates.count;
+      for (int32_t g = 0; g < plan.distinct[p]; ++g) {
+        candidateSources.push_back(plan.firstDistinct[p] + g);
+        candidates.population.push_back(filePopulation);
+      }
+      candidates.count += plan.distinct[p];
+      for (int32_t k = 0; k < plan.clonal[p]; ++k) {
+        slots.push_back({filePopulation, plan.extraCopies[p][Size(k)]});
+        fast.slotPlace.push_back(fast.placeOffset[p] + k);
+        fast.slotFirstCandidate.push_back(firstCandidate);
+      }
+    }
+    ++filePopulation;
+  }
+  candidates.codes.reserve(Size(loci) * candidateSources.size());
+  for (int32_t l = 0; l < loci; ++l) {
+    for (int32_t source : candidateSources) {
+      candidates.codes.push_back(Code(cloneFree.at(source, DataLocus(variant, l))));
+    }
+  }
+  fast.test = PrepareTest(fixed, candidates, slots);
+  fast.chosen.resize(slots.size());
+  for (size_t j = 0; j < slots.size(); ++j) {
+    fast.chosen[j] = fast.slotFirstCandidate[j] + fast.places[Size(fast.slotPlace[j])] - 1;
+  }
   return fast;
 }
 
@@ -299,23 +328,13 @@ void ResampleFast(FastResampler& fast, const ResamplingPlan& plan, uint32_t& see
                      fast.scratch);
   }
   seed = ApplyJump(fast.skipAfter, s);
-
-  EngineInput& input = fast.input;
-  for (int32_t l = 0; l < input.loci; ++l) {
-    int32_t* column = input.codes.data() + Size(l) * Size(input.individuals);
-    const int32_t* codes = fast.distinctCodes.data() + Size(l) * Size(fast.totalDistinct);
-    for (const FastResampler::Step& step : fast.steps) {
-      const size_t p = Size(step.population);
-      const int32_t* places = fast.places.data() + fast.placeOffset[p];
-      const int32_t* extra = plan.extraCopies[p].data();
-      const int32_t* distinctCodes = codes + plan.firstDistinct[p] - 1;  // places are 1-based
-      int32_t* out = column + fast.rowOffset[p] + plan.distinct[p];
-      for (int32_t k = 0; k < plan.clonal[p]; ++k) {
-        const int32_t code = distinctCodes[places[k]];
-        for (int32_t e = 0; e < extra[k]; ++e) *out++ = code;
-      }
-    }
+  for (size_t j = 0; j < fast.chosen.size(); ++j) {
+    fast.chosen[j] = fast.slotFirstCandidate[j] + fast.places[Size(fast.slotPlace[j])] - 1;
   }
+}
+
+Extended EvaluateFastIteration(FastResampler& fast) {
+  return EvaluatePrepared(fast.test, fast.chosen.data());
 }
 
 GenotypeTable FastResampledLines(const FastResampler& fast, const ResamplingPlan& plan,
@@ -326,7 +345,7 @@ GenotypeTable FastResampledLines(const FastResampler& fast, const ResamplingPlan
   lines.loci = LociInFile(plan.header, variant);
   // Only the written populations, straight from the clone-free table and the places.
   for (size_t p = 0; p < plan.size.size(); ++p) {
-    if (fast.rowOffset[p] < 0) continue;
+    if (!fast.written[p]) continue;
     const int32_t number = perPopulation ? 1 : static_cast<int32_t>(p + 1);
     AppendRows(lines, cloneFree, plan.firstDistinct[p], plan.distinct[p], number, variant);
     const int32_t* places = fast.places.data() + fast.placeOffset[p];

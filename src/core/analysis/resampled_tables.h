@@ -8,6 +8,7 @@
 #include "data/clones.h"
 #include "data/genotype_table.h"
 #include "engine/genotype_file.h"
+#include "engine/prepared_test.h"
 
 namespace genosieve {
 
@@ -56,37 +57,43 @@ GenotypeTable ResampledLines(const ResamplingTable& table, const ResamplingPlan&
 EngineInput EngineInputFromLines(const std::array<int32_t, 4>& headerValues,
                                  const GenotypeTable& lines);
 
-// The fast path of one test: the engine input of the current iteration kept in memory,
-// where each iteration rewrites only the extra copies that can change. A population whose
-// written rows cannot change (no clonal genotype, a single distinct genotype, not written
-// by this test, or in a locus test identical at that locus) only has its draws skipped.
+// The fast path of one test: the resampling draws only the populations whose written
+// rows can change, and the evaluations are prepared once (engine/prepared_test.h): the
+// fixed rows are the distinct genotypes of the written populations, the filler, and the
+// extra copies of the populations whose written rows cannot change (no clonal genotype,
+// a single distinct genotype, or in a locus test identical at that locus); each clonal
+// genotype of the other populations is a copy slot whose candidates are the distinct
+// genotypes of its population. The draws of the populations that cannot change are
+// skipped.
 struct FastResampler {
   struct Step {
     RandomJump skipBefore;  // draws of the populations skipped before this one
     int32_t population;     // 0-based
   };
   TestVariant variant;
-  EngineInput input;
   std::vector<Step> steps;
-  RandomJump skipAfter;  // draws of the populations skipped after the last step
-  // Per population: where its places start in `places` and its row 0 in `input`
-  // (-1 when the test does not write it).
-  std::vector<int32_t> placeOffset;
-  std::vector<int32_t> rowOffset;
-  std::vector<int32_t> places;  // 1-based distinct genotype receiving each clonal count
-  // Codes of the distinct genotypes at the written loci: distinctCodes[l * D + g], with
-  // D the total of distinct genotypes and g the row in the clone-free table.
-  std::vector<int32_t> distinctCodes;
-  int32_t totalDistinct = 0;
+  RandomJump skipAfter;              // draws of the populations skipped after the last step
+  std::vector<uint8_t> written;      // per population: whether the test writes its rows
+  std::vector<int32_t> placeOffset;  // per population: where its places start in `places`
+  std::vector<int32_t> places;       // 1-based distinct genotype receiving each clonal count
+  PreparedTest test;
+  // Per copy slot: its entry in `places`, the candidate of its population's distinct
+  // genotype 1, and the candidate chosen by the current iteration.
+  std::vector<int32_t> slotPlace;
+  std::vector<int32_t> slotFirstCandidate;
+  std::vector<int32_t> chosen;
   std::vector<uint64_t> scratch;
 };
 
 FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
                                 const TestVariant& variant);
-// One iteration: makes exactly the draws of every population's resampling from `seed`.
+// One iteration: makes exactly the draws of every population's resampling from `seed`,
+// and sets the chosen candidates.
 void ResampleFast(FastResampler& fast, const ResamplingPlan& plan, uint32_t& seed);
 // The lines of "temp.txt" for the fast path's current iteration.
 GenotypeTable FastResampledLines(const FastResampler& fast, const ResamplingPlan& plan,
                                  const GenotypeTable& cloneFree);
+// FisOverall of the fast path's current iteration.
+Extended EvaluateFastIteration(FastResampler& fast);
 
 }  // namespace genosieve

@@ -134,7 +134,7 @@ void DrawClonalPlaces(uint32_t& seed, int32_t distinct, int32_t clonal, int32_t*
   // those below it need sorting.
   scratch.resize(static_cast<size_t>(distinct));
   uint64_t* keys = scratch.data();
-  const double expected = clonal + 3.0 * std::sqrt(static_cast<double>(clonal)) + 3.0;
+  const double expected = clonal + 2.0 * std::sqrt(static_cast<double>(clonal)) + 2.0;
   const uint64_t threshold = expected >= distinct
                                  ? (uint64_t{1} << 32)
                                  : static_cast<uint64_t>(expected / distinct * 4294967296.0);

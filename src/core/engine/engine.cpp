@@ -10,14 +10,6 @@ namespace genosieve {
 
 namespace {
 
-// Bounds held as extended values: the comparisons are made in 80 bits.
-constexpr Extended kLowFreq = 0.001L;
-constexpr Extended kHighFreq = 0.999L;
-constexpr Extended kNegligible = 1e-20L;
-
-// Term tables kept across evaluations are dropped beyond this many values.
-constexpr std::size_t kTermsBudget = std::size_t{1} << 18;
-
 // alleleSlot marks: an allele without a row at the current locus, and an allele that
 // no genotype may carry (0 in a typed genotype, or above A).
 constexpr int32_t kAbsentAllele = -1;
@@ -33,14 +25,6 @@ constexpr int32_t kRefusedAllele = -2;
                  std::to_string(locus + 1) + " : " + GenotypeCodeProblem(code, highestAllele));
 }
 
-// Stores an extended value as float; a value beyond the float range is the overflow
-// error rather than an infinity.
-float StoreFloat(Extended value) {
-  const float stored = static_cast<float>(value);
-  if (std::isinf(stored)) throw RunError(kOverflowMessage);
-  return stored;
-}
-
 void CheckStructure(const EngineInput& input) {
   if (input.populations < 0 || input.loci < 0 || input.individuals < 0 || input.highestAllele < 0 ||
       input.populationEnd.size() != static_cast<std::size_t>(input.populations) ||
@@ -54,35 +38,6 @@ void CheckStructure(const EngineInput& input) {
     previous = end;
   }
   if (previous != input.individuals) ThrowBadTable();
-}
-
-// The terms of every population of sample size n, computed with the same operations as
-// the frequencies themselves: p = count / (2n), h = het / n, then n × p, (p × p) × n,
-// n × h. Tabulating them once per n avoids x87 divisions per population and allele.
-// Layout: for c = 0..2n, n × p at 2c and (p × p) × n at 2c + 1; then for h = 0..n,
-// n × h at 2(2n + 1) + h.
-const Extended* TermsFor(EngineWorkspace& ws, int32_t n) {
-  const auto index = static_cast<std::size_t>(n);
-  if (ws.termsIndex.size() <= index) ws.termsIndex.resize(index + 1, -1);
-  if (ws.termsIndex[index] >= 0) {
-    return ws.terms[static_cast<std::size_t>(ws.termsIndex[index])].data();
-  }
-  const Extended size = static_cast<Extended>(n);
-  const Extended twice = static_cast<Extended>(2 * static_cast<int64_t>(n));
-  std::vector<Extended> values(2 * (2 * index + 1) + (index + 1));
-  for (std::size_t c = 0; c <= 2 * index; ++c) {
-    const Extended p = static_cast<Extended>(c) / twice;
-    values[2 * c] = size * p;
-    values[2 * c + 1] = (p * p) * size;
-  }
-  Extended* het = values.data() + 2 * (2 * index + 1);
-  for (std::size_t h = 0; h <= index; ++h) {
-    het[h] = size * (static_cast<Extended>(h) / size);
-  }
-  ws.termsSize += values.size();
-  ws.termsIndex[index] = static_cast<int32_t>(ws.terms.size());
-  ws.terms.push_back(std::move(values));
-  return ws.terms.back().data();
 }
 
 // Gives `allele` a row of zero counts at the current locus, or refuses it.
@@ -113,6 +68,9 @@ void CountAlleles(const EngineInput& input, int32_t locus, EngineWorkspace& ws) 
   ws.firstCount.clear();
   ws.secondCount.clear();
   ws.sampleSize.assign(occupiedCount, 0);
+  // A fresh workspace has no count storage yet: offsets from its null data() are undefined.
+  ws.firstCount.reserve(occupiedCount);
+  ws.secondCount.reserve(occupiedCount);
   auto slotCount = static_cast<uint32_t>(ws.alleleSlot.size());
   const int32_t* slot = ws.alleleSlot.data();
   uint64_t* firstCount = ws.firstCount.data();
@@ -180,11 +138,6 @@ void CountAlleles(const EngineInput& input, int32_t locus, EngineWorkspace& ws) 
   });
 }
 
-struct LocusSums {
-  float sumB = 0.0f;
-  float sumBC = 0.0f;
-};
-
 // Steps 1 to 5 of the estimate for one counted locus. Returns false when the locus is
 // not used (r <= 1 or no typed individual).
 bool EstimateLocus(EngineWorkspace& ws, LocusSums& sums) {
@@ -192,38 +145,26 @@ bool EstimateLocus(EngineWorkspace& ws, LocusSums& sums) {
   // ContributingPops: populations of the range typed at the locus. The float sum S of
   // the sample sizes skips the others, whose exact zero leaves it unchanged.
   int32_t contributingPops = 0;
-  float sampleSum = 0.0f;
-  for (std::size_t q = 0; q < occupiedCount; ++q) {
-    const int32_t n = ws.sampleSize[q];
-    if (n == 0) continue;
-    ++contributingPops;
-    sampleSum = StoreFloat(static_cast<Extended>(sampleSum) + static_cast<Extended>(n));
-  }
+  for (std::size_t q = 0; q < occupiedCount; ++q) contributingPops += ws.sampleSize[q] != 0 ? 1 : 0;
+  const float sampleSum = SampleSizeSum(ws.sampleSize.data(), occupiedCount);
   if (contributingPops <= 1 || sampleSum == 0.0f) return false;
-  const Extended r = static_cast<Extended>(contributingPops);
-  const float meanSampleSize = StoreFloat(static_cast<Extended>(sampleSum) / r);
-  const Extended nbar = static_cast<Extended>(meanSampleSize);
-  const Extended rTimesNbar = r * nbar;
-  const Extended rMinus1 = r - 1.0L;
+  const float meanSampleSize =
+      StoreFloat(static_cast<Extended>(sampleSum) / static_cast<Extended>(contributingPops));
 
-  if (ws.termsSize > kTermsBudget) {
-    ws.terms.clear();
-    ws.termsSize = 0;
-    std::fill(ws.termsIndex.begin(), ws.termsIndex.end(), -1);
-  }
+  TrimTerms(ws.terms);
   ws.populationTerms.resize(occupiedCount);
   ws.populationHetTerms.resize(occupiedCount);
   // An untyped population has only zero counts: its terms are the exact zeros of
   // count 0, which leave every sum unchanged.
-  static constexpr Extended kZeroTerms[2] = {0.0L, 0.0L};
   for (std::size_t q = 0; q < occupiedCount; ++q) {
     const int32_t n = ws.sampleSize[q];
-    const Extended* terms = n == 0 ? kZeroTerms : TermsFor(ws, n);
+    const Extended* terms = n == 0 ? kZeroTerms : TermsFor(ws.terms, n);
     ws.populationTerms[q] = terms;
-    ws.populationHetTerms[q] =
-        n == 0 ? kZeroTerms : terms + 2 * (2 * static_cast<std::size_t>(n) + 1);
+    ws.populationHetTerms[q] = n == 0 ? kZeroTerms : terms + HetTermsOffset(n);
   }
 
+  ws.locus.sums.resize(ws.alleleOrder.size());
+  AlleleSums* alleleSums = ws.locus.sums.data();
   for (int32_t row : ws.alleleOrder) {
     const std::size_t offset = static_cast<std::size_t>(row) * occupiedCount;
     const uint64_t* firsts = ws.firstCount.data() + offset;
@@ -245,59 +186,13 @@ bool EstimateLocus(EngineWorkspace& ws, LocusSums& sums) {
       p2 += terms[1];
       h1 += populationHetTerms[q][het];
     }
-    // MeanFreq, FreqVariance, MeanHet.
-    const Extended meanFreq = (p1 / r) / nbar;
-    Extended freqVariance = p2 - (meanFreq * meanFreq) * rTimesNbar;
-    freqVariance = (freqVariance / rMinus1) / nbar;
-    const Extended meanHet = (h1 / r) / nbar;
-    if (!AlleleInBand(meanFreq)) continue;
-    AddComponents(
-        ComputeComponents(contributingPops, meanSampleSize, meanFreq, freqVariance, meanHet),
-        sums.sumB, sums.sumBC);
+    *alleleSums++ = AlleleSums{p1, p2, h1};
   }
+  sums = FinishLocus(contributingPops, meanSampleSize, ws.alleleOrder.size(), ws.locus);
   return true;
 }
 
 }  // namespace
-
-bool AlleleInBand(Extended meanFreq) { return kLowFreq < meanFreq && meanFreq < kHighFreq; }
-
-VarianceComponents ComputeComponents(int32_t contributingPops, float meanSampleSize,
-                                     Extended meanFreq, Extended freqVariance, Extended meanHet) {
-  // Every operand is extended so that every operation rounds to 80 bits.
-  const Extended r = static_cast<Extended>(contributingPops);
-  const Extended nbar = static_cast<Extended>(meanSampleSize);
-  Extended u = (1.0L - meanFreq) * meanFreq;
-  u = u - ((r - 1.0L) * freqVariance) / r;
-  const Extended v = (2.0L * nbar - 1.0L) * meanHet;
-  u = u - (v / 4.0L) / nbar;
-  const Extended numerator = u * nbar;
-  const Extended denominator = nbar - 1.0L;
-  if (denominator == 0.0L) {
-    throw RunError(numerator == 0.0L || std::isnan(numerator) ? kInvalidOperationMessage
-                                                              : kDivisionByZeroMessage);
-  }
-  VarianceComponents components;
-  components.b = numerator / denominator;
-  components.c = meanHet / 2.0L;
-  if (std::fabs(components.b) < kNegligible) components.b = 0.0L;
-  if (std::fabs(components.c) < kNegligible) components.c = 0.0L;
-  return components;
-}
-
-void AddComponents(const VarianceComponents& components, float& sumB, float& sumBC) {
-  sumB = StoreFloat(components.b + static_cast<Extended>(sumB));
-  sumBC = StoreFloat((components.b + static_cast<Extended>(sumBC)) + components.c);
-}
-
-Extended FisFromTotals(Extended totalB, Extended totalBC) {
-  if (totalBC == 0.0L) {
-    throw RunError(totalB == 0.0L ? kInvalidOperationMessage : kDivisionByZeroMessage);
-  }
-  const Extended fisOverall = totalB / totalBC;
-  if (std::isinf(fisOverall)) throw RunError(kOverflowMessage);
-  return fisOverall;
-}
 
 Extended EvaluateFis(const EngineInput& input, EngineWorkspace& ws) {
   CheckStructure(input);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/fis_steps.h"
 #include "engine/genotype_file.h"
 #include "engine/test_tally.h"
 #include "extended.h"
@@ -30,11 +31,8 @@ struct EngineWorkspace {
   std::vector<int32_t> secondCount;
   std::vector<const Extended*> populationTerms;     // n × p, (p × p) × n by allele count
   std::vector<const Extended*> populationHetTerms;  // n × h by heterozygote count
-  // Per distinct sample size n, the terms n × p, (p × p) × n for every allele count
-  // c = 0..2n (p = c / (2n)) and n × h for every heterozygote count h = 0..n (h = h / n).
-  std::vector<int32_t> termsIndex;  // n -> index into terms, -1 when not built
-  std::vector<std::vector<Extended>> terms;
-  std::size_t termsSize = 0;
+  TermsCache terms;
+  LocusScratch locus;
 };
 
 // Counting and Weir & Cockerham estimate of one loaded genotype table (populations

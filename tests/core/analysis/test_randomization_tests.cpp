@@ -471,8 +471,11 @@ struct PathResult {
   std::vector<TestTally> tallies;
   std::vector<std::string> calls;
   uint32_t seedAfter = 0;
+  std::string error;  // the message of the error that ended the tests, if any
 };
 
+// The observed evaluation, the overall test and both analyses, as a Run does them; an
+// error ends them and is recorded with what was written up to it.
 PathResult RunTestsWith(TestPath path, const std::string& data, const RunSettings& settings) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", data);
@@ -481,23 +484,44 @@ PathResult RunTestsWith(TestPath path, const std::string& data, const RunSetting
       prepared.settings,   prepared.data, prepared.index, prepared.clones, prepared.summary,
       prepared.iterations, path};
   TestState state = MakeTestState(prepared.iterations);
-  const HeaderNumbers& h = prepared.data.header;
-  WriteGenotypeFile(kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth},
-                    h.loci, ObservedLines(prepared.data, prepared.index, {TestKind::kOverall, 0}));
-  RunEvaluation(true, state);
   RecordingView view;
   PathResult result;
-  RunOverallTest(inputs, state, view);
-  result.tallies.push_back(state.testTally);
-  WriteOverallSection(settings.resultName, state, settings.decimalSeparator);
-  RunPerLocusAnalysis(inputs, state, view);
-  result.tallies.push_back(state.testTally);
-  RunPerPopulationAnalysis(inputs, state, view);
+  try {
+    const HeaderNumbers& h = prepared.data.header;
+    WriteGenotypeFile(kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth},
+                      h.loci,
+                      ObservedLines(prepared.data, prepared.index, {TestKind::kOverall, 0}));
+    RunEvaluation(true, state);
+    RunOverallTest(inputs, state, view);
+    result.tallies.push_back(state.testTally);
+    WriteOverallSection(settings.resultName, state, settings.decimalSeparator);
+    RunPerLocusAnalysis(inputs, state, view);
+    result.tallies.push_back(state.testTally);
+    RunPerPopulationAnalysis(inputs, state, view);
+  } catch (const RunError& error) {
+    result.error = error.what();
+  }
   result.tallies.push_back(state.testTally);
   result.files = FolderFiles(folder.path());
   result.calls = view.calls;
   result.seedAfter = RandomSeed();
   return result;
+}
+
+void ExpectSameResults(const PathResult& fast, const PathResult& plain) {
+  ASSERT_EQ(fast.tallies.size(), plain.tallies.size());
+  for (size_t t = 0; t < fast.tallies.size(); ++t) {
+    ASSERT_EQ(fast.tallies[t].size(), plain.tallies[t].size());
+    for (size_t r = 0; r < fast.tallies[t].size(); ++r) {
+      // Bit for bit: the same value, not merely a close one.
+      EXPECT_EQ(std::memcmp(&fast.tallies[t][r], &plain.tallies[t][r], 10), 0)
+          << "tally " << t << " row " << r;
+    }
+  }
+  EXPECT_EQ(fast.files, plain.files);  // temp.txt and tempmicrosat.txt included
+  EXPECT_EQ(fast.calls, plain.calls);
+  EXPECT_EQ(fast.seedAfter, plain.seedAfter);
+  EXPECT_EQ(fast.error, plain.error);
 }
 
 TEST(RandomizationPaths, FastPathEqualsPlainPathOnRandomData) {
@@ -513,19 +537,130 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathOnRandomData) {
     settings.seed = static_cast<uint32_t>(random());
     const PathResult fast = RunTestsWith(TestPath::kFast, data, settings);
     const PathResult plain = RunTestsWith(TestPath::kPlain, data, settings);
-    ASSERT_EQ(fast.tallies.size(), plain.tallies.size());
-    for (size_t t = 0; t < fast.tallies.size(); ++t) {
-      ASSERT_EQ(fast.tallies[t].size(), plain.tallies[t].size());
-      for (size_t r = 0; r < fast.tallies[t].size(); ++r) {
-        // Bit for bit: the same value, not merely a close one.
-        EXPECT_EQ(std::memcmp(&fast.tallies[t][r], &plain.tallies[t][r], 10), 0)
-            << "tally " << t << " row " << r;
-      }
-    }
-    EXPECT_EQ(fast.files, plain.files);  // temp.txt and tempmicrosat.txt included
+    ExpectSameResults(fast, plain);
     EXPECT_TRUE(fast.files.count("temp.txt"));
-    EXPECT_EQ(fast.calls, plain.calls);
-    EXPECT_EQ(fast.seedAfter, plain.seedAfter);
+    EXPECT_EQ(fast.error, "");
+  }
+}
+
+// Small populations with missing genotypes and few alleles: some iterations leave a
+// locus with one typed individual per population (n̄ = 1) or without a used allele, so
+// that tests end with the floating-point errors as well as with values.
+std::vector<Individual> SparseIndividuals(std::mt19937& random, int32_t populations, int32_t loci) {
+  auto below = [&random](int32_t bound) {
+    return static_cast<int32_t>(random() % static_cast<uint32_t>(bound));
+  };
+  const int32_t alleles = 2 + below(4);
+  const int32_t missingPercent = below(70);
+  std::vector<Individual> individuals;
+  for (int32_t p = 1; p <= populations; ++p) {
+    std::vector<Individual> distinct;
+    const int32_t size = 1 + below(below(2) == 0 ? 4 : 8);
+    for (int32_t i = 0; i < size; ++i) {
+      if (!distinct.empty() && below(2) == 0) {
+        individuals.push_back(
+            distinct[static_cast<size_t>(below(static_cast<int32_t>(distinct.size())))]);
+        continue;
+      }
+      Individual individual{p, {}};
+      for (int32_t l = 0; l < loci; ++l) {
+        if (below(100) < missingPercent) {
+          individual.genotypes.push_back({0, 0});
+        } else {
+          individual.genotypes.push_back({1 + below(alleles), 1 + below(alleles)});
+        }
+      }
+      distinct.push_back(individual);  // a repeat of an earlier one is a clone too
+      individuals.push_back(individual);
+    }
+  }
+  return individuals;
+}
+
+TEST(RandomizationPaths, FastPathEqualsPlainPathUpToTheSameErrors) {
+  std::mt19937 random(31);
+  std::map<std::string, int> outcomes;
+  for (int trial = 0; trial < 60; ++trial) {
+    const int32_t populations = 2 + static_cast<int32_t>(random() % 4);
+    const int32_t loci = 1 + static_cast<int32_t>(random() % 3);
+    const std::string data =
+        DataText(populations, loci, 9, SparseIndividuals(random, populations, loci));
+    RunSettings settings = Settings(std::to_string(random() % 25), random() % 2 == 0, true, true);
+    settings.seed = static_cast<uint32_t>(random());
+    const PathResult fast = RunTestsWith(TestPath::kFast, data, settings);
+    const PathResult plain = RunTestsWith(TestPath::kPlain, data, settings);
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    ExpectSameResults(fast, plain);
+    // An error in a randomized iteration comes after that iteration's progress position.
+    const bool inIteration = !fast.calls.empty() && fast.calls.back().rfind("position", 0) == 0;
+    ++outcomes[fast.error.empty() ? "" : fast.error + (inIteration ? " iteration" : " observed")];
+  }
+  // Completed runs, and errors in the randomized iterations of some tests.
+  EXPECT_GE(outcomes[""], 10);
+  EXPECT_GE(outcomes[std::string(kInvalidOperationMessage) + " iteration"], 5);
+}
+
+TEST(RandomizationPaths, FastPathEqualsPlainPathOnLargerSkewedData) {
+  // 600 individuals with skewed allele use: singletons fall below p̄ = 0.001 in the
+  // overall and per-locus tests, and clone copies are a third of the rows.
+  std::mt19937 random(47);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::vector<Individual> individuals;
+  for (int32_t p = 1; p <= 20; ++p) {
+    std::vector<Individual> distinct;
+    for (int32_t i = 0; i < 30; ++i) {
+      if (!distinct.empty() && random() % 3 == 0) {
+        individuals.push_back(distinct[random() % std::min<size_t>(distinct.size(), 5)]);
+        continue;
+      }
+      Individual individual{p, {}};
+      for (int32_t l = 0; l < 3; ++l) {
+        auto allele = [&] {
+          const double u = unit(random);
+          return 1 + static_cast<int32_t>(40.0 * u * u * u);
+        };
+        individual.genotypes.push_back(random() % 50 == 0 ? AllelePair{0, 0}
+                                                          : AllelePair{allele(), allele()});
+      }
+      distinct.push_back(individual);
+      individuals.push_back(individual);
+    }
+  }
+  RunSettings settings = Settings("12", true, true, true);
+  settings.seed = 99u;
+  const std::string data = DataText(20, 3, 40, individuals);
+  const PathResult fast = RunTestsWith(TestPath::kFast, data, settings);
+  const PathResult plain = RunTestsWith(TestPath::kPlain, data, settings);
+  ExpectSameResults(fast, plain);
+  EXPECT_EQ(fast.error, "");
+  // The data, tempmicrosat.txt, temp.txt, the results file and 24 p-value files.
+  EXPECT_EQ(fast.files.size(), 1u + 2u + 1u + 1u + 3u + 20u);
+}
+
+TEST(RandomizationPaths, FastPathEqualsPlainPathWhenAnIterationDividesByZero) {
+  // Three populations X, X, Y with Y missing: when every population gives its extra copy
+  // to Y, each has one typed individual (1/2, 2/3, 3/3), n̄ = 1, and the rounding
+  // remainder of p̄ = 1/3 makes the first used allele divide a non-zero value by zero.
+  const std::string data = DataText(3, 1, 9,
+                                    {{1, {{1, 2}}},
+                                     {1, {{1, 2}}},
+                                     {1, {{0, 0}}},
+                                     {2, {{2, 3}}},
+                                     {2, {{2, 3}}},
+                                     {2, {{0, 0}}},
+                                     {3, {{3, 3}}},
+                                     {3, {{3, 3}}},
+                                     {3, {{0, 0}}}});
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    RunSettings settings = Settings("40", true, true, true);
+    settings.seed = seed;
+    const PathResult fast = RunTestsWith(TestPath::kFast, data, settings);
+    const PathResult plain = RunTestsWith(TestPath::kPlain, data, settings);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    ExpectSameResults(fast, plain);
+    EXPECT_EQ(fast.error, kDivisionByZeroMessage);
+    ASSERT_FALSE(fast.calls.empty());
+    EXPECT_EQ(fast.calls.back().rfind("position", 0), 0u) << "fails in an iteration";
   }
 }
 

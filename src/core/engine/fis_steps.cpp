@@ -1,0 +1,378 @@
+#include "engine/fis_steps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/engine.h"
+#include "errors.h"
+
+namespace genosieve {
+
+namespace {
+
+// Bounds held as extended values: the comparisons are made in 80 bits.
+constexpr Extended kLowFreq = 0.001L;
+constexpr Extended kHighFreq = 0.999L;
+constexpr Extended kNegligible = 1e-20L;
+
+// Term tables kept across evaluations are dropped beyond this many values.
+constexpr std::size_t kTermsBudget = std::size_t{1} << 18;
+
+// Partial sums below this are integers a float holds exactly.
+constexpr int64_t kExactFloatIntegers = int64_t{1} << 24;
+
+LocusValues ValuesOf(int32_t contributingPops, float meanSampleSize) {
+  LocusValues values;
+  values.r = static_cast<Extended>(contributingPops);
+  values.nbar = static_cast<Extended>(meanSampleSize);
+  values.rMinus1 = values.r - 1.0L;
+  values.rTimesNbar = values.r * values.nbar;
+  values.twoNbarMinus1 = 2.0L * values.nbar - 1.0L;
+  values.nbarMinus1 = values.nbar - 1.0L;
+  return values;
+}
+
+Extended MeanFreqOf(const LocusValues& v, const AlleleSums& sums) {
+  return (sums.p1 / v.r) / v.nbar;
+}
+
+Extended FreqVarianceOf(const LocusValues& v, const AlleleSums& sums, Extended meanFreq) {
+  const Extended freqVariance = sums.p2 - (meanFreq * meanFreq) * v.rTimesNbar;
+  return (freqVariance / v.rMinus1) / v.nbar;
+}
+
+Extended MeanHetOf(const LocusValues& v, const AlleleSums& sums) {
+  return (sums.h1 / v.r) / v.nbar;
+}
+
+// b's numerator u × n̄.
+Extended NumeratorOf(const LocusValues& v, Extended meanFreq, Extended freqVariance,
+                     Extended meanHet) {
+  Extended u = (1.0L - meanFreq) * meanFreq;
+  u = u - (v.rMinus1 * freqVariance) / v.r;
+  const Extended w = v.twoNbarMinus1 * meanHet;
+  u = u - (w / 4.0L) / v.nbar;
+  return u * v.nbar;
+}
+
+[[noreturn]] void ThrowZeroDenominator(Extended numerator) {
+  throw RunError(numerator == 0.0L || std::isnan(numerator) ? kInvalidOperationMessage
+                                                            : kDivisionByZeroMessage);
+}
+
+Extended Negligible(Extended value) { return std::fabs(value) < kNegligible ? 0.0L : value; }
+
+}  // namespace
+
+const Extended kZeroTerms[2] = {0.0L, 0.0L};
+
+float StoreFloat(Extended value) {
+  const float stored = static_cast<float>(value);
+  if (std::isinf(stored)) throw RunError(kOverflowMessage);
+  return stored;
+}
+
+float SampleSizeSum(const int32_t* sampleSizes, std::size_t count) {
+  // Sample sizes are non-negative: while the total stays below 2^24 every partial sum
+  // is an integer the float holds exactly, so the float sum is the integer total.
+  int64_t total = 0;
+  bool exact = true;
+  for (std::size_t q = 0; q < count; ++q) {
+    exact = exact && sampleSizes[q] >= 0;
+    total += sampleSizes[q];
+  }
+  if (exact && total < kExactFloatIntegers) return static_cast<float>(total);
+  float sum = 0.0f;
+  for (std::size_t q = 0; q < count; ++q) {
+    if (sampleSizes[q] == 0) continue;
+    sum = StoreFloat(static_cast<Extended>(sum) + static_cast<Extended>(sampleSizes[q]));
+  }
+  return sum;
+}
+
+const Extended* TermsFor(TermsCache& cache, int32_t n) {
+  const auto at = static_cast<std::size_t>(n);
+  if (cache.index.size() <= at) cache.index.resize(at + 1, -1);
+  if (cache.index[at] >= 0) return cache.tables[static_cast<std::size_t>(cache.index[at])].data();
+  const Extended size = static_cast<Extended>(n);
+  const Extended twice = static_cast<Extended>(2 * static_cast<int64_t>(n));
+  std::vector<Extended> values(HetTermsOffset(n) + (at + 1));
+  for (std::size_t c = 0; c <= 2 * at; ++c) {
+    const Extended p = static_cast<Extended>(c) / twice;
+    values[2 * c] = size * p;
+    values[2 * c + 1] = (p * p) * size;
+  }
+  Extended* het = values.data() + HetTermsOffset(n);
+  for (std::size_t h = 0; h <= at; ++h) het[h] = size * (static_cast<Extended>(h) / size);
+  cache.size += values.size();
+  cache.index[at] = static_cast<int32_t>(cache.tables.size());
+  cache.tables.push_back(std::move(values));
+  return cache.tables.back().data();
+}
+
+void TrimTerms(TermsCache& cache) {
+  if (cache.size <= kTermsBudget) return;
+  cache.tables.clear();
+  cache.size = 0;
+  std::fill(cache.index.begin(), cache.index.end(), -1);
+}
+
+LocusSums FinishLocus(int32_t contributingPops, float meanSampleSize, std::size_t alleles,
+                      LocusScratch& scratch) {
+  const LocusValues v = ValuesOf(contributingPops, meanSampleSize);
+  const AlleleSums* sums = scratch.sums.data();
+  scratch.meanFreq.resize(alleles);
+  scratch.usedAllele.resize(alleles);
+  Extended* meanFreq = scratch.meanFreq.data();
+  int32_t* usedAllele = scratch.usedAllele.data();
+
+  // p̄ of every allele, then only the alleles in the band go on (s² and h̄ of the others
+  // are never read). The list of those is made apart, so that no division waits on the
+  // band test of the allele before.
+  for (std::size_t a = 0; a < alleles; ++a) meanFreq[a] = MeanFreqOf(v, sums[a]);
+  std::size_t used = 0;
+  for (std::size_t a = 0; a < alleles; ++a) {
+    usedAllele[used] = static_cast<int32_t>(a);
+    used += AlleleInBand(meanFreq[a]) ? 1 : 0;
+  }
+  LocusSums locus;
+  if (used == 0) return locus;
+  if (v.nbarMinus1 == 0.0L) {
+    // n̄ = 1: the first used allele divides by zero.
+    const AlleleSums& first = sums[usedAllele[0]];
+    const Extended mean = meanFreq[usedAllele[0]];
+    ThrowZeroDenominator(NumeratorOf(v, mean, FreqVarianceOf(v, first, mean), MeanHetOf(v, first)));
+  }
+
+  scratch.b.resize(used);
+  scratch.c.resize(used);
+  Extended* b = scratch.b.data();
+  Extended* c = scratch.c.data();
+  for (std::size_t j = 0; j < used; ++j) {
+    const AlleleSums& allele = sums[usedAllele[j]];
+    const Extended mean = meanFreq[usedAllele[j]];
+    const Extended meanHet = MeanHetOf(v, allele);
+    b[j] =
+        Negligible(NumeratorOf(v, mean, FreqVarianceOf(v, allele, mean), meanHet) / v.nbarMinus1);
+    c[j] = Negligible(meanHet / 2.0L);
+  }
+  for (std::size_t j = 0; j < used; ++j) {
+    AddComponents(VarianceComponents{b[j], c[j]}, locus.sumB, locus.sumBC);
+  }
+  return locus;
+}
+
+namespace {
+
+constexpr std::size_t kMemoEntries = std::size_t{1} << 13;
+// The memo is checked over windows of this many alleles; below a quarter of repeats in a
+// window it is dropped for the rest of the test.
+constexpr uint64_t kMemoWindow = 4096;
+
+enum : uint8_t { kUnknown = 0, kUnused = 1, kUsed = 2 };
+
+struct MemoKey {
+  uint64_t word[5];
+};
+
+// The 80 bits of an x87 value: 64-bit significand, then sign and exponent.
+uint64_t SignificandOf(const Extended& value) {
+  uint64_t significand = 0;
+  std::memcpy(&significand, &value, sizeof significand);
+  return significand;
+}
+
+uint64_t ExponentOf(const Extended& value) {
+  uint16_t exponent = 0;
+  std::memcpy(&exponent, reinterpret_cast<const unsigned char*>(&value) + sizeof(uint64_t),
+              sizeof exponent);
+  return exponent;
+}
+
+// Built in registers, compared word by word.
+MemoKey KeyOf(const UsedLocus& locus, const AlleleSums& sums) {
+  uint32_t meanSampleSizeBits = 0;
+  std::memcpy(&meanSampleSizeBits, &locus.meanSampleSize, sizeof meanSampleSizeBits);
+  return MemoKey{{SignificandOf(sums.p1), SignificandOf(sums.p2), SignificandOf(sums.h1),
+                  ExponentOf(sums.p1) | ExponentOf(sums.p2) << 16 | ExponentOf(sums.h1) << 32,
+                  static_cast<uint32_t>(locus.contributingPops) |
+                      static_cast<uint64_t>(meanSampleSizeBits) << 32}};
+}
+
+std::size_t SlotOf(const MemoKey& key) {
+  uint64_t h = key.word[0] * 0x9E3779B97F4A7C15u;
+  h ^= (key.word[1] * 0xC2B2AE3D27D4EB4Fu) >> 17;
+  h ^= (key.word[2] * 0x165667B19E3779F9u) >> 31;
+  h ^= key.word[3] * 0xFF51AFD7ED558CCDu;
+  h ^= key.word[4] * 0xD6E8FEB86659FD93u;
+  h ^= h >> 29;
+  return static_cast<std::size_t>(h) & (kMemoEntries - 1);
+}
+
+bool Matches(const AlleleMemo::Entry& entry, const MemoKey& key) {
+  return ((entry.key[0] ^ key.word[0]) | (entry.key[1] ^ key.word[1]) |
+          (entry.key[2] ^ key.word[2]) | (entry.key[3] ^ key.word[3]) |
+          (entry.key[4] ^ key.word[4])) == 0;
+}
+
+void Store(AlleleMemo::Entry& entry, const MemoKey& key, bool used, Extended b, Extended c) {
+  for (int i = 0; i < 5; ++i) entry.key[i] = key.word[i];
+  entry.used = used ? 1u : 0u;
+  entry.b = b;
+  entry.c = c;
+}
+
+}  // namespace
+
+Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, AlleleMemo* memo) {
+  std::size_t alleles = 0;
+  for (const UsedLocus& locus : loci) alleles = std::max(alleles, locus.alleleEnd);
+  scratch.meanFreq.resize(alleles);
+  scratch.usedAllele.resize(alleles);
+  scratch.b.resize(alleles);
+  scratch.c.resize(alleles);
+  scratch.state.assign(alleles, kUnknown);
+  scratch.pending.clear();
+  scratch.pendingLocus.clear();
+  const AlleleSums* sums = scratch.sums.data();
+  Extended* meanFreq = scratch.meanFreq.data();
+  int32_t* usedAllele = scratch.usedAllele.data();
+  Extended* b = scratch.b.data();
+  Extended* c = scratch.c.data();
+  uint8_t* state = scratch.state.data();
+
+  if (memo != nullptr && memo->enabled && memo->windowLookups >= kMemoWindow) {
+    if (memo->windowHits * 4 < memo->windowLookups) {
+      memo->enabled = false;
+      memo->entries = {};
+    }
+    memo->windowLookups = 0;
+    memo->windowHits = 0;
+  }
+  const bool useMemo = memo != nullptr && memo->enabled;
+  if (useMemo && memo->entries.empty()) memo->entries.resize(kMemoEntries);
+
+  // The outcomes the memo knows; the other alleles are worked out below. A locus with
+  // n̄ = 1 never uses the memo: its alleles end in an error or in nothing.
+  std::vector<LocusValues>& values = scratch.values;
+  values.resize(loci.size());
+  for (std::size_t l = 0; l < loci.size(); ++l) {
+    values[l] = ValuesOf(loci[l].contributingPops, loci[l].meanSampleSize);
+    const bool lookUp = useMemo && values[l].nbarMinus1 != 0.0L;
+    for (std::size_t a = loci[l].alleleBegin; a < loci[l].alleleEnd; ++a) {
+      if (lookUp) {
+        const MemoKey key = KeyOf(loci[l], sums[a]);
+        const AlleleMemo::Entry& entry = memo->entries[SlotOf(key)];
+        ++memo->windowLookups;
+        if (Matches(entry, key)) {
+          ++memo->windowHits;
+          state[a] = entry.used != 0 ? kUsed : kUnused;
+          b[a] = entry.b;
+          c[a] = entry.c;
+          continue;
+        }
+      }
+      scratch.pending.push_back(static_cast<int32_t>(a));
+      scratch.pendingLocus.push_back(static_cast<int32_t>(l));
+    }
+  }
+
+  // p̄ of every pending allele, then the list of those in the band (made apart, so that
+  // no division waits on the band test of the allele before), then their components
+  // unless n̄ = 1.
+  const std::size_t pendingCount = scratch.pending.size();
+  const int32_t* pending = scratch.pending.data();
+  const int32_t* pendingLocus = scratch.pendingLocus.data();
+  for (std::size_t i = 0; i < pendingCount; ++i) {
+    meanFreq[pending[i]] =
+        MeanFreqOf(values[static_cast<std::size_t>(pendingLocus[i])], sums[pending[i]]);
+  }
+  std::size_t used = 0;
+  for (std::size_t i = 0; i < pendingCount; ++i) {
+    const bool inBand = AlleleInBand(meanFreq[pending[i]]);
+    state[pending[i]] = inBand ? kUsed : kUnused;
+    b[pending[i]] = 0.0L;
+    c[pending[i]] = 0.0L;
+    usedAllele[used] = static_cast<int32_t>(i);
+    used += inBand ? 1 : 0;
+  }
+  for (std::size_t j = 0; j < used; ++j) {
+    const auto i = static_cast<std::size_t>(usedAllele[j]);
+    const LocusValues& v = values[static_cast<std::size_t>(pendingLocus[i])];
+    if (v.nbarMinus1 == 0.0L) continue;
+    const auto a = static_cast<std::size_t>(pending[i]);
+    const AlleleSums& allele = sums[a];
+    const Extended mean = meanFreq[a];
+    const Extended meanHet = MeanHetOf(v, allele);
+    b[a] =
+        Negligible(NumeratorOf(v, mean, FreqVarianceOf(v, allele, mean), meanHet) / v.nbarMinus1);
+    c[a] = Negligible(meanHet / 2.0L);
+  }
+  if (useMemo) {
+    for (std::size_t i = 0; i < pendingCount; ++i) {
+      const UsedLocus& locus = loci[static_cast<std::size_t>(pendingLocus[i])];
+      if (values[static_cast<std::size_t>(pendingLocus[i])].nbarMinus1 == 0.0L) continue;
+      const auto a = static_cast<std::size_t>(pending[i]);
+      const MemoKey key = KeyOf(locus, sums[a]);
+      Store(memo->entries[SlotOf(key)], key, state[a] == kUsed, b[a], c[a]);
+    }
+  }
+
+  // Per locus in order: the sums of its used alleles' components, in ascending allele
+  // order; a locus with n̄ = 1 and a used allele stops here with the error of its first
+  // used allele.
+  Extended totalB = 0.0L;
+  Extended totalBC = 0.0L;
+  for (std::size_t l = 0; l < loci.size(); ++l) {
+    const LocusValues& v = values[l];
+    std::size_t count = 0;
+    for (std::size_t a = loci[l].alleleBegin; a < loci[l].alleleEnd; ++a) {
+      usedAllele[count] = static_cast<int32_t>(a);
+      count += state[a] == kUsed ? 1 : 0;
+    }
+    if (count != 0 && v.nbarMinus1 == 0.0L) {
+      const AlleleSums& allele = sums[usedAllele[0]];
+      const Extended mean = meanFreq[usedAllele[0]];
+      ThrowZeroDenominator(
+          NumeratorOf(v, mean, FreqVarianceOf(v, allele, mean), MeanHetOf(v, allele)));
+    }
+    LocusSums locus;
+    for (std::size_t j = 0; j < count; ++j) {
+      const auto a = static_cast<std::size_t>(usedAllele[j]);
+      AddComponents(VarianceComponents{b[a], c[a]}, locus.sumB, locus.sumBC);
+    }
+    totalB += static_cast<Extended>(locus.sumB);
+    totalBC += static_cast<Extended>(locus.sumBC);
+  }
+  return FisFromTotals(totalB, totalBC);
+}
+
+bool AlleleInBand(Extended meanFreq) { return kLowFreq < meanFreq && meanFreq < kHighFreq; }
+
+VarianceComponents ComputeComponents(int32_t contributingPops, float meanSampleSize,
+                                     Extended meanFreq, Extended freqVariance, Extended meanHet) {
+  const LocusValues v = ValuesOf(contributingPops, meanSampleSize);
+  const Extended numerator = NumeratorOf(v, meanFreq, freqVariance, meanHet);
+  if (v.nbarMinus1 == 0.0L) ThrowZeroDenominator(numerator);
+  VarianceComponents components;
+  components.b = Negligible(numerator / v.nbarMinus1);
+  components.c = Negligible(meanHet / 2.0L);
+  return components;
+}
+
+void AddComponents(const VarianceComponents& components, float& sumB, float& sumBC) {
+  sumB = StoreFloat(components.b + static_cast<Extended>(sumB));
+  sumBC = StoreFloat((components.b + static_cast<Extended>(sumBC)) + components.c);
+}
+
+Extended FisFromTotals(Extended totalB, Extended totalBC) {
+  if (totalBC == 0.0L) {
+    throw RunError(totalB == 0.0L ? kInvalidOperationMessage : kDivisionByZeroMessage);
+  }
+  const Extended fisOverall = totalB / totalBC;
+  if (std::isinf(fisOverall)) throw RunError(kOverflowMessage);
+  return fisOverall;
+}
+
+}  // namespace genosieve
