@@ -5,30 +5,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "analysis/run.h"
-#include "errors.h"
+#include "fuzz_checks.h"
 
 namespace {
 
-struct NullView : genosieve::RunView {
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
-  void ClearChart() override {}
-  void AddChartPoint(double) override {}
-  void ShowChartSeries() override {}
-  void ShowMessage(const std::string&) override {}
-};
-
-// The Run writes into the working folder: give the fuzzer a private one.
+// The Run writes into the working folder: give the fuzzer a private one, under TMPDIR
+// (scripts/fuzz points it into the build folder and empties it afterwards: libFuzzer
+// ends without running exit handlers). Corpus and artifact paths given to the fuzzer
+// must therefore be absolute.
 const std::filesystem::path& WorkingFolder() {
   static const std::filesystem::path folder = [] {
-    char pattern[] = "/tmp/genosieve-fuzz-XXXXXX";
-    const char* made = mkdtemp(pattern);
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "genosieve-fuzz-XXXXXX").string();
+    const char* made = mkdtemp(pattern.data());
     if (made == nullptr) std::abort();
     std::filesystem::current_path(made);
     return std::filesystem::path(made);
@@ -44,18 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  genosieve::RunSettings settings;
-  settings.dataPath = path.string();
-  settings.iterationsText = "1";
-  settings.createPValueFiles = true;
-  settings.perLocusAnalysis = true;
-  settings.perPopulationAnalysis = true;
-  settings.seed = 0;
-  NullView view;
-  try {
-    genosieve::Run(settings, view);
-  } catch (const genosieve::RunError&) {
-    // Refused input: expected.
+  const std::string problem = genosieve::fuzz::CheckDataFileRun(path.string());
+  if (!problem.empty()) {
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    std::abort();
   }
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,9 @@ constexpr int kExitUsage = 2;
 // L from the data file's header line, to tell locus tests from population tests when
 // both analyses run; nothing when the header cannot be read (the Run reports why).
 std::optional<int32_t> PeekLoci(const std::string& path) {
+  // Opening a named pipe would wait for a writer; the Run refuses anything but a file.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   std::string line;
   char c;
@@ -223,6 +227,14 @@ int main(int argc, char** argv) {
   } catch (const genosieve::RunError& error) {
     view.ClearProgress();
     std::cerr << "genosieve-cli: " << error.what() << '\n';
+    return kExitRunFailed;
+  } catch (const std::bad_alloc&) {
+    // The window's message, with the hint that a huge iteration count is the usual cause
+    // (the Run keeps one running value per iteration).
+    view.ClearProgress();
+    std::cerr << "genosieve-cli: Mémoire insuffisante (the Run needs memory in proportion "
+                 "to the data and to the number of iterations, N = "
+              << settings.iterationsText << ")\n";
     return kExitRunFailed;
   } catch (const std::exception& error) {
     view.ClearProgress();

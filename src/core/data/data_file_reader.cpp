@@ -44,14 +44,18 @@ struct InputFile {
 void Open(InputFile& file, const std::string& path) {
   // An empty path names no file at all.
   if (path.empty()) ThrowIoError(kIoFileNotFound);
+  // Non-blocking, so that opening a named pipe does not wait for a writer; reading a
+  // regular file ignores the flag.
   do {
-    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (file.fd < 0 && errno == EINTR);
   if (file.fd < 0) ThrowIoErrorFromErrno(errno);
   struct stat status {};
   if (::fstat(file.fd, &status) != 0) ThrowIoErrorFromErrno(errno);
-  // A folder opens on this system but cannot be read as a file.
+  // A folder opens on this system but cannot be read as a file. Nor can a device or a
+  // pipe: the file is read twice, and /dev/zero or a pipe would never end the first pass.
   if (S_ISDIR(status.st_mode)) ThrowIoErrorFromErrno(EISDIR);
+  if (!S_ISREG(status.st_mode)) ThrowIoError(kIoAccessDenied);
 }
 
 bool Refill(InputFile& file) {
@@ -127,7 +131,27 @@ FirstPass CountLines(const std::string& path) {
                  what);
 }
 
-std::string Shown(const std::string& text, bool cut) { return cut ? text + "..." : text; }
+// The text of a number as the message shows it: control characters other than TAB, bytes
+// outside ASCII (a binary file picked by mistake) and the backslash itself are written as
+// \xHH, so that the message stays readable, unambiguous, and cannot drive the terminal
+// that shows it.
+std::string Shown(const std::string& text, bool cut) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(text.size() + 3);
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c < 32 && c != '\t') || c >= 127 || c == '\\') {
+      shown += "\\x";
+      shown.push_back(kHex[c >> 4]);
+      shown.push_back(kHex[c & 15]);
+    } else {
+      shown.push_back(ch);
+    }
+  }
+  if (cut) shown += "...";
+  return shown;
+}
 
 int32_t Convert(const std::string& path, int64_t line, const std::string& field,
                 const std::string& text, bool cut) {
@@ -194,7 +218,7 @@ int32_t ReadAllele(Reading& r, int c, int32_t locus, const char* which) {
 // genotype is longer than 2 x D characters and the rest of the line would be misread.
 void CheckSeparator(Reading& r, int separator, int32_t locus) {
   if (separator == ' ' || separator == '\t') return;
-  std::string shown(1, static_cast<char>(separator));
+  const std::string shown = Shown(std::string(1, static_cast<char>(separator)), false);
   FailAt(r.path, r.line, LocusField(locus),
          "the genotype is followed by '" + shown +
              "' instead of a TAB or a blank (each genotype has 2 x D = " +

@@ -1,0 +1,461 @@
+// genosieve-cli on the bad inputs of tests/data/bad_input/: each must end with its exact
+// message and exit status, never a crash, a hang, a report of success or an allocation
+// out of proportion to the file. The CLI runs in a child limited in address space (where
+// the build allows it), CPU time and wall time; its peak memory is checked afterwards.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/test_files.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define GENOSIEVE_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GENOSIEVE_UNDER_ASAN 1
+#endif
+#endif
+#ifndef GENOSIEVE_UNDER_ASAN
+#define GENOSIEVE_UNDER_ASAN 0
+#endif
+
+namespace {
+
+using genosieve::testing::ReadBytes;
+using genosieve::testing::ScopedWorkingFolder;
+using genosieve::testing::TestDataPath;
+
+// AddressSanitizer reserves terabytes of address space for its shadow memory, so the
+// address-space limit applies only to an ordinary build; the peak memory check holds for
+// both.
+constexpr bool kLimitAddressSpace = !GENOSIEVE_UNDER_ASAN;
+constexpr rlim_t kAddressSpaceLimit = rlim_t{512} << 20;
+constexpr long kPeakMemoryLimitKb = 128L << 10;
+constexpr unsigned kWallSeconds = 60;
+constexpr rlim_t kCpuSeconds = 30;
+
+struct Outcome {
+  int exitCode = -1;  // -signal when the child was killed
+  std::string out;
+  std::string err;
+  long peakMemoryKb = 0;
+};
+
+std::string CaptureName(const char* stream) {
+  return (std::filesystem::temp_directory_path() /
+          ("genosieve-bad-input-" + std::to_string(::getpid()) + "-" + stream))
+      .string();
+}
+
+// Runs genosieve-cli with `args` in the current working folder, in a child limited in
+// address space, CPU and wall time; stdout and stderr go to files outside the folder, or
+// stderr to a pseudo-terminal (whose output is not kept) when `onTerminal`.
+Outcome RunLimited(const std::vector<std::string>& args, bool onTerminal = false) {
+  const std::string outName = CaptureName("out");
+  const std::string errName = CaptureName("err");
+  std::vector<std::string> argvText = {GENOSIEVE_CLI_PATH};
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argvText) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  Outcome outcome;
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ADD_FAILURE() << "cannot fork";
+    return outcome;
+  }
+  if (pid == 0) {
+    if (!std::freopen(outName.c_str(), "w", stdout) ||
+        !std::freopen(errName.c_str(), "w", stderr)) {
+      ::_exit(126);
+    }
+    if (onTerminal) {
+      int master = -1;
+      int slave = -1;
+      if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 ||
+          ::dup2(slave, STDERR_FILENO) < 0) {
+        ::_exit(126);
+      }
+    }
+    if (kLimitAddressSpace) {
+      const rlimit space{kAddressSpaceLimit, kAddressSpaceLimit};
+      ::setrlimit(RLIMIT_AS, &space);
+    }
+    const rlimit cpu{kCpuSeconds, kCpuSeconds};
+    ::setrlimit(RLIMIT_CPU, &cpu);
+    ::alarm(kWallSeconds);  // kept across exec: a hang ends with SIGALRM
+    // Under AddressSanitizer a refused allocation must reach the program as
+    // std::bad_alloc, as it does in an ordinary build, rather than abort.
+    std::string asan = "allocator_may_return_null=1";
+    if (const char* given = std::getenv("ASAN_OPTIONS")) asan = std::string(given) + ":" + asan;
+    ::setenv("ASAN_OPTIONS", asan.c_str(), 1);
+    ::execv(GENOSIEVE_CLI_PATH, argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  pid_t waited;
+  do {
+    waited = ::wait4(pid, &status, 0, &usage);
+  } while (waited < 0 && errno == EINTR);
+  if (waited == pid) {
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    outcome.peakMemoryKb = usage.ru_maxrss;
+  } else {
+    ADD_FAILURE() << "cannot wait for " << GENOSIEVE_CLI_PATH;
+  }
+  outcome.out = ReadBytes(outName);
+  outcome.err = ReadBytes(errName);
+  std::filesystem::remove(outName);
+  std::filesystem::remove(errName);
+  return outcome;
+}
+
+std::vector<std::string> Entries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Every working folder holds, besides the case's data file: "a_folder", a folder (given
+// as data path, or as result name: creating a file over a folder fails even for root,
+// which permission bits would not stop), "full.txt", a link to /dev/full (a result file
+// that cannot be written: the disk is full), and "a_pipe", a named pipe that no process
+// writes to (opening it for reading would wait for ever).
+void PrepareFolder(const std::string& dataFile) {
+  std::filesystem::create_directory("a_folder");
+  std::filesystem::create_symlink("/dev/full", "full.txt");
+  ::mkfifo("a_pipe", 0600);
+  const std::filesystem::path source = TestDataPath("bad_input/" + dataFile);
+  if (std::filesystem::is_regular_file(source)) std::filesystem::copy_file(source, dataFile);
+}
+
+enum class Writes { Nothing, Something };
+
+struct Case {
+  std::string dataFile;           // in tests/data/bad_input/, or prepared by PrepareFolder
+  std::vector<std::string> args;  // before the data file
+  int exitCode;
+  std::string message;  // stderr without "genosieve-cli: " and the final line end
+  Writes writes;
+};
+
+const std::string kNotInteger = "' n'est pas une valeur enti\xC3\xA8re correcte";
+
+std::string InFile(const std::string& file, const std::string& where) {
+  return "Data file \"" + file + "\", " + where;
+}
+
+const std::vector<Case>& Cases() {
+  static const std::vector<Case> cases = {
+      // Files cut short, empty, or not text at all.
+      {"empty.txt",
+       {},
+       1,
+       InFile("empty.txt",
+              "line 1: the file ends before header number P (the header holds P L A D)"),
+       Writes::Nothing},
+      {"truncated_header.txt",
+       {},
+       1,
+       InFile("truncated_header.txt",
+              "line 1: the file ends before header number D (the header holds P L A D)"),
+       Writes::Nothing},
+      {"truncated_locus_names.txt",
+       {},
+       1,
+       InFile("truncated_locus_names.txt",
+              "line 2: the file has 2 lines: the header, L = 2 locus-name lines and 0 individual "
+              "lines; at least two individual lines are needed"),
+       Writes::Nothing},
+      {"truncated_individual.txt",
+       {},
+       1,
+       InFile("truncated_individual.txt",
+              "line 6: the file ends inside an individual line (locus 2, first allele)"),
+       Writes::Nothing},
+      {"trailing_empty_line.txt",
+       {},
+       1,
+       InFile("trailing_empty_line.txt",
+              "line 8: the file ends inside an individual line (the last line is empty; an empty "
+              "line counts as an individual line)"),
+       Writes::Nothing},
+      {"one_individual.txt",
+       {},
+       1,
+       InFile("one_individual.txt",
+              "line 3: the file has 3 lines: the header, L = 1 locus-name lines and 1 individual "
+              "lines; at least two individual lines are needed"),
+       Writes::Nothing},
+      // Control characters and bytes outside ASCII are shown as \xHH.
+      {"binary_garbage.bin",
+       {},
+       1,
+       InFile("binary_garbage.bin",
+              "line 1, header number P: "
+              "'\\xA5M\\xCA\\x18%0\\xBB\\x1Dm\\x13,\\xDE\\xD6#{.\\xD9\\x1E?r\\x1F\\xCB\\x19q\\x17D"
+              "\\x94\\xD6I<\\x9D\\x5C4`\\xBE1" +
+                  kNotInteger),
+       Writes::Nothing},
+      // Header numbers at the ends of the 32-bit range, negative or missing: nothing is
+      // sized from them before the file has shown it holds what they claim.
+      {"header_p_max.txt",
+       {},
+       1,
+       InFile("header_p_max.txt",
+              "line 1: the header gives P = 2147483647 populations, but the individual lines "
+              "(lines 4 to 9) hold only 2 runs of population numbers; each population is one run "
+              "of lines with the same population number"),
+       Writes::Nothing},
+      {"header_l_max.txt",
+       {},
+       1,
+       InFile("header_l_max.txt",
+              "line 9: the file has 9 lines: the header, L = 2147483647 locus-name lines and 0 "
+              "individual lines; at least two individual lines are needed"),
+       Writes::Nothing},
+      {"header_a_max.txt",
+       {},
+       1,
+       InFile("header_a_max.txt",
+              "line 1: the highest allele number A is 2147483647; it must be between 1 and 999 "
+              "(alleles are written with three digits)"),
+       Writes::Nothing},
+      {"header_d_max.txt",
+       {},
+       1,
+       InFile("header_d_max.txt",
+              "line 4, locus 1, first allele: the line ends inside the genotype (each genotype "
+              "has 2 x D = 4294967294 characters)"),
+       Writes::Nothing},
+      {"header_p_overflow.txt",
+       {},
+       1,
+       InFile("header_p_overflow.txt", "line 1, header number P: '2147483648" + kNotInteger),
+       Writes::Nothing},
+      {"header_p_negative.txt",
+       {},
+       1,
+       InFile("header_p_negative.txt",
+              "line 1: the number of populations P is -2; it must be at least 1"),
+       Writes::Nothing},
+      {"header_l_negative.txt",
+       {},
+       1,
+       InFile("header_l_negative.txt", "line 1: the number of loci L is -1; it must be at least 1"),
+       Writes::Nothing},
+      {"header_a_negative.txt",
+       {},
+       1,
+       InFile("header_a_negative.txt",
+              "line 1: the highest allele number A is -140; it must be between 1 and 999 "
+              "(alleles are written with three digits)"),
+       Writes::Nothing},
+      {"header_d_negative.txt",
+       {},
+       1,
+       InFile("header_d_negative.txt",
+              "line 1: the allele code width D is -3; it must be at least 1"),
+       Writes::Nothing},
+      {"header_three_numbers.txt",
+       {},
+       1,
+       InFile("header_three_numbers.txt",
+              "line 1: the header line ends before header number D (it holds the four numbers P "
+              "L A D, separated by blanks)"),
+       Writes::Nothing},
+      // Individual lines that do not match the header.
+      {"more_loci_than_lines.txt",
+       {},
+       1,
+       InFile("more_loci_than_lines.txt", "line 7: the line holds 2 genotypes, L = 5"),
+       Writes::Nothing},
+      {"more_genotypes_than_loci.txt",
+       {},
+       1,
+       InFile("more_genotypes_than_loci.txt",
+              "line 6: text after the last genotype: the line holds more than L = 2 genotypes"),
+       Writes::Nothing},
+      {"fewer_populations_than_p.txt",
+       {},
+       1,
+       InFile("fewer_populations_than_p.txt",
+              "line 1: the header gives P = 3 populations, but the individual lines (lines 4 to "
+              "9) hold only 2 runs of population numbers; each population is one run of lines "
+              "with the same population number"),
+       Writes::Nothing},
+      {"genotype_too_long.txt",
+       {},
+       1,
+       InFile("genotype_too_long.txt",
+              "line 4, locus 1: the genotype is followed by '1' instead of a TAB or a blank (each "
+              "genotype has 2 x D = 6 characters)"),
+       Writes::Nothing},
+      {"genotype_control_separator.txt",
+       {},
+       1,
+       InFile("genotype_control_separator.txt",
+              "line 5, locus 1: the genotype is followed by '\\x0C' instead of a TAB or a blank "
+              "(each genotype has 2 x D = 6 characters)"),
+       Writes::Nothing},
+      {"allele_letters.txt",
+       {},
+       1,
+       InFile("allele_letters.txt", "line 5, locus 1, first allele: '12a" + kNotInteger),
+       Writes::Nothing},
+      {"population_letters.txt",
+       {},
+       1,
+       InFile("population_letters.txt", "line 6, population number: 'x" + kNotInteger),
+       Writes::Nothing},
+      {"allele_above_a.txt",
+       {},
+       1,
+       InFile("allele_above_a.txt",
+              "line 6, locus 1, second allele: allele 150 is above the highest allele number A = "
+              "140 of the header"),
+       Writes::Nothing},
+      {"allele_one_missing.txt",
+       {},
+       1,
+       InFile("allele_one_missing.txt",
+              "line 5, locus 1: the genotype has exactly one allele 0; only a genotype with both "
+              "alleles 0 is missing"),
+       Writes::Nothing},
+      // Data paths that name no readable file (the program's own I/O messages).
+      {"no_such_file.txt", {}, 1, "Fichier introuvable", Writes::Nothing},
+      {"a_folder", {}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},
+      {"a_pipe", {}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},
+      {"/dev/zero", {}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},
+      {"full.txt", {}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},
+      // Iteration counts: refused before any file is written.
+      {"valid.txt",
+       {"-n", "99999999999999999999"},
+       1,
+       "'99999999999999999999" + kNotInteger,
+       Writes::Nothing},
+      {"valid.txt",
+       {"-n", "-5"},
+       1,
+       "The number of iterations must be 0 or more, not -5.",
+       Writes::Nothing},
+      // Result files that cannot be written; the files written before stay.
+      {"valid.txt",
+       {"-o", "no_such_folder/results.txt"},
+       1,
+       "Fichier introuvable",
+       Writes::Something},
+      {"valid.txt",
+       {"-o", "a_folder"},
+       1,
+       "Acc\xC3\xA8s au fichier refus\xC3\xA9",
+       Writes::Something},
+      {"valid.txt", {"-o", "full.txt"}, 1, "Disque plein", Writes::Something},
+      // A working folder that does not exist is a usage error.
+      {"valid.txt",
+       {"-C", "no_such_folder"},
+       2,
+       "-C: 'no_such_folder' is not an existing folder",
+       Writes::Nothing},
+  };
+  return cases;
+}
+
+std::string Describe(const Case& c) {
+  std::string text = c.dataFile;
+  for (const std::string& arg : c.args) text += " " + arg;
+  return text;
+}
+
+void Check(const Case& c) {
+  SCOPED_TRACE(Describe(c));
+  ScopedWorkingFolder folder;
+  PrepareFolder(c.dataFile);
+  const std::vector<std::string> before = Entries(folder.path());
+
+  // Few iterations unless the case sets the count itself.
+  std::vector<std::string> args = {"-q", "--seed", "1"};
+  if (std::find(c.args.begin(), c.args.end(), "-n") == c.args.end()) {
+    args.insert(args.end(), {"-n", "2"});
+  }
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back(c.dataFile);
+  const Outcome outcome = RunLimited(args);
+
+  EXPECT_EQ(outcome.exitCode, c.exitCode);
+  EXPECT_EQ(outcome.err, "genosieve-cli: " + c.message + "\n");
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_LT(outcome.peakMemoryKb, kPeakMemoryLimitKb);
+  const std::vector<std::string> after = Entries(folder.path());
+  if (c.writes == Writes::Nothing) {
+    EXPECT_EQ(after, before);
+  } else {
+    EXPECT_GT(after.size(), before.size());
+  }
+}
+
+TEST(BadInput, EachFileEndsWithItsMessageAndExitStatus) {
+  for (const Case& c : Cases()) Check(c);
+}
+
+TEST(BadInput, EveryFileOfTheCorpusHasACase) {
+  for (const auto& entry : std::filesystem::directory_iterator(TestDataPath("bad_input"))) {
+    const std::string name = entry.path().filename().string();
+    const bool used = std::any_of(Cases().begin(), Cases().end(),
+                                  [&](const Case& c) { return c.dataFile == name; });
+    EXPECT_TRUE(used) << name;
+  }
+}
+
+// An iteration count whose running values cannot be held ends with a message, not with
+// the system's out-of-memory killer or an uncaught exception. Only where the address
+// space can be limited: without the limit the allocation of 2^31 running values could
+// succeed and fill the machine's memory.
+TEST(BadInput, IterationCountBeyondMemoryIsRefused) {
+  if (!kLimitAddressSpace) GTEST_SKIP() << "address space cannot be limited under ASan";
+  Check({"valid.txt",
+         {"-n", "2147483647"},
+         1,
+         "M\xC3\xA9moire insuffisante (the Run needs memory in proportion to the data and to "
+         "the number of iterations, N = 2147483647)",
+         Writes::Nothing});
+}
+
+// With progress shown on a terminal and both analyses on, the command line reads the
+// header for itself before the Run: a named pipe must not make it wait either.
+TEST(BadInput, APipeIsRefusedWhenProgressIsShown) {
+  ScopedWorkingFolder folder;
+  PrepareFolder("a_pipe");
+  const Outcome outcome = RunLimited({"--per-locus", "--per-pop", "-n", "2", "a_pipe"}, true);
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.out, "");
+}
+
+// The corpus's reference: the same data, well formed, runs to the end.
+TEST(BadInput, TheValidFileRuns) {
+  ScopedWorkingFolder folder;
+  PrepareFolder("valid.txt");
+  const Outcome outcome = RunLimited({"-q", "-n", "2", "--seed", "1", "valid.txt"});
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "done ! \n");
+  EXPECT_LT(outcome.peakMemoryKb, kPeakMemoryLimitKb);
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+// Replays the inputs that made a fuzz target fail, through the same checks the targets
+// make (fuzz/fuzz_checks.h). Run them under the sanitizer build (the debug-asan preset)
+// too: some failures were undefined behaviour that only a sanitizer reports.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../../fuzz/fuzz_checks.h"
+#include "support/test_files.h"
+
+namespace {
+
+using genosieve::testing::ReadBytes;
+using genosieve::testing::ScopedWorkingFolder;
+using genosieve::testing::TestDataPath;
+
+std::vector<std::filesystem::path> Inputs(const std::string& target) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(TestDataPath("fuzz/" + target))) {
+    if (entry.is_regular_file()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST(FuzzRegressions, GenotypeFileLoaderInputs) {
+  const std::vector<std::filesystem::path> files = Inputs("fuzz_genotype_file_loader");
+  ASSERT_FALSE(files.empty());
+  genosieve::EngineWorkspace reused;
+  for (const auto& file : files) {
+    EXPECT_EQ(genosieve::fuzz::CheckGenotypeFile(ReadBytes(file), reused), "") << file;
+  }
+}
+
+TEST(FuzzRegressions, DataFileReaderInputs) {
+  const std::vector<std::filesystem::path> files = Inputs("fuzz_data_file_reader");
+  ASSERT_FALSE(files.empty());
+  for (const auto& file : files) {
+    ScopedWorkingFolder folder;
+    EXPECT_EQ(genosieve::fuzz::CheckDataFileRun(file.string()), "") << file;
+  }
+}
+
+}  // namespace
