@@ -181,8 +181,8 @@ const std::vector<Case>& Cases() {
        {},
        1,
        InFile("truncated_locus_names.txt",
-              "line 2: the file has 2 lines: the header, L = 2 locus-name lines and 0 individual "
-              "lines; at least two individual lines are needed"),
+              "line 2: the file has 2 lines; with L = 2 it needs the header, 2 locus-name lines "
+              "and at least two individual lines (it holds 0)"),
        Writes::Nothing},
       {"truncated_individual.txt",
        {},
@@ -201,8 +201,8 @@ const std::vector<Case>& Cases() {
        {},
        1,
        InFile("one_individual.txt",
-              "line 3: the file has 3 lines: the header, L = 1 locus-name lines and 1 individual "
-              "lines; at least two individual lines are needed"),
+              "line 3: the file has 3 lines; with L = 1 it needs the header, 1 locus-name line "
+              "and at least two individual lines (it holds 1)"),
        Writes::Nothing},
       // Control characters and bytes outside ASCII are shown as \xHH.
       {"binary_garbage.bin",
@@ -228,8 +228,8 @@ const std::vector<Case>& Cases() {
        {},
        1,
        InFile("header_l_max.txt",
-              "line 9: the file has 9 lines: the header, L = 2147483647 locus-name lines and 0 "
-              "individual lines; at least two individual lines are needed"),
+              "line 9: the file has 9 lines; with L = 2147483647 it needs the header, 2147483647 "
+              "locus-name lines and at least two individual lines (it holds 0)"),
        Writes::Nothing},
       {"header_a_max.txt",
        {},

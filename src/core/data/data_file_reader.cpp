@@ -396,10 +396,11 @@ DataFile ReadDataFile(const std::string& path) {
   const int64_t individuals = pass.lines - loci - 1;
   if (individuals < 2) {
     Fail(path, pass.lines,
-         "the file has " + std::to_string(pass.lines) +
-             " lines: the header, L = " + std::to_string(loci) + " locus-name lines and " +
-             std::to_string(std::max<int64_t>(individuals, 0)) +
-             " individual lines; at least two individual lines are needed");
+         "the file has " + std::to_string(pass.lines) + " lines; with L = " + std::to_string(loci) +
+             " it needs the header, " + std::to_string(loci) +
+             (loci == 1 ? " locus-name line" : " locus-name lines") +
+             " and at least two individual lines (it holds " +
+             std::to_string(std::max<int64_t>(individuals, 0)) + ")");
   }
   ReadLocusNames(r, data);
 
@@ -436,7 +437,8 @@ PopulationIndex BuildPopulationIndex(const DataFile& data) {
          "the header gives P = " + std::to_string(populations) +
              " populations, but the individual lines (lines " + std::to_string(firstLine) + " to " +
              std::to_string(firstLine + rows - 1) + ") hold only " + std::to_string(runs) +
-             " runs of population numbers; each population is one run of lines with the same "
+             (runs == 1 ? " run" : " runs") +
+             " of population numbers; each population is one run of lines with the same "
              "population number");
   }
   PopulationIndex index(static_cast<size_t>(populations) + 1, 0);

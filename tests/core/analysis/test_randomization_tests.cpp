@@ -70,7 +70,9 @@ std::string DataText(int32_t populations, int32_t loci, int32_t highestAllele,
   for (const Individual& individual : individuals) {
     text += std::to_string(individual.population);
     for (const AllelePair& pair : individual.genotypes) {
-      text += "\t" + Allele(pair.first) + Allele(pair.second);
+      text += '\t';
+      text += Allele(pair.first);
+      text += Allele(pair.second);
     }
     text += "\r\n";
   }

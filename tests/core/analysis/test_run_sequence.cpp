@@ -82,8 +82,8 @@ TEST(RunSequence, BadIterationsOrDataStopTheRunBeforeAnyFileIsWritten) {
       {"", "10", "Fichier introuvable"},
       {".", "10", "Acc\xC3\xA8s au fichier refus\xC3\xA9"},
       {"bad.txt", "10",
-       "Data file \"bad.txt\", line 4: the file has 4 lines: the header, L = 2 locus-name lines "
-       "and 1 individual lines; at least two individual lines are needed"},
+       "Data file \"bad.txt\", line 4: the file has 4 lines; with L = 2 it needs the header, 2 "
+       "locus-name lines and at least two individual lines (it holds 1)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dataPath + " / " + c.iterations);

@@ -201,7 +201,7 @@ TEST(DataFileReader, RefusesFilesTheAnalysisCannotHandle) {
        "line 1: the highest allele number A is 1000; it must be between 1 and 999"},
       {"2 1 0 3\r\n" + names + "1\t000000\r\n2\t000000\r\n",
        "line 1: the highest allele number A is 0"},
-      {"2 1 200 3\r\n" + names + "1\t120124\r\n", "at least two individual lines are needed"},
+      {"2 1 200 3\r\n" + names + "1\t120124\r\n", "at least two individual lines (it holds 1)"},
       {"2 1 200 3\n" + names + "1\t120124\r\n2\t120124\r\n" + "\r\n",
        "line 5: the file ends inside an individual line"},
       {"2 1 200 3\r\n" + names + "1\t120124\r\n\r\n2\t120124\r\n", "line 4: the line is empty"},
@@ -210,7 +210,7 @@ TEST(DataFileReader, RefusesFilesTheAnalysisCannotHandle) {
       {"2 1 200 3\r\n" + names + "1\t120124\r\n2", "line 4: the file ends inside"},
       {"2 1 200 3\r\n" + names + "1\t120124\r\n1\t120124\r\n",
        "line 1: the header gives P = 2 populations, but the individual lines (lines 3 to 4) "
-       "hold only 1 runs"},
+       "hold only 1 run of"},
       {"2 1 200 3\r\n" + names + "1\t120201\r\n2\t120124\r\n",
        "line 3, locus 1, second allele: allele 201 is above the highest allele number A = 200"},
       {"2 1 999 4\r\n" + names + "1\t01201000\r\n2\t01200124\r\n",
