@@ -18,120 +18,19 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_process.h"
 #include "support/test_files.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define GENOSIEVE_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define GENOSIEVE_UNDER_ASAN 1
-#endif
-#endif
-#ifndef GENOSIEVE_UNDER_ASAN
-#define GENOSIEVE_UNDER_ASAN 0
-#endif
 
 namespace {
 
+using genosieve::testing::Entries;
+using genosieve::testing::kLimitAddressSpace;
+using genosieve::testing::kPeakMemoryLimitKb;
+using genosieve::testing::Outcome;
 using genosieve::testing::ReadBytes;
+using genosieve::testing::RunCli;
 using genosieve::testing::ScopedWorkingFolder;
 using genosieve::testing::TestDataPath;
-
-// AddressSanitizer reserves terabytes of address space for its shadow memory, so the
-// address-space limit applies only to an ordinary build; the peak memory check holds for
-// both.
-constexpr bool kLimitAddressSpace = !GENOSIEVE_UNDER_ASAN;
-constexpr rlim_t kAddressSpaceLimit = rlim_t{512} << 20;
-constexpr long kPeakMemoryLimitKb = 128L << 10;
-constexpr unsigned kWallSeconds = 60;
-constexpr rlim_t kCpuSeconds = 30;
-
-struct Outcome {
-  int exitCode = -1;  // -signal when the child was killed
-  std::string out;
-  std::string err;
-  long peakMemoryKb = 0;
-};
-
-std::string CaptureName(const char* stream) {
-  return (std::filesystem::temp_directory_path() /
-          ("genosieve-bad-input-" + std::to_string(::getpid()) + "-" + stream))
-      .string();
-}
-
-// Runs genosieve-cli with `args` in the current working folder, in a child limited in
-// address space, CPU and wall time; stdout and stderr go to files outside the folder, or
-// stderr to a pseudo-terminal (whose output is not kept) when `onTerminal`.
-Outcome RunLimited(const std::vector<std::string>& args, bool onTerminal = false) {
-  const std::string outName = CaptureName("out");
-  const std::string errName = CaptureName("err");
-  std::vector<std::string> argvText = {GENOSIEVE_CLI_PATH};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& arg : argvText) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  Outcome outcome;
-  const pid_t pid = ::fork();
-  if (pid < 0) {
-    ADD_FAILURE() << "cannot fork";
-    return outcome;
-  }
-  if (pid == 0) {
-    if (!std::freopen(outName.c_str(), "w", stdout) ||
-        !std::freopen(errName.c_str(), "w", stderr)) {
-      ::_exit(126);
-    }
-    if (onTerminal) {
-      int master = -1;
-      int slave = -1;
-      if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 ||
-          ::dup2(slave, STDERR_FILENO) < 0) {
-        ::_exit(126);
-      }
-    }
-    if (kLimitAddressSpace) {
-      const rlimit space{kAddressSpaceLimit, kAddressSpaceLimit};
-      ::setrlimit(RLIMIT_AS, &space);
-    }
-    const rlimit cpu{kCpuSeconds, kCpuSeconds};
-    ::setrlimit(RLIMIT_CPU, &cpu);
-    ::alarm(kWallSeconds);  // kept across exec: a hang ends with SIGALRM
-    // Under AddressSanitizer a refused allocation must reach the program as
-    // std::bad_alloc, as it does in an ordinary build, rather than abort.
-    std::string asan = "allocator_may_return_null=1";
-    if (const char* given = std::getenv("ASAN_OPTIONS")) asan = std::string(given) + ":" + asan;
-    ::setenv("ASAN_OPTIONS", asan.c_str(), 1);
-    ::execv(GENOSIEVE_CLI_PATH, argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  pid_t waited;
-  do {
-    waited = ::wait4(pid, &status, 0, &usage);
-  } while (waited < 0 && errno == EINTR);
-  if (waited == pid) {
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-    outcome.peakMemoryKb = usage.ru_maxrss;
-  } else {
-    ADD_FAILURE() << "cannot wait for " << GENOSIEVE_CLI_PATH;
-  }
-  outcome.out = ReadBytes(outName);
-  outcome.err = ReadBytes(errName);
-  std::filesystem::remove(outName);
-  std::filesystem::remove(errName);
-  return outcome;
-}
-
-std::vector<std::string> Entries(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // Every working folder holds, besides the case's data file: "a_folder", a folder (given
 // as data path, or as result name: creating a file over a folder fails even for root,
@@ -397,7 +296,7 @@ void Check(const Case& c) {
   }
   args.insert(args.end(), c.args.begin(), c.args.end());
   args.push_back(c.dataFile);
-  const Outcome outcome = RunLimited(args);
+  const Outcome outcome = RunCli(args);
 
   EXPECT_EQ(outcome.exitCode, c.exitCode);
   EXPECT_EQ(outcome.err, "genosieve-cli: " + c.message + "\n");
@@ -443,7 +342,7 @@ TEST(BadInput, IterationCountBeyondMemoryIsRefused) {
 TEST(BadInput, APipeIsRefusedWhenProgressIsShown) {
   ScopedWorkingFolder folder;
   PrepareFolder("a_pipe");
-  const Outcome outcome = RunLimited({"--per-locus", "--per-pop", "-n", "2", "a_pipe"}, true);
+  const Outcome outcome = RunCli({"--per-locus", "--per-pop", "-n", "2", "a_pipe"}, true);
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.out, "");
 }
@@ -452,7 +351,7 @@ TEST(BadInput, APipeIsRefusedWhenProgressIsShown) {
 TEST(BadInput, TheValidFileRuns) {
   ScopedWorkingFolder folder;
   PrepareFolder("valid.txt");
-  const Outcome outcome = RunLimited({"-q", "-n", "2", "--seed", "1", "valid.txt"});
+  const Outcome outcome = RunCli({"-q", "-n", "2", "--seed", "1", "valid.txt"});
   EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
   EXPECT_EQ(outcome.out, "done ! \n");
   EXPECT_LT(outcome.peakMemoryKb, kPeakMemoryLimitKb);

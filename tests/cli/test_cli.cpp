@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_process.h"
 #include "support/test_files.h"
 
 extern char** environ;
@@ -22,62 +23,9 @@ using genosieve::testing::ReadBytes;
 using genosieve::testing::ScopedWorkingFolder;
 using genosieve::testing::WriteBytes;
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs genosieve-cli with `args`, stdout and stderr captured in files outside the
-// working folder.
-Outcome RunCli(const std::vector<std::string>& args) {
-  char outName[] = "/tmp/genosieve-cli-out-XXXXXX";
-  char errName[] = "/tmp/genosieve-cli-err-XXXXXX";
-  const int outFd = ::mkstemp(outName);
-  const int errFd = ::mkstemp(errName);
-  Outcome outcome;
-  if (outFd < 0 || errFd < 0) {
-    ADD_FAILURE() << "cannot create capture files";
-    return outcome;
-  }
-  std::vector<std::string> argvText = {GENOSIEVE_CLI_PATH};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& arg : argvText) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
-  pid_t pid = 0;
-  const int spawned =
-      posix_spawn(&pid, GENOSIEVE_CLI_PATH, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(outFd);
-  ::close(errFd);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << GENOSIEVE_CLI_PATH;
-  } else {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  outcome.out = ReadBytes(outName);
-  outcome.err = ReadBytes(errName);
-  ::unlink(outName);
-  ::unlink(errName);
-  return outcome;
-}
-
-std::vector<std::string> Entries(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using genosieve::testing::Entries;
+using genosieve::testing::Outcome;
+using genosieve::testing::RunCli;
 
 const std::string kValidData =
     "2 2 140 3\r\nLocA\r\nLocB\r\n"

@@ -1,5 +1,6 @@
 #include "analysis/randomization_tests.h"
 
+#include <string>
 #include <vector>
 
 #include "analysis/random_generator.h"
@@ -82,6 +83,26 @@ void EvaluateObserved(const TestInputs& inputs, const TestVariant& variant, Test
   RunEvaluation(true, state);
 }
 
+// One test per locus or per population (1..count): observed evaluation, iterations,
+// normalisation, the optional p-value file, then the test's section of the results file.
+void RunSingleTests(const TestInputs& inputs, TestKind kind, int32_t count,
+                    std::string (*pValueFileName)(const std::string&, int32_t),
+                    void (*writeSection)(const std::string&, const TestState&, int32_t, char),
+                    TestState& state, RunView& view) {
+  const ResamplingPlan plan = PlanOf(inputs);
+  const RunSettings& settings = inputs.settings;
+  for (int32_t k = 1; k <= count; ++k) {
+    const TestVariant variant{kind, k};
+    EvaluateObserved(inputs, variant, state);
+    RunIterations(inputs, plan, variant, state, view);
+    NormaliseTally(state);
+    if (settings.createPValueFiles) {
+      WritePValueFile(pValueFileName(settings.resultName, k), state, settings.decimalSeparator);
+    }
+    writeSection(settings.resultName, state, k, settings.decimalSeparator);
+  }
+}
+
 }  // namespace
 
 void RunOverallTest(const TestInputs& inputs, TestState& state, RunView& view) {
@@ -104,35 +125,13 @@ void RunOverallTest(const TestInputs& inputs, TestState& state, RunView& view) {
 }
 
 void RunPerLocusAnalysis(const TestInputs& inputs, TestState& state, RunView& view) {
-  const ResamplingPlan plan = PlanOf(inputs);
-  const RunSettings& settings = inputs.settings;
-  for (int32_t locus = 1; locus <= inputs.data.header.loci; ++locus) {
-    const TestVariant variant{TestKind::kPerLocus, locus};
-    EvaluateObserved(inputs, variant, state);
-    RunIterations(inputs, plan, variant, state, view);
-    NormaliseTally(state);
-    if (settings.createPValueFiles) {
-      WritePValueFile(LocusPValueFileName(settings.resultName, locus), state,
-                      settings.decimalSeparator);
-    }
-    WritePerLocusSection(settings.resultName, state, locus, settings.decimalSeparator);
-  }
+  RunSingleTests(inputs, TestKind::kPerLocus, inputs.data.header.loci, LocusPValueFileName,
+                 WritePerLocusSection, state, view);
 }
 
 void RunPerPopulationAnalysis(const TestInputs& inputs, TestState& state, RunView& view) {
-  const ResamplingPlan plan = PlanOf(inputs);
-  const RunSettings& settings = inputs.settings;
-  for (int32_t population = 1; population <= inputs.data.header.populations; ++population) {
-    const TestVariant variant{TestKind::kPerPopulation, population};
-    EvaluateObserved(inputs, variant, state);
-    RunIterations(inputs, plan, variant, state, view);
-    NormaliseTally(state);
-    if (settings.createPValueFiles) {
-      WritePValueFile(PopulationPValueFileName(settings.resultName, population), state,
-                      settings.decimalSeparator);
-    }
-    WritePerPopulationSection(settings.resultName, state, population, settings.decimalSeparator);
-  }
+  RunSingleTests(inputs, TestKind::kPerPopulation, inputs.data.header.populations,
+                 PopulationPValueFileName, WritePerPopulationSection, state, view);
 }
 
 }  // namespace genosieve
