@@ -1,6 +1,7 @@
 #include "analysis/run.h"
 
 #include "analysis/randomization_tests.h"
+#include "analysis/resampled_tables.h"
 #include "data/clone_files.h"
 #include "data/clones.h"
 #include "data/data_file_reader.h"
@@ -10,22 +11,6 @@
 #include "reports/results_file.h"
 
 namespace genosieve {
-
-namespace {
-
-// The genotype table with each row numbered by its population's position (1..P), as
-// every intermediate genotype file numbers populations.
-GenotypeTable NumberedByPosition(const GenotypeTable& table, const PopulationIndex& index) {
-  GenotypeTable lines = table;
-  for (size_t k = 1; k < index.size(); ++k) {
-    for (int32_t row = index[k - 1]; row < index[k]; ++row) {
-      lines.population[static_cast<size_t>(row)] = static_cast<int32_t>(k);
-    }
-  }
-  return lines;
-}
-
-}  // namespace
 
 int32_t ConvertIterations(const std::string& iterationsText) {
   const int32_t iterations = ConvertInteger(iterationsText);
@@ -53,9 +38,9 @@ void Run(const RunSettings& settings, RunView& view) {
   TestState state = MakeTestState(iterations);
 
   // 5. Observed evaluation over all loci and populations.
-  WriteGenotypeFile(kObservedFileName,
-                    {header.populations, header.loci, header.highestAllele, header.codeWidth},
-                    header.loci, NumberedByPosition(data.table, index));
+  const TestVariant overall{TestKind::kOverall, 0};
+  WriteGenotypeFile(kObservedFileName, VariantHeader(header, overall), header.loci,
+                    ObservedLines(data, index, overall));
   RunEvaluation(true, state);
 
   // 6. Clone summary and clone report.
