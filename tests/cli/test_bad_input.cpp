@@ -27,6 +27,7 @@ using genosieve::testing::Entries;
 using genosieve::testing::kLimitAddressSpace;
 using genosieve::testing::kPeakMemoryLimitKb;
 using genosieve::testing::Outcome;
+using genosieve::testing::PseudoTerminalAvailable;
 using genosieve::testing::ReadBytes;
 using genosieve::testing::RunCli;
 using genosieve::testing::ScopedWorkingFolder;
@@ -340,6 +341,7 @@ TEST(BadInput, IterationCountBeyondMemoryIsRefused) {
 // With progress shown on a terminal and both analyses on, the command line reads the
 // header for itself before the Run: a named pipe must not make it wait either.
 TEST(BadInput, APipeIsRefusedWhenProgressIsShown) {
+  if (!PseudoTerminalAvailable()) GTEST_SKIP() << "no pseudo-terminal can be opened here";
   ScopedWorkingFolder folder;
   PrepareFolder("a_pipe");
   const Outcome outcome = RunCli({"--per-locus", "--per-pop", "-n", "2", "a_pipe"}, true);

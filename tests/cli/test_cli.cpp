@@ -25,6 +25,7 @@ using genosieve::testing::WriteBytes;
 
 using genosieve::testing::Entries;
 using genosieve::testing::Outcome;
+using genosieve::testing::PseudoTerminalAvailable;
 using genosieve::testing::RunCli;
 
 const std::string kValidData =
@@ -170,6 +171,7 @@ std::string TerminalOutput(const std::vector<std::string>& args, int& exitCode) 
 }
 
 TEST(Cli, ProgressIsDrawnOnATerminalUnlessQuiet) {
+  if (!PseudoTerminalAvailable()) GTEST_SKIP() << "no pseudo-terminal can be opened here";
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", kValidData);
   int exitCode = -1;

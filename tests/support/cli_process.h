@@ -43,6 +43,17 @@ inline constexpr long kPeakMemoryLimitKb = 128L << 10;
 inline constexpr unsigned kWallSeconds = 60;
 inline constexpr rlim_t kCpuSeconds = 30;
 
+// Whether a pseudo-terminal can be opened: a chroot or container without /dev/pts has
+// none, and the tests of the terminal progress display then skip.
+inline bool PseudoTerminalAvailable() {
+  int master = -1;
+  int slave = -1;
+  if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return false;
+  ::close(master);
+  ::close(slave);
+  return true;
+}
+
 struct Outcome {
   int exitCode = -1;  // -signal when the child was killed
   std::string out;
