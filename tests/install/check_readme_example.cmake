@@ -1,0 +1,11 @@
+# cmake -DREADME=README.md -DEXAMPLE=examples/two-populations.txt -P check_readme_example.cmake
+file(READ ${EXAMPLE} example)
+file(READ ${README} readme)
+string(FIND "${readme}" "```\n${example}```\n" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "${README} has no code block holding ${EXAMPLE} byte for byte")
+endif()
+string(FIND "${example}" "\t" tab)
+if(tab EQUAL -1)
+  message(FATAL_ERROR "${EXAMPLE} has no TAB")
+endif()
