@@ -8,11 +8,15 @@
 #include <filesystem>
 #include <string>
 
-#include "analysis/resampled_tables.h"
+#include "analysis/fast_resampler.h"
+#include "analysis/resampling_plan.h"
+#include "analysis/table_variant.h"
 #include "bench_data.h"
 #include "data/clones.h"
+#include "data/genotype_file_writer.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
+#include "support/reference_engine.h"
 
 namespace genosieve::bench {
 namespace {
@@ -107,18 +111,18 @@ void BM_RunEvaluationLarge(benchmark::State& state) {
   const auto folder = ScratchFile("temp.txt").parent_path();
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(folder);
-  TestState tally = MakeTestState(1);
+  TallyState tally = MakeTallyState(1);
   for (auto _ : state) {
     WriteGenotypeFile(kRandomizedFileName, HeaderValues(data), data.header.loci, data.table);
     tally.iterationIndex = 1;
-    RunEvaluation(false, tally);
+    RunEvaluation(EvaluationKind::kRandomized, tally);
   }
   std::filesystem::current_path(previous);
   std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_RunEvaluationLarge)->Unit(benchmark::kMillisecond);
 
-// ---- Prepared evaluations of the randomization tests (engine/prepared_test.h) -----------
+// ---- Prepared evaluations of the randomization tests (engine/prepared_evaluation.h) ----
 
 // One randomized evaluation of a prepared test on the large data: draws, chosen copies,
 // counts and estimate, as every iteration of the fast path does them. Arg: 0 overall
@@ -129,18 +133,19 @@ void BM_PreparedIterationLarge(benchmark::State& state) {
   const CloneDetection clones = DetectClones(data.table, index);
   const CloneSummary summary = SummariseClones(clones, index);
   const ResamplingPlan plan = MakeResamplingPlan(data, index, clones, summary);
-  const TestKind kinds[] = {TestKind::kOverall, TestKind::kPerLocus, TestKind::kPerPopulation};
-  const TestVariant variant{kinds[state.range(0)], state.range(0) == 0 ? 0 : 1};
+  const RandomizationKind kinds[] = {RandomizationKind::kOverall, RandomizationKind::kPerLocus,
+                                     RandomizationKind::kPerPopulation};
+  const TableVariant variant{kinds[state.range(0)], state.range(0) == 0 ? 0 : 1};
   FastResampler fast = MakeFastResampler(plan, clones.cloneFree, variant);
-  uint32_t seed = 12345u;
+  RandomGenerator generator{12345u};
   for (auto _ : state) {
-    ResampleFast(fast, plan, seed);
+    ResampleFast(fast, plan, generator);
     benchmark::DoNotOptimize(EvaluateFastIteration(fast));
   }
-  state.counters["alleles"] = static_cast<double>(fast.test.cellBegin.size() - 1);
-  state.counters["cells"] = static_cast<double>(fast.test.cellPopulation.size());
-  state.counters["slots"] = static_cast<double>(fast.test.slots.size());
-  state.counters["memo"] = fast.test.memo.enabled ? 1.0 : 0.0;  // still on at the end
+  state.counters["alleles"] = static_cast<double>(fast.evaluation.cellBegin.size() - 1);
+  state.counters["cells"] = static_cast<double>(fast.evaluation.cellPopulation.size());
+  state.counters["slots"] = static_cast<double>(fast.evaluation.slots.size());
+  state.counters["memo"] = fast.evaluation.memo.enabled ? 1.0 : 0.0;  // still on at the end
 }
 BENCHMARK(BM_PreparedIterationLarge)
     ->ArgName("overall_0_locus_1_population_2")
@@ -156,8 +161,9 @@ void BM_PrepareTestLarge(benchmark::State& state) {
   const CloneDetection clones = DetectClones(data.table, index);
   const CloneSummary summary = SummariseClones(clones, index);
   const ResamplingPlan plan = MakeResamplingPlan(data, index, clones, summary);
-  const TestKind kinds[] = {TestKind::kOverall, TestKind::kPerLocus, TestKind::kPerPopulation};
-  const TestVariant variant{kinds[state.range(0)], state.range(0) == 0 ? 0 : 1};
+  const RandomizationKind kinds[] = {RandomizationKind::kOverall, RandomizationKind::kPerLocus,
+                                     RandomizationKind::kPerPopulation};
+  const TableVariant variant{kinds[state.range(0)], state.range(0) == 0 ? 0 : 1};
   for (auto _ : state) {
     benchmark::DoNotOptimize(MakeFastResampler(plan, clones.cloneFree, variant));
   }

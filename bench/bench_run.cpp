@@ -17,23 +17,24 @@
 #include "analysis/run.h"
 #include "bench_data.h"
 #include "data/clones.h"
+#include "data/genotype_file_writer.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
 #include "reports/results_file.h"
+#include "support/fake_run_view.h"
+#include "support/plain_path.h"
 
 namespace genosieve::bench {
 namespace {
 
 constexpr int32_t kIterations = 1000;
 
-struct QuietView : RunView {
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
-  void ClearChart() override {}
-  void AddChartPoint(double) override {}
-  void ShowChartSeries() override {}
-  void ShowMessage(const std::string&) override {}
-};
+// A view that keeps nothing of the many Runs a benchmark makes.
+testing::FakeRunView QuietView() {
+  testing::FakeRunView view;
+  view.recordCalls = false;
+  return view;
+}
 
 // A fresh folder made the working folder while the benchmark runs.
 struct WorkingFolder {
@@ -89,15 +90,19 @@ void BM_Run(benchmark::State& state) {
   WorkingFolder folder;
   WriteDataFile("data.txt", DataOf(state.range(0)));
   const RunSettings settings = Settings(true, true);
-  QuietView view;
-  for (auto _ : state) Run(settings, view);
+  testing::FakeRunView view = QuietView();
+  for (auto _ : state) {
+    Run(settings, view);
+    view.messages.clear();
+  }
 }
 BENCHMARK(BM_Run)->ArgName("large_0_typical_1")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 enum class Analysis { kOverall, kPerLocus, kPerPopulation };
 
 // One analysis on the large data, after the phases of the Run that precede it.
-void RunAnalysis(benchmark::State& state, Analysis analysis, TestPath path, int32_t iterations) {
+void RunAnalysis(benchmark::State& state, Analysis analysis, IterationLoop loop,
+                 int32_t iterations) {
   WorkingFolder folder;
   const DataFile data = LargeBenchData();
   const PopulationIndex index = MakeBenchPopulationIndex(data);
@@ -105,7 +110,7 @@ void RunAnalysis(benchmark::State& state, Analysis analysis, TestPath path, int3
   const CloneSummary summary = SummariseClones(clones, index);
   RunSettings settings = Settings(false, false);
   settings.iterationsText = std::to_string(iterations);
-  const TestInputs inputs{settings, data, index, clones, summary, iterations, path};
+  const RandomizationInputs inputs{settings, data, index, clones, summary, iterations, loop};
   GenotypeTable lines = data.table;
   for (size_t k = 1; k < index.size(); ++k) {
     for (int32_t row = index[k - 1]; row < index[k]; ++row) {
@@ -115,11 +120,11 @@ void RunAnalysis(benchmark::State& state, Analysis analysis, TestPath path, int3
   const HeaderNumbers& h = data.header;
   WriteGenotypeFile(kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth},
                     h.loci, lines);
-  QuietView view;
+  testing::FakeRunView view = QuietView();
   for (auto _ : state) {
     state.PauseTiming();
-    TestState tally = MakeTestState(iterations);
-    RunEvaluation(true, tally);
+    TallyState tally = MakeTallyState(iterations);
+    RunEvaluation(EvaluationKind::kObserved, tally);
     // The analyses append to the results file that the overall section creates.
     WriteOverallSection(settings.resultName, tally, settings.decimalSeparator);
     state.ResumeTiming();
@@ -138,24 +143,24 @@ void RunAnalysis(benchmark::State& state, Analysis analysis, TestPath path, int3
 }
 
 void BM_OverallTest(benchmark::State& state) {
-  RunAnalysis(state, Analysis::kOverall, TestPath::kFast, kIterations);
+  RunAnalysis(state, Analysis::kOverall, RunPreparedIterations, kIterations);
 }
 BENCHMARK(BM_OverallTest)->Name("BM_OverallTest/large")->Unit(benchmark::kMillisecond);
 
 void BM_PerLocusAnalysis(benchmark::State& state) {
-  RunAnalysis(state, Analysis::kPerLocus, TestPath::kFast, kIterations);
+  RunAnalysis(state, Analysis::kPerLocus, RunPreparedIterations, kIterations);
 }
 BENCHMARK(BM_PerLocusAnalysis)->Name("BM_PerLocusAnalysis/large")->Unit(benchmark::kMillisecond);
 
 void BM_PerPopulationAnalysis(benchmark::State& state) {
-  RunAnalysis(state, Analysis::kPerPopulation, TestPath::kFast, kIterations);
+  RunAnalysis(state, Analysis::kPerPopulation, RunPreparedIterations, kIterations);
 }
 BENCHMARK(BM_PerPopulationAnalysis)
     ->Name("BM_PerPopulationAnalysis/large")
     ->Unit(benchmark::kMillisecond);
 
 void BM_OverallTestPlain(benchmark::State& state) {
-  RunAnalysis(state, Analysis::kOverall, TestPath::kPlain, 20);
+  RunAnalysis(state, Analysis::kOverall, RunPlainIterations, 20);
 }
 BENCHMARK(BM_OverallTestPlain)
     ->Name("BM_OverallTestPlain/large/20_iterations")

@@ -14,18 +14,10 @@
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
 #include "errors.h"
+#include "support/fake_run_view.h"
+#include "support/reference_engine.h"
 
 namespace genosieve::fuzz {
-
-struct QuietView : RunView {
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
-  void ClearChart() override {}
-  void AddChartPoint(double) override {}
-  void ShowChartSeries() override {}
-  void ShowMessage(const std::string& text) override { done = text == "done ! "; }
-  bool done = false;
-};
 
 // A whole Run (one iteration, every analysis and file on) on the data file at
 // `dataPath`, writing into the current working folder: it must end in "done ! " or a
@@ -39,13 +31,13 @@ inline std::string CheckDataFileRun(const std::string& dataPath) {
   settings.perLocusAnalysis = true;
   settings.perPopulationAnalysis = true;
   settings.seed = 0;
-  QuietView view;
+  testing::FakeRunView view;
   try {
     Run(settings, view);
   } catch (const RunError&) {
     return {};  // refused input: expected
   }
-  return view.done ? std::string() : "the Run returned without \"done ! \"";
+  return view.Done() ? std::string() : "the Run returned without \"done ! \"";
 }
 
 struct Estimate {

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -18,67 +17,42 @@
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
 #include "errors.h"
+#include "messages.h"
 
 namespace {
 
 constexpr int kExitRunFailed = 1;
 constexpr int kExitUsage = 2;
 
-// L from the data file's header line, to tell locus tests from population tests when
-// both analyses run; nothing when the header cannot be read (the Run reports why).
-std::optional<int32_t> PeekLoci(const std::string& path) {
-  // Opening a named pipe would wait for a writer; the Run refuses anything but a file.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  char c;
-  while (line.size() < 256 && in.get(c) && c != '\r' && c != '\n') line.push_back(c);
-  std::string fields[2];
-  size_t field = 0;
-  size_t i = 0;
-  while (field < 2 && i < line.size()) {
-    while (i < line.size() && line[i] == ' ') ++i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') fields[field].push_back(line[i++]);
-    if (i < line.size()) ++i;
-    ++field;
-  }
-  const std::optional<int32_t> loci = genosieve::ParseInteger(fields[1]);
-  if (loci && *loci >= 1) return loci;
-  return std::nullopt;
-}
-
 // Progress on stderr (one redrawn line) when it is a terminal, the final message on
-// stdout. The Run sets a progress range once per test: the overall test first, then the
-// tests of the loci and of the populations that the settings ask for.
+// stdout. Each test is announced before its progress range is set.
 struct CliView : genosieve::RunView {
   bool showProgress = false;
-  bool perLocus = false;
-  std::optional<int32_t> loci;  // needed only when both analyses run
-  bool perPopulation = false;
+  bool bothAnalyses = false;  // locus tests then say "of L", to tell them from the others
 
-  int ranges = 0;
   int maximum = 0;
   std::string test;
   size_t drawnLength = 0;
   std::chrono::steady_clock::time_point lastDraw{};
 
-  std::string TestName() const {
-    const int k = ranges - 1;  // tests after the overall one, 1-based
-    if (k == 0) return "overall test";
-    if (perLocus && !perPopulation) return "locus " + std::to_string(k);
-    if (perPopulation && !perLocus) return "population " + std::to_string(k);
-    if (loci) {
-      if (k <= *loci) return "locus " + std::to_string(k) + " of " + std::to_string(*loci);
-      return "population " + std::to_string(k - *loci);
+  void TestStarted(genosieve::RandomizationKind kind, int32_t index, int32_t count,
+                   const std::string&) override {
+    switch (kind) {
+      case genosieve::RandomizationKind::kOverall:
+        test = "overall test";
+        break;
+      case genosieve::RandomizationKind::kPerLocus:
+        test = "locus " + std::to_string(index);
+        if (bothAnalyses) test += " of " + std::to_string(count);
+        break;
+      case genosieve::RandomizationKind::kPerPopulation:
+        test = "population " + std::to_string(index);
+        break;
     }
-    return "test " + std::to_string(k + 1);
   }
 
   void SetProgressRange(int, int max) override {
-    ++ranges;
     maximum = max;
-    test = TestName();
     if (showProgress) Draw(0, true);
   }
 
@@ -216,11 +190,7 @@ int main(int argc, char** argv) {
 
   CliView view;
   view.showProgress = !quiet && ::isatty(STDERR_FILENO) == 1;
-  view.perLocus = settings.perLocusAnalysis;
-  view.perPopulation = settings.perPopulationAnalysis;
-  if (view.showProgress && view.perLocus && view.perPopulation) {
-    view.loci = PeekLoci(settings.dataPath);
-  }
+  view.bothAnalyses = settings.perLocusAnalysis && settings.perPopulationAnalysis;
 
   try {
     genosieve::Run(settings, view);
@@ -232,8 +202,9 @@ int main(int argc, char** argv) {
     // The window's message, with the hint that a huge iteration count is the usual cause
     // (the Run keeps one running value per iteration).
     view.ClearProgress();
-    std::cerr << "genosieve-cli: Mémoire insuffisante (the Run needs memory in proportion "
-                 "to the data and to the number of iterations, N = "
+    std::cerr << "genosieve-cli: " << genosieve::kOutOfMemoryMessage
+              << " (the Run needs memory in proportion to the data and to the number of "
+                 "iterations, N = "
               << settings.iterationsText << ")\n";
     return kExitRunFailed;
   } catch (const std::exception& error) {

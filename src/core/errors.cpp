@@ -1,82 +1,23 @@
 #include "errors.h"
 
-#include <cerrno>
+#include "messages.h"
 
 namespace genosieve {
 
 namespace {
 
-// Errno values that have an I/O code of their own; 0 when none fits.
-int MappedIoCode(int err) {
-  switch (err) {
-    case ENOENT:
-      return kIoFileNotFound;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case ENOTDIR:
-    case ELOOP:
-    case EILSEQ:
-      return kIoBadFileName;
-    case EMFILE:
-    case ENFILE:
-      return kIoTooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-      return kIoAccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-      return kIoDiskFull;
-    default:
-      return 0;
-  }
+// The source file from the project's src/ folder on, so that the message does not
+// depend on where the program was built.
+std::string_view SourceName(std::string_view path) {
+  const std::size_t src = path.rfind("/src/");
+  return src == std::string_view::npos ? path : path.substr(src + 5);
 }
 
 }  // namespace
 
-std::string IoErrorMessage(int code) {
-  switch (code) {
-    case kIoFileNotFound:
-      return "Fichier introuvable";
-    case kIoBadFileName:
-      return "Nom de fichier incorrect";
-    case kIoTooManyOpenFiles:
-      return "Trop de fichiers ouverts";
-    case kIoAccessDenied:
-      return "Accès au fichier refusé";
-    case kIoReadPastEnd:
-      return "Lecture au-delà de la fin de fichier";
-    case kIoDiskFull:
-      return "Disque plein";
-    case kIoBadNumericInput:
-      return "Saisie numérique incorrecte";
-    default:
-      return "Erreur E/S " + std::to_string(code);
-  }
-}
-
-int IoCodeFromErrno(int err) {
-  const int code = MappedIoCode(err);
-  return code != 0 ? code : err;
-}
-
-std::string IoErrorMessageFromErrno(int err) {
-  const int code = MappedIoCode(err);
-  // An unmapped errno such as EIO (5) must not be taken for the code with that number.
-  return code != 0 ? IoErrorMessage(code) : "Erreur E/S " + std::to_string(err);
-}
-
-void ThrowIoError(int code) { throw RunError(IoErrorMessage(code)); }
-
-void ThrowIoErrorFromErrno(int err) { throw RunError(IoErrorMessageFromErrno(err)); }
-
-std::string ConversionErrorMessage(std::string_view text) {
-  static constexpr std::string_view kTail = "' n'est pas une valeur entière correcte";
-  std::string message(text.size() + 1 + kTail.size(), '\'');
-  text.copy(message.data() + 1, text.size());
-  kTail.copy(message.data() + 1 + text.size(), kTail.size());
-  return message;
+void ThrowInternalError(std::string_view what, const char* function, const char* file, int line) {
+  throw InternalError(
+      FillMessage("Internal error in {} ({}:{}): {}", function, SourceName(file), line, what));
 }
 
 void ThrowConversionError(std::string_view text) { throw RunError(ConversionErrorMessage(text)); }

@@ -13,25 +13,20 @@ struct RunError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Input/output error codes of the Run and their French messages.
-inline constexpr int kIoFileNotFound = 2;
-inline constexpr int kIoBadFileName = 3;
-inline constexpr int kIoTooManyOpenFiles = 4;
-inline constexpr int kIoAccessDenied = 5;
-inline constexpr int kIoReadPastEnd = 100;
-inline constexpr int kIoDiskFull = 101;
-inline constexpr int kIoBadNumericInput = 106;
+// A consistency check of the program itself that failed: a fault of the program, never
+// of the user's data. It still ends the Run like any other error, so front ends need
+// not tell it apart, but tests and readers of a report can.
+struct InternalError : RunError {
+  using RunError::RunError;
+};
 
-// "Fichier introuvable" for 2, ..., "Erreur E/S %d" for any other code.
-std::string IoErrorMessage(int code);
-
-// Maps a system errno value to the I/O error code above (or the errno itself when
-// no code fits; such a value may coincide with a code above, so build messages from
-// errno with IoErrorMessageFromErrno or ThrowIoErrorFromErrno).
-int IoCodeFromErrno(int err);
-
-[[noreturn]] void ThrowIoError(int code);
-[[noreturn]] void ThrowIoErrorFromErrno(int err);
+// Throws an InternalError whose message says "Internal error", the function, file and
+// line of the check that failed, then `what`. The defaults take the caller's place
+// (builtins of GCC and Clang; std::source_location is missing from older Clang).
+[[noreturn]] void ThrowInternalError(std::string_view what,
+                                     const char* function = __builtin_FUNCTION(),
+                                     const char* file = __builtin_FILE(),
+                                     int line = __builtin_LINE());
 
 // "'<text>' n'est pas une valeur entière correcte"
 [[noreturn]] void ThrowConversionError(std::string_view text);
@@ -43,14 +38,7 @@ int IoCodeFromErrno(int err);
 int ConvertInteger(std::string_view text);
 
 // The same conversion without throwing: the value, or nothing when the text is not an
-// integer in the 32-bit range.
+// integer in the 32-bit range. Every integer the program reads goes through it.
 std::optional<int32_t> ParseInteger(std::string_view text);
-
-// "'<text>' n'est pas une valeur entière correcte", for callers that add context.
-std::string ConversionErrorMessage(std::string_view text);
-
-// The message of a system error number: the French message of its I/O code, or
-// "Erreur E/S <errno>" when no code fits.
-std::string IoErrorMessageFromErrno(int err);
 
 }  // namespace genosieve

@@ -78,26 +78,26 @@ class TForm1 : public QWidget, public genosieve::RunView {
   void RescaleAxes(const QList<QPointF>& points);
   void SetRunning(bool running);
 
-  QPushButton* Button1;
-  QLineEdit* Edit1;
-  QPushButton* Button2;
-  QPushButton* Button3;
-  QLineEdit* Edit2;
-  QProgressBar* ProgressBar1;
-  QChartView* Chart2;
-  QLineEdit* Edit5;
-  QCheckBox* CheckBox2;
-  QCheckBox* CheckBox3;
-  QPushButton* Button4;
-  QCheckBox* CheckBox1;
-  QLabel* Label1;
-  QLabel* Label4;
-  QFileDialog* OpenDialog1;
+  QPushButton* Button1;        // "Data file:": chooses the data file through OpenDialog1
+  QLineEdit* Edit1;            // the data path
+  QPushButton* Button2;        // "Quit"
+  QPushButton* Button3;        // "Run": starts the Run with the current settings
+  QLineEdit* Edit2;            // the iterations text
+  QProgressBar* ProgressBar1;  // the iterations of the test that runs
+  QChartView* Chart2;          // the running P-value of the overall test
+  QLineEdit* Edit5;            // the result name
+  QCheckBox* CheckBox2;        // "per locus analysis"
+  QCheckBox* CheckBox3;        // "per pop analysis"
+  QPushButton* Button4;        // "About Genosieve V.0.4.": the About message
+  QCheckBox* CheckBox1;        // "create files iterations / p-values"
+  QLabel* Label1;              // "Number of iterations : ", before Edit2
+  QLabel* Label4;              // "Name of  result file", before Edit5
+  QFileDialog* OpenDialog1;    // the file-open dialog of Button1
 
-  QChart* chart_;
-  QLineSeries* Series2;
-  QValueAxis* axisX_;
-  QValueAxis* axisY_;
+  QChart* chart_;        // Chart2's chart: title, axes and Series2
+  QLineSeries* Series2;  // one point per iteration of the overall test
+  QValueAxis* axisX_;    // bottom axis: the iteration number
+  QValueAxis* axisY_;    // left axis: the running P-value
 
   // Points added since the series was last drawn; appended in one batch so that a
   // long test does not redraw the chart once per point.
@@ -106,5 +106,6 @@ class TForm1 : public QWidget, public genosieve::RunView {
   QString dialogFileName_;
   // The first failure of a view operation during a Run, shown when the Run ends.
   std::exception_ptr windowFailure_;
+  // Whether a Run is going on: the controls take no input meanwhile.
   bool running_ = false;
 };

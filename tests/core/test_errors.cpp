@@ -4,6 +4,8 @@
 #include <string>
 
 #include "errors.h"
+#include "io/io_error.h"
+#include "messages.h"
 
 namespace genosieve {
 namespace {
@@ -47,6 +49,33 @@ TEST(Errors, SystemErrorsMapToIoCodes) {
   EXPECT_EQ(MessageOf(ThrowIoErrorFromErrno, EIO), "Erreur E/S " + std::to_string(EIO));
   EXPECT_EQ(IoErrorMessageFromErrno(EIO), "Erreur E/S " + std::to_string(EIO));
   EXPECT_EQ(IoErrorMessageFromErrno(EXDEV), "Erreur E/S " + std::to_string(EXDEV));
+}
+
+TEST(Errors, InternalErrorsSayWhereTheCheckFailed) {
+  const int line = __LINE__ + 2;
+  try {
+    ThrowInternalError("a table of the wrong shape");
+  } catch (const InternalError& error) {
+    const std::string message = error.what();
+    EXPECT_EQ(message.rfind("Internal error in TestBody (", 0), 0u) << message;
+    EXPECT_NE(
+        message.find("test_errors.cpp:" + std::to_string(line) + "): a table of the wrong shape"),
+        std::string::npos)
+        << message;
+    return;
+  }
+  ADD_FAILURE() << "no InternalError";
+}
+
+TEST(Errors, InternalErrorsEndTheRunLikeOtherErrors) {
+  // Front ends catch RunError; an internal error is one, but tells itself apart.
+  EXPECT_THROW(ThrowInternalError("x"), RunError);
+  try {
+    ThrowConversionError("abc");
+  } catch (const InternalError&) {
+    ADD_FAILURE() << "a conversion error is the user's, not the program's";
+  } catch (const RunError&) {
+  }
 }
 
 TEST(Errors, ConvertIntegerAcceptsDecimalIntegersOnly) {

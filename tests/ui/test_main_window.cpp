@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "analysis/run.h"
+#include "support/fake_run_view.h"
 #include "support/test_files.h"
 #include "unit1.h"
 
@@ -90,15 +91,6 @@ struct Boxes {
       return std::nullopt;
     };
   }
-};
-
-struct SilentView : genosieve::RunView {
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
-  void ClearChart() override {}
-  void AddChartPoint(double) override {}
-  void ShowChartSeries() override {}
-  void ShowMessage(const std::string&) override {}
 };
 
 template <typename T>
@@ -408,7 +400,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(boxes.errors, QStringList());
 
     fs::current_path(directFolder);
-    SilentView view;
+    genosieve::testing::FakeRunView view;
     genosieve::Run(form.CurrentSettings(), view);
     fs::current_path(folder.path());
 

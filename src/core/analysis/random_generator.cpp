@@ -4,20 +4,6 @@
 
 namespace genosieve {
 
-namespace {
-uint32_t gSeed = 0;
-}
-
-void SeedRandom(uint32_t seed) { gSeed = seed; }
-
-uint32_t RandomSeed() { return gSeed; }
-
-double DrawRandom() {
-  gSeed = NextSeed(gSeed);
-  // Exact: every 32-bit integer is a double, and 2^32 is a power of two.
-  return static_cast<double>(gSeed) / 4294967296.0;
-}
-
 uint32_t ClockSeed() {
   using namespace std::chrono;
   constexpr int64_t kMillisecondsPerDay = 86'400'000;
@@ -28,8 +14,8 @@ uint32_t ClockSeed() {
   return static_cast<uint32_t>(timeOfDay);
 }
 
-void SeedRandomForTest(const std::optional<uint32_t>& fixedSeed) {
-  SeedRandom(fixedSeed ? *fixedSeed : ClockSeed());
+RandomGenerator SeedForTest(const std::optional<uint32_t>& fixedSeed) {
+  return RandomGenerator{fixedSeed ? *fixedSeed : ClockSeed()};
 }
 
 RandomJump ComposeJumps(const RandomJump& first, const RandomJump& second) {

@@ -8,19 +8,28 @@ namespace genosieve {
 inline constexpr uint32_t kRandomMultiplier = 134775813u;  // 0x08088405
 inline constexpr uint32_t kRandomIncrement = 1u;
 
-// The process-wide linear congruential generator of the randomization tests.
-void SeedRandom(uint32_t seed);
-uint32_t RandomSeed();
+// The linear congruential generator of the randomization tests: its whole state is the
+// seed, held by whoever draws, so that separate draws never share hidden state.
+struct RandomGenerator {
+  uint32_t seed = 0;
+};
+
+// One step of the generator on a seed.
+constexpr uint32_t NextSeed(uint32_t seed) { return seed * kRandomMultiplier + kRandomIncrement; }
+
 // seed := seed * 134775813 + 1 (mod 2^32); returns the new seed / 2^32.
-double DrawRandom();
+inline double DrawRandom(RandomGenerator& generator) {
+  generator.seed = NextSeed(generator.seed);
+  // Exact: every 32-bit integer is a double, and 2^32 is a power of two.
+  return static_cast<double>(generator.seed) / 4294967296.0;
+}
+
 // ((hour * 60 + minute) * 60 + second) * 1000 + millisecond, UTC time of day.
 uint32_t ClockSeed();
-// Seeds the generator at the start of a test: with the fixed seed when one is given (a
-// repeatable Run), else from the clock.
-void SeedRandomForTest(const std::optional<uint32_t>& fixedSeed);
 
-// One step of the generator on a seed held by the caller.
-constexpr uint32_t NextSeed(uint32_t seed) { return seed * kRandomMultiplier + kRandomIncrement; }
+// The generator at the start of a test: seeded with the fixed seed when one is given (a
+// repeatable Run), else from the clock.
+RandomGenerator SeedForTest(const std::optional<uint32_t>& fixedSeed);
 
 // The affine map seed -> seed * multiplier + increment (mod 2^32) that a number of
 // consecutive draws amounts to; lets a test skip draws whose values nobody reads.

@@ -1,44 +1,58 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
+#include "analysis/resampling_plan.h"
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
+#include "analysis/table_variant.h"
 #include "data/clones.h"
 #include "data/genotype_table.h"
-#include "engine/test_tally.h"
+#include "engine/tally.h"
 
 namespace genosieve {
 
-// How a test gets its randomized evaluations. Fast: only the draws that can change a
-// written row are made, the counts common to every iteration are made once per test and
-// each iteration adds those of its extra copies (engine/prepared_test.h), and "temp.txt"
-// is written once with the last iteration's table (or with the table whose evaluation
-// failed). Plain: every key drawn and fully sorted, every table built whole, written to
-// "temp.txt" and loaded back by the engine in every iteration. Both give the same tallies,
-// the same errors and the same files.
-enum class TestPath { kFast, kPlain };
+struct RandomizationInputs;
+
+// Iterations 1..N of one test after its observed evaluation: seeds the generator, sets
+// the progress range, and advances the tally with one randomized evaluation per
+// iteration; "temp.txt" is left with the last iteration's table (or with the table whose
+// evaluation failed).
+using IterationLoop = void (*)(const RandomizationInputs& inputs, const ResamplingPlan& plan,
+                               const TableVariant& variant, TallyState& state, RunView& view);
+
+// The Run's loop (analysis/fast_resampler.h): only the draws that can change a written
+// row are made, the counts common to every iteration are made once per test and each
+// iteration adds those of its extra copies, and "temp.txt" is written once, at the end.
+void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPlan& plan,
+                           const TableVariant& variant, TallyState& state, RunView& view);
 
 // What the three kinds of randomization test read from the Run.
-struct TestInputs {
+struct RandomizationInputs {
   const RunSettings& settings;
   const DataFile& data;
   const PopulationIndex& index;
   const CloneDetection& clones;
   const CloneSummary& summary;
   int32_t iterations;  // N >= 0
-  TestPath path = TestPath::kFast;
+  // Another loop giving the same tallies, errors and files may stand in for the Run's
+  // own (the tests compare it with a plain one).
+  IterationLoop runIterations = RunPreparedIterations;
 };
+
+// The randomized evaluation's file: the test's variant of `lines` as "temp.txt".
+void WriteRandomizedFile(const std::array<int32_t, 4>& header, const GenotypeTable& lines);
 
 // Overall test and its reporting up to the chart: iterations, tally normalisation,
 // chart points and the optional "overall p-values_" file. The tally holds the
 // observed evaluation's values on entry and the normalised values on return.
-void RunOverallTest(const TestInputs& inputs, TestState& state, RunView& view);
+void RunOverallTest(const RandomizationInputs& inputs, TallyState& state, RunView& view);
 
 // One test per locus, each appending its section to the results file.
-void RunPerLocusAnalysis(const TestInputs& inputs, TestState& state, RunView& view);
+void RunPerLocusAnalysis(const RandomizationInputs& inputs, TallyState& state, RunView& view);
 
 // One test per population, each appending its section to the results file.
-void RunPerPopulationAnalysis(const TestInputs& inputs, TestState& state, RunView& view);
+void RunPerPopulationAnalysis(const RandomizationInputs& inputs, TallyState& state, RunView& view);
 
 }  // namespace genosieve

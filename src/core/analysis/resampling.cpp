@@ -8,6 +8,7 @@
 
 #include "analysis/random_generator.h"
 #include "errors.h"
+#include "messages.h"
 
 namespace genosieve {
 
@@ -16,38 +17,6 @@ int CompareKeys(const TBase& a, const TBase& b) {
   if (difference > 0.0) return 1;
   if (difference < 0.0) return -1;
   return 0;
-}
-
-std::vector<TBase> DrawPermutationList(int32_t distinct) {
-  std::vector<TBase> list(static_cast<size_t>(std::max(distinct, 0)));
-  for (int32_t i = 0; i < distinct; ++i) list[static_cast<size_t>(i)].Index = i + 1;
-  for (TBase& item : list) item.Key = DrawRandom();
-  std::sort(list.begin(), list.end(),
-            [](const TBase& a, const TBase& b) { return CompareKeys(a, b) < 0; });
-  return list;
-}
-
-void CopyExtraCopies(GenotypeTable& rows, int32_t distinct, int32_t clonal,
-                     const std::vector<int32_t>& extraCopies, const int32_t* places) {
-  int32_t row = distinct;
-  for (int32_t k = 0; k < clonal; ++k) {
-    const int32_t source = places[k] - 1;
-    for (int32_t copy = 0; copy < extraCopies[static_cast<size_t>(k)]; ++copy, ++row) {
-      for (int32_t locus = 0; locus < rows.loci; ++locus) {
-        rows.at(row, locus) = rows.at(source, locus);
-      }
-    }
-  }
-}
-
-void ResamplePopulation(GenotypeTable& rows, int32_t distinct, int32_t clonal,
-                        const std::vector<int32_t>& extraCopies) {
-  const std::vector<TBase> list = DrawPermutationList(distinct);
-  std::vector<int32_t> places(static_cast<size_t>(clonal));
-  for (int32_t k = 0; k < clonal; ++k) {
-    places[static_cast<size_t>(k)] = list[static_cast<size_t>(k)].Index;
-  }
-  CopyExtraCopies(rows, distinct, clonal, extraCopies, places.data());
 }
 
 namespace {
@@ -119,10 +88,13 @@ int32_t DrawKeysBelow(uint32_t& seed, int32_t distinct, uint64_t threshold, uint
 
 }  // namespace
 
-void DrawClonalPlaces(uint32_t& seed, int32_t distinct, int32_t clonal, int32_t* places,
+void DrawClonalPlaces(RandomGenerator& generator, int32_t distinct, int32_t clonal, int32_t* places,
                       std::vector<uint64_t>& scratch) {
-  if (clonal > distinct) throw RunError("More clonal genotypes than distinct genotypes.");
+  if (clonal > distinct) {
+    ThrowInternalError(FillMessage("{} clonal genotypes of {} distinct ones", clonal, distinct));
+  }
   if (distinct <= 0) return;
+  uint32_t& seed = generator.seed;
   if (clonal <= 0) {
     seed = ApplyJump(RandomJumpAhead(static_cast<uint64_t>(distinct)), seed);
     return;

@@ -1,22 +1,22 @@
 #include "analysis/run.h"
 
 #include "analysis/randomization_tests.h"
-#include "analysis/resampled_tables.h"
+#include "analysis/table_variant.h"
 #include "data/clone_files.h"
 #include "data/clones.h"
 #include "data/data_file_reader.h"
+#include "data/genotype_file_writer.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
 #include "errors.h"
+#include "messages.h"
 #include "reports/results_file.h"
 
 namespace genosieve {
 
 int32_t ConvertIterations(const std::string& iterationsText) {
   const int32_t iterations = ConvertInteger(iterationsText);
-  if (iterations < 0) {
-    throw RunError("The number of iterations must be 0 or more, not " + iterationsText + ".");
-  }
+  if (iterations < 0) throw RunError(messages::IterationsNegative(iterationsText));
   return iterations;
 }
 
@@ -35,13 +35,13 @@ void Run(const RunSettings& settings, RunView& view) {
 
   // 4. Iteration count and test tally; nothing has been written yet.
   const int32_t iterations = ConvertIterations(settings.iterationsText);
-  TestState state = MakeTestState(iterations);
+  TallyState state = MakeTallyState(iterations);
 
   // 5. Observed evaluation over all loci and populations.
-  const TestVariant overall{TestKind::kOverall, 0};
+  const TableVariant overall{RandomizationKind::kOverall, 0};
   WriteGenotypeFile(kObservedFileName, VariantHeader(header, overall), header.loci,
                     ObservedLines(data, index, overall));
-  RunEvaluation(true, state);
+  RunEvaluation(EvaluationKind::kObserved, state);
 
   // 6. Clone summary and clone report.
   const CloneSummary summary = SummariseClones(clones, index);
@@ -50,7 +50,7 @@ void Run(const RunSettings& settings, RunView& view) {
   // 7. Clone-free data file.
   WriteCloneFreeFile("Withoutrepeats_" + resultName, header, clones.cloneFree);
 
-  const TestInputs inputs{settings, data, index, clones, summary, iterations};
+  const RandomizationInputs inputs{settings, data, index, clones, summary, iterations};
 
   // 8-9. Overall test, tally normalisation, chart and overall p-value file.
   RunOverallTest(inputs, state, view);
@@ -65,7 +65,7 @@ void Run(const RunSettings& settings, RunView& view) {
   if (settings.perPopulationAnalysis) RunPerPopulationAnalysis(inputs, state, view);
 
   // 13.
-  view.ShowMessage("done ! ");
+  view.ShowMessage(kDoneMessage);
 }
 
 }  // namespace genosieve

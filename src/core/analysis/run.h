@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
 

@@ -1,13 +1,22 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "analysis/randomization_kind.h"
 
 namespace genosieve {
 
 // How a Run reports to its user; the window and the command line implement it.
 struct RunView {
   virtual ~RunView() = default;
+  // A randomization test begins: its kind, its number among the tests of that kind
+  // (1-based) and how many of them the Run makes, and its subject's name ("overall",
+  // the locus name from the data file, or "pop" + k). A view that labels its progress
+  // overrides this.
+  virtual void TestStarted(RandomizationKind /*kind*/, int32_t /*index*/, int32_t /*count*/,
+                           const std::string& /*name*/) {}
   virtual void SetProgressRange(int minimum, int maximum) = 0;
   virtual void SetProgressPosition(int position) = 0;
   virtual void ClearChart() = 0;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "errors.h"
+#include "messages.h"
 
 namespace genosieve {
 
@@ -68,16 +69,17 @@ bool SameGenotype(const AllelePair* a, const AllelePair* b, int32_t loci) {
 void CheckInputs(const GenotypeTable& table, const PopulationIndex& index) {
   if (table.loci < 0 ||
       table.cells.size() != static_cast<size_t>(table.rows()) * static_cast<size_t>(table.loci)) {
-    throw RunError("Clone detection: the genotype table holds " +
-                   std::to_string(table.cells.size()) + " allele pairs for " +
-                   std::to_string(table.rows()) + " individuals and " + std::to_string(table.loci) +
-                   " loci.");
+    ThrowInternalError(
+        FillMessage("the genotype table holds {} allele pairs for {} individuals "
+                    "and {} loci",
+                    table.cells.size(), table.rows(), table.loci));
   }
   bool valid = index.size() >= 2 && index.front() == 0 && index.back() == table.rows();
   for (size_t k = 1; valid && k < index.size(); ++k) valid = index[k - 1] <= index[k];
   if (!valid) {
-    throw RunError("Clone detection: the population index does not match the " +
-                   std::to_string(table.rows()) + " individuals of the genotype table.");
+    ThrowInternalError(
+        FillMessage("the population index does not match the {} individuals of the genotype table",
+                    table.rows()));
   }
 }
 
@@ -179,9 +181,9 @@ CloneDetection DetectClones(const GenotypeTable& table, const PopulationIndex& i
 
 CloneSummary SummariseClones(const CloneDetection& detection, const PopulationIndex& index) {
   if (index.size() < 2 || detection.extraCopies.size() != index.size() - 1) {
-    throw RunError("Clone summary: clone detection covers " +
-                   std::to_string(detection.extraCopies.size()) + " populations, the data " +
-                   std::to_string(index.empty() ? 0 : index.size() - 1) + ".");
+    ThrowInternalError(FillMessage("clone detection covers {} populations, the data {}",
+                                   detection.extraCopies.size(),
+                                   index.empty() ? 0 : index.size() - 1));
   }
   const size_t populations = index.size() - 1;
 
@@ -204,9 +206,9 @@ CloneSummary SummariseClones(const CloneDetection& detection, const PopulationIn
     summary.distinctOffset[p + 1] = summary.distinctOffset[p] + summary.ndGenotypes[p];
   }
   if (summary.distinctOffset.back() != detection.cloneFree.rows()) {
-    throw RunError("Clone summary: " + std::to_string(summary.distinctOffset.back()) +
-                   " distinct genotypes counted, but the clone-free table holds " +
-                   std::to_string(detection.cloneFree.rows()) + " rows.");
+    ThrowInternalError(
+        FillMessage("{} distinct genotypes counted, but the clone-free table holds {} rows",
+                    summary.distinctOffset.back(), detection.cloneFree.rows()));
   }
   return summary;
 }

@@ -1,91 +1,31 @@
 #include "data/data_file_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <string_view>
 
 #include "errors.h"
+#include "io/input_file.h"
+#include "messages.h"
 
 namespace genosieve {
 
 namespace {
 
 // Stands for the end of the file, which keeps reading as itself.
-constexpr int kEnd = -1;
+constexpr int kEnd = kEndOfFile;
 
 // Number texts longer than this cannot be read as integers; only their start is kept,
 // so that a binary file picked by mistake gives a short message.
 constexpr size_t kKeptTextLength = 64;
 
-// Buffered sequential reading of one opened file; the descriptor is closed however
-// the reading ends.
-struct InputFile {
-  int fd = -1;
-  char buffer[1 << 16];
-  size_t position = 0;
-  size_t length = 0;
-  bool ended = false;
-
-  InputFile() = default;
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-  ~InputFile() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-void Open(InputFile& file, const std::string& path) {
-  // An empty path names no file at all.
-  if (path.empty()) ThrowIoError(kIoFileNotFound);
-  // Non-blocking, so that opening a named pipe does not wait for a writer; reading a
-  // regular file ignores the flag.
-  do {
-    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  } while (file.fd < 0 && errno == EINTR);
-  if (file.fd < 0) ThrowIoErrorFromErrno(errno);
-  struct stat status {};
-  if (::fstat(file.fd, &status) != 0) ThrowIoErrorFromErrno(errno);
-  // A folder opens on this system but cannot be read as a file. Nor can a device or a
-  // pipe: the file is read twice, and /dev/zero or a pipe would never end the first pass.
-  if (S_ISDIR(status.st_mode)) ThrowIoErrorFromErrno(EISDIR);
-  if (!S_ISREG(status.st_mode)) ThrowIoError(kIoAccessDenied);
-}
-
-bool Refill(InputFile& file) {
-  if (file.ended) return false;
-  ssize_t count;
-  do {
-    count = ::read(file.fd, file.buffer, sizeof file.buffer);
-  } while (count < 0 && errno == EINTR);
-  if (count < 0) ThrowIoErrorFromErrno(errno);
-  file.position = 0;
-  file.length = static_cast<size_t>(count);
-  if (count == 0) file.ended = true;
-  return count > 0;
-}
-
-int Get(InputFile& file) {
-  if (file.position == file.length && !Refill(file)) return kEnd;
-  return static_cast<unsigned char>(file.buffer[file.position++]);
-}
-
-int Peek(InputFile& file) {
-  if (file.position == file.length && !Refill(file)) return kEnd;
-  return static_cast<unsigned char>(file.buffer[file.position]);
-}
-
 bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
 
 // Having read c, a line end character: a CR takes the LF that follows it with it.
 void FinishLineEnd(InputFile& file, int c) {
-  if (c == '\r' && Peek(file) == '\n') Get(file);
+  if (c == '\r' && PeekChar(file) == '\n') GetChar(file);
 }
 
 // Lines end at CR LF, at a CR alone or at an LF alone; a last line without a line end
@@ -97,7 +37,7 @@ struct FirstPass {
 
 FirstPass CountLines(const std::string& path) {
   InputFile file;
-  Open(file, path);
+  OpenForRead(file, path);
   FirstPass pass;
   int64_t lineEnds = 0;
   bool afterCr = false;
@@ -119,16 +59,15 @@ FirstPass CountLines(const std::string& path) {
   return pass;
 }
 
-// Every message about the data names the file and the line.
-[[noreturn]] void Fail(const std::string& path, int64_t line, const std::string& what) {
-  throw RunError("Data file \"" + path + "\", line " + std::to_string(line) + ": " + what);
+// Every message about the data names the file and the line, and where it can the locus
+// and the field: "Data file "x", line 12, locus 3, first allele: ...".
+[[noreturn]] void FailAt(const std::string& path, int64_t line, int32_t locus,
+                         std::string_view field, const std::string& what) {
+  throw RunError(Located({"Data file", path, line, locus, field}, what));
 }
 
-// The same for one field of the line: "..., line 12, locus 3, first allele: ...".
-[[noreturn]] void FailAt(const std::string& path, int64_t line, const std::string& field,
-                         const std::string& what) {
-  throw RunError("Data file \"" + path + "\", line " + std::to_string(line) + ", " + field + ": " +
-                 what);
+[[noreturn]] void Fail(const std::string& path, int64_t line, const std::string& what) {
+  FailAt(path, line, 0, {}, what);
 }
 
 // The text of a number as the message shows it: control characters other than TAB, bytes
@@ -153,10 +92,10 @@ std::string Shown(const std::string& text, bool cut) {
   return shown;
 }
 
-int32_t Convert(const std::string& path, int64_t line, const std::string& field,
+int32_t Convert(const std::string& path, int64_t line, int32_t locus, std::string_view field,
                 const std::string& text, bool cut) {
   const std::optional<int32_t> value = cut ? std::nullopt : ParseInteger(text);
-  if (!value) FailAt(path, line, field, ConversionErrorMessage(Shown(text, cut)));
+  if (!value) FailAt(path, line, locus, field, ConversionErrorMessage(Shown(text, cut)));
   return *value;
 }
 
@@ -168,8 +107,6 @@ void Append(std::string& text, bool& cut, int c) {
   }
 }
 
-std::string LocusField(int32_t locus) { return "locus " + std::to_string(locus); }
-
 struct Reading {
   InputFile file;
   const std::string& path;
@@ -178,38 +115,26 @@ struct Reading {
   int32_t highestAllele = 0;
 };
 
-[[noreturn]] void FailEndInsideLine(Reading& r, const std::string& where) {
-  Fail(r.path, r.line, "the file ends inside an individual line (" + where + ")");
+[[noreturn]] void FailEndInsideLine(Reading& r, std::string_view where) {
+  Fail(r.path, r.line, messages::EndInsideIndividual(where));
 }
 
 // One allele of codeWidth characters, the first of which is already read.
 int32_t ReadAllele(Reading& r, int c, int32_t locus, const char* which) {
-  const std::string field = LocusField(locus) + ", " + which + " allele";
+  const std::string field = messages::AlleleField(which);
   std::string text;
   bool cut = false;
   for (int32_t i = 0; i < r.codeWidth; ++i) {
-    if (i > 0) c = Get(r.file);
-    if (c == kEnd) FailEndInsideLine(r, field);
+    if (i > 0) c = GetChar(r.file);
+    if (c == kEnd) FailEndInsideLine(r, messages::LocusAndField(locus, field));
     if (IsLineEnd(c)) {
-      FailAt(r.path, r.line, field,
-             "the line ends inside the genotype (each genotype has 2 x D = " +
-                 std::to_string(2 * static_cast<int64_t>(r.codeWidth)) + " characters)");
+      FailAt(r.path, r.line, locus, field, messages::LineEndsInsideGenotype(r.codeWidth));
     }
     Append(text, cut, c);
   }
-  const int32_t allele = Convert(r.path, r.line, field, text, cut);
-  if (allele < 0) {
-    FailAt(r.path, r.line, field, "allele " + std::to_string(allele) + " is below 0");
-  }
-  if (allele > 999) {
-    FailAt(r.path, r.line, field,
-           "allele " + std::to_string(allele) +
-               " is above 999 (alleles are written with three digits)");
-  }
-  if (allele > r.highestAllele) {
-    FailAt(r.path, r.line, field,
-           "allele " + std::to_string(allele) + " is above the highest allele number A = " +
-               std::to_string(r.highestAllele) + " of the header");
+  const int32_t allele = Convert(r.path, r.line, locus, field, text, cut);
+  if (allele < 0 || allele > 999 || allele > r.highestAllele) {
+    FailAt(r.path, r.line, locus, field, messages::BadAllele(allele, r.highestAllele));
   }
   return allele;
 }
@@ -219,10 +144,7 @@ int32_t ReadAllele(Reading& r, int c, int32_t locus, const char* which) {
 void CheckSeparator(Reading& r, int separator, int32_t locus) {
   if (separator == ' ' || separator == '\t') return;
   const std::string shown = Shown(std::string(1, static_cast<char>(separator)), false);
-  FailAt(r.path, r.line, LocusField(locus),
-         "the genotype is followed by '" + shown +
-             "' instead of a TAB or a blank (each genotype has 2 x D = " +
-             std::to_string(2 * static_cast<int64_t>(r.codeWidth)) + " characters)");
+  FailAt(r.path, r.line, locus, {}, messages::BadSeparator(shown, r.codeWidth));
 }
 
 void ReadHeader(Reading& r, DataFile& data) {
@@ -230,31 +152,30 @@ void ReadHeader(Reading& r, DataFile& data) {
   int32_t values[4] = {};
   int terminator = kEnd;
   for (int i = 0; i < 4; ++i) {
-    const std::string field = std::string("header number ") + kNames[i];
-    int c = Get(r.file);
-    while (c == ' ') c = Get(r.file);
+    const std::string field = messages::HeaderNumberField(kNames[i]);
+    int c = GetChar(r.file);
+    while (c == ' ') c = GetChar(r.file);
     if (c == kEnd) {
-      Fail(r.path, 1, "the file ends before " + field + " (the header holds P L A D)");
+      Fail(r.path, 1, messages::EndBeforeHeaderNumber(field));
     }
     if (IsLineEnd(c)) {
-      Fail(r.path, 1,
-           "the header line ends before " + field +
-               " (it holds the four numbers P L A D, separated by blanks)");
+      Fail(r.path, 1, messages::HeaderLineEndsBefore(field));
     }
     // The first character belongs to the number even when it is a TAB.
     std::string text;
     bool cut = false;
     Append(text, cut, c);
-    for (c = Get(r.file); c != ' ' && c != '\t' && !IsLineEnd(c) && c != kEnd; c = Get(r.file)) {
+    for (c = GetChar(r.file); c != ' ' && c != '\t' && !IsLineEnd(c) && c != kEnd;
+         c = GetChar(r.file)) {
       Append(text, cut, c);
     }
     terminator = c;
-    values[i] = Convert(r.path, 1, field, text, cut);
+    values[i] = Convert(r.path, 1, 0, field, text, cut);
   }
   // Move to the second line, skipping what follows the fourth number.
   if (terminator == ' ' || terminator == '\t') {
-    int c = Get(r.file);
-    while (!IsLineEnd(c) && c != kEnd) c = Get(r.file);
+    int c = GetChar(r.file);
+    while (!IsLineEnd(c) && c != kEnd) c = GetChar(r.file);
     FinishLineEnd(r.file, c);
   } else {
     FinishLineEnd(r.file, terminator);
@@ -263,23 +184,16 @@ void ReadHeader(Reading& r, DataFile& data) {
 
   data.header = {values[0], values[1], values[2], values[3]};
   const HeaderNumbers& h = data.header;
+  // Header values the later phases cannot work with, in header order.
   if (h.populations < 1) {
-    Fail(r.path, 1,
-         "the number of populations P is " + std::to_string(h.populations) +
-             "; it must be at least 1");
+    Fail(r.path, 1, messages::HeaderValueBelowOne("number of populations P", h.populations));
   }
-  if (h.loci < 1) {
-    Fail(r.path, 1,
-         "the number of loci L is " + std::to_string(h.loci) + "; it must be at least 1");
-  }
+  if (h.loci < 1) Fail(r.path, 1, messages::HeaderValueBelowOne("number of loci L", h.loci));
   if (h.highestAllele < 1 || h.highestAllele > 999) {
-    Fail(r.path, 1,
-         "the highest allele number A is " + std::to_string(h.highestAllele) +
-             "; it must be between 1 and 999 (alleles are written with three digits)");
+    Fail(r.path, 1, messages::HighestAlleleOutOfRange(h.highestAllele));
   }
   if (h.codeWidth < 1) {
-    Fail(r.path, 1,
-         "the allele code width D is " + std::to_string(h.codeWidth) + "; it must be at least 1");
+    Fail(r.path, 1, messages::HeaderValueBelowOne("allele code width D", h.codeWidth));
   }
   r.codeWidth = h.codeWidth;
   r.highestAllele = h.highestAllele;
@@ -290,10 +204,10 @@ void ReadLocusNames(Reading& r, DataFile& data) {
   data.locusNames.reserve(static_cast<size_t>(data.header.loci));
   for (int32_t k = 0; k < data.header.loci; ++k) {
     std::string name;
-    int c = Get(r.file);
+    int c = GetChar(r.file);
     while (!IsLineEnd(c) && c != kEnd) {
       name.push_back(static_cast<char>(c));
-      c = Get(r.file);
+      c = GetChar(r.file);
     }
     FinishLineEnd(r.file, c);
     data.locusNames.push_back(std::move(name));
@@ -304,57 +218,55 @@ void ReadLocusNames(Reading& r, DataFile& data) {
 void ReadIndividual(Reading& r, GenotypeTable& table) {
   const int32_t loci = table.loci;
   // Population number: from the first non-blank character up to the first TAB.
-  int c = Get(r.file);
-  while (c == ' ') c = Get(r.file);
-  if (c == kEnd) FailEndInsideLine(r, "population number");
+  int c = GetChar(r.file);
+  while (c == ' ') c = GetChar(r.file);
+  if (c == kEnd) FailEndInsideLine(r, messages::kPopulationNumberField);
   if (IsLineEnd(c)) {
     FinishLineEnd(r.file, c);
-    if (Peek(r.file) == kEnd) {
-      FailEndInsideLine(r, "the last line is empty; an empty line counts as an individual line");
+    if (PeekChar(r.file) == kEnd) {
+      FailEndInsideLine(r, messages::LastLineEmpty());
     }
-    Fail(r.path, r.line, "the line is empty; every line after the locus names is an individual");
+    Fail(r.path, r.line, messages::LineEmpty());
   }
   std::string text;
   bool cut = false;
   Append(text, cut, c);
-  for (c = Get(r.file); c != '\t' && !IsLineEnd(c) && c != kEnd; c = Get(r.file)) {
+  for (c = GetChar(r.file); c != '\t' && !IsLineEnd(c) && c != kEnd; c = GetChar(r.file)) {
     Append(text, cut, c);
   }
-  if (c == kEnd) FailEndInsideLine(r, "no TAB after the population number");
+  if (c == kEnd) FailEndInsideLine(r, messages::NoTabAfterPopulation());
   if (IsLineEnd(c)) {
-    FailAt(r.path, r.line, "population number", "the line ends before the TAB that follows it");
+    FailAt(r.path, r.line, 0, messages::kPopulationNumberField, messages::LineEndsBeforeTab());
   }
-  table.population.push_back(Convert(r.path, r.line, "population number", text, cut));
+  table.population.push_back(
+      Convert(r.path, r.line, 0, messages::kPopulationNumberField, text, cut));
 
-  c = Get(r.file);
-  while (c == '\t') c = Get(r.file);
+  c = GetChar(r.file);
+  while (c == '\t') c = GetChar(r.file);
   for (int32_t k = 1; k <= loci; ++k) {
     // c is the first character of locus k's genotype.
     if (c == kEnd || IsLineEnd(c)) {
-      const std::string found =
-          "the line holds " + std::to_string(k - 1) + " genotypes, L = " + std::to_string(loci);
+      const std::string found = messages::GenotypeCount(k - 1, loci);
       if (c == kEnd) FailEndInsideLine(r, found);
       Fail(r.path, r.line, found);
     }
     AllelePair pair;
     pair.first = ReadAllele(r, c, k, "first");
-    pair.second = ReadAllele(r, Get(r.file), k, "second");
+    pair.second = ReadAllele(r, GetChar(r.file), k, "second");
     if ((pair.first == 0) != (pair.second == 0)) {
-      FailAt(r.path, r.line, LocusField(k),
-             "the genotype has exactly one allele 0; only a genotype with both alleles 0 is "
-             "missing");
+      FailAt(r.path, r.line, k, {}, messages::OneAlleleZero());
     }
     table.cells.push_back(pair);
 
-    const int separator = Get(r.file);
+    const int separator = GetChar(r.file);
     if (k < loci) {
       if (separator == kEnd || IsLineEnd(separator)) {
         c = separator;
         continue;  // reported above as a short line
       }
       CheckSeparator(r, separator, k);
-      c = Get(r.file);
-      while (c == '\t') c = Get(r.file);
+      c = GetChar(r.file);
+      while (c == '\t') c = GetChar(r.file);
       continue;
     }
     // After the last genotype: its separator may already be the line end (LF alone or
@@ -365,13 +277,11 @@ void ReadIndividual(Reading& r, GenotypeTable& table) {
       return;
     }
     CheckSeparator(r, separator, k);
-    c = Get(r.file);
-    while (c == '\t' || c == ' ') c = Get(r.file);
+    c = GetChar(r.file);
+    while (c == '\t' || c == ' ') c = GetChar(r.file);
     if (c == kEnd) return;
     if (!IsLineEnd(c)) {
-      Fail(r.path, r.line,
-           "text after the last genotype: the line holds more than L = " + std::to_string(loci) +
-               " genotypes");
+      Fail(r.path, r.line, messages::TextAfterLastGenotype(loci));
     }
     FinishLineEnd(r.file, c);
   }
@@ -384,23 +294,18 @@ DataFile ReadDataFile(const std::string& path) {
   data.path = path;
   const FirstPass pass = CountLines(path);
   if (pass.lines > std::numeric_limits<int32_t>::max()) {
-    Fail(path, pass.lines, "the file has more than 2147483647 lines");
+    Fail(path, pass.lines, messages::TooManyLines());
   }
   data.lineCount = static_cast<int32_t>(pass.lines);
 
   Reading r{{}, path};
-  Open(r.file, path);
+  OpenForRead(r.file, path);
   ReadHeader(r, data);
 
   const int64_t loci = data.header.loci;
   const int64_t individuals = pass.lines - loci - 1;
   if (individuals < 2) {
-    Fail(path, pass.lines,
-         "the file has " + std::to_string(pass.lines) + " lines; with L = " + std::to_string(loci) +
-             " it needs the header, " + std::to_string(loci) +
-             (loci == 1 ? " locus-name line" : " locus-name lines") +
-             " and at least two individual lines (it holds " +
-             std::to_string(std::max<int64_t>(individuals, 0)) + ")");
+    Fail(path, pass.lines, messages::TooFewLines(pass.lines, loci, individuals));
   }
   ReadLocusNames(r, data);
 
@@ -423,9 +328,7 @@ PopulationIndex BuildPopulationIndex(const DataFile& data) {
   const std::vector<int32_t>& numbers = data.table.population;
   const int32_t rows = data.table.rows();
   if (populations < 1) {
-    Fail(data.path, 1,
-         "the number of populations P is " + std::to_string(populations) +
-             "; it must be at least 1");
+    Fail(data.path, 1, messages::HeaderValueBelowOne("number of populations P", populations));
   }
   int64_t runs = rows > 0 ? 1 : 0;
   for (int32_t r = 1; r < rows; ++r) {
@@ -434,12 +337,7 @@ PopulationIndex BuildPopulationIndex(const DataFile& data) {
   if (runs < populations) {
     const int64_t firstLine = static_cast<int64_t>(data.table.loci) + 2;
     Fail(data.path, 1,
-         "the header gives P = " + std::to_string(populations) +
-             " populations, but the individual lines (lines " + std::to_string(firstLine) + " to " +
-             std::to_string(firstLine + rows - 1) + ") hold only " + std::to_string(runs) +
-             (runs == 1 ? " run" : " runs") +
-             " of population numbers; each population is one run of lines with the same "
-             "population number");
+         messages::TooFewPopulationRuns(populations, firstLine, firstLine + rows - 1, runs));
   }
   PopulationIndex index(static_cast<size_t>(populations) + 1, 0);
   index[static_cast<size_t>(populations)] = rows;

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <string>
 
+#include "engine/genotype_code.h"
 #include "errors.h"
+#include "messages.h"
 
 namespace genosieve {
 
@@ -15,29 +17,11 @@ namespace {
 constexpr int32_t kAbsentAllele = -1;
 constexpr int32_t kRefusedAllele = -2;
 
-[[noreturn]] void ThrowBadTable() {
-  throw RunError("Table de génotypes incorrecte pour le calcul de Fis");
-}
-
+// The loader refuses such codes; one reaching the count is a fault of the program.
 [[noreturn]] void ThrowBadCode(int32_t locus, int32_t individual, int32_t code,
                                int32_t highestAllele) {
-  throw RunError("Individu " + std::to_string(individual + 1) + ", locus " +
-                 std::to_string(locus + 1) + " : " + GenotypeCodeProblem(code, highestAllele));
-}
-
-void CheckStructure(const EngineInput& input) {
-  if (input.populations < 0 || input.loci < 0 || input.individuals < 0 || input.highestAllele < 0 ||
-      input.populationEnd.size() != static_cast<std::size_t>(input.populations) ||
-      input.codes.size() !=
-          static_cast<std::size_t>(input.loci) * static_cast<std::size_t>(input.individuals)) {
-    ThrowBadTable();
-  }
-  int32_t previous = 0;
-  for (int32_t end : input.populationEnd) {
-    if (end < previous) ThrowBadTable();
-    previous = end;
-  }
-  if (previous != input.individuals) ThrowBadTable();
+  ThrowInternalError(FillMessage("individual {}, locus {}: {}", individual + 1, locus + 1,
+                                 GenotypeCodeProblem(code, highestAllele)));
 }
 
 // Gives `allele` a row of zero counts at the current locus, or refuses it.
@@ -138,33 +122,26 @@ void CountAlleles(const EngineInput& input, int32_t locus, EngineWorkspace& ws) 
   });
 }
 
-// Steps 1 to 5 of the estimate for one counted locus. Returns false when the locus is
-// not used (r <= 1 or no typed individual).
-bool EstimateLocus(EngineWorkspace& ws, LocusSums& sums) {
+// Steps 1 to 4 of the estimate for one counted locus: r, n̄, and P1, P2, H1 of its
+// alleles in ascending allele order, appended to the workspace's allele sums. Returns
+// false when the locus is not used (r <= 1 or no typed individual).
+bool SumLocus(EngineWorkspace& ws, UsedLocus& used) {
   const std::size_t occupiedCount = ws.occupied.size();
-  // ContributingPops: populations of the range typed at the locus. The float sum S of
-  // the sample sizes skips the others, whose exact zero leaves it unchanged.
-  int32_t contributingPops = 0;
-  for (std::size_t q = 0; q < occupiedCount; ++q) contributingPops += ws.sampleSize[q] != 0 ? 1 : 0;
-  const float sampleSum = SampleSizeSum(ws.sampleSize.data(), occupiedCount);
-  if (contributingPops <= 1 || sampleSum == 0.0f) return false;
-  const float meanSampleSize =
-      StoreFloat(static_cast<Extended>(sampleSum) / static_cast<Extended>(contributingPops));
-
-  TrimTerms(ws.terms);
+  LocusSummary summary;
+  if (!SummariseLocus(ws.sampleSize.data(), occupiedCount, summary)) return false;
   ws.populationTerms.resize(occupiedCount);
   ws.populationHetTerms.resize(occupiedCount);
-  // An untyped population has only zero counts: its terms are the exact zeros of
-  // count 0, which leave every sum unchanged.
-  for (std::size_t q = 0; q < occupiedCount; ++q) {
-    const int32_t n = ws.sampleSize[q];
-    const Extended* terms = n == 0 ? kZeroTerms : TermsFor(ws.terms, n);
-    ws.populationTerms[q] = terms;
-    ws.populationHetTerms[q] = n == 0 ? kZeroTerms : terms + HetTermsOffset(n);
-  }
+  SetPopulationTerms(ws.terms, ws.sampleSize.data(), occupiedCount, ws.populationTerms.data(),
+                     ws.populationHetTerms.data());
 
-  ws.locus.sums.resize(ws.alleleOrder.size());
-  AlleleSums* alleleSums = ws.locus.sums.data();
+  used.contributingPops = summary.contributingPops;
+  used.meanSampleSize = summary.meanSampleSize;
+  used.alleleBegin = used.alleleEnd;
+  used.alleleEnd = used.alleleBegin + ws.alleleOrder.size();
+  if (ws.locus.sums.size() < used.alleleEnd) ws.locus.sums.resize(used.alleleEnd);
+  AlleleSums* alleleSums = ws.locus.sums.data() + used.alleleBegin;
+  const Extended* const* populationTerms = ws.populationTerms.data();
+  const Extended* const* populationHetTerms = ws.populationHetTerms.data();
   for (int32_t row : ws.alleleOrder) {
     const std::size_t offset = static_cast<std::size_t>(row) * occupiedCount;
     const uint64_t* firsts = ws.firstCount.data() + offset;
@@ -175,8 +152,6 @@ bool EstimateLocus(EngineWorkspace& ws, LocusSums& sums) {
     Extended p1 = 0.0L;
     Extended p2 = 0.0L;
     Extended h1 = 0.0L;
-    const Extended* const* populationTerms = ws.populationTerms.data();
-    const Extended* const* populationHetTerms = ws.populationHetTerms.data();
     for (std::size_t q = 0; q < occupiedCount; ++q) {
       const uint64_t firstAndHom = firsts[q];
       const int32_t count = static_cast<int32_t>(firstAndHom & 0xFFFFFFFFu) + seconds[q];
@@ -188,14 +163,13 @@ bool EstimateLocus(EngineWorkspace& ws, LocusSums& sums) {
     }
     *alleleSums++ = AlleleSums{p1, p2, h1};
   }
-  sums = FinishLocus(contributingPops, meanSampleSize, ws.alleleOrder.size(), ws.locus);
   return true;
 }
 
 }  // namespace
 
 Extended EvaluateFis(const EngineInput& input, EngineWorkspace& ws) {
-  CheckStructure(input);
+  CheckEngineInput(input);
   ws.occupied.clear();
   for (int32_t p = 0; p < input.populations; ++p) {
     const int32_t begin = p == 0 ? 0 : input.populationEnd[static_cast<std::size_t>(p) - 1];
@@ -210,30 +184,23 @@ Extended EvaluateFis(const EngineInput& input, EngineWorkspace& ws) {
     ws.slotHighest = input.highestAllele;
   }
 
-  // Locus by locus. The sample-size summaries (S, n̄) cannot raise an error (integer
-  // sums far below the float range), so interleaving them with the components keeps
-  // the first error the one the step order gives.
-  Extended totalB = 0.0L;
-  Extended totalBC = 0.0L;
+  // Locus by locus, the counts and the sums of the used loci; then the estimate over
+  // all of them, whose first error is that of the first locus in order that meets one
+  // (the sample-size summaries cannot raise one: integer sums far below the float range).
+  ws.usedLoci.clear();
+  UsedLocus used;
   for (int32_t locus = 0; locus < input.loci; ++locus) {
     CountAlleles(input, locus, ws);
-    LocusSums sums;
-    if (!EstimateLocus(ws, sums)) continue;
-    totalB += static_cast<Extended>(sums.sumB);
-    totalBC += static_cast<Extended>(sums.sumBC);
+    if (SumLocus(ws, used)) ws.usedLoci.push_back(used);
   }
-  return FisFromTotals(totalB, totalBC);
+  return FinishLoci(ws.usedLoci, ws.locus);
 }
 
-Extended EvaluateFis(const EngineInput& input) {
-  EngineWorkspace workspace;
-  return EvaluateFis(input, workspace);
-}
-
-void RunEvaluation(bool observed, TestState& state) {
-  if (observed) state.observedFlag = true;
+void RunEvaluation(EvaluationKind kind, TallyState& state) {
+  if (kind == EvaluationKind::kObserved) state.observedFlag = true;
   // Load and allocate; the storage is released when the evaluation ends, failed or not.
-  const EngineInput input = LoadGenotypeFile(state.observedFlag);
+  const EngineInput input = LoadGenotypeFile(state.observedFlag ? EvaluationKind::kObserved
+                                                                : EvaluationKind::kRandomized);
   EngineWorkspace workspace;
   const Extended fisOverall = EvaluateFis(input, workspace);
   UpdateTally(state, fisOverall);

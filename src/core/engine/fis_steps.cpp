@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/engine.h"
 #include "errors.h"
+#include "messages.h"
 
 namespace genosieve {
 
@@ -21,17 +21,6 @@ constexpr std::size_t kTermsBudget = std::size_t{1} << 18;
 
 // Partial sums below this are integers a float holds exactly.
 constexpr int64_t kExactFloatIntegers = int64_t{1} << 24;
-
-LocusValues ValuesOf(int32_t contributingPops, float meanSampleSize) {
-  LocusValues values;
-  values.r = static_cast<Extended>(contributingPops);
-  values.nbar = static_cast<Extended>(meanSampleSize);
-  values.rMinus1 = values.r - 1.0L;
-  values.rTimesNbar = values.r * values.nbar;
-  values.twoNbarMinus1 = 2.0L * values.nbar - 1.0L;
-  values.nbarMinus1 = values.nbar - 1.0L;
-  return values;
-}
 
 Extended MeanFreqOf(const LocusValues& v, const AlleleSums& sums) {
   return (sums.p1 / v.r) / v.nbar;
@@ -56,14 +45,26 @@ Extended NumeratorOf(const LocusValues& v, Extended meanFreq, Extended freqVaria
   return u * v.nbar;
 }
 
-[[noreturn]] void ThrowZeroDenominator(Extended numerator) {
-  throw RunError(numerator == 0.0L || std::isnan(numerator) ? kInvalidOperationMessage
-                                                            : kDivisionByZeroMessage);
-}
-
 Extended Negligible(Extended value) { return std::fabs(value) < kNegligible ? 0.0L : value; }
 
+// The components of an allele from its sums.
+VarianceComponents ComponentsFromSums(const LocusValues& v, const AlleleSums& sums,
+                                      Extended meanFreq) {
+  return ComponentsOf(v, meanFreq, FreqVarianceOf(v, sums, meanFreq), MeanHetOf(v, sums));
+}
+
 }  // namespace
+
+LocusValues LocusValuesOf(int32_t contributingPops, float meanSampleSize) {
+  LocusValues values;
+  values.r = static_cast<Extended>(contributingPops);
+  values.nbar = static_cast<Extended>(meanSampleSize);
+  values.rMinus1 = values.r - 1.0L;
+  values.rTimesNbar = values.r * values.nbar;
+  values.twoNbarMinus1 = 2.0L * values.nbar - 1.0L;
+  values.nbarMinus1 = values.nbar - 1.0L;
+  return values;
+}
 
 const Extended kZeroTerms[2] = {0.0L, 0.0L};
 
@@ -91,6 +92,32 @@ float SampleSizeSum(const int32_t* sampleSizes, std::size_t count) {
   return sum;
 }
 
+bool SummariseLocus(const int32_t* sampleSizes, std::size_t count, LocusSummary& summary) {
+  // ContributingPops: populations of the range typed at the locus. The float sum S of
+  // the sample sizes skips the others, whose exact zero leaves it unchanged.
+  int32_t contributingPops = 0;
+  for (std::size_t q = 0; q < count; ++q) contributingPops += sampleSizes[q] != 0 ? 1 : 0;
+  const float sampleSum = SampleSizeSum(sampleSizes, count);
+  if (contributingPops <= 1 || sampleSum == 0.0f) return false;
+  summary.contributingPops = contributingPops;
+  summary.meanSampleSize =
+      StoreFloat(static_cast<Extended>(sampleSum) / static_cast<Extended>(contributingPops));
+  return true;
+}
+
+void SetPopulationTerms(TermsCache& cache, const int32_t* sampleSizes, std::size_t count,
+                        const Extended** populationTerms, const Extended** hetTerms) {
+  TrimTerms(cache);
+  // An untyped population has only zero counts: its terms are the exact zeros of
+  // count 0, which leave every sum unchanged.
+  for (std::size_t q = 0; q < count; ++q) {
+    const int32_t n = sampleSizes[q];
+    const Extended* terms = n == 0 ? kZeroTerms : TermsFor(cache, n);
+    populationTerms[q] = terms;
+    hetTerms[q] = n == 0 ? kZeroTerms : terms + HetTermsOffset(n);
+  }
+}
+
 const Extended* TermsFor(TermsCache& cache, int32_t n) {
   const auto at = static_cast<std::size_t>(n);
   if (cache.index.size() <= at) cache.index.resize(at + 1, -1);
@@ -116,51 +143,6 @@ void TrimTerms(TermsCache& cache) {
   cache.tables.clear();
   cache.size = 0;
   std::fill(cache.index.begin(), cache.index.end(), -1);
-}
-
-LocusSums FinishLocus(int32_t contributingPops, float meanSampleSize, std::size_t alleles,
-                      LocusScratch& scratch) {
-  const LocusValues v = ValuesOf(contributingPops, meanSampleSize);
-  const AlleleSums* sums = scratch.sums.data();
-  scratch.meanFreq.resize(alleles);
-  scratch.usedAllele.resize(alleles);
-  Extended* meanFreq = scratch.meanFreq.data();
-  int32_t* usedAllele = scratch.usedAllele.data();
-
-  // p̄ of every allele, then only the alleles in the band go on (s² and h̄ of the others
-  // are never read). The list of those is made apart, so that no division waits on the
-  // band test of the allele before.
-  for (std::size_t a = 0; a < alleles; ++a) meanFreq[a] = MeanFreqOf(v, sums[a]);
-  std::size_t used = 0;
-  for (std::size_t a = 0; a < alleles; ++a) {
-    usedAllele[used] = static_cast<int32_t>(a);
-    used += AlleleInBand(meanFreq[a]) ? 1 : 0;
-  }
-  LocusSums locus;
-  if (used == 0) return locus;
-  if (v.nbarMinus1 == 0.0L) {
-    // n̄ = 1: the first used allele divides by zero.
-    const AlleleSums& first = sums[usedAllele[0]];
-    const Extended mean = meanFreq[usedAllele[0]];
-    ThrowZeroDenominator(NumeratorOf(v, mean, FreqVarianceOf(v, first, mean), MeanHetOf(v, first)));
-  }
-
-  scratch.b.resize(used);
-  scratch.c.resize(used);
-  Extended* b = scratch.b.data();
-  Extended* c = scratch.c.data();
-  for (std::size_t j = 0; j < used; ++j) {
-    const AlleleSums& allele = sums[usedAllele[j]];
-    const Extended mean = meanFreq[usedAllele[j]];
-    const Extended meanHet = MeanHetOf(v, allele);
-    b[j] =
-        Negligible(NumeratorOf(v, mean, FreqVarianceOf(v, allele, mean), meanHet) / v.nbarMinus1);
-    c[j] = Negligible(meanHet / 2.0L);
-  }
-  for (std::size_t j = 0; j < used; ++j) {
-    AddComponents(VarianceComponents{b[j], c[j]}, locus.sumB, locus.sumBC);
-  }
-  return locus;
 }
 
 namespace {
@@ -258,7 +240,7 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
   std::vector<LocusValues>& values = scratch.values;
   values.resize(loci.size());
   for (std::size_t l = 0; l < loci.size(); ++l) {
-    values[l] = ValuesOf(loci[l].contributingPops, loci[l].meanSampleSize);
+    values[l] = LocusValuesOf(loci[l].contributingPops, loci[l].meanSampleSize);
     const bool lookUp = useMemo && values[l].nbarMinus1 != 0.0L;
     for (std::size_t a = loci[l].alleleBegin; a < loci[l].alleleEnd; ++a) {
       if (lookUp) {
@@ -302,12 +284,9 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
     const LocusValues& v = values[static_cast<std::size_t>(pendingLocus[i])];
     if (v.nbarMinus1 == 0.0L) continue;
     const auto a = static_cast<std::size_t>(pending[i]);
-    const AlleleSums& allele = sums[a];
-    const Extended mean = meanFreq[a];
-    const Extended meanHet = MeanHetOf(v, allele);
-    b[a] =
-        Negligible(NumeratorOf(v, mean, FreqVarianceOf(v, allele, mean), meanHet) / v.nbarMinus1);
-    c[a] = Negligible(meanHet / 2.0L);
+    const VarianceComponents components = ComponentsFromSums(v, sums[a], meanFreq[a]);
+    b[a] = components.b;
+    c[a] = components.c;
   }
   if (useMemo) {
     for (std::size_t i = 0; i < pendingCount; ++i) {
@@ -332,10 +311,8 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
       count += state[a] == kUsed ? 1 : 0;
     }
     if (count != 0 && v.nbarMinus1 == 0.0L) {
-      const AlleleSums& allele = sums[usedAllele[0]];
-      const Extended mean = meanFreq[usedAllele[0]];
-      ThrowZeroDenominator(
-          NumeratorOf(v, mean, FreqVarianceOf(v, allele, mean), MeanHetOf(v, allele)));
+      // n̄ = 1: the first used allele divides by zero.
+      ComponentsFromSums(v, sums[usedAllele[0]], meanFreq[usedAllele[0]]);
     }
     LocusSums locus;
     for (std::size_t j = 0; j < count; ++j) {
@@ -350,15 +327,14 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
 
 bool AlleleInBand(Extended meanFreq) { return kLowFreq < meanFreq && meanFreq < kHighFreq; }
 
-VarianceComponents ComputeComponents(int32_t contributingPops, float meanSampleSize,
-                                     Extended meanFreq, Extended freqVariance, Extended meanHet) {
-  const LocusValues v = ValuesOf(contributingPops, meanSampleSize);
+VarianceComponents ComponentsOf(const LocusValues& v, Extended meanFreq, Extended freqVariance,
+                                Extended meanHet) {
   const Extended numerator = NumeratorOf(v, meanFreq, freqVariance, meanHet);
-  if (v.nbarMinus1 == 0.0L) ThrowZeroDenominator(numerator);
-  VarianceComponents components;
-  components.b = Negligible(numerator / v.nbarMinus1);
-  components.c = Negligible(meanHet / 2.0L);
-  return components;
+  if (v.nbarMinus1 == 0.0L) {
+    throw RunError(numerator == 0.0L || std::isnan(numerator) ? kInvalidOperationMessage
+                                                              : kDivisionByZeroMessage);
+  }
+  return {Negligible(numerator / v.nbarMinus1), Negligible(meanHet / 2.0L)};
 }
 
 void AddComponents(const VarianceComponents& components, float& sumB, float& sumBC) {

@@ -21,6 +21,16 @@ float StoreFloat(Extended value);
 // leaves the sum unchanged, so untyped populations may be included).
 float SampleSizeSum(const int32_t* sampleSizes, std::size_t count);
 
+// r (ContributingPops) and n̄ (MeanSampleSize) of one locus.
+struct LocusSummary {
+  int32_t contributingPops = 0;
+  float meanSampleSize = 0.0f;
+};
+
+// The summary of a locus from the sample sizes of its populations (untyped ones may be
+// included): false when the locus takes no part in the estimate (r <= 1 or S = 0).
+bool SummariseLocus(const int32_t* sampleSizes, std::size_t count, LocusSummary& summary);
+
 // Per sample size n, the terms of one population computed with the same operations as
 // the frequencies themselves: p = count / (2n), h = het / n, then n × p, (p × p) × n,
 // n × h. Tabulating them once per n avoids x87 divisions per population and allele.
@@ -43,6 +53,12 @@ void TrimTerms(TermsCache& cache);
 
 // The exact zeros an untyped population contributes: the terms of count 0, het 0.
 extern const Extended kZeroTerms[2];
+
+// For each of `count` populations of a locus, the terms of its sample size
+// (populationTerms[q]) and its heterozygote terms (hetTerms[q]); kZeroTerms for an
+// untyped population. Trims the cache first, so pointers from earlier calls go stale.
+void SetPopulationTerms(TermsCache& cache, const int32_t* sampleSizes, std::size_t count,
+                        const Extended** populationTerms, const Extended** hetTerms);
 
 // P1, P2 and H1 of one allele of one locus: sums of n × p, (p × p) × n and n × h over
 // the populations in ascending order.
@@ -68,9 +84,33 @@ struct LocusValues {
   Extended nbarMinus1 = 0.0L;
 };
 
-// Working storage of FinishLocus, reused between loci.
+LocusValues LocusValuesOf(int32_t contributingPops, float meanSampleSize);
+
+// The variance components b (between individuals within populations) and c (between
+// gametes within individuals) of one allele.
+struct VarianceComponents {
+  Extended b = 0.0L;
+  Extended c = 0.0L;
+};
+
+// Whether an allele with mean frequency p̄ takes part: 0.001 < p̄ < 0.999.
+bool AlleleInBand(Extended meanFreq);
+
+// b and c of a used allele from its locus's values, p̄, s² and h̄, each component of
+// absolute value below 1e-20 set to 0. n̄ = 1 throws the division-by-zero error (the
+// invalid-operation error when the numerator is 0 too).
+VarianceComponents ComponentsOf(const LocusValues& values, Extended meanFreq, Extended freqVariance,
+                                Extended meanHet);
+
+// SumB := b + SumB; SumBC := (b + SumBC) + c, each stored as float.
+void AddComponents(const VarianceComponents& components, float& sumB, float& sumBC);
+
+// FisOverall := TotalB / TotalBC, with the floating-point errors of the division.
+Extended FisFromTotals(Extended totalB, Extended totalBC);
+
+// Working storage of FinishLoci, reused between evaluations.
 struct LocusScratch {
-  std::vector<AlleleSums> sums;  // filled by the caller, one per allele
+  std::vector<AlleleSums> sums;  // filled by the caller, one per allele of the used loci
   std::vector<Extended> meanFreq;
   std::vector<int32_t> usedAllele;
   std::vector<Extended> b;
@@ -80,16 +120,6 @@ struct LocusScratch {
   std::vector<int32_t> pending;       // FinishLoci: alleles to work out
   std::vector<int32_t> pendingLocus;  // FinishLoci: the locus of each of them
 };
-
-// The allele means and the components of one used locus (r > 1, S != 0), from the sums of
-// its alleles in ascending allele order (scratch.sums[0..alleles - 1]): p̄, s², h̄, the
-// components of the alleles within 0.001 < p̄ < 0.999, and SumB, SumBC. The alleles are
-// worked on in passes over independent values so that the long x87 divisions of
-// different alleles overlap; every value is computed with the operations, and the
-// sums in the order, of the one-allele-at-a-time description. n̄ = 1 throws the error
-// of the first used allele.
-LocusSums FinishLocus(int32_t contributingPops, float meanSampleSize, std::size_t alleles,
-                      LocusScratch& scratch);
 
 // A used locus of an evaluation for FinishLoci: r, n̄, and its alleles' sums
 // scratch.sums[alleleBegin..alleleEnd - 1] in ascending allele order.
@@ -123,12 +153,16 @@ struct AlleleMemo {
   uint64_t windowHits = 0;
 };
 
-// FinishLocus for every used locus of an evaluation, in locus order, then the overall
-// sums and the estimate: TotalB and TotalBC summed over the loci, FisOverall = TotalB /
-// TotalBC. The passes run
-// over the alleles of all loci at once, which lets more divisions overlap; the first
-// error is that of the first locus in order that meets one, as locus by locus. With a
-// memo, alleles whose outcome is known are not worked out again.
+// The allele means and components of every used locus of an evaluation, then the
+// overall sums and the estimate: for each locus in order p̄, s², h̄ of its alleles, the
+// components of those within 0.001 < p̄ < 0.999 and SumB, SumBC; TotalB and TotalBC
+// summed over the loci; FisOverall = TotalB / TotalBC. The alleles of all loci are worked
+// on in passes over independent values, so that the long x87 divisions of different
+// alleles overlap; every value is computed with the operations, and every sum in the
+// order, of the one-allele-at-a-time description, and the first error is that of the
+// first locus in order that meets one (n̄ = 1 with a used allele throws the error of
+// its first used allele). With a memo, alleles whose outcome is known are not worked
+// out again.
 Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch,
                     AlleleMemo* memo = nullptr);
 

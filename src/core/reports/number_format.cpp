@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "errors.h"
+#include "messages.h"
 
 namespace genosieve {
 
@@ -37,7 +38,7 @@ struct Rounded {
 Rounded RoundToSignificantDigits(Extended magnitude) {
   const locale_t classic = ClassicLocale();
   if (classic == static_cast<locale_t>(0)) {
-    throw RunError("Cannot create the \"C\" locale needed to write numbers.");
+    throw RunError(messages::NoClassicLocale());
   }
   // glibc's printf rounds the exact binary value in the current rounding mode; make
   // sure that is to nearest whatever the caller left behind.
@@ -60,7 +61,7 @@ Rounded RoundToSignificantDigits(Extended magnitude) {
   }
   if (e == std::string_view::npos || rounded.digits.size() != kSignificantDigits ||
       rounded.digits.front() == '0') {
-    throw RunError("Unexpected number text from the C library: " + std::string(written));
+    ThrowInternalError("unexpected number text from the C library: " + std::string(written));
   }
   rounded.exponent = std::atoi(text + e + 1);
   const size_t last = rounded.digits.find_last_not_of('0');
@@ -73,8 +74,8 @@ Rounded RoundToSignificantDigits(Extended magnitude) {
 std::string FormatNumber(Extended value, char decimalSeparator) {
   if (!std::isfinite(value)) {
     // The engine raises its floating-point errors before such a value can reach a report.
-    throw RunError(std::string("Internal error: a ") + (std::isnan(value) ? "NaN" : "infinite") +
-                   " value was about to be written to a report.");
+    ThrowInternalError(FillMessage("a {} value was about to be written to a report",
+                                   std::isnan(value) ? "NaN" : "infinite"));
   }
   if (value == 0) return "0";  // also -0
 

@@ -1,13 +1,8 @@
 #include "reports/results_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstddef>
 #include <string_view>
 
-#include "errors.h"
+#include "io/output_file.h"
 #include "reports/number_format.h"
 
 namespace genosieve {
@@ -15,123 +10,71 @@ namespace genosieve {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr size_t kFlushSize = 1 << 16;
 
-enum class OpenMode { kCreate, kAppend };
-
-// Creating empties an existing file. Appending needs the file to exist already: the
-// results file is always created by the overall section first, and a file that vanished
-// since must not silently become a results file without its overall section.
-int OpenOutput(const std::string& fileName, OpenMode mode) {
-  const int flags =
-      O_WRONLY | O_CLOEXEC | (mode == OpenMode::kCreate ? O_CREAT | O_TRUNC : O_APPEND);
-  int fd;
-  do {
-    fd = ::open(fileName.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) ThrowIoErrorFromErrno(errno);
-  return fd;
-}
-
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      ThrowIoErrorFromErrno(errno);
-    }
-    if (written == 0) ThrowIoErrorFromErrno(ENOSPC);  // no progress and no errno
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-}
-
-// Writes `produce`'s text to the file and closes it; the descriptor is closed on every
-// path, and a failed close (delayed write errors) is an error too.
-template <typename Produce>
-void WriteFile(const std::string& fileName, OpenMode mode, Produce produce) {
-  const int fd = OpenOutput(fileName, mode);
-  try {
-    std::string buffer;
-    auto flush = [&] {
-      WriteAll(fd, buffer);
-      buffer.clear();
-    };
-    produce(buffer, flush);
-    flush();
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  if (::close(fd) != 0 && errno != EINTR) ThrowIoErrorFromErrno(errno);
-}
-
-void AppendLine(std::string& text, std::string_view line) {
-  text += line;
-  text += kLineEnd;
-}
-
-// The tally must have been sized for the test's iterations: rows 0 to N + 2.
-void CheckTally(const TestState& state) {
-  if (state.iterations < 0 || state.testTally.size() < static_cast<size_t>(state.iterations) + 3) {
-    throw RunError("Internal error: the test tally does not hold the rows of " +
-                   std::to_string(state.iterations) + " iterations.");
-  }
+void PutLine(OutputFile& out, std::string_view line) {
+  PutText(out, line);
+  PutText(out, kLineEnd);
 }
 
 // "Fis", then observed (row 0), expected (row 1) and the P-value (row N + 2).
-void AppendBody(std::string& text, const TestState& state, char decimalSeparator) {
-  CheckTally(state);
-  const TestTally& tally = state.testTally;
-  AppendLine(text, "Fis");
-  AppendLine(text, FormatNumber(tally[0], decimalSeparator) + "\tObserved");
-  AppendLine(text, FormatNumber(tally[1], decimalSeparator) + "\tExpected");
-  AppendLine(text,
-             FormatNumber(tally[static_cast<size_t>(state.iterations) + 2], decimalSeparator) +
-                 "\tp-value");
+std::string Body(const TallyState& state, char decimalSeparator) {
+  CheckTallyRows(state);
+  std::string text = "Fis";
+  text += kLineEnd;
+  text += FormatNumber(state.observed(), decimalSeparator) + "\tObserved";
+  text += kLineEnd;
+  text += FormatNumber(state.sum(), decimalSeparator) + "\tExpected";
+  text += kLineEnd;
+  text += FormatNumber(state.pValue(), decimalSeparator) + "\tp-value";
+  text += kLineEnd;
+  return text;
+}
+
+// A section is formatted whole before its file is opened: a tally that cannot be
+// written leaves the file untouched.
+void WriteSection(OutputFile out, std::string_view heading, std::string_view body) {
+  PutText(out, heading);
+  PutText(out, body);
+  CommitOutputFile(out);
 }
 
 }  // namespace
 
-void WriteOverallSection(const std::string& resultName, const TestState& state,
+void WriteOverallSection(const std::string& resultName, const TallyState& state,
                          char decimalSeparator) {
-  std::string text;
-  AppendLine(text, "Overall Loci, Overall Populations");
-  AppendBody(text, state, decimalSeparator);
-  WriteFile(resultName, OpenMode::kCreate, [&](std::string& buffer, auto&) { buffer = text; });
+  const std::string body = Body(state, decimalSeparator);
+  WriteSection(CreateOutputFile(resultName), "Overall Loci, Overall Populations\r\n", body);
 }
 
-void WritePerLocusSection(const std::string& resultName, const TestState& state, int32_t locus,
+void WritePerLocusSection(const std::string& resultName, const TallyState& state, int32_t locus,
                           char decimalSeparator) {
-  std::string text;
-  AppendLine(text, "");
-  if (locus == 1) AppendLine(text, "Per Locus Analyses");
-  AppendLine(text, "locus: " + std::to_string(locus));
-  AppendBody(text, state, decimalSeparator);
-  WriteFile(resultName, OpenMode::kAppend, [&](std::string& buffer, auto&) { buffer = text; });
+  const std::string body = Body(state, decimalSeparator);
+  std::string heading = "\r\n";
+  if (locus == 1) heading += "Per Locus Analyses\r\n";
+  heading += "locus: " + std::to_string(locus) + "\r\n";
+  // The results file must exist: the overall section created it.
+  WriteSection(AppendOutputFile(resultName), heading, body);
 }
 
-void WritePerPopulationSection(const std::string& resultName, const TestState& state,
+void WritePerPopulationSection(const std::string& resultName, const TallyState& state,
                                int32_t population, char decimalSeparator) {
-  std::string text;
-  AppendLine(text, "");
-  AppendLine(text, population == 1 ? "Per Population Analyses" : "");
-  AppendLine(text, "Population: " + std::to_string(population));
-  AppendBody(text, state, decimalSeparator);
-  WriteFile(resultName, OpenMode::kAppend, [&](std::string& buffer, auto&) { buffer = text; });
+  const std::string body = Body(state, decimalSeparator);
+  std::string heading = "\r\n";
+  heading += population == 1 ? "Per Population Analyses\r\n" : "\r\n";
+  heading += "Population: " + std::to_string(population) + "\r\n";
+  WriteSection(AppendOutputFile(resultName), heading, body);
 }
 
-void WritePValueFile(const std::string& fileName, const TestState& state, char decimalSeparator) {
-  CheckTally(state);
-  WriteFile(fileName, OpenMode::kCreate, [&](std::string& buffer, auto& flush) {
-    AppendLine(buffer, "iteration\tp-value");
-    for (int32_t i = 1; i <= state.iterations; ++i) {
-      buffer += std::to_string(i);
-      buffer += '\t';
-      buffer += FormatNumber(state.testTally[static_cast<size_t>(i) + 2], decimalSeparator);
-      buffer += kLineEnd;
-      if (buffer.size() >= kFlushSize) flush();
-    }
-  });
+void WritePValueFile(const std::string& fileName, const TallyState& state, char decimalSeparator) {
+  CheckTallyRows(state);
+  OutputFile out = CreateOutputFile(fileName);
+  PutLine(out, "iteration\tp-value");
+  for (int32_t i = 1; i <= state.iterations; ++i) {
+    PutText(out, std::to_string(i));
+    PutChar(out, '\t');
+    PutLine(out, FormatNumber(state.runningP(i), decimalSeparator));
+  }
+  CommitOutputFile(out);
 }
 
 std::string OverallPValueFileName(const std::string& resultName) {

@@ -9,47 +9,29 @@
 #include <string>
 #include <vector>
 
-#include "analysis/random_generator.h"
 #include "analysis/randomization_tests.h"
-#include "analysis/resampled_tables.h"
 #include "analysis/run.h"
+#include "analysis/table_variant.h"
 #include "data/clones.h"
 #include "data/data_file_reader.h"
+#include "data/genotype_file_writer.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
 #include "errors.h"
+#include "messages.h"
 #include "reports/results_file.h"
+#include "support/fake_run_view.h"
+#include "support/plain_path.h"
+#include "support/reference_engine.h"
 #include "support/test_files.h"
 
 namespace genosieve {
 namespace {
 
+using testing::FakeRunView;
 using testing::ReadBytes;
 using testing::ScopedWorkingFolder;
 using testing::WriteBytes;
-
-// Records what a Run reports, one text per call.
-struct RecordingView : RunView {
-  std::vector<std::string> calls;
-  std::vector<double> points;
-  void SetProgressRange(int minimum, int maximum) override {
-    calls.push_back("range " + std::to_string(minimum) + " " + std::to_string(maximum));
-  }
-  void SetProgressPosition(int position) override {
-    calls.push_back("position " + std::to_string(position));
-  }
-  void ClearChart() override { calls.push_back("clear"); }
-  void AddChartPoint(double value) override {
-    calls.push_back("point");
-    points.push_back(value);
-  }
-  void AddChartPoints(const std::vector<double>& values) override {
-    calls.push_back("points " + std::to_string(values.size()));
-    points.insert(points.end(), values.begin(), values.end());
-  }
-  void ShowChartSeries() override { calls.push_back("show"); }
-  void ShowMessage(const std::string& text) override { calls.push_back("message " + text); }
-};
 
 // One individual of a data file: its population number and one allele pair per locus.
 struct Individual {
@@ -161,7 +143,7 @@ std::string ValueOf(const std::string& line, const std::string& word) {
 TEST(RandomizationRun, ResultsFileOfBothAnalysesHasTheWorkedLayout) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 12, true, 1)));
-  RecordingView view;
+  FakeRunView view;
   genosieve::Run(Settings("30", true, true, true), view);
   const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
   ASSERT_EQ(lines.size(), 32u);
@@ -214,12 +196,18 @@ TEST(RandomizationRun, ResultsFileOfBothAnalysesHasTheWorkedLayout) {
 TEST(RandomizationRun, ViewSeesRangesPositionsChartAndDone) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 10, true, 2)));
-  RecordingView view;
+  FakeRunView view;
   genosieve::Run(Settings("3", false, true, true), view);
-  std::vector<std::string> test = {"range 0 4", "position 1", "position 2", "position 3"};
-  std::vector<std::string> expected = test;
+  const std::vector<std::string> test = {"range 0 4", "position 1", "position 2", "position 3"};
+  std::vector<std::string> expected = {"test overall 1/1 overall"};
+  expected.insert(expected.end(), test.begin(), test.end());
   expected.insert(expected.end(), {"clear", "points 3", "show"});
-  for (int k = 0; k < 4; ++k) expected.insert(expected.end(), test.begin(), test.end());
+  // Each test is announced with the name of its locus (from the data file) or population.
+  for (const char* started : {"test locus 1/2 Loc1", "test locus 2/2 Loc2",
+                              "test population 1/2 pop1", "test population 2/2 pop2"}) {
+    expected.push_back(started);
+    expected.insert(expected.end(), test.begin(), test.end());
+  }
   expected.push_back("message done ! ");
   EXPECT_EQ(view.calls, expected);
 }
@@ -227,11 +215,13 @@ TEST(RandomizationRun, ViewSeesRangesPositionsChartAndDone) {
 TEST(RandomizationRun, NoIterationGivesPValueOneAndHeaderOnlyFiles) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 10, true, 3)));
-  RecordingView view;
+  FakeRunView view;
   genosieve::Run(Settings("0", true, true, true), view);
   EXPECT_EQ(view.calls,
-            (std::vector<std::string>{"range 0 1", "clear", "show", "range 0 1", "range 0 1",
-                                      "range 0 1", "range 0 1", "message done ! "}));
+            (std::vector<std::string>{"test overall 1/1 overall", "range 0 1", "clear", "show",
+                                      "test locus 1/2 Loc1", "range 0 1", "test locus 2/2 Loc2",
+                                      "range 0 1", "test population 1/2 pop1", "range 0 1",
+                                      "test population 2/2 pop2", "range 0 1", "message done ! "}));
   const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
   ASSERT_EQ(lines.size(), 32u);
   for (size_t body : {3u, 10u, 16u, 23u, 30u}) {
@@ -249,7 +239,7 @@ TEST(RandomizationRun, NoIterationGivesPValueOneAndHeaderOnlyFiles) {
 TEST(RandomizationRun, WithoutClonesEveryTestKeepsPValueOne) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", DataText(3, 2, 20, RandomIndividuals(3, 2, 8, false, 4)));
-  RecordingView view;
+  FakeRunView view;
   genosieve::Run(Settings("25", true, true, true), view);
   const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
   ASSERT_EQ(lines.size(), 5u + 13u + 21u);
@@ -272,7 +262,7 @@ TEST(RandomizationRun, WithoutClonesEveryTestKeepsPValueOne) {
 TEST(RandomizationRun, SingleLocusTestObservesTheOverallValue) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", DataText(2, 1, 20, RandomIndividuals(2, 1, 14, true, 5)));
-  RecordingView view;
+  FakeRunView view;
   genosieve::Run(Settings("10", false, true, false), view);
   const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
   ASSERT_EQ(lines.size(), 12u);
@@ -286,7 +276,7 @@ TEST(RandomizationRun, PopulationOfOneGenotypeIsRebuiltUnchanged) {
     if (individual.population == 10) individual.genotypes = {{3, 5}, {2, 2}};
   }
   WriteBytes("data.txt", DataText(2, 2, 20, individuals));
-  RecordingView view;
+  FakeRunView view;
   genosieve::Run(Settings("40", false, false, true), view);
   const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
   ASSERT_EQ(lines.size(), 19u);
@@ -301,7 +291,7 @@ TEST(RandomizationRun, SeededRunsWriteIdenticalFiles) {
   for (int run = 0; run < 2; ++run) {
     ScopedWorkingFolder folder;
     WriteBytes("data.txt", data);
-    RecordingView view;
+    FakeRunView view;
     genosieve::Run(Settings("60", true, true, true), view);
     const std::map<std::string, std::string> files = FolderFiles(folder.path());
     // The data, tempmicrosat.txt, temp.txt, the clone files, the results file and the
@@ -317,7 +307,7 @@ TEST(RandomizationRun, SeededRunsWriteIdenticalFiles) {
 TEST(RandomizationRun, PValueFilesAreNumberedFromOne) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", DataText(10, 12, 20, RandomIndividuals(10, 12, 5, true, 8)));
-  RecordingView view;
+  FakeRunView view;
   genosieve::Run(Settings("2", true, true, true), view);
   for (int k = 1; k <= 12; ++k) {
     EXPECT_TRUE(std::filesystem::exists("Locus" + std::to_string(k) + "p-values_out.txt")) << k;
@@ -334,7 +324,7 @@ TEST(RandomizationRun, MonomorphicLocusEndsTheRunAtThatLocus) {
   std::vector<Individual> individuals = RandomIndividuals(2, 3, 10, true, 9);
   for (Individual& individual : individuals) individual.genotypes[1] = {4, 4};
   WriteBytes("data.txt", DataText(2, 3, 20, individuals));
-  RecordingView view;
+  FakeRunView view;
   try {
     genosieve::Run(Settings("5", true, true, true), view);
     FAIL() << "the Run went on past a monomorphic locus";
@@ -354,7 +344,7 @@ TEST(RandomizationRun, UnwritableTempFileEndsTheRunBeforeTheSection) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 10, true, 12)));
   std::filesystem::create_directory("temp.txt");
-  RecordingView view;
+  FakeRunView view;
   EXPECT_THROW(genosieve::Run(Settings("3", true, false, false), view), RunError);
   EXPECT_FALSE(std::filesystem::exists("out.txt"));
   EXPECT_FALSE(std::filesystem::exists("overall p-values_out.txt"));
@@ -378,7 +368,7 @@ std::string DataFailingWhenResampled() {
 
 TEST(RandomizationRun, FailedRandomizedEvaluationLeavesItsTableInTempFile) {
   std::vector<std::string> failedTables;
-  for (TestPath path : {TestPath::kFast, TestPath::kPlain}) {
+  for (IterationLoop loop : {RunPreparedIterations, RunPlainIterations}) {
     ScopedWorkingFolder folder;
     WriteBytes("data.txt", DataFailingWhenResampled());
     RunSettings settings = Settings("200", false, false, false);
@@ -386,13 +376,13 @@ TEST(RandomizationRun, FailedRandomizedEvaluationLeavesItsTableInTempFile) {
     const PopulationIndex index = BuildPopulationIndex(data);
     const CloneDetection clones = DetectClones(data.table, index);
     const CloneSummary summary = SummariseClones(clones, index);
-    const TestInputs inputs{settings, data, index, clones, summary, 200, path};
-    TestState state = MakeTestState(200);
+    const RandomizationInputs inputs{settings, data, index, clones, summary, 200, loop};
+    TallyState state = MakeTallyState(200);
     WriteGenotypeFile(kObservedFileName, {2, 2, 9, 3}, 2,
-                      ObservedLines(data, index, {TestKind::kOverall, 0}));
-    RunEvaluation(true, state);
+                      ObservedLines(data, index, {RandomizationKind::kOverall, 0}));
+    RunEvaluation(EvaluationKind::kObserved, state);
     const TestTally observed = state.testTally;
-    RecordingView view;
+    FakeRunView view;
     try {
       RunOverallTest(inputs, state, view);
       FAIL() << "no iteration failed";
@@ -410,7 +400,7 @@ TEST(RandomizationRun, FailedRandomizedEvaluationLeavesItsTableInTempFile) {
     EXPECT_EQ(state.testTally[static_cast<size_t>(state.iterationIndex) + 2], 0.0L);
     failedTables.push_back(ReadBytes("temp.txt"));
   }
-  EXPECT_EQ(failedTables[0], failedTables[1]) << "fast and plain paths fail alike";
+  EXPECT_EQ(failedTables[0], failedTables[1]) << "prepared and plain loops fail alike";
 }
 
 // Population 1 is X, Y, X, Z, Y, X (clone-free Z, Y, X; extra copies 2 and 1), population
@@ -436,7 +426,7 @@ TEST(RandomizationRun, SeedZeroLeavesTheExampleTablesInTempFile) {
     WriteBytes("data.txt", SeedZeroExampleData());
     RunSettings settings = Settings("1", false, c.perLocus, c.perPopulation);
     settings.seed = 0u;
-    RecordingView view;
+    FakeRunView view;
     genosieve::Run(settings, view);
     const std::string expected =
         ReadBytes(testing::TestDataPath("analysis/" + std::string(c.expected)));
@@ -449,7 +439,7 @@ TEST(RandomizationRun, SeedZeroLeavesTheExampleTablesInTempFile) {
   }
 }
 
-// The phases of a Run up to the randomization tests, then every test with the given path.
+// The phases of a Run up to the randomization tests, then every test with the given iteration loop.
 struct Prepared {
   RunSettings settings;
   DataFile data;
@@ -472,28 +462,27 @@ struct PathResult {
   std::map<std::string, std::string> files;
   std::vector<TestTally> tallies;
   std::vector<std::string> calls;
-  uint32_t seedAfter = 0;
   std::string error;  // the message of the error that ended the tests, if any
 };
 
 // The observed evaluation, the overall test and both analyses, as a Run does them; an
 // error ends them and is recorded with what was written up to it.
-PathResult RunTestsWith(TestPath path, const std::string& data, const RunSettings& settings) {
+PathResult RunTestsWith(IterationLoop loop, const std::string& data, const RunSettings& settings) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", data);
   const Prepared prepared = Prepare(settings);
-  const TestInputs inputs{
+  const RandomizationInputs inputs{
       prepared.settings,   prepared.data, prepared.index, prepared.clones, prepared.summary,
-      prepared.iterations, path};
-  TestState state = MakeTestState(prepared.iterations);
-  RecordingView view;
+      prepared.iterations, loop};
+  TallyState state = MakeTallyState(prepared.iterations);
+  FakeRunView view;
   PathResult result;
   try {
     const HeaderNumbers& h = prepared.data.header;
-    WriteGenotypeFile(kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth},
-                      h.loci,
-                      ObservedLines(prepared.data, prepared.index, {TestKind::kOverall, 0}));
-    RunEvaluation(true, state);
+    WriteGenotypeFile(
+        kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth}, h.loci,
+        ObservedLines(prepared.data, prepared.index, {RandomizationKind::kOverall, 0}));
+    RunEvaluation(EvaluationKind::kObserved, state);
     RunOverallTest(inputs, state, view);
     result.tallies.push_back(state.testTally);
     WriteOverallSection(settings.resultName, state, settings.decimalSeparator);
@@ -506,7 +495,6 @@ PathResult RunTestsWith(TestPath path, const std::string& data, const RunSetting
   result.tallies.push_back(state.testTally);
   result.files = FolderFiles(folder.path());
   result.calls = view.calls;
-  result.seedAfter = RandomSeed();
   return result;
 }
 
@@ -522,7 +510,6 @@ void ExpectSameResults(const PathResult& fast, const PathResult& plain) {
   }
   EXPECT_EQ(fast.files, plain.files);  // temp.txt and tempmicrosat.txt included
   EXPECT_EQ(fast.calls, plain.calls);
-  EXPECT_EQ(fast.seedAfter, plain.seedAfter);
   EXPECT_EQ(fast.error, plain.error);
 }
 
@@ -537,8 +524,8 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathOnRandomData) {
                                    trial != 0, static_cast<uint32_t>(random())));
     RunSettings settings = Settings("40", true, true, true);
     settings.seed = static_cast<uint32_t>(random());
-    const PathResult fast = RunTestsWith(TestPath::kFast, data, settings);
-    const PathResult plain = RunTestsWith(TestPath::kPlain, data, settings);
+    const PathResult fast = RunTestsWith(RunPreparedIterations, data, settings);
+    const PathResult plain = RunTestsWith(RunPlainIterations, data, settings);
     ExpectSameResults(fast, plain);
     EXPECT_TRUE(fast.files.count("temp.txt"));
     EXPECT_EQ(fast.error, "");
@@ -589,8 +576,8 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathUpToTheSameErrors) {
         DataText(populations, loci, 9, SparseIndividuals(random, populations, loci));
     RunSettings settings = Settings(std::to_string(random() % 25), random() % 2 == 0, true, true);
     settings.seed = static_cast<uint32_t>(random());
-    const PathResult fast = RunTestsWith(TestPath::kFast, data, settings);
-    const PathResult plain = RunTestsWith(TestPath::kPlain, data, settings);
+    const PathResult fast = RunTestsWith(RunPreparedIterations, data, settings);
+    const PathResult plain = RunTestsWith(RunPlainIterations, data, settings);
     SCOPED_TRACE("trial " + std::to_string(trial));
     ExpectSameResults(fast, plain);
     // An error in a randomized iteration comes after that iteration's progress position.
@@ -631,8 +618,8 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathOnLargerSkewedData) {
   RunSettings settings = Settings("12", true, true, true);
   settings.seed = 99u;
   const std::string data = DataText(20, 3, 40, individuals);
-  const PathResult fast = RunTestsWith(TestPath::kFast, data, settings);
-  const PathResult plain = RunTestsWith(TestPath::kPlain, data, settings);
+  const PathResult fast = RunTestsWith(RunPreparedIterations, data, settings);
+  const PathResult plain = RunTestsWith(RunPlainIterations, data, settings);
   ExpectSameResults(fast, plain);
   EXPECT_EQ(fast.error, "");
   // The data, tempmicrosat.txt, temp.txt, the results file and 24 p-value files.
@@ -656,8 +643,8 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathWhenAnIterationDividesByZero) {
   for (uint32_t seed : {1u, 2u, 3u}) {
     RunSettings settings = Settings("40", true, true, true);
     settings.seed = seed;
-    const PathResult fast = RunTestsWith(TestPath::kFast, data, settings);
-    const PathResult plain = RunTestsWith(TestPath::kPlain, data, settings);
+    const PathResult fast = RunTestsWith(RunPreparedIterations, data, settings);
+    const PathResult plain = RunTestsWith(RunPlainIterations, data, settings);
     SCOPED_TRACE("seed " + std::to_string(seed));
     ExpectSameResults(fast, plain);
     EXPECT_EQ(fast.error, kDivisionByZeroMessage);
@@ -682,7 +669,7 @@ TEST(RandomizationPaths, InMemoryTableEqualsItsFileReadBack) {
   }
   const std::array<int32_t, 4> header{4, 3, 999, 3};
   WriteGenotypeFile(kRandomizedFileName, header, 3, lines);
-  const EngineInput loaded = LoadGenotypeFile(false);
+  const EngineInput loaded = LoadGenotypeFile(EvaluationKind::kRandomized);
   const EngineInput built = EngineInputFromLines(header, lines);
   EXPECT_EQ(loaded.populations, built.populations);
   EXPECT_EQ(loaded.loci, built.loci);

@@ -7,6 +7,7 @@
 
 #include "analysis/random_generator.h"
 #include "analysis/resampling.h"
+#include "support/plain_path.h"
 
 namespace genosieve {
 namespace {
@@ -27,8 +28,8 @@ TEST(TBase, ThreeWayKeyComparison) {
 }
 
 TEST(PermutationList, FourItemsFromSeedZero) {
-  SeedRandom(0);
-  const std::vector<TBase> list = DrawPermutationList(4);
+  RandomGenerator generator{0};
+  const std::vector<TBase> list = DrawPermutationList(generator, 4);
   ASSERT_EQ(list.size(), 4u);
   const int32_t order[] = {1, 2, 4, 3};
   const uint32_t keys[] = {1u, 134775814u, 870078620u, 3698175007u};
@@ -36,7 +37,7 @@ TEST(PermutationList, FourItemsFromSeedZero) {
     EXPECT_EQ(list[i].Index, order[i]);
     EXPECT_EQ(list[i].Key, keys[i] / 4294967296.0);
   }
-  EXPECT_EQ(RandomSeed(), 870078620u);
+  EXPECT_EQ(generator.seed, 870078620u);
 }
 
 // A one-locus population whose genotypes are told apart by their first allele.
@@ -66,32 +67,32 @@ TEST(ResamplePopulation, ExamplePopulationFromSeedZero) {
   // X, Y, X, Z, Y, X: clone-free Z, Y, X; extra copies 2 (X) and 1 (Y).
   const int32_t X = 10, Y = 20, Z = 30;
   GenotypeTable rows = Rows({Z, Y, X}, 6);
-  SeedRandom(0);
-  ResamplePopulation(rows, 3, 2, {2, 1, 0});
+  RandomGenerator generator{0};
+  ResamplePopulation(generator, rows, 3, 2, {2, 1, 0});
   EXPECT_EQ(FirstAlleles(rows), (std::vector<int32_t>{Z, Y, X, Z, Z, Y}));
   EXPECT_TRUE(Same(rows, Rows({Z, Y, X, Z, Z, Y}, 6))) << "whole multilocus genotypes are copied";
-  EXPECT_EQ(RandomSeed(), 3698175007u) << "three draws";
+  EXPECT_EQ(generator.seed, 3698175007u) << "three draws";
 }
 
 TEST(ResamplePopulation, FourDistinctThreeClonal) {
   GenotypeTable rows = Rows({1, 2, 3, 4}, 7);
-  SeedRandom(0);
-  ResamplePopulation(rows, 4, 3, {1, 1, 1});
+  RandomGenerator generator{0};
+  ResamplePopulation(generator, rows, 4, 3, {1, 1, 1});
   EXPECT_EQ(FirstAlleles(rows), (std::vector<int32_t>{1, 2, 3, 4, 1, 2, 4}));
 }
 
 TEST(ResamplePopulation, WithoutClonesOrWithOneGenotypeRowsStayAndDrawsAreMade) {
   GenotypeTable rows = Rows({5, 6, 7}, 3);
   const GenotypeTable before = rows;
-  SeedRandom(99);
-  ResamplePopulation(rows, 3, 0, {});
+  RandomGenerator generator{99};
+  ResamplePopulation(generator, rows, 3, 0, {});
   EXPECT_TRUE(Same(rows, before));
-  EXPECT_EQ(RandomSeed(), ApplyJump(RandomJumpAhead(3), 99u));
+  EXPECT_EQ(generator.seed, ApplyJump(RandomJumpAhead(3), 99u));
 
   GenotypeTable single = Rows({8, 8, 8, 8}, 4);
   const GenotypeTable observed = single;
   for (int i = 0; i < 20; ++i) {
-    ResamplePopulation(single, 1, 1, {3});
+    ResamplePopulation(generator, single, 1, 1, {3});
     EXPECT_TRUE(Same(single, observed));
   }
 }
@@ -103,12 +104,12 @@ TEST(DrawClonalPlaces, MatchesTheSortedPermutationList) {
     const int32_t distinct = 1 + static_cast<int32_t>(pick() % (trial < 19500 ? 80 : 3000));
     const int32_t clonal = static_cast<int32_t>(pick() % static_cast<uint32_t>(distinct + 1));
     const uint32_t start = static_cast<uint32_t>(pick());
-    SeedRandom(start);
-    const std::vector<TBase> list = DrawPermutationList(distinct);
+    RandomGenerator listGenerator{start};
+    const std::vector<TBase> list = DrawPermutationList(listGenerator, distinct);
     std::vector<int32_t> places(static_cast<size_t>(clonal), -1);
-    uint32_t seed = start;
-    DrawClonalPlaces(seed, distinct, clonal, places.data(), scratch);
-    ASSERT_EQ(seed, RandomSeed()) << "exactly D draws";
+    RandomGenerator generator{start};
+    DrawClonalPlaces(generator, distinct, clonal, places.data(), scratch);
+    ASSERT_EQ(generator.seed, listGenerator.seed) << "exactly D draws";
     for (int32_t k = 0; k < clonal; ++k) {
       ASSERT_EQ(places[static_cast<size_t>(k)], list[static_cast<size_t>(k)].Index)
           << "D " << distinct << " C " << clonal << " place " << k;

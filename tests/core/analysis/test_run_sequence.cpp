@@ -7,23 +7,15 @@
 
 #include "analysis/run.h"
 #include "errors.h"
+#include "support/fake_run_view.h"
 #include "support/test_files.h"
 
 namespace genosieve {
 namespace {
 
+using testing::FakeRunView;
 using testing::ScopedWorkingFolder;
 using testing::WriteBytes;
-
-struct RecordingView : RunView {
-  std::vector<std::string> messages;
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
-  void ClearChart() override {}
-  void AddChartPoint(double) override {}
-  void ShowChartSeries() override {}
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-};
 
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
   std::vector<std::string> names;
@@ -34,7 +26,7 @@ std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
 }
 
 // Runs and returns the failure message ("" when the Run ends normally).
-std::string RunError_(const RunSettings& settings, RecordingView& view) {
+std::string RunError_(const RunSettings& settings, FakeRunView& view) {
   try {
     Run(settings, view);
   } catch (const RunError& error) {
@@ -93,7 +85,7 @@ TEST(RunSequence, BadIterationsOrDataStopTheRunBeforeAnyFileIsWritten) {
     settings.createPValueFiles = true;
     settings.perLocusAnalysis = true;
     settings.perPopulationAnalysis = true;
-    RecordingView view;
+    FakeRunView view;
     EXPECT_EQ(RunError_(settings, view), c.expected);
     EXPECT_TRUE(view.messages.empty());
     std::vector<std::string> entries = FolderEntries(folder.path());
@@ -107,7 +99,7 @@ TEST(RunSequence, AValidRunEndsWithDone) {
   RunSettings settings{.dataPath = std::string(GENOSIEVE_EXAMPLES_DIR) + "/zostera.txt",
                        .iterationsText = "3",
                        .seed = 1};
-  RecordingView view;
+  FakeRunView view;
   EXPECT_EQ(RunError_(settings, view), "");
   EXPECT_EQ(view.messages, (std::vector<std::string>{"done ! "}));
 }

@@ -12,6 +12,8 @@
 #include "data/data_file_reader.h"
 #include "data/genotype_table.h"
 #include "errors.h"
+#include "io/io_error.h"
+#include "messages.h"
 #include "support/test_files.h"
 
 namespace genosieve {

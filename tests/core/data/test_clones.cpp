@@ -282,23 +282,23 @@ TEST(DetectClones, PopulationOfOneIndividual) {
   EXPECT_EQ(alone.cloneFree.population, (std::vector<int32_t>{1}));
 }
 
-TEST(DetectClones, InconsistentInputIsARunErrorNotACrash) {
+TEST(DetectClones, InconsistentInputIsAnInternalErrorNotACrash) {
   GenotypeTable table;
   table.loci = 2;
   AddRow(table, 1, {{1, 2}, {3, 4}});
   AddRow(table, 1, {{1, 2}, {3, 4}});
-  EXPECT_THROW(DetectClones(table, {0, 3}), RunError);  // index past the table
-  EXPECT_THROW(DetectClones(table, {0}), RunError);
-  EXPECT_THROW(DetectClones(table, {1, 2}), RunError);
-  EXPECT_THROW(DetectClones(table, {0, 2, 1, 2}), RunError);
+  EXPECT_THROW(DetectClones(table, {0, 3}), InternalError);  // index past the table
+  EXPECT_THROW(DetectClones(table, {0}), InternalError);
+  EXPECT_THROW(DetectClones(table, {1, 2}), InternalError);
+  EXPECT_THROW(DetectClones(table, {0, 2, 1, 2}), InternalError);
   table.cells.pop_back();
-  EXPECT_THROW(DetectClones(table, {0, 2}), RunError);
+  EXPECT_THROW(DetectClones(table, {0, 2}), InternalError);
 
   GenotypeTable good;
   good.loci = 1;
   AddRow(good, 1, {{1, 2}});
   const CloneDetection clones = DetectClones(good, {0, 1});
-  EXPECT_THROW(SummariseClones(clones, {0, 1, 1}), RunError);  // populations differ
+  EXPECT_THROW(SummariseClones(clones, {0, 1, 1}), InternalError);  // populations differ
 }
 
 // Random tables drawn from a small pool of genotypes, with allele orders swapped at

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine_reference.h"
 #include "errors.h"
+#include "messages.h"
+#include "support/engine_reference.h"
+#include "support/reference_engine.h"
 
 namespace genosieve {
 namespace {

@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "data/genotype_file_writer.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
-#include "engine_reference.h"
 #include "errors.h"
+#include "messages.h"
+#include "support/engine_reference.h"
+#include "support/reference_engine.h"
 #include "support/test_files.h"
 
 namespace genosieve {
@@ -32,7 +35,7 @@ GenotypeTable Lines(int32_t loci,
 std::string LoadError(const std::string& bytes) {
   WriteBytes("temp.txt", bytes);
   try {
-    LoadGenotypeFile(false);
+    LoadGenotypeFile(EvaluationKind::kRandomized);
   } catch (const RunError& error) {
     return error.what();
   }
@@ -46,7 +49,7 @@ TEST(GenotypeFile, WritesTheOverallExampleByteForByte) {
   WriteGenotypeFile(kObservedFileName, {2, 2, 120, 3}, 2, lines);
   EXPECT_EQ(ReadBytes(kObservedFileName), ReadBytes(TestDataPath("engine/overall_example.txt")));
 
-  const EngineInput input = LoadGenotypeFile(true);
+  const EngineInput input = LoadGenotypeFile(EvaluationKind::kObserved);
   EXPECT_EQ(input.populations, 2);
   EXPECT_EQ(input.loci, 2);
   EXPECT_EQ(input.highestAllele, 120);
@@ -63,7 +66,7 @@ TEST(GenotypeFile, WritesThePerLocusAndPerPopulationVariants) {
                     Lines(1, {{1, {{34, 34}}}, {1, {{12, 34}}}, {2, {{12, 12}}}, {3, {{0, 0}}}}));
   EXPECT_EQ(ReadBytes(kRandomizedFileName),
             ReadBytes(TestDataPath("engine/per_locus_example.txt")));
-  EngineInput input = LoadGenotypeFile(false);
+  EngineInput input = LoadGenotypeFile(EvaluationKind::kRandomized);
   EXPECT_EQ(input.populationEnd, (std::vector<int32_t>{2, 3, 4}));
   EXPECT_EQ(input.codes, (std::vector<int32_t>{34034, 12034, 12012, 0}));
 
@@ -76,7 +79,7 @@ TEST(GenotypeFile, WritesThePerLocusAndPerPopulationVariants) {
                               {2, {{50, 50}, {50, 50}}}}));
   EXPECT_EQ(ReadBytes(kRandomizedFileName),
             ReadBytes(TestDataPath("engine/per_population_example.txt")));
-  input = LoadGenotypeFile(false);
+  input = LoadGenotypeFile(EvaluationKind::kRandomized);
   EXPECT_EQ(input.populationEnd, (std::vector<int32_t>{2, 4}));
   EXPECT_EQ(input.codes,
             (std::vector<int32_t>{12034, 34034, 50050, 50050, 0, 50007, 50050, 50050}));
@@ -119,24 +122,27 @@ TEST(GenotypeFile, ReadsNumbersByTheLoaderRules) {
   const std::vector<int32_t> codes = {12034, 34034, 12012, 0, 120007, 7120};
   // A trailing empty line loads the same individuals.
   WriteBytes("temp.txt", example + "\r\n");
-  EXPECT_EQ(LoadGenotypeFile(false).codes, codes);
+  EXPECT_EQ(LoadGenotypeFile(EvaluationKind::kRandomized).codes, codes);
   // Character 26 ends the input, whatever follows.
   WriteBytes("temp.txt", example + "\x1a" + "3\t001001\t001001\t\r\n");
-  EXPECT_EQ(LoadGenotypeFile(false).individuals, 3);
+  EXPECT_EQ(LoadGenotypeFile(EvaluationKind::kRandomized).individuals, 3);
   // Numbers may cross line ends; a population number 0 skips its line.
   WriteBytes("temp.txt", "2 1 50 3\nA\n1\n007045\n0 999999\n2 050050\n");
-  EngineInput input = LoadGenotypeFile(false);
+  EngineInput input = LoadGenotypeFile(EvaluationKind::kRandomized);
   EXPECT_EQ(input.codes, (std::vector<int32_t>{7045, 50050}));
   EXPECT_EQ(input.populationEnd, (std::vector<int32_t>{1, 2}));
   // The end of the file reads as 0: a last line cut short leaves the genotype missing.
   WriteBytes("temp.txt", "2 2 50 3 \r\nA\r\nA\r\n1\t007045\t050050\t\r\n2\t001002");
-  EXPECT_EQ(LoadGenotypeFile(false).codes, (std::vector<int32_t>{7045, 1002, 50050, 0}));
+  EXPECT_EQ(LoadGenotypeFile(EvaluationKind::kRandomized).codes,
+            (std::vector<int32_t>{7045, 1002, 50050, 0}));
   // Positions, not the numbers written, decide membership.
   WriteBytes("temp.txt", "2 1 50 3 \r\nA\r\n2\t001001\t\r\n1\t002002\t\r\n2\t003003\t\r\n");
-  EXPECT_EQ(LoadGenotypeFile(false).populationEnd, (std::vector<int32_t>{1, 3}));
+  EXPECT_EQ(LoadGenotypeFile(EvaluationKind::kRandomized).populationEnd,
+            (std::vector<int32_t>{1, 3}));
   // A population without lines keeps an empty range.
   WriteBytes("temp.txt", "3 1 50 3 \r\nA\r\n1\t001001\t\r\n3\t003003\t\r\n");
-  EXPECT_EQ(LoadGenotypeFile(false).populationEnd, (std::vector<int32_t>{1, 1, 2}));
+  EXPECT_EQ(LoadGenotypeFile(EvaluationKind::kRandomized).populationEnd,
+            (std::vector<int32_t>{1, 1, 2}));
 }
 
 TEST(GenotypeFile, RefusesBadNumbersAndOutOfRangeInput) {
@@ -151,20 +157,23 @@ TEST(GenotypeFile, RefusesBadNumbersAndOutOfRangeInput) {
     return message.find(part) != std::string::npos;
   };
   // Population numbers outside 1..P.
-  EXPECT_TRUE(mentions(LoadError("2 1 50 3 \r\nA\r\n3\t001001\t\r\n"), "ligne 3"));
+  EXPECT_EQ(LoadError("2 1 50 3 \r\nA\r\n3\t001001\t\r\n"),
+            "File \"temp.txt\", line 3: population number 3 outside 1..2");
   EXPECT_TRUE(mentions(LoadError("2 1 50 3 \r\nA\r\n-1\t001001\t\r\n"), "population"));
   // Alleles above A, one allele missing, a negative code.
-  EXPECT_TRUE(mentions(LoadError("2 1 50 3 \r\nA\r\n1\t001051\t\r\n"), "locus 1"));
+  EXPECT_EQ(LoadError("2 1 50 3 \r\nA\r\n1\t001051\t\r\n"),
+            "File \"temp.txt\", line 3, locus 1: genotype 1051 has an allele above the highest "
+            "allele number 50");
   EXPECT_TRUE(mentions(LoadError("2 2 50 3 \r\nA\r\nA\r\n1\t001001\t012000\t\r\n"), "locus 2"));
-  EXPECT_TRUE(mentions(LoadError("2 1 50 3 \r\nA\r\n1\t-012034\t\r\n"), "ligne 3"));
+  EXPECT_TRUE(mentions(LoadError("2 1 50 3 \r\nA\r\n1\t-012034\t\r\n"), "line 3"));
   EXPECT_TRUE(mentions(LoadError("2 1 50 3 \r\nA\r\n1\t1050001\t\r\n"), "locus 1"));
   // Header values the file cannot hold.
   EXPECT_TRUE(mentions(LoadError("-2 1 50 3 \r\nA\r\n"), "populations"));
   EXPECT_TRUE(mentions(LoadError("2000000000 1 50 3 \r\nA\r\n"), "populations"));
-  EXPECT_TRUE(mentions(LoadError("2 -1 50 3 \r\n"), "locus"));
-  EXPECT_TRUE(mentions(LoadError("2 2000000000 50 3 \r\nA\r\n1\t001001\t\r\n"), "locus"));
+  EXPECT_TRUE(mentions(LoadError("2 -1 50 3 \r\n"), "loci"));
+  EXPECT_TRUE(mentions(LoadError("2 2000000000 50 3 \r\nA\r\n1\t001001\t\r\n"), "loci"));
   EXPECT_TRUE(mentions(LoadError("2 5 50 3 \r\nA\r\nA\r\n"), "locus"));
-  EXPECT_TRUE(mentions(LoadError("2 1 -50 3 \r\nA\r\n"), "allèle"));
+  EXPECT_TRUE(mentions(LoadError("2 1 -50 3 \r\nA\r\n"), "allele"));
   // A missing file.
   EXPECT_THROW(LoadGenotypeFile("absent.txt"), RunError);
 }
@@ -229,8 +238,8 @@ TEST(EngineRun, ObservedThenRandomizedEvaluationsThroughTheFiles) {
       {{1, {{1, 2}}}, {1, {{1, 1}}}, {1, {{2, 2}}}, {2, {{1, 2}}}, {2, {{2, 2}}}, {2, {{1, 1}}}});
   WriteGenotypeFile(kObservedFileName, {2, 1, 2, 3}, 1, observed);
   const Extended expected = EvaluateFis(MakeEngineInput(observed, 2, 2));
-  TestState state = MakeTestState(2);
-  RunEvaluation(true, state);
+  TallyState state = MakeTallyState(2);
+  RunEvaluation(EvaluationKind::kObserved, state);
   EXPECT_FALSE(state.observedFlag);
   EXPECT_EQ(state.testTally, (TestTally{expected, expected, 1.0L, 0.0L, 0.0L}));
 
@@ -240,7 +249,7 @@ TEST(EngineRun, ObservedThenRandomizedEvaluationsThroughTheFiles) {
       {{1, {{2, 2}}}, {1, {{1, 2}}}, {1, {{1, 1}}}, {2, {{1, 1}}}, {2, {{2, 2}}}, {2, {{1, 2}}}});
   WriteGenotypeFile(kRandomizedFileName, {2, 1, 2, 3}, 1, reordered);
   state.iterationIndex = 1;
-  RunEvaluation(false, state);
+  RunEvaluation(EvaluationKind::kRandomized, state);
   EXPECT_EQ(state.testTally[3], 2.0L);
   EXPECT_EQ(state.testTally[1], expected + expected);
 
@@ -250,7 +259,7 @@ TEST(EngineRun, ObservedThenRandomizedEvaluationsThroughTheFiles) {
                     Lines(1, {{1, {{1, 1}}}, {1, {{1, 1}}}, {2, {{1, 1}}}, {2, {{1, 1}}}}));
   state.iterationIndex = 2;
   try {
-    RunEvaluation(false, state);
+    RunEvaluation(EvaluationKind::kRandomized, state);
     ADD_FAILURE() << "no error";
   } catch (const RunError& error) {
     EXPECT_STREQ(error.what(), kInvalidOperationMessage);

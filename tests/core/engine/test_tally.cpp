@@ -1,14 +1,13 @@
-#include "engine/test_tally.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/tally.h"
 #include "errors.h"
 
 namespace genosieve {
 namespace {
 
 TEST(TestTally, ObservedUpdateInitialisesAndClearsTheFlag) {
-  TestState state = MakeTestState(3);
+  TallyState state = MakeTallyState(3);
   ASSERT_EQ(state.testTally.size(), 6u);
   state.testTally = {9.0L, 9.0L, 9.0L, 9.0L, 9.0L, 9.0L};
   state.observedFlag = true;
@@ -17,7 +16,7 @@ TEST(TestTally, ObservedUpdateInitialisesAndClearsTheFlag) {
   EXPECT_EQ(state.testTally, (TestTally{0.25L, 0.25L, 1.0L, 0.0L, 0.0L, 0.0L}));
 
   // With I = 0 rows 0 to 2 are written and no row is cleared.
-  TestState none = MakeTestState(0);
+  TallyState none = MakeTallyState(0);
   ASSERT_EQ(none.testTally.size(), 3u);
   none.observedFlag = true;
   UpdateTally(none, -0.5L);
@@ -27,7 +26,7 @@ TEST(TestTally, ObservedUpdateInitialisesAndClearsTheFlag) {
 }
 
 TEST(TestTally, RandomizedUpdatesCountTiesAndLowerValues) {
-  TestState state = MakeTestState(4);
+  TallyState state = MakeTallyState(4);
   state.observedFlag = true;
   UpdateTally(state, 0.25L);
   const Extended values[] = {0.5L, 0.25L, 0.125L, 0.375L};  // above, tie, below, above
@@ -44,16 +43,31 @@ TEST(TestTally, RandomizedUpdatesCountTiesAndLowerValues) {
 }
 
 TEST(TestTally, BadIterationIndexLeavesTheTallyUntouched) {
-  TestState state = MakeTestState(2);
+  TallyState state = MakeTallyState(2);
   state.observedFlag = true;
   UpdateTally(state, 0.1L);
   const TestTally before = state.testTally;
   state.iterationIndex = 3;
-  EXPECT_THROW(UpdateTally(state, 0.0L), RunError);
+  EXPECT_THROW(UpdateTally(state, 0.0L), InternalError);
   state.iterationIndex = 0;
-  EXPECT_THROW(UpdateTally(state, 0.0L), RunError);
+  EXPECT_THROW(UpdateTally(state, 0.0L), InternalError);
   EXPECT_EQ(state.testTally, before);
-  EXPECT_THROW(MakeTestState(-1), RunError);
+  EXPECT_THROW(MakeTallyState(-1), InternalError);
+  state.testTally.pop_back();
+  EXPECT_THROW(NormaliseTally(state), InternalError);
+}
+
+TEST(TestTally, AccessorsNameTheRows) {
+  TallyState state = MakeTallyState(2);
+  state.testTally = {0.5L, 1.5L, 1.0L, 2.0L, 3.0L};
+  EXPECT_EQ(state.observed(), 0.5L);
+  EXPECT_EQ(state.sum(), 1.5L);
+  EXPECT_EQ(state.runningP(0), 1.0L);
+  EXPECT_EQ(state.runningP(1), 2.0L);
+  EXPECT_EQ(state.runningP(2), 3.0L);
+  EXPECT_EQ(state.pValue(), 3.0L);
+  state.runningP(1) = 4.0L;
+  EXPECT_EQ(state.testTally[3], 4.0L);
 }
 
 }  // namespace

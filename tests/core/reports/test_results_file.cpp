@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/test_tally.h"
+#include "engine/tally.h"
 #include "errors.h"
+#include "io/io_error.h"
+#include "messages.h"
 #include "reports/results_file.h"
 #include "support/test_files.h"
 
@@ -22,9 +24,9 @@ using testing::TestDataPath;
 // A normalised tally as a test leaves it: observed, expected (the mean), 1, then the
 // running P-value after each iteration. `counts[i - 1]` is the number of values not above
 // the observed one after i iterations, the observed value included.
-TestState NormalisedState(Extended observed, Extended expected,
-                          const std::vector<int32_t>& counts) {
-  TestState state = MakeTestState(static_cast<int32_t>(counts.size()));
+TallyState NormalisedState(Extended observed, Extended expected,
+                           const std::vector<int32_t>& counts) {
+  TallyState state = MakeTallyState(static_cast<int32_t>(counts.size()));
   state.testTally[0] = observed;
   state.testTally[1] = expected;
   state.testTally[2] = 1;
@@ -35,8 +37,8 @@ TestState NormalisedState(Extended observed, Extended expected,
 }
 
 // N iterations of which `notAbove` gave a Fis not above the observed one, all of them first.
-TestState StateWithPValue(Extended observed, Extended expected, int32_t iterations,
-                          int32_t notAbove) {
+TallyState StateWithPValue(Extended observed, Extended expected, int32_t iterations,
+                           int32_t notAbove) {
   std::vector<int32_t> counts(static_cast<size_t>(iterations));
   for (int32_t i = 1; i <= iterations; ++i) {
     counts[static_cast<size_t>(i - 1)] = 1 + (i < notAbove ? i : notAbove);
@@ -45,7 +47,7 @@ TestState StateWithPValue(Extended observed, Extended expected, int32_t iteratio
 }
 
 // The state of a test with no iterations: expected = observed, P-value 1.
-TestState StateWithoutIterations(Extended observed) {
+TallyState StateWithoutIterations(Extended observed) {
   return NormalisedState(observed, observed, {});
 }
 
@@ -166,7 +168,7 @@ TEST(PValueFile, NamesPutThePrefixInFrontOfTheWholeResultName) {
 }
 
 TEST(ReportWriteFailures, AFullDiskIsTheDiskFullError) {
-  const TestState state = StateWithPValue(0.1L, 0.2L, 20000, 41);
+  const TallyState state = StateWithPValue(0.1L, 0.2L, 20000, 41);
   EXPECT_EQ(ErrorMessageOf([&] { WriteOverallSection("/dev/full", state, '.'); }), "Disque plein");
   EXPECT_EQ(ErrorMessageOf([&] { WritePerLocusSection("/dev/full", state, 1, '.'); }),
             "Disque plein");
@@ -177,7 +179,7 @@ TEST(ReportWriteFailures, AFullDiskIsTheDiskFullError) {
 
 TEST(ReportWriteFailures, FilesThatCannotBeOpenedAreIoErrors) {
   ScopedWorkingFolder folder;
-  const TestState state = StateWithPValue(0.1L, 0.2L, 3, 1);
+  const TallyState state = StateWithPValue(0.1L, 0.2L, 3, 1);
   const std::string notFound = IoErrorMessage(IoCodeFromErrno(ENOENT));
   EXPECT_EQ(ErrorMessageOf([&] { WriteOverallSection("missing/results.txt", state, '.'); }),
             notFound);
@@ -198,7 +200,7 @@ TEST(ReportWriteFailures, FailuresLeaveNoFileOpen) {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                          std::filesystem::directory_iterator());
   };
-  const TestState state = StateWithPValue(0.1L, 0.2L, 100, 41);
+  const TallyState state = StateWithPValue(0.1L, 0.2L, 100, 41);
   const auto before = openFiles();
   for (int n = 0; n < 50; ++n) {
     EXPECT_THROW(WritePValueFile("/dev/full", state, '.'), RunError);
@@ -209,7 +211,7 @@ TEST(ReportWriteFailures, FailuresLeaveNoFileOpen) {
 
 TEST(ReportWriteFailures, ATallyTooShortForItsIterationsWritesNothing) {
   ScopedWorkingFolder folder;
-  TestState state = StateWithPValue(0.1L, 0.2L, 3, 1);
+  TallyState state = StateWithPValue(0.1L, 0.2L, 3, 1);
   state.iterations = 4;
   EXPECT_THROW(WriteOverallSection("results.txt", state, '.'), RunError);
   EXPECT_THROW(WritePValueFile("p.txt", state, '.'), RunError);

@@ -13,6 +13,7 @@
 
 #include "engine/engine.h"
 #include "errors.h"
+#include "messages.h"
 
 namespace genosieve::testing {
 

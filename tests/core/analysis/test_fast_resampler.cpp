@@ -3,12 +3,16 @@
 #include <string>
 #include <vector>
 
+#include "analysis/fast_resampler.h"
 #include "analysis/random_generator.h"
-#include "analysis/resampled_tables.h"
-#include "core/engine/engine_reference.h"
+#include "analysis/resampling_plan.h"
+#include "analysis/table_variant.h"
 #include "engine/engine.h"
 #include "errors.h"
 #include "resampling_fixture.h"
+#include "support/engine_reference.h"
+#include "support/plain_path.h"
+#include "support/reference_engine.h"
 
 namespace genosieve {
 namespace {
@@ -33,16 +37,16 @@ std::vector<PopulationShape> MixedShapes() {
   };
 }
 
-std::vector<TestVariant> AllVariants(const HeaderNumbers& header) {
-  std::vector<TestVariant> variants{{TestKind::kOverall, 0}};
-  for (int32_t l = 1; l <= header.loci; ++l) variants.push_back({TestKind::kPerLocus, l});
+std::vector<TableVariant> AllVariants(const HeaderNumbers& header) {
+  std::vector<TableVariant> variants{{RandomizationKind::kOverall, 0}};
+  for (int32_t l = 1; l <= header.loci; ++l) variants.push_back({RandomizationKind::kPerLocus, l});
   for (int32_t p = 1; p <= header.populations; ++p) {
-    variants.push_back({TestKind::kPerPopulation, p});
+    variants.push_back({RandomizationKind::kPerPopulation, p});
   }
   return variants;
 }
 
-std::string Describe(const TestVariant& variant) {
+std::string Describe(const TableVariant& variant) {
   return "kind " + std::to_string(static_cast<int>(variant.kind)) + " subject " +
          std::to_string(variant.subject);
 }
@@ -51,19 +55,19 @@ std::string Describe(const TestVariant& variant) {
 // same estimate as the table read back from its file, the same generator state.
 void ExpectFastEqualsPlain(const ClonalData& set, uint32_t startSeed, int iterations) {
   const ResamplingPlan plan = MakeResamplingPlan(set.data, set.index, set.clones, set.summary);
-  for (const TestVariant& variant : AllVariants(set.data.header)) {
+  for (const TableVariant& variant : AllVariants(set.data.header)) {
     SCOPED_TRACE(Describe(variant));
     const std::array<int32_t, 4> header = VariantHeader(set.data.header, variant);
     ResamplingTable table = SetUpResamplingTable(plan, set.clones.cloneFree);
     FastResampler fast = MakeFastResampler(plan, set.clones.cloneFree, variant);
-    SeedRandom(startSeed);
-    uint32_t seed = startSeed;
+    RandomGenerator plain{startSeed};
+    RandomGenerator generator{startSeed};
     GenotypeTable lines;
     for (int i = 1; i <= iterations; ++i) {
-      ResampleAllPopulations(table, plan);
+      ResampleAllPopulations(plain, table, plan);
       lines = ResampledLines(table, plan, variant);
-      ResampleFast(fast, plan, seed);
-      ASSERT_EQ(seed, RandomSeed()) << "iteration " << i;
+      ResampleFast(fast, plan, generator);
+      ASSERT_EQ(generator.seed, plain.seed) << "iteration " << i;
       ASSERT_TRUE(Same(FastResampledLines(fast, plan, set.clones.cloneFree), lines))
           << "iteration " << i;
       // The prepared evaluation of the iteration gives the bits, or the error, of the
@@ -109,9 +113,9 @@ TEST(ResampledTables, TableStartsWithDistinctGenotypesAndKeepsThem) {
   const ResamplingPlan plan = MakeResamplingPlan(set.data, set.index, set.clones, set.summary);
   ResamplingTable table = SetUpResamplingTable(plan, set.clones.cloneFree);
   const ResamplingTable start = table;
-  SeedRandom(77);
+  RandomGenerator generator{77};
   for (int i = 0; i < 10; ++i) {
-    ResampleAllPopulations(table, plan);
+    ResampleAllPopulations(generator, table, plan);
     for (size_t p = 0; p < table.size(); ++p) {
       for (int32_t g = 0; g < plan.distinct[p]; ++g) {
         for (int32_t l = 0; l < 3; ++l) {
@@ -130,13 +134,17 @@ TEST(ResampledTables, TableStartsWithDistinctGenotypesAndKeepsThem) {
 TEST(ResampledTables, VariantsNumberPopulationsByPositionAndAddTheFiller) {
   const ClonalData set = MakeClonalData(MixedShapes(), 3, 50, 9);
   const HeaderNumbers& h = set.data.header;
-  EXPECT_EQ(VariantHeader(h, {TestKind::kOverall, 0}), (std::array<int32_t, 4>{6, 3, 50, 3}));
-  EXPECT_EQ(VariantHeader(h, {TestKind::kPerLocus, 2}), (std::array<int32_t, 4>{6, 1, 50, 3}));
-  EXPECT_EQ(VariantHeader(h, {TestKind::kPerPopulation, 4}), (std::array<int32_t, 4>{2, 3, 50, 3}));
+  EXPECT_EQ(VariantHeader(h, {RandomizationKind::kOverall, 0}),
+            (std::array<int32_t, 4>{6, 3, 50, 3}));
+  EXPECT_EQ(VariantHeader(h, {RandomizationKind::kPerLocus, 2}),
+            (std::array<int32_t, 4>{6, 1, 50, 3}));
+  EXPECT_EQ(VariantHeader(h, {RandomizationKind::kPerPopulation, 4}),
+            (std::array<int32_t, 4>{2, 3, 50, 3}));
 
-  const GenotypeTable overall = ObservedLines(set.data, set.index, {TestKind::kOverall, 0});
+  const GenotypeTable overall =
+      ObservedLines(set.data, set.index, {RandomizationKind::kOverall, 0});
   EXPECT_EQ(overall.cells, set.data.table.cells);
-  const GenotypeTable locus = ObservedLines(set.data, set.index, {TestKind::kPerLocus, 2});
+  const GenotypeTable locus = ObservedLines(set.data, set.index, {RandomizationKind::kPerLocus, 2});
   ASSERT_EQ(locus.loci, 1);
   ASSERT_EQ(locus.rows(), set.data.table.rows());
   for (size_t p = 1; p < set.index.size(); ++p) {
@@ -147,7 +155,8 @@ TEST(ResampledTables, VariantsNumberPopulationsByPositionAndAddTheFiller) {
     }
   }
 
-  const GenotypeTable focal = ObservedLines(set.data, set.index, {TestKind::kPerPopulation, 4});
+  const GenotypeTable focal =
+      ObservedLines(set.data, set.index, {RandomizationKind::kPerPopulation, 4});
   const int32_t size = set.index[4] - set.index[3];
   ASSERT_EQ(focal.rows(), 2 * size);
   for (int32_t r = 0; r < size; ++r) {
@@ -159,7 +168,7 @@ TEST(ResampledTables, VariantsNumberPopulationsByPositionAndAddTheFiller) {
     }
   }
   const EngineInput input =
-      EngineInputFromLines(VariantHeader(h, {TestKind::kPerPopulation, 4}), focal);
+      EngineInputFromLines(VariantHeader(h, {RandomizationKind::kPerPopulation, 4}), focal);
   EXPECT_EQ(input.populationEnd, (std::vector<int32_t>{size, 2 * size}));
   EXPECT_EQ(input.codes[static_cast<size_t>(2 * size - 1)], 50050);
 }

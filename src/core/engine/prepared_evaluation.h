@@ -8,7 +8,7 @@
 // chosen anew in each iteration. The counts of an iteration are therefore the counts of
 // the fixed rows plus, per copy slot, copies × the counts of the chosen genotype; and
 // the alleles present at each locus, with the (population, allele) cells that can hold
-// a copy, are the same in every iteration. PrepareTest counts the fixed rows and lays
+// a copy, are the same in every iteration. PrepareEvaluation counts the fixed rows and lays
 // out the cells once; EvaluatePrepared then does C × L integer additions (C slots, L
 // loci) instead of decoding every individual, and sums only cells that can be non-zero.
 //
@@ -19,8 +19,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/engine_input.h"
 #include "engine/fis_steps.h"
-#include "engine/genotype_file.h"
 #include "extended.h"
 
 namespace genosieve {
@@ -39,8 +39,9 @@ struct CopySlot {
   int32_t copies = 0;
 };
 
-// Everything EvaluatePrepared reads, built by PrepareTest, plus its working storage.
-struct PreparedTest {
+// Everything EvaluatePrepared reads, built by PrepareEvaluation, plus its working
+// storage.
+struct PreparedEvaluation {
   int32_t loci = 0;
   std::vector<CopySlot> slots;
   std::vector<int32_t> candidatePopulation;
@@ -87,15 +88,16 @@ struct PreparedTest {
 
 // Prepares the evaluations of the tables made of `fixedRows` (populations 1..P) plus,
 // for every slot, slot.copies copies of one candidate of the slot's population. Refuses
-// with a RunError what EvaluateFis refuses (inconsistent table, a code whose alleles are
-// not both in 1..A), a candidate or slot outside the populations, negative copies, and
-// tables too large for 32-bit counts.
-PreparedTest PrepareTest(const EngineInput& fixedRows, const CandidateGenotypes& candidates,
-                         const std::vector<CopySlot>& slots);
+// with an InternalError what EvaluateFis refuses (inconsistent table, a code whose
+// alleles are not both in 1..A), a candidate or slot outside the populations, negative
+// copies, and tables too large for 32-bit counts.
+PreparedEvaluation PrepareEvaluation(const EngineInput& fixedRows,
+                                     const CandidateGenotypes& candidates,
+                                     const std::vector<CopySlot>& slots);
 
 // FisOverall of the fixed rows plus test.slots[j].copies copies of candidate chosen[j]
-// for every slot j; a chosen candidate must belong to its slot's population (RunError
-// otherwise). Floating-point errors as EvaluateFis.
-Extended EvaluatePrepared(PreparedTest& test, const int32_t* chosen);
+// for every slot j; a chosen candidate must belong to its slot's population
+// (InternalError otherwise). Floating-point errors as EvaluateFis.
+Extended EvaluatePrepared(PreparedEvaluation& test, const int32_t* chosen);
 
 }  // namespace genosieve

@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/prepared_test.h"
-#include "engine_reference.h"
+#include "engine/prepared_evaluation.h"
 #include "errors.h"
+#include "messages.h"
+#include "support/engine_reference.h"
+#include "support/reference_engine.h"
 
 namespace genosieve {
 namespace {
@@ -148,13 +150,13 @@ std::vector<int32_t> RandomChoice(const Scenario& s, std::mt19937& random) {
   return chosen;
 }
 
-TEST(PreparedTest, EqualsWholeTableEvaluationBitForBitAndErrorForError) {
+TEST(PreparedEvaluation, EqualsWholeTableEvaluationBitForBitAndErrorForError) {
   std::mt19937 random(2024);
   int values = 0;
   int errors = 0;
   for (int trial = 0; trial < 400; ++trial) {
     const Scenario s = RandomScenario(random);
-    PreparedTest test = PrepareTest(s.Fixed(), s.Candidates(), s.slots);
+    PreparedEvaluation test = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
     EngineWorkspace workspace;
     for (int iteration = 0; iteration < 8; ++iteration) {
       const std::vector<int32_t> chosen = RandomChoice(s, random);
@@ -172,7 +174,7 @@ TEST(PreparedTest, EqualsWholeTableEvaluationBitForBitAndErrorForError) {
   EXPECT_GT(errors, 300);
 }
 
-TEST(PreparedTest, RememberedOutcomesGiveTheSameBits) {
+TEST(PreparedEvaluation, RememberedOutcomesGiveTheSameBits) {
   // Many iterations of one test: alleles repeat their sums, and the outcomes the memo
   // gives back must be those worked out afresh, with the memo on or off.
   std::mt19937 random(77);
@@ -182,8 +184,8 @@ TEST(PreparedTest, RememberedOutcomesGiveTheSameBits) {
     const Scenario s = RandomScenario(random);
     if (s.slots.empty()) continue;
     ++tests;
-    PreparedTest remembering = PrepareTest(s.Fixed(), s.Candidates(), s.slots);
-    PreparedTest forgetting = PrepareTest(s.Fixed(), s.Candidates(), s.slots);
+    PreparedEvaluation remembering = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
+    PreparedEvaluation forgetting = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
     forgetting.memo.enabled = false;
     for (int iteration = 0; iteration < 150; ++iteration) {
       const std::vector<int32_t> chosen = RandomChoice(s, random);
@@ -199,7 +201,7 @@ TEST(PreparedTest, RememberedOutcomesGiveTheSameBits) {
   EXPECT_GT(remembered, 1000u) << "the memo gave outcomes back";
 }
 
-TEST(PreparedTest, LargeAlleleNumbersAreLaidOutLikeSmallOnes) {
+TEST(PreparedEvaluation, LargeAlleleNumbersAreLaidOutLikeSmallOnes) {
   // First alleles far above 999 (codes first × 1000 + second) take the binary-search way
   // of ranking alleles; the values stay those of the whole table.
   std::mt19937 random(5);
@@ -224,7 +226,7 @@ TEST(PreparedTest, LargeAlleleNumbersAreLaidOutLikeSmallOnes) {
       for (int g = 0; g < 3; ++g) s.candidates.back().push_back(s.fixedRows.back()[g]);
       s.slots.push_back({p, 1 + static_cast<int32_t>(random() % 3)});
     }
-    PreparedTest test = PrepareTest(s.Fixed(), s.Candidates(), s.slots);
+    PreparedEvaluation test = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
     for (int iteration = 0; iteration < 5; ++iteration) {
       const std::vector<int32_t> chosen = RandomChoice(s, random);
       EXPECT_EQ(Outcome([&] { return EvaluatePrepared(test, chosen.data()); }),
@@ -234,7 +236,7 @@ TEST(PreparedTest, LargeAlleleNumbersAreLaidOutLikeSmallOnes) {
   }
 }
 
-TEST(PreparedTest, MeetsEachFloatingPointErrorAsTheWholeTableDoes) {
+TEST(PreparedEvaluation, MeetsEachFloatingPointErrorAsTheWholeTableDoes) {
   // Two populations of one fixed row each; a slot per population. Copying a genotype
   // missing at the locus leaves n̄ = 1 (0/0 here); copying a typed one gives a value.
   Scenario s;
@@ -243,7 +245,7 @@ TEST(PreparedTest, MeetsEachFloatingPointErrorAsTheWholeTableDoes) {
   s.fixedRows = {{{Code(1, 2)}}, {{Code(1, 2)}}};
   s.candidates = {{{Code(1, 2)}, {0}}, {{Code(1, 2)}, {0}}};
   s.slots = {{0, 1}, {1, 1}};
-  PreparedTest test = PrepareTest(s.Fixed(), s.Candidates(), s.slots);
+  PreparedEvaluation test = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
   for (const std::vector<int32_t>& chosen : {std::vector<int32_t>{0, 2}, {1, 3}, {0, 3}, {1, 2}}) {
     const std::string expected = Outcome([&] { return EvaluateFis(s.Whole(chosen)); });
     EXPECT_EQ(Outcome([&] { return EvaluatePrepared(test, chosen.data()); }), expected);
@@ -257,24 +259,24 @@ TEST(PreparedTest, MeetsEachFloatingPointErrorAsTheWholeTableDoes) {
   three.highestAllele = 3;
   three.loci = 1;
   three.fixedRows = {{{Code(1, 2)}}, {{Code(2, 3)}}, {{Code(3, 3)}}};
-  PreparedTest alone = PrepareTest(three.Fixed(), three.Candidates(), three.slots);
+  PreparedEvaluation alone = PrepareEvaluation(three.Fixed(), three.Candidates(), three.slots);
   EXPECT_EQ(Outcome([&] { return EvaluatePrepared(alone, nullptr); }),
             std::string("error: ") + kDivisionByZeroMessage);
   // Monomorphic: every allele outside the band.
   three.fixedRows = {{{Code(3, 3)}, {Code(3, 3)}}, {{Code(3, 3)}}};
-  PreparedTest mono = PrepareTest(three.Fixed(), three.Candidates(), three.slots);
+  PreparedEvaluation mono = PrepareEvaluation(three.Fixed(), three.Candidates(), three.slots);
   EXPECT_EQ(Outcome([&] { return EvaluatePrepared(mono, nullptr); }),
             std::string("error: ") + kInvalidOperationMessage);
 }
 
-TEST(PreparedTest, RefusesWhatCannotBeEvaluated) {
+TEST(PreparedEvaluation, RefusesWhatCannotBeEvaluated) {
   Scenario s;
   s.highestAllele = 9;
   s.loci = 1;
   s.fixedRows = {{{Code(1, 2)}}, {{Code(3, 2)}}};
   s.candidates = {{{Code(1, 2)}}, {{Code(3, 4)}}};
   s.slots = {{0, 2}, {1, 1}};
-  PreparedTest test = PrepareTest(s.Fixed(), s.Candidates(), s.slots);
+  PreparedEvaluation test = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
   // A candidate of another population than its slot's.
   const std::vector<int32_t> crossed{1, 0};
   EXPECT_THROW(EvaluatePrepared(test, crossed.data()), RunError);
@@ -283,16 +285,16 @@ TEST(PreparedTest, RefusesWhatCannotBeEvaluated) {
 
   Scenario bad = s;
   bad.candidates[1][0][0] = Code(10, 1);  // allele above A
-  EXPECT_THROW(PrepareTest(bad.Fixed(), bad.Candidates(), bad.slots), RunError);
+  EXPECT_THROW(PrepareEvaluation(bad.Fixed(), bad.Candidates(), bad.slots), RunError);
   bad = s;
   bad.fixedRows[0][0][0] = Code(0, 1);  // one allele missing
-  EXPECT_THROW(PrepareTest(bad.Fixed(), bad.Candidates(), bad.slots), RunError);
+  EXPECT_THROW(PrepareEvaluation(bad.Fixed(), bad.Candidates(), bad.slots), RunError);
   bad = s;
   bad.slots[0].copies = -1;
-  EXPECT_THROW(PrepareTest(bad.Fixed(), bad.Candidates(), bad.slots), RunError);
+  EXPECT_THROW(PrepareEvaluation(bad.Fixed(), bad.Candidates(), bad.slots), RunError);
   bad = s;
   bad.slots[0].population = 2;
-  EXPECT_THROW(PrepareTest(bad.Fixed(), bad.Candidates(), bad.slots), RunError);
+  EXPECT_THROW(PrepareEvaluation(bad.Fixed(), bad.Candidates(), bad.slots), RunError);
 }
 
 }  // namespace

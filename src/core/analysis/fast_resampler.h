@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "analysis/random_generator.h"
+#include "analysis/resampling_plan.h"
+#include "analysis/table_variant.h"
+#include "data/genotype_table.h"
+#include "engine/prepared_evaluation.h"
+
+namespace genosieve {
+
+// The randomized evaluations of one test as the Run makes them: the resampling draws
+// only the populations whose written rows can change, and the evaluations are prepared
+// once (engine/prepared_evaluation.h): the fixed rows are the distinct genotypes of the
+// written populations, the filler, and the extra copies of the populations whose written
+// rows cannot change (no clonal genotype, a single distinct genotype, or in a locus test
+// identical at that locus); each clonal genotype of the other populations is a copy slot
+// whose candidates are the distinct genotypes of its population. The draws of the
+// populations that cannot change are skipped.
+struct FastResampler {
+  struct Step {
+    RandomJump skipBefore;  // draws of the populations skipped before this one
+    int32_t population;     // 0-based
+  };
+  TableVariant variant;
+  std::vector<Step> steps;
+  RandomJump skipAfter;              // draws of the populations skipped after the last step
+  std::vector<uint8_t> written;      // per population: whether the test writes its rows
+  std::vector<int32_t> placeOffset;  // per population: where its places start in `places`
+  std::vector<int32_t> places;       // 1-based distinct genotype receiving each clonal count
+  PreparedEvaluation evaluation;
+  // Per copy slot: its entry in `places`, the candidate of its population's distinct
+  // genotype 1, and the candidate chosen by the current iteration.
+  std::vector<int32_t> slotPlace;
+  std::vector<int32_t> slotFirstCandidate;
+  std::vector<int32_t> chosen;
+  std::vector<uint64_t> scratch;
+};
+
+FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
+                                const TableVariant& variant);
+// One iteration: makes exactly the draws of every population's resampling with
+// `generator`, and sets the chosen candidates.
+void ResampleFast(FastResampler& fast, const ResamplingPlan& plan, RandomGenerator& generator);
+// The lines of "temp.txt" for the current iteration.
+GenotypeTable FastResampledLines(const FastResampler& fast, const ResamplingPlan& plan,
+                                 const GenotypeTable& cloneFree);
+// FisOverall of the current iteration.
+Extended EvaluateFastIteration(FastResampler& fast);
+
+}  // namespace genosieve

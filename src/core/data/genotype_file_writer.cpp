@@ -1,0 +1,95 @@
+#include "data/genotype_file_writer.h"
+
+#include "errors.h"
+#include "io/output_file.h"
+#include "messages.h"
+
+namespace genosieve {
+
+namespace {
+
+void PutInt(OutputFile& out, int32_t value) {
+  char digits[12];
+  int count = 0;
+  int64_t v = value;
+  const bool negative = v < 0;
+  if (negative) v = -v;
+  do {
+    digits[count++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  char* room = ReserveOutput(out, static_cast<std::size_t>(count + (negative ? 1 : 0)));
+  if (negative) *room++ = '-';
+  while (count > 0) *room++ = digits[--count];
+}
+
+// Three digits with leading zeros; the caller has checked 0 <= allele <= 999.
+void PutAllele(char* room, int32_t allele) {
+  room[0] = static_cast<char>('0' + allele / 100);
+  room[1] = static_cast<char>('0' + allele / 10 % 10);
+  room[2] = static_cast<char>('0' + allele % 10);
+}
+
+void PutLineEnd(OutputFile& out) {
+  char* room = ReserveOutput(out, 2);
+  room[0] = '\r';
+  room[1] = '\n';
+}
+
+void CheckShape(const GenotypeTable& lines) {
+  if (lines.loci < 0 || lines.cells.size() != static_cast<std::size_t>(lines.rows()) *
+                                                  static_cast<std::size_t>(lines.loci)) {
+    ThrowInternalError(FillMessage("the genotype table holds {} genotypes for {} rows of {} loci",
+                                   lines.cells.size(), lines.rows(), lines.loci));
+  }
+}
+
+// Alleles that do not fit three digits would be read back as other genotypes.
+void CheckAlleles(const std::string& fileName, int32_t labelCount, const GenotypeTable& lines) {
+  for (int32_t row = 0; row < lines.rows(); ++row) {
+    for (int32_t k = 0; k < lines.loci; ++k) {
+      const AllelePair& pair = lines.at(row, k);
+      for (const int32_t allele : {pair.first, pair.second}) {
+        if (allele >= 0 && allele <= 999) continue;
+        // The line the allele would stand on: after the header and the label lines.
+        const FilePlace place{"File", fileName, int64_t{2} + labelCount + row, k + 1, {}};
+        throw RunError(Located(place, messages::AlleleNotThreeDigits(allele)));
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void WriteGenotypeFile(const std::string& fileName, const std::array<int32_t, 4>& headerValues,
+                       int32_t labelCount, const GenotypeTable& lines) {
+  CheckShape(lines);
+  CheckAlleles(fileName, labelCount, lines);
+
+  OutputFile out = CreateOutputFile(fileName);
+  for (int32_t value : headerValues) {
+    PutInt(out, value);
+    PutChar(out, ' ');
+  }
+  PutLineEnd(out);
+  for (int32_t i = 0; i < labelCount; ++i) {
+    PutChar(out, 'A');
+    PutLineEnd(out);
+  }
+  const int32_t loci = lines.loci;
+  for (int32_t row = 0; row < lines.rows(); ++row) {
+    PutInt(out, lines.population[static_cast<std::size_t>(row)]);
+    PutChar(out, '\t');
+    for (int32_t k = 0; k < loci; ++k) {
+      const AllelePair& pair = lines.at(row, k);
+      char* field = ReserveOutput(out, 7);
+      PutAllele(field, pair.first);
+      PutAllele(field + 3, pair.second);
+      field[6] = '\t';
+    }
+    PutLineEnd(out);
+  }
+  CommitOutputFile(out);
+}
+
+}  // namespace genosieve

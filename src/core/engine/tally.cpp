@@ -1,0 +1,53 @@
+#include "engine/tally.h"
+
+#include "errors.h"
+#include "messages.h"
+
+namespace genosieve {
+
+void CheckTallyRows(const TallyState& state) {
+  if (state.iterations < 0 ||
+      state.testTally.size() != static_cast<std::size_t>(state.iterations) + 3) {
+    ThrowInternalError(FillMessage("the test tally holds {} rows for {} iterations",
+                                   state.testTally.size(), state.iterations));
+  }
+}
+
+TallyState MakeTallyState(int32_t iterations) {
+  if (iterations < 0) {
+    ThrowInternalError(FillMessage("a test tally for {} iterations", iterations));
+  }
+  TallyState state;
+  state.iterations = iterations;
+  state.testTally.assign(static_cast<std::size_t>(iterations) + 3, 0.0L);
+  return state;
+}
+
+void UpdateTally(TallyState& state, Extended fis) {
+  CheckTallyRows(state);
+  if (state.observedFlag) {
+    state.observed() = fis;
+    state.sum() = fis;
+    state.runningP(0) = 1.0L;
+    for (int32_t i = 1; i <= state.iterations; ++i) state.runningP(i) = 0.0L;
+    state.observedFlag = false;
+    return;
+  }
+  const int32_t i = state.iterationIndex;
+  if (i < 1 || i > state.iterations) {
+    ThrowInternalError(FillMessage("iteration {} outside 1..{}", i, state.iterations));
+  }
+  state.sum() += fis;
+  // A randomized value equal to or below the observed one counts.
+  state.runningP(i) = state.runningP(i - 1) + (state.observed() < fis ? 0.0L : 1.0L);
+}
+
+void NormaliseTally(TallyState& state) {
+  CheckTallyRows(state);
+  state.sum() = state.sum() / (static_cast<Extended>(state.iterations) + 1.0L);
+  for (int32_t i = 1; i <= state.iterations; ++i) {
+    state.runningP(i) = state.runningP(i) / static_cast<Extended>(i + 1);
+  }
+}
+
+}  // namespace genosieve

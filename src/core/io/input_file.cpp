@@ -1,0 +1,56 @@
+#include "io/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "io/io_error.h"
+#include "messages.h"
+
+namespace genosieve {
+
+InputFile::~InputFile() {
+  if (fd >= 0) ::close(fd);
+}
+
+void OpenForRead(InputFile& file, const std::string& path) {
+  // An empty path names no file at all.
+  if (path.empty()) ThrowIoError(kIoFileNotFound);
+  // Non-blocking, so that opening a named pipe does not wait for a writer; reading a
+  // regular file ignores the flag.
+  do {
+    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  } while (file.fd < 0 && errno == EINTR);
+  if (file.fd < 0) ThrowIoErrorFromErrno(errno);
+  struct stat status {};
+  if (::fstat(file.fd, &status) != 0) ThrowIoErrorFromErrno(errno);
+  // A folder opens on this system but cannot be read as a file. Nor can a device or a
+  // pipe: /dev/zero or a pipe would never end the reading.
+  if (S_ISDIR(status.st_mode)) ThrowIoErrorFromErrno(EISDIR);
+  if (!S_ISREG(status.st_mode)) ThrowIoError(kIoAccessDenied);
+}
+
+bool Refill(InputFile& file) {
+  if (file.ended) return false;
+  ssize_t count;
+  do {
+    count = ::read(file.fd, file.buffer, sizeof file.buffer);
+  } while (count < 0 && errno == EINTR);
+  if (count < 0) ThrowIoErrorFromErrno(errno);
+  file.position = 0;
+  file.length = static_cast<std::size_t>(count);
+  if (count == 0) file.ended = true;
+  return count > 0;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  InputFile file;
+  OpenForRead(file, path);
+  std::string content;
+  while (Refill(file)) content.append(file.buffer, file.length);
+  return content;
+}
+
+}  // namespace genosieve

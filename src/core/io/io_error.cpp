@@ -1,0 +1,58 @@
+#include "io/io_error.h"
+
+#include <cerrno>
+
+#include "errors.h"
+#include "messages.h"
+
+namespace genosieve {
+
+namespace {
+
+// Errno values that have an I/O code of their own; 0 when none fits.
+int MappedIoCode(int err) {
+  switch (err) {
+    case ENOENT:
+      return kIoFileNotFound;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case ENOTDIR:
+    case ELOOP:
+    case EILSEQ:
+      return kIoBadFileName;
+    case EMFILE:
+    case ENFILE:
+      return kIoTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+      return kIoAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+      return kIoDiskFull;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+int IoCodeFromErrno(int err) {
+  const int code = MappedIoCode(err);
+  return code != 0 ? code : err;
+}
+
+std::string IoErrorMessageFromErrno(int err) {
+  // Some C library calls fail without setting errno.
+  if (err == 0) err = EIO;
+  const int code = MappedIoCode(err);
+  // An unmapped errno such as EIO (5) must not be taken for the code with that number.
+  return code != 0 ? IoErrorMessage(code) : "Erreur E/S " + std::to_string(err);
+}
+
+void ThrowIoError(int code) { throw RunError(IoErrorMessage(code)); }
+
+void ThrowIoErrorFromErrno(int err) { throw RunError(IoErrorMessageFromErrno(err)); }
+
+}  // namespace genosieve

@@ -1,0 +1,22 @@
+#pragma once
+
+// The Run's input/output errors from system error numbers.
+
+#include <string>
+
+namespace genosieve {
+
+// Maps a system errno value to the Run's I/O error code (messages.h), or to the errno
+// itself when no code fits; such a value may coincide with a code, so build messages
+// from errno with IoErrorMessageFromErrno.
+int IoCodeFromErrno(int err);
+
+// The message of a system error number: the French message of its I/O code, or
+// "Erreur E/S <errno>" when no code fits. A failure that left errno at 0 counts as EIO,
+// so that no failure is ever reported as "Erreur E/S 0".
+std::string IoErrorMessageFromErrno(int err);
+
+[[noreturn]] void ThrowIoError(int code);
+[[noreturn]] void ThrowIoErrorFromErrno(int err);
+
+}  // namespace genosieve

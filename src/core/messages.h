@@ -1,0 +1,143 @@
+#pragma once
+
+// The messages a Run shows its user, in one place: the system's own French texts, byte
+// for byte, and the texts this project added, in English. Every message that names a
+// place in a file is built by Located, so that all files are named the same way.
+
+#include <concepts>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace genosieve {
+
+// ---- The system's texts --------------------------------------------------------------
+
+// Input/output error codes of the Run, each with its French message.
+inline constexpr int kIoFileNotFound = 2;
+inline constexpr int kIoBadFileName = 3;
+inline constexpr int kIoTooManyOpenFiles = 4;
+inline constexpr int kIoAccessDenied = 5;
+inline constexpr int kIoReadPastEnd = 100;
+inline constexpr int kIoDiskFull = 101;
+inline constexpr int kIoBadNumericInput = 106;
+
+// "Fichier introuvable" for 2, ..., "Erreur E/S %d" for any other code.
+std::string IoErrorMessage(int code);
+
+// "'<text>' n'est pas une valeur entière correcte"
+std::string ConversionErrorMessage(std::string_view text);
+
+// The floating-point errors of the estimate.
+inline constexpr const char* kDivisionByZeroMessage = "Division par zéro en virgule flottante";
+inline constexpr const char* kInvalidOperationMessage = "Opération en virgule flottante incorrecte";
+inline constexpr const char* kOverflowMessage = "Débordement en virgule flottante";
+
+// A failed allocation.
+inline constexpr const char* kOutOfMemoryMessage = "Mémoire insuffisante";
+
+// The end of a Run that went through (seven characters, the last a blank).
+inline constexpr const char* kDoneMessage = "done ! ";
+
+// ---- Where -----------------------------------------------------------------------------
+
+// A place in a file: the file, then optionally its line, a locus of that line and a
+// field. `lead` says which kind of file it is ("Data file", "File", ...).
+struct FilePlace {
+  std::string_view lead = "File";
+  std::string_view path;
+  int64_t line = 0;        // 1-based; 0 names the file alone
+  int32_t locus = 0;       // 1-based; 0 when the place is not one locus
+  std::string_view field;  // such as "first allele"; empty when none
+};
+
+// `<lead> "<path>"[, line N][, locus k][, <field>]: <what>`
+std::string Located(const FilePlace& place, std::string_view what);
+
+// ---- The project's texts ---------------------------------------------------------------
+
+// `pattern` with each "{}" replaced by the next argument (texts or integers), in order.
+template <typename... Args>
+std::string FillMessage(std::string_view pattern, const Args&... args);
+
+// Each text of the data file reader and of the intermediate genotype files follows the
+// place that Located gives.
+namespace messages {
+
+// The Run.
+std::string IterationsNegative(std::string_view iterationsText);
+
+// The data file reader: the whole file, then its header.
+std::string TooManyLines();
+std::string TooFewLines(int64_t lines, int64_t loci, int64_t individuals);
+std::string HeaderNumberField(std::string_view name);
+std::string EndBeforeHeaderNumber(std::string_view field);
+std::string HeaderLineEndsBefore(std::string_view field);
+// `name` is "number of populations P", "number of loci L" or "allele code width D".
+std::string HeaderValueBelowOne(std::string_view name, int32_t value);
+std::string HighestAlleleOutOfRange(int32_t highestAllele);
+std::string TooFewPopulationRuns(int32_t populations, int64_t firstLine, int64_t lastLine,
+                                 int64_t runs);
+
+// The data file reader: an individual line.
+std::string EndInsideIndividual(std::string_view where);
+std::string LastLineEmpty();
+std::string LineEmpty();
+inline constexpr std::string_view kPopulationNumberField = "population number";
+std::string NoTabAfterPopulation();
+std::string LineEndsBeforeTab();
+std::string GenotypeCount(int32_t genotypes, int32_t loci);
+std::string AlleleField(std::string_view which);
+std::string LocusAndField(int32_t locus, std::string_view field);
+std::string LineEndsInsideGenotype(int32_t codeWidth);
+// Why an allele outside 0..min(999, A) is refused.
+std::string BadAllele(int32_t allele, int32_t highestAllele);
+std::string OneAlleleZero();
+std::string BadSeparator(std::string_view shown, int32_t codeWidth);
+std::string TextAfterLastGenotype(int32_t loci);
+
+// The intermediate genotype files and their loader.
+std::string AlleleNotThreeDigits(int32_t allele);
+// `name` is "number of populations", "number of loci" or "highest allele number".
+std::string HeaderValueOutOfRange(std::string_view name, int32_t value);
+std::string LabelLinesMissing(int32_t loci);
+std::string PopulationNumberOutOfRange(int32_t population, int32_t populations);
+// Why a genotype code that is neither 0 nor two alleles in 1..A is refused.
+std::string BadGenotypeCode(int32_t code, int32_t highestAllele);
+
+// The reports.
+std::string NoClassicLocale();
+
+}  // namespace messages
+
+// ---- Implementation of FillMessage -----------------------------------------------------
+
+namespace detail {
+
+inline void AppendArgument(std::string& out, std::string_view value) { out.append(value); }
+
+template <std::integral Integer>
+requires(!std::same_as<Integer, char> &&
+         !std::same_as<Integer, bool>) void AppendArgument(std::string& out, Integer value) {
+  out.append(std::to_string(value));
+}
+
+inline void AppendPiece(std::string& out, std::string_view& rest, const auto& argument) {
+  const std::size_t at = rest.find("{}");
+  out.append(rest.substr(0, at));
+  AppendArgument(out, argument);
+  rest.remove_prefix(at == std::string_view::npos ? rest.size() : at + 2);
+}
+
+}  // namespace detail
+
+template <typename... Args>
+std::string FillMessage(std::string_view pattern, const Args&... args) {
+  std::string out;
+  std::string_view rest = pattern;
+  (detail::AppendPiece(out, rest, args), ...);
+  out.append(rest);
+  return out;
+}
+
+}  // namespace genosieve

@@ -1,0 +1,66 @@
+#include "support/fake_run_view.h"
+
+#include <algorithm>
+
+#include "messages.h"
+
+namespace genosieve::testing {
+
+namespace {
+
+const char* KindName(RandomizationKind kind) {
+  switch (kind) {
+    case RandomizationKind::kOverall:
+      return "overall";
+    case RandomizationKind::kPerLocus:
+      return "locus";
+    case RandomizationKind::kPerPopulation:
+      return "population";
+  }
+  return "?";
+}
+
+}  // namespace
+
+bool FakeRunView::Done() const {
+  return std::find(messages.begin(), messages.end(), kDoneMessage) != messages.end();
+}
+
+void FakeRunView::Record(std::string call) {
+  if (recordCalls) calls.push_back(std::move(call));
+}
+
+void FakeRunView::TestStarted(RandomizationKind kind, int32_t index, int32_t count,
+                              const std::string& name) {
+  Record(std::string("test ") + KindName(kind) + " " + std::to_string(index) + "/" +
+         std::to_string(count) + " " + name);
+}
+
+void FakeRunView::SetProgressRange(int minimum, int maximum) {
+  Record("range " + std::to_string(minimum) + " " + std::to_string(maximum));
+}
+
+void FakeRunView::SetProgressPosition(int position) {
+  Record("position " + std::to_string(position));
+}
+
+void FakeRunView::ClearChart() { Record("clear"); }
+
+void FakeRunView::AddChartPoint(double value) {
+  Record("point");
+  if (recordCalls) points.push_back(value);
+}
+
+void FakeRunView::AddChartPoints(const std::vector<double>& values) {
+  Record("points " + std::to_string(values.size()));
+  if (recordCalls) points.insert(points.end(), values.begin(), values.end());
+}
+
+void FakeRunView::ShowChartSeries() { Record("show"); }
+
+void FakeRunView::ShowMessage(const std::string& text) {
+  Record("message " + text);
+  messages.push_back(text);
+}
+
+}  // namespace genosieve::testing

@@ -1,0 +1,38 @@
+#pragma once
+
+// The run view of the tests, benchmarks and fuzz targets: it records what a Run reports.
+
+#include <string>
+#include <vector>
+
+#include "analysis/run_view.h"
+
+namespace genosieve::testing {
+
+struct FakeRunView : RunView {
+  // One text per call ("range 0 4", "position 1", "test locus 2/3 Loc2", "clear",
+  // "points 3", "point", "show", "message done ! "), kept only while recordCalls is on:
+  // a benchmark making many Runs turns it off.
+  bool recordCalls = true;
+  std::vector<std::string> calls;
+  std::vector<double> points;         // chart points, while recordCalls is on
+  std::vector<std::string> messages;  // every message shown
+
+  // Whether the Run ended with "done ! ".
+  bool Done() const;
+
+  void TestStarted(RandomizationKind kind, int32_t index, int32_t count,
+                   const std::string& name) override;
+  void SetProgressRange(int minimum, int maximum) override;
+  void SetProgressPosition(int position) override;
+  void ClearChart() override;
+  void AddChartPoint(double value) override;
+  void AddChartPoints(const std::vector<double>& values) override;
+  void ShowChartSeries() override;
+  void ShowMessage(const std::string& text) override;
+
+ private:
+  void Record(std::string call);
+};
+
+}  // namespace genosieve::testing
