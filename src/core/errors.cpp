@@ -22,28 +22,6 @@ void ThrowInternalError(std::string_view what, const char* function, const char*
 
 void ThrowConversionError(std::string_view text) { throw RunError(ConversionErrorMessage(text)); }
 
-std::optional<int32_t> ParseInteger(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  if (i == text.size()) return std::nullopt;
-  // Accumulate the magnitude in 64 bits and stop as soon as it leaves the 32-bit range,
-  // so long runs of digits cannot overflow.
-  const int64_t limit = negative ? 2147483648LL : 2147483647LL;
-  int64_t magnitude = 0;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c < '0' || c > '9') return std::nullopt;
-    magnitude = magnitude * 10 + (c - '0');
-    if (magnitude > limit) return std::nullopt;
-  }
-  return static_cast<int32_t>(negative ? -magnitude : magnitude);
-}
-
 int ConvertInteger(std::string_view text) {
   const std::optional<int32_t> value = ParseInteger(text);
   if (!value) ThrowConversionError(text);

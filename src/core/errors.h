@@ -38,7 +38,30 @@ struct InternalError : RunError {
 int ConvertInteger(std::string_view text);
 
 // The same conversion without throwing: the value, or nothing when the text is not an
-// integer in the 32-bit range. Every integer the program reads goes through it.
-std::optional<int32_t> ParseInteger(std::string_view text);
+// integer in the 32-bit range. Every integer the program reads goes through it (inline:
+// the genotype file loader converts every number with it).
+inline std::optional<int32_t> ParseInteger(std::string_view text) {
+  const char* c = text.data();
+  const char* const end = c + text.size();
+  while (c != end && *c == ' ') ++c;
+  bool negative = false;
+  if (c != end && (*c == '+' || *c == '-')) {
+    negative = *c == '-';
+    ++c;
+  }
+  if (c == end) return std::nullopt;
+  // Accumulate the magnitude in 64 bits and stop as soon as it leaves the 32-bit range,
+  // so long runs of digits cannot overflow.
+  const uint64_t limit = negative ? 2147483648u : 2147483647u;
+  uint64_t magnitude = 0;
+  for (; c != end; ++c) {
+    const unsigned digit = static_cast<unsigned char>(*c) - static_cast<unsigned>('0');
+    if (digit > 9) return std::nullopt;
+    magnitude = magnitude * 10 + digit;
+    if (magnitude > limit) return std::nullopt;
+  }
+  const auto value = static_cast<int64_t>(magnitude);
+  return static_cast<int32_t>(negative ? -value : value);
+}
 
 }  // namespace genosieve

@@ -36,14 +36,14 @@ EngineInput MakeEngineInput(const GenotypeTable& lines, int32_t populations,
   for (std::size_t i = 0; i < n; ++i) {
     for (std::size_t k = 0; k < loci; ++k) {
       const AllelePair& pair = lines.cells[i * loci + k];
-      const std::string where =
-          "Individual line " + std::to_string(i + 1) + ", locus " + std::to_string(k + 1) + ": ";
-      if (pair.first < 0 || pair.first > 999 || pair.second < 0 || pair.second > 999) {
-        throw RunError(where + "allele outside 0..999");
-      }
       const int32_t code = GenotypeCode(pair);
-      if (!IsValidGenotypeCode(code, highestAllele)) {
-        throw RunError(where + GenotypeCodeProblem(code, highestAllele));
+      const bool threeDigits =
+          pair.first >= 0 && pair.first <= 999 && pair.second >= 0 && pair.second <= 999;
+      if (!threeDigits || !IsValidGenotypeCode(code, highestAllele)) {
+        throw RunError("Individual line " + std::to_string(i + 1) + ", locus " +
+                       std::to_string(k + 1) + ": " +
+                       (threeDigits ? GenotypeCodeProblem(code, highestAllele)
+                                    : std::string("allele outside 0..999")));
       }
       input.codes[k * n + i] = code;
     }

@@ -47,10 +47,24 @@ Extended NumeratorOf(const LocusValues& v, Extended meanFreq, Extended freqVaria
 
 Extended Negligible(Extended value) { return std::fabs(value) < kNegligible ? 0.0L : value; }
 
+// Kept out of line, so that the formula around it stays small enough to inline.
+[[noreturn]] void ThrowZeroDenominator(Extended numerator) {
+  throw RunError(numerator == 0.0L || std::isnan(numerator) ? kInvalidOperationMessage
+                                                            : kDivisionByZeroMessage);
+}
+
+// The b/c formula (ComponentsOf), inline for the estimate's passes over the alleles.
+inline VarianceComponents Components(const LocusValues& v, Extended meanFreq, Extended freqVariance,
+                                     Extended meanHet) {
+  const Extended numerator = NumeratorOf(v, meanFreq, freqVariance, meanHet);
+  if (v.nbarMinus1 == 0.0L) ThrowZeroDenominator(numerator);
+  return {Negligible(numerator / v.nbarMinus1), Negligible(meanHet / 2.0L)};
+}
+
 // The components of an allele from its sums.
-VarianceComponents ComponentsFromSums(const LocusValues& v, const AlleleSums& sums,
-                                      Extended meanFreq) {
-  return ComponentsOf(v, meanFreq, FreqVarianceOf(v, sums, meanFreq), MeanHetOf(v, sums));
+inline VarianceComponents ComponentsFromSums(const LocusValues& v, const AlleleSums& sums,
+                                             Extended meanFreq) {
+  return Components(v, meanFreq, FreqVarianceOf(v, sums, meanFreq), MeanHetOf(v, sums));
 }
 
 }  // namespace
@@ -215,8 +229,8 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
   scratch.b.resize(alleles);
   scratch.c.resize(alleles);
   scratch.state.assign(alleles, kUnknown);
-  scratch.pending.clear();
-  scratch.pendingLocus.clear();
+  scratch.pending.resize(alleles);
+  scratch.pendingLocus.resize(alleles);
   const AlleleSums* sums = scratch.sums.data();
   Extended* meanFreq = scratch.meanFreq.data();
   int32_t* usedAllele = scratch.usedAllele.data();
@@ -239,6 +253,9 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
   // n̄ = 1 never uses the memo: its alleles end in an error or in nothing.
   std::vector<LocusValues>& values = scratch.values;
   values.resize(loci.size());
+  int32_t* pending = scratch.pending.data();
+  int32_t* pendingLocus = scratch.pendingLocus.data();
+  std::size_t pendingCount = 0;
   for (std::size_t l = 0; l < loci.size(); ++l) {
     values[l] = LocusValuesOf(loci[l].contributingPops, loci[l].meanSampleSize);
     const bool lookUp = useMemo && values[l].nbarMinus1 != 0.0L;
@@ -255,17 +272,15 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
           continue;
         }
       }
-      scratch.pending.push_back(static_cast<int32_t>(a));
-      scratch.pendingLocus.push_back(static_cast<int32_t>(l));
+      pending[pendingCount] = static_cast<int32_t>(a);
+      pendingLocus[pendingCount] = static_cast<int32_t>(l);
+      ++pendingCount;
     }
   }
 
   // p̄ of every pending allele, then the list of those in the band (made apart, so that
   // no division waits on the band test of the allele before), then their components
   // unless n̄ = 1.
-  const std::size_t pendingCount = scratch.pending.size();
-  const int32_t* pending = scratch.pending.data();
-  const int32_t* pendingLocus = scratch.pendingLocus.data();
   for (std::size_t i = 0; i < pendingCount; ++i) {
     meanFreq[pending[i]] =
         MeanFreqOf(values[static_cast<std::size_t>(pendingLocus[i])], sums[pending[i]]);
@@ -329,12 +344,7 @@ bool AlleleInBand(Extended meanFreq) { return kLowFreq < meanFreq && meanFreq < 
 
 VarianceComponents ComponentsOf(const LocusValues& v, Extended meanFreq, Extended freqVariance,
                                 Extended meanHet) {
-  const Extended numerator = NumeratorOf(v, meanFreq, freqVariance, meanHet);
-  if (v.nbarMinus1 == 0.0L) {
-    throw RunError(numerator == 0.0L || std::isnan(numerator) ? kInvalidOperationMessage
-                                                              : kDivisionByZeroMessage);
-  }
-  return {Negligible(numerator / v.nbarMinus1), Negligible(meanHet / 2.0L)};
+  return Components(v, meanFreq, freqVariance, meanHet);
 }
 
 void AddComponents(const VarianceComponents& components, float& sumB, float& sumBC) {

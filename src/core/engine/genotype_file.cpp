@@ -33,15 +33,22 @@ struct NumberReader {
   // Skips characters 0..32; at the end of the input the number reads as 0. Otherwise
   // converts the run of up to 32 characters above 32 (optional sign, decimal digits).
   int32_t Read() {
-    while (position < text.size() && static_cast<unsigned char>(text[position]) <= 32) {
-      if (text[position] == '\n') ++line;
-      ++position;
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    std::size_t at = position;
+    while (at < size && static_cast<unsigned char>(data[at]) <= 32) {
+      if (data[at] == '\n') ++line;
+      ++at;
     }
-    if (position >= text.size()) return 0;
-    const std::size_t start = position;
-    const std::size_t limit = std::min(text.size(), start + 32);
-    while (position<limit&& static_cast<unsigned char>(text[position])> 32) ++position;
-    const std::optional<int32_t> value = ParseInteger(text.substr(start, position - start));
+    if (at >= size) {
+      position = at;
+      return 0;
+    }
+    const std::size_t start = at;
+    const std::size_t limit = std::min(size, start + 32);
+    while (at<limit&& static_cast<unsigned char>(data[at])> 32) ++at;
+    position = at;
+    const std::optional<int32_t> value = ParseInteger(std::string_view(data + start, at - start));
     if (!value) ThrowIoError(kIoBadNumericInput);
     return *value;
   }
