@@ -63,4 +63,8 @@ void FakeRunView::ShowMessage(const std::string& text) {
   messages.push_back(text);
 }
 
+void FakeRunView::TestFinished(const TestOutcome& outcome) {
+  if (recordCalls) outcomes.push_back(outcome);
+}
+
 }  // namespace genosieve::testing

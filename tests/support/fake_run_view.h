@@ -17,6 +17,9 @@ struct FakeRunView : RunView {
   std::vector<std::string> calls;
   std::vector<double> points;         // chart points, while recordCalls is on
   std::vector<std::string> messages;  // every message shown
+  // Every finished test, in order, while recordCalls is on; not among the calls, so that
+  // the calls stay those of the progress and the chart.
+  std::vector<TestOutcome> outcomes;
 
   // Whether the Run ended with "done ! ".
   bool Done() const;
@@ -30,6 +33,7 @@ struct FakeRunView : RunView {
   void AddChartPoints(const std::vector<double>& values) override;
   void ShowChartSeries() override;
   void ShowMessage(const std::string& text) override;
+  void TestFinished(const TestOutcome& outcome) override;
 
  private:
   void Record(std::string call);

@@ -85,6 +85,7 @@ void RunPlainIterations(const RandomizationInputs& inputs, const ResamplingPlan&
   const std::array<int32_t, 4> header = VariantHeader(plan.header, variant);
   ResamplingTable table = SetUpResamplingTable(plan, inputs.clones.cloneFree);
   RandomGenerator generator = SeedForTest(inputs.settings.seed);
+  state.seed = generator.seed;
   view.SetProgressRange(0, iterations + 1);
   if (iterations <= 0) return;
   state.iterationIndex = 1;

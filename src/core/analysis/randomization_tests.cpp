@@ -24,6 +24,7 @@ void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPl
 
   FastResampler fast = MakeFastResampler(plan, cloneFree, variant);
   RandomGenerator generator = SeedForTest(inputs.settings.seed);
+  state.seed = generator.seed;
   view.SetProgressRange(0, iterations + 1);
   if (iterations <= 0) return;
   state.iterationIndex = 1;
@@ -48,6 +49,41 @@ void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPl
   WriteRandomizedFile(header, FastResampledLines(fast, plan, cloneFree));
 }
 
+std::string SubjectName(const RandomizationInputs& inputs, RandomizationKind kind, int32_t k) {
+  if (kind == RandomizationKind::kOverall) return "overall";
+  if (kind == RandomizationKind::kPerLocus) {
+    const std::vector<std::string>& names = inputs.data.locusNames;
+    return static_cast<size_t>(k) <= names.size() ? names[static_cast<size_t>(k) - 1] : "";
+  }
+  return "pop" + std::to_string(k);
+}
+
+TestOutcome MakeTestOutcome(const RandomizationInputs& inputs, RandomizationKind kind,
+                            int32_t index, const TallyState& state) {
+  CheckTallyRows(state);
+  TestOutcome outcome;
+  outcome.kind = kind;
+  outcome.index = index;
+  outcome.name = SubjectName(inputs, kind, index);
+  const CloneSummary& summary = inputs.summary;
+  if (kind == RandomizationKind::kPerPopulation) {
+    const auto k = static_cast<size_t>(index) - 1;
+    outcome.individuals = summary.size.at(k);
+    outcome.distinctGenotypes = summary.ndGenotypes.at(k);
+  } else {
+    for (int32_t size : summary.size) outcome.individuals += size;
+    for (int32_t distinct : summary.ndGenotypes) outcome.distinctGenotypes += distinct;
+  }
+  outcome.observed = state.observed();
+  outcome.expected = state.sum();
+  outcome.pLower = state.pValue();
+  outcome.pUpper = UpperTailPValue(state.observed(), state.randomizedFis);
+  outcome.iterations = state.iterations;
+  outcome.seed = state.seed;
+  outcome.randomizedFis = state.randomizedFis;
+  return outcome;
+}
+
 namespace {
 
 ResamplingPlan PlanOf(const RandomizationInputs& inputs) {
@@ -61,15 +97,6 @@ void EvaluateObserved(const RandomizationInputs& inputs, const TableVariant& var
   WriteGenotypeFile(kObservedFileName, header, header[1],
                     ObservedLines(inputs.data, inputs.index, variant));
   RunEvaluation(EvaluationKind::kObserved, state);
-}
-
-// The name a view shows for the subject of test k of a kind.
-std::string SubjectName(const RandomizationInputs& inputs, RandomizationKind kind, int32_t k) {
-  if (kind == RandomizationKind::kPerLocus) {
-    const std::vector<std::string>& names = inputs.data.locusNames;
-    return static_cast<size_t>(k) <= names.size() ? names[static_cast<size_t>(k) - 1] : "";
-  }
-  return "pop" + std::to_string(k);
 }
 
 // One test per locus or per population (1..count): observed evaluation, iterations,
@@ -90,6 +117,7 @@ void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, i
       WritePValueFile(pValueFileName(settings.resultName, k), state, settings.decimalSeparator);
     }
     writeSection(settings.resultName, state, k, settings.decimalSeparator);
+    view.TestFinished(MakeTestOutcome(inputs, kind, k, state));
   }
 }
 
@@ -97,7 +125,8 @@ void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, i
 
 void RunOverallTest(const RandomizationInputs& inputs, TallyState& state, RunView& view) {
   const ResamplingPlan plan = PlanOf(inputs);
-  view.TestStarted(RandomizationKind::kOverall, 1, 1, "overall");
+  view.TestStarted(RandomizationKind::kOverall, 1, 1,
+                   SubjectName(inputs, RandomizationKind::kOverall, 1));
   inputs.runIterations(inputs, plan, TableVariant{RandomizationKind::kOverall, 0}, state, view);
   NormaliseTally(state);
 

@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "analysis/resampling_plan.h"
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
 #include "analysis/table_variant.h"
+#include "analysis/test_outcome.h"
 #include "data/clones.h"
 #include "data/genotype_table.h"
 #include "engine/tally.h"
@@ -43,6 +45,14 @@ struct RandomizationInputs {
 
 // The randomized evaluation's file: the test's variant of `lines` as "temp.txt".
 void WriteRandomizedFile(const std::array<int32_t, 4>& header, const GenotypeTable& lines);
+
+// The name of the subject of test k of a kind: "overall", the locus name from the data
+// file, or "pop" + k.
+std::string SubjectName(const RandomizationInputs& inputs, RandomizationKind kind, int32_t k);
+
+// The finished test k of a kind, from its normalised tally.
+TestOutcome MakeTestOutcome(const RandomizationInputs& inputs, RandomizationKind kind,
+                            int32_t index, const TallyState& state);
 
 // Overall test and its reporting up to the chart: iterations, tally normalisation,
 // chart points and the optional "overall p-values_" file. The tally holds the

@@ -57,6 +57,7 @@ void Run(const RunSettings& settings, RunView& view) {
 
   // 10. Results file, created afresh with the overall section.
   WriteOverallSection(resultName, state, settings.decimalSeparator);
+  view.TestFinished(MakeTestOutcome(inputs, RandomizationKind::kOverall, 1, state));
 
   // 11. Per-locus analysis.
   if (settings.perLocusAnalysis) RunPerLocusAnalysis(inputs, state, view);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/randomization_kind.h"
+#include "analysis/test_outcome.h"
 
 namespace genosieve {
 
@@ -28,6 +29,9 @@ struct RunView {
   }
   virtual void ShowChartSeries() = 0;
   virtual void ShowMessage(const std::string& text) = 0;
+  // A randomization test has ended and its section of the results file is written; a
+  // view that shows or keeps results overrides this.
+  virtual void TestFinished(const TestOutcome& /*outcome*/) {}
 };
 
 }  // namespace genosieve

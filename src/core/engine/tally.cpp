@@ -20,6 +20,7 @@ TallyState MakeTallyState(int32_t iterations) {
   TallyState state;
   state.iterations = iterations;
   state.testTally.assign(static_cast<std::size_t>(iterations) + 3, 0.0L);
+  state.randomizedFis.assign(static_cast<std::size_t>(iterations), 0.0L);
   return state;
 }
 
@@ -30,6 +31,7 @@ void UpdateTally(TallyState& state, Extended fis) {
     state.sum() = fis;
     state.runningP(0) = 1.0L;
     for (int32_t i = 1; i <= state.iterations; ++i) state.runningP(i) = 0.0L;
+    state.randomizedFis.assign(static_cast<std::size_t>(state.iterations), 0.0L);
     state.observedFlag = false;
     return;
   }
@@ -37,6 +39,11 @@ void UpdateTally(TallyState& state, Extended fis) {
   if (i < 1 || i > state.iterations) {
     ThrowInternalError(FillMessage("iteration {} outside 1..{}", i, state.iterations));
   }
+  if (state.randomizedFis.size() != static_cast<std::size_t>(state.iterations)) {
+    ThrowInternalError(FillMessage("{} randomized values kept for {} iterations",
+                                   state.randomizedFis.size(), state.iterations));
+  }
+  state.randomizedFis[static_cast<std::size_t>(i) - 1] = fis;
   state.sum() += fis;
   // A randomized value equal to or below the observed one counts.
   state.runningP(i) = state.runningP(i - 1) + (state.observed() < fis ? 0.0L : 1.0L);

@@ -19,6 +19,11 @@ struct TallyState {
   bool observedFlag = false;   // ObservedFlag
   int32_t iterationIndex = 0;  // IterationIndex
   int32_t iterations = 0;      // I
+  // Each randomized evaluation's Fis in iteration order (iteration i at [i - 1]), for the
+  // reports that need more than the counts; the observed update clears it.
+  std::vector<Extended> randomizedFis;
+  // The seed the test's random generator started from, set by the iteration loop.
+  uint32_t seed = 0;
 
   // Row 0: the observed Fis.
   Extended& observed() { return testTally[0]; }
@@ -39,7 +44,7 @@ struct TallyState {
 TallyState MakeTallyState(int32_t iterations);
 
 // The estimator's tally update: the observed update when observedFlag is set (and then
-// cleared), else the randomized update for iterationIndex.
+// cleared), else the randomized update for iterationIndex, which also keeps the value.
 void UpdateTally(TallyState& state, Extended fis);
 
 // After a test's iterations: row 1 /= I + 1, row r /= r - 1 for r = 3..I + 2.

@@ -12,6 +12,7 @@
 #include "analysis/randomization_tests.h"
 #include "analysis/run.h"
 #include "analysis/table_variant.h"
+#include "analysis/test_outcome.h"
 #include "data/clones.h"
 #include "data/data_file_reader.h"
 #include "data/genotype_file_writer.h"
@@ -19,6 +20,7 @@
 #include "engine/genotype_file.h"
 #include "errors.h"
 #include "messages.h"
+#include "reports/number_format.h"
 #include "reports/results_file.h"
 #include "support/fake_run_view.h"
 #include "support/plain_path.h"
@@ -210,6 +212,111 @@ TEST(RandomizationRun, ViewSeesRangesPositionsChartAndDone) {
   }
   expected.push_back("message done ! ");
   EXPECT_EQ(view.calls, expected);
+}
+
+// Records, at each finished test, how many lines the results file holds.
+struct SectionCountingView : FakeRunView {
+  std::vector<size_t> resultLines;
+  void TestFinished(const TestOutcome& outcome) override {
+    resultLines.push_back(Lines(ReadBytes("out.txt")).size());
+    FakeRunView::TestFinished(outcome);
+  }
+};
+
+// Both tails of one finished test count the observed value; together they count the
+// randomized values equal to it twice.
+size_t TiesWithObserved(const TestOutcome& outcome) {
+  return static_cast<size_t>(
+      std::count(outcome.randomizedFis.begin(), outcome.randomizedFis.end(), outcome.observed));
+}
+
+TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 12, true, 1)));
+  SectionCountingView view;
+  genosieve::Run(Settings("30", false, true, true), view);
+  const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
+  ASSERT_EQ(lines.size(), 32u);
+  ASSERT_EQ(view.outcomes.size(), 5u);
+  // Each test is reported once its section is in the results file.
+  EXPECT_EQ(view.resultLines, (std::vector<size_t>{5, 12, 18, 25, 32}));
+
+  const std::vector<std::pair<RandomizationKind, std::string>> subjects = {
+      {RandomizationKind::kOverall, "overall"},
+      {RandomizationKind::kPerLocus, "Loc1"},
+      {RandomizationKind::kPerLocus, "Loc2"},
+      {RandomizationKind::kPerPopulation, "pop1"},
+      {RandomizationKind::kPerPopulation, "pop2"}};
+  const size_t bodies[] = {3, 10, 16, 23, 30};
+  for (size_t t = 0; t < view.outcomes.size(); ++t) {
+    const TestOutcome& outcome = view.outcomes[t];
+    SCOPED_TRACE("test " + std::to_string(t));
+    EXPECT_EQ(outcome.kind, subjects[t].first);
+    EXPECT_EQ(outcome.name, subjects[t].second);
+    EXPECT_EQ(outcome.index, t == 0 ? 1 : static_cast<int32_t>(2 - t % 2));
+    EXPECT_EQ(outcome.iterations, 30);
+    EXPECT_EQ(outcome.seed, 4321u);
+    // The values the results file reports.
+    const size_t body = bodies[t];
+    EXPECT_EQ(FormatNumber(outcome.observed, '.'), ValueOf(lines[body - 1], "Observed"));
+    EXPECT_EQ(FormatNumber(outcome.expected, '.'), ValueOf(lines[body], "Expected"));
+    EXPECT_EQ(FormatNumber(outcome.pLower, '.'), ValueOf(lines[body + 1], "p-value"));
+    // The randomized values are those the tally summed, in iteration order.
+    ASSERT_EQ(outcome.randomizedFis.size(), 30u);
+    Extended sum = outcome.observed;
+    for (Extended value : outcome.randomizedFis) sum += value;
+    EXPECT_EQ(sum / 31.0L, outcome.expected);
+    const Extended lowerCount = outcome.pLower * 31.0L;
+    const Extended upperCount = outcome.pUpper * 31.0L;
+    EXPECT_NEAR(static_cast<double>(lowerCount), std::round(static_cast<double>(lowerCount)), 1e-9);
+    EXPECT_NEAR(static_cast<double>(upperCount), std::round(static_cast<double>(upperCount)), 1e-9);
+    EXPECT_EQ(std::llround(static_cast<double>(lowerCount + upperCount)),
+              32 + static_cast<long long>(TiesWithObserved(outcome)));
+  }
+  // The overall test and each locus test hold every individual, a population test its own.
+  const TestOutcome& overall = view.outcomes[0];
+  EXPECT_EQ(overall.individuals, 24);
+  for (size_t t : {1u, 2u}) {
+    EXPECT_EQ(view.outcomes[t].individuals, overall.individuals);
+    EXPECT_EQ(view.outcomes[t].distinctGenotypes, overall.distinctGenotypes);
+  }
+  EXPECT_EQ(view.outcomes[3].individuals, 12);
+  EXPECT_EQ(view.outcomes[4].individuals, 12);
+  EXPECT_EQ(view.outcomes[3].distinctGenotypes + view.outcomes[4].distinctGenotypes,
+            overall.distinctGenotypes);
+  EXPECT_LT(overall.distinctGenotypes, overall.individuals);  // the data have clones
+  // The chart's running P-values follow from the overall test's randomized values.
+  ASSERT_EQ(view.points.size(), 30u);
+  Extended notAbove = 1.0L;
+  for (size_t i = 0; i < 30; ++i) {
+    if (overall.randomizedFis[i] <= overall.observed) notAbove += 1.0L;
+    EXPECT_EQ(static_cast<double>(notAbove / static_cast<Extended>(i + 2)), view.points[i]) << i;
+  }
+}
+
+TEST(RandomizationOutcomes, NoIterationGivesBothTailsOne) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 10, true, 3)));
+  FakeRunView view;
+  RunSettings settings = Settings("0", false, true, true);
+  settings.seed.reset();
+  genosieve::Run(settings, view);
+  ASSERT_EQ(view.outcomes.size(), 5u);
+  for (const TestOutcome& outcome : view.outcomes) {
+    EXPECT_TRUE(outcome.randomizedFis.empty());
+    EXPECT_EQ(outcome.expected, outcome.observed);
+    EXPECT_EQ(outcome.pLower, 1.0L);
+    EXPECT_EQ(outcome.pUpper, 1.0L);
+    // Without a seed the generator starts from the clock: a millisecond of the UTC day.
+    EXPECT_LT(outcome.seed, 86'400'000u);
+  }
+}
+
+TEST(RandomizationOutcomes, UpperTailCountsTheObservedValueAndTies) {
+  // Above, tie, below, above: the observed value, the tie and both values above count.
+  EXPECT_EQ(UpperTailPValue(0.25L, {0.5L, 0.25L, 0.125L, 0.375L}), 4.0L / 5.0L);
+  EXPECT_EQ(UpperTailPValue(0.25L, {0.125L, -0.5L}), 1.0L / 3.0L);
+  EXPECT_EQ(UpperTailPValue(-0.25L, {}), 1.0L);
 }
 
 TEST(RandomizationRun, NoIterationGivesPValueOneAndHeaderOnlyFiles) {
@@ -462,6 +569,7 @@ struct PathResult {
   std::map<std::string, std::string> files;
   std::vector<TestTally> tallies;
   std::vector<std::string> calls;
+  std::vector<TestOutcome> outcomes;
   std::string error;  // the message of the error that ended the tests, if any
 };
 
@@ -495,6 +603,7 @@ PathResult RunTestsWith(IterationLoop loop, const std::string& data, const RunSe
   result.tallies.push_back(state.testTally);
   result.files = FolderFiles(folder.path());
   result.calls = view.calls;
+  result.outcomes = view.outcomes;
   return result;
 }
 
@@ -511,6 +620,22 @@ void ExpectSameResults(const PathResult& fast, const PathResult& plain) {
   EXPECT_EQ(fast.files, plain.files);  // temp.txt and tempmicrosat.txt included
   EXPECT_EQ(fast.calls, plain.calls);
   EXPECT_EQ(fast.error, plain.error);
+  ASSERT_EQ(fast.outcomes.size(), plain.outcomes.size());
+  for (size_t t = 0; t < fast.outcomes.size(); ++t) {
+    const TestOutcome& a = fast.outcomes[t];
+    const TestOutcome& b = plain.outcomes[t];
+    EXPECT_EQ(a.kind, b.kind);
+    EXPECT_EQ(a.index, b.index);
+    EXPECT_EQ(a.seed, b.seed);
+    EXPECT_EQ(a.individuals, b.individuals);
+    EXPECT_EQ(a.distinctGenotypes, b.distinctGenotypes);
+    ASSERT_EQ(a.randomizedFis.size(), b.randomizedFis.size());
+    for (size_t i = 0; i < a.randomizedFis.size(); ++i) {
+      EXPECT_EQ(std::memcmp(&a.randomizedFis[i], &b.randomizedFis[i], 10), 0)
+          << "test " << t << " iteration " << i + 1;
+    }
+    EXPECT_EQ(std::memcmp(&a.pUpper, &b.pUpper, 10), 0) << "test " << t;
+  }
 }
 
 TEST(RandomizationPaths, FastPathEqualsPlainPathOnRandomData) {

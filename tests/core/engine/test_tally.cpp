@@ -36,10 +36,16 @@ TEST(TestTally, RandomizedUpdatesCountTiesAndLowerValues) {
   }
   EXPECT_EQ(state.testTally, (TestTally{0.25L, 0.25L + 0.5L + 0.25L + 0.125L + 0.375L, 1.0L, 1.0L,
                                         2.0L, 3.0L, 3.0L}));
+  // Each value is kept in iteration order; the next observed update clears them.
+  EXPECT_EQ(state.randomizedFis, (std::vector<Extended>{0.5L, 0.25L, 0.125L, 0.375L}));
   NormaliseTally(state);
+  EXPECT_EQ(state.randomizedFis.size(), 4u);
   const TestTally expected = {0.25L,       1.5L / 5.0L, 1.0L,       1.0L / 2.0L,
                               2.0L / 3.0L, 3.0L / 4.0L, 3.0L / 5.0L};
   EXPECT_EQ(state.testTally, expected);
+  state.observedFlag = true;
+  UpdateTally(state, 0.5L);
+  EXPECT_EQ(state.randomizedFis, (std::vector<Extended>(4, 0.0L)));
 }
 
 TEST(TestTally, BadIterationIndexLeavesTheTallyUntouched) {

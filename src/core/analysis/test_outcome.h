@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/randomization_kind.h"
+#include "extended.h"
+
+namespace genosieve {
+
+// One finished randomization test, as the Run reports it once the test's section of the
+// results file is written.
+struct TestOutcome {
+  RandomizationKind kind = RandomizationKind::kOverall;
+  int32_t index = 1;  // 1-based among the tests of its kind; 1 for the overall test
+  // "overall", the locus name from the data file, or the population's name ("pop" + k
+  // where the data file names none).
+  std::string name;
+  // What the test's evaluation holds: every individual and the populations' distinct
+  // genotypes added up for the overall and locus tests, n_k and D_k for population k.
+  int32_t individuals = 0;
+  int32_t distinctGenotypes = 0;
+  Extended observed = 0.0L;  // tally row 0
+  Extended expected = 0.0L;  // tally row 1 once normalised
+  // The results file's p-value (tally row N + 2): the share of the N + 1 values, the
+  // observed one included, that are not above the observed Fis.
+  Extended pLower = 1.0L;
+  // The other tail: the share of the N + 1 values, the observed one included, that are at
+  // least the observed Fis (a test for heterozygote deficit).
+  Extended pUpper = 1.0L;
+  int32_t iterations = 0;
+  uint32_t seed = 0;                    // the seed the test's random generator started from
+  std::vector<Extended> randomizedFis;  // iteration i at [i - 1]
+};
+
+// The upper-tail P-value of an observed value among its randomized ones.
+Extended UpperTailPValue(Extended observed, const std::vector<Extended>& randomized);
+
+}  // namespace genosieve
