@@ -16,6 +16,8 @@
 #include "analysis/run.h"
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
+#include "data/data_format.h"
+#include "data/native_export.h"
 #include "errors.h"
 #include "messages.h"
 
@@ -29,6 +31,7 @@ constexpr int kExitUsage = 2;
 struct CliView : genosieve::RunView {
   bool showProgress = false;
   bool bothAnalyses = false;  // locus tests then say "of L", to tell them from the others
+  bool showNotices = true;
 
   int maximum = 0;
   std::string test;
@@ -95,6 +98,12 @@ struct CliView : genosieve::RunView {
     ClearProgress();
     std::cout << text << std::endl;
   }
+
+  void ShowNotice(const std::string& text) override {
+    if (!showNotices) return;
+    ClearProgress();
+    std::cerr << "genosieve-cli: " << text << '\n';
+  }
 };
 
 // The regional decimal separator, read once; the C numeric locale is restored at once
@@ -128,6 +137,8 @@ int main(int argc, char** argv) {
   std::string dataPath;
   std::string seedText;
   std::string directory;
+  std::string formatName = genosieve::FormatName(genosieve::DataFormat::kAuto);
+  std::string writeData;
   bool quiet = false;
 
   CLI::App app{"GENOSIEVE " GENOSIEVE_VERSION
@@ -160,7 +171,16 @@ int main(int argc, char** argv) {
                  "Working folder where every output and intermediate file goes (default: the "
                  "current folder); DATAFILE is found before changing to it")
       ->type_name("DIR");
-  app.add_flag("-q,--quiet", quiet, "No progress display");
+  app.add_option("--format", formatName,
+                 "Layout of DATAFILE: native, genepop (.gen), genalex (GenAlEx sheet saved as "
+                 ".csv), fstat (.dat), or auto: recognised from its content, then its extension")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"auto", "native", "genepop", "genalex", "fstat"}));
+  CLI::Option* writeDataOption =
+      app.add_option("--write-data", writeData,
+                     "Write DATAFILE as read to OUT in the native layout and stop without a Run")
+          ->type_name("OUT");
+  app.add_flag("-q,--quiet", quiet, "No progress display, no notices");
 
   try {
     app.parse(argc, argv);
@@ -187,12 +207,20 @@ int main(int argc, char** argv) {
     }
   }
   settings.dataPath = dataPath;
+  settings.format = *genosieve::FormatFromName(formatName);
 
   CliView view;
+  view.showNotices = !quiet;
   view.showProgress = !quiet && ::isatty(STDERR_FILENO) == 1;
   view.bothAnalyses = settings.perLocusAnalysis && settings.perPopulationAnalysis;
 
   try {
+    if (*writeDataOption) {
+      genosieve::ExportNativeDataFile(writeData, settings.dataPath, settings.format,
+                                      [&view](const std::string& text) { view.ShowNotice(text); });
+      view.ShowNotice("Output file \"" + writeData + "\": written in the native layout");
+      return 0;
+    }
     genosieve::Run(settings, view);
   } catch (const genosieve::RunError& error) {
     view.ClearProgress();

@@ -5,6 +5,7 @@
 #include "data/clone_files.h"
 #include "data/clones.h"
 #include "data/data_file_reader.h"
+#include "data/data_import.h"
 #include "data/genotype_file_writer.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
@@ -23,8 +24,9 @@ int32_t ConvertIterations(const std::string& iterationsText) {
 void Run(const RunSettings& settings, RunView& view) {
   const std::string& resultName = settings.resultName;
 
-  // 1. Read the data file (two passes).
-  const DataFile data = ReadDataFile(settings.dataPath);
+  // 1. Read the data file, in the layout the settings give or the one recognised.
+  const DataFile data = ImportDataFile(settings.dataPath, settings.format,
+                                       [&view](const std::string& text) { view.ShowNotice(text); });
   const HeaderNumbers& header = data.header;
 
   // 2. Population index.
@@ -46,6 +48,7 @@ void Run(const RunSettings& settings, RunView& view) {
   // 6. Clone summary and clone report.
   const CloneSummary summary = SummariseClones(clones, index);
   WriteCloneReport("Clones_" + resultName, summary);
+  WriteCloneMembers("Clonemembers_" + resultName, data, index, clones);
 
   // 7. Clone-free data file.
   WriteCloneFreeFile("Withoutrepeats_" + resultName, header, clones.cloneFree);

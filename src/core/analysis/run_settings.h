@@ -4,11 +4,15 @@
 #include <optional>
 #include <string>
 
+#include "data/data_format.h"
+
 namespace genosieve {
 
 // What the user chose for one Run.
 struct RunSettings {
   std::string dataPath = "C:\\";
+  // The layout of the data file; kAuto recognises it.
+  DataFormat format = DataFormat::kAuto;
   std::string iterationsText = "1000";
   std::string resultName = "results.txt";
   bool createPValueFiles = false;

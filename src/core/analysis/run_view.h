@@ -32,6 +32,9 @@ struct RunView {
   // A randomization test has ended and its section of the results file is written; a
   // view that shows or keeps results overrides this.
   virtual void TestFinished(const TestOutcome& /*outcome*/) {}
+  // A line of information that is not an error, such as the layout the data file was
+  // read in or a warning about its content; the Run goes on.
+  virtual void ShowNotice(const std::string& /*text*/) {}
 };
 
 }  // namespace genosieve

@@ -145,6 +145,8 @@ CloneDetection DetectClones(const GenotypeTable& table, const PopulationIndex& i
   std::vector<GenotypeGroup> groups;
   std::vector<int32_t> groupOfRow;
   std::vector<int32_t> slots;
+  std::vector<int32_t> numberOfGroup;
+  detection.genotypeNumber.resize(static_cast<size_t>(table.rows()));
 
   for (size_t k = 1; k <= populations; ++k) {
     const int32_t begin = index[k - 1];
@@ -154,6 +156,17 @@ CloneDetection DetectClones(const GenotypeTable& table, const PopulationIndex& i
     std::vector<int32_t>& extra = detection.extraCopies[k - 1];
     for (const GenotypeGroup& group : groups) {
       if (group.count > 1) extra.push_back(group.count - 1);
+    }
+    // Clonal genotypes take the numbers 1..NbClones, the others follow.
+    numberOfGroup.resize(groups.size());
+    int32_t clonal = 0;
+    int32_t single = static_cast<int32_t>(extra.size());
+    for (size_t g = 0; g < groups.size(); ++g) {
+      numberOfGroup[g] = groups[g].count > 1 ? ++clonal : ++single;
+    }
+    for (int32_t row = begin; row < end; ++row) {
+      detection.genotypeNumber[static_cast<size_t>(row)] =
+          numberOfGroup[static_cast<size_t>(groupOfRow[static_cast<size_t>(row - begin)])];
     }
     // A group is represented by its last member, so the kept rows stand in order of
     // last occurrence.

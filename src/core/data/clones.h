@@ -15,6 +15,10 @@ struct CloneDetection {
   // Per population (index k - 1): the extra-copy count (repeat count - 1) of each
   // clonal genotype, in order of the clonal genotype's first occurrence.
   std::vector<std::vector<int32_t>> extraCopies;
+  // Per row of the genotype table, the number (from 1, within its population) of the
+  // distinct genotype it carries: the clonal genotypes first, numbered in the order of
+  // the extra-copy row, then the genotypes carried once, in data order.
+  std::vector<int32_t> genotypeNumber;
 };
 
 // Per-population totals (run phase 6); vectors are indexed by population k - 1 except

@@ -316,8 +316,10 @@ DataFile ReadDataFile(const std::string& path) {
   // whatever the header claims.
   const int64_t heldCells = pass.bytes / (2 * static_cast<int64_t>(data.header.codeWidth)) + 1;
   table.cells.reserve(static_cast<size_t>(std::min(individuals * loci, heldCells)));
+  // A native file names no individual: each is known by its line number.
   for (int64_t row = 0; row < individuals; ++row) {
     ReadIndividual(r, table);
+    data.identifiers.push_back(std::to_string(r.line));
     ++r.line;
   }
   return data;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "data/data_format.h"
+
 namespace genosieve {
 
 // The four numbers of a data file's header line.
@@ -44,6 +46,13 @@ struct DataFile {
   int32_t lineCount = 0;
   std::vector<std::string> locusNames;
   GenotypeTable table;
+  // The layout the file was read in (never kAuto).
+  DataFormat format = DataFormat::kNative;
+  // Per population (index k - 1) its name in the file; empty when the layout has none.
+  std::vector<std::string> populationNames;
+  // Per row, the individual's identifier: its name in the file, or for layouts without
+  // names the number of its line in the file.
+  std::vector<std::string> identifiers;
 };
 
 // P + 1 row boundaries: population k (1-based) occupies rows index[k - 1] .. index[k] - 1.

@@ -1,0 +1,319 @@
+#include "data/genalex_reader.h"
+
+#include <csv.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <memory>
+
+#include "data/reader_common.h"
+#include "errors.h"
+
+namespace genosieve {
+
+namespace {
+
+// Population names listed in a message before it cuts the list short.
+constexpr size_t kListedNames = 5;
+
+// One record of the sheet: its cells, trimmed, and the line of the file where it starts
+// (the sheet's row number unless a quoted cell earlier holds a line end).
+struct Row {
+  int64_t line = 0;
+  std::vector<std::string> cells;
+
+  bool Blank() const {
+    return std::all_of(cells.begin(), cells.end(), [](const std::string& c) { return c.empty(); });
+  }
+  // The cell at 1-based `column`, or "" beyond the last one.
+  std::string_view Cell(size_t column) const {
+    return column <= cells.size() ? std::string_view(cells[column - 1]) : std::string_view{};
+  }
+};
+
+// The records libcsv has completed; the parser only fills this, so that no exception is
+// thrown through it.
+struct Records {
+  int64_t line = 0;  // line being parsed
+  Row current;
+  std::vector<Row> done;
+};
+
+void EndOfCell(void* cell, size_t length, void* data) {
+  auto& records = *static_cast<Records*>(data);
+  if (records.current.cells.empty()) records.current.line = records.line;
+  records.current.cells.emplace_back(
+      TrimBlanks(std::string_view(static_cast<const char*>(cell), cell ? length : 0)));
+}
+
+void EndOfRecord(int, void* data) {
+  auto& records = *static_cast<Records*>(data);
+  records.done.push_back(std::move(records.current));
+  records.current = {};
+}
+
+struct ParserDeleter {
+  void operator()(csv_parser* parser) const {
+    csv_free(parser);
+    delete parser;
+  }
+};
+
+// The delimiter of the sheet: a semicolon when the first line (the counts) holds more of
+// them than commas, as spreadsheets set to a decimal comma write.
+unsigned char Delimiter(std::string_view firstLine) {
+  const auto commas = std::count(firstLine.begin(), firstLine.end(), ',');
+  const auto semicolons = std::count(firstLine.begin(), firstLine.end(), ';');
+  return semicolons > commas ? ';' : ',';
+}
+
+struct Sheet {
+  const std::string& path;
+  DataFile& data;
+  int32_t loci = 0;
+  int32_t samples = 0;
+  std::vector<int32_t> sizes{};  // per population, from row 1
+  std::map<std::string, int32_t> populationOfName{};
+  int64_t rows = 0;  // non-blank records so far
+  std::vector<int32_t> groupOfRow{};
+  std::vector<int32_t> samplesOf{};  // per population, sample rows naming it
+  HalfMissingGenotypes halfMissing{};
+};
+
+int32_t CountCell(const Sheet& s, const Row& row, size_t column, const std::string& what,
+                  int32_t lowest) {
+  const std::string_view cell = row.Cell(column);
+  const std::string location = CellLocation(s.path, row.line, static_cast<int64_t>(column));
+  if (cell.empty())
+    FailAt(location, "no " + what +
+                         " (row 1 holds the numbers of loci, samples "
+                         "and populations, then each population's size)");
+  const std::optional<int32_t> value = DigitsValue(cell);
+  if (!value) FailAt(location, Quoted(cell) + " is not a whole number; it is the " + what);
+  if (*value < lowest) {
+    FailAt(location, "the " + what + " is " + std::to_string(*value) + "; it must be at least " +
+                         std::to_string(lowest));
+  }
+  return *value;
+}
+
+void ReadCounts(Sheet& s, const Row& row) {
+  s.loci = CountCell(s, row, 1, "number of loci", 1);
+  s.samples = CountCell(s, row, 2, "number of samples", 1);
+  const int32_t populations = CountCell(s, row, 3, "number of populations", 1);
+  for (int32_t k = 1; k <= populations; ++k) {
+    s.sizes.push_back(CountCell(s, row, 3 + static_cast<size_t>(k),
+                                "size of population " + std::to_string(k), 1));
+  }
+}
+
+void ReadPopulationNames(Sheet& s, const Row& row) {
+  const auto populations = static_cast<int32_t>(s.sizes.size());
+  for (int32_t k = 1; k <= populations; ++k) {
+    const size_t column = 3 + static_cast<size_t>(k);
+    const std::string location = CellLocation(s.path, row.line, static_cast<int64_t>(column));
+    const std::string_view cell = row.Cell(column);
+    if (cell.empty()) {
+      FailAt(location, "no name for population " + std::to_string(k) + " (row 1 gives " +
+                           std::to_string(populations) +
+                           " populations; row 2 holds a title, two blank cells, then their "
+                           "names)");
+    }
+    std::string name = CheckedName(cell, location, "the population name");
+    if (!s.populationOfName.try_emplace(name, k - 1).second) {
+      FailAt(location, "population name " + Quoted(name) + " is given twice");
+    }
+    s.data.populationNames.push_back(std::move(name));
+  }
+}
+
+void CheckEndOfLoci(const Sheet& s, const Row& row) {
+  const size_t column = 3 + 2 * static_cast<size_t>(s.loci);
+  if (!row.Cell(column).empty()) {
+    FailAt(CellLocation(s.path, row.line, static_cast<int64_t>(column)),
+           Quoted(row.Cell(column)) +
+               " stands right after the two allele columns of the L = " + std::to_string(s.loci) +
+               " loci of row 1; leave a blank column before any further column");
+  }
+}
+
+void ReadLocusNames(Sheet& s, const Row& row) {
+  for (int32_t k = 1; k <= s.loci; ++k) {
+    const size_t column = 1 + 2 * static_cast<size_t>(k);
+    const std::string_view cell = row.Cell(column);
+    if (cell.empty()) {
+      FailAt(CellLocation(s.path, row.line, static_cast<int64_t>(column)),
+             "no name for locus " + std::to_string(k) + " (row 1 gives L = " +
+                 std::to_string(s.loci) + "; row 3 names each locus over its first allele column)");
+    }
+    s.data.locusNames.push_back(CheckedName(
+        cell, CellLocation(s.path, row.line, static_cast<int64_t>(column)), "the locus name"));
+  }
+  CheckEndOfLoci(s, row);
+}
+
+int32_t ReadAllele(const Sheet& s, const Row& row, size_t column) {
+  const std::string_view cell = row.Cell(column);
+  if (cell.empty()) return 0;
+  const std::string location = CellLocation(s.path, row.line, static_cast<int64_t>(column));
+  const bool digits =
+      std::all_of(cell.begin(), cell.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits) {
+    FailAt(location, Quoted(cell) +
+                         " is not an allele number; recode the alleles as whole numbers from 1 "
+                         "to 999 (0 or an empty cell for a missing allele)");
+  }
+  const size_t first = cell.find_first_not_of('0');
+  const std::optional<int32_t> value =
+      first == std::string_view::npos ? 0 : DigitsValue(cell.substr(first));
+  if (!value || *value > kHighestAlleleHandled) FailAt(location, AlleleTooLargeMessage(cell));
+  return *value;
+}
+
+void ReadSample(Sheet& s, const Row& row) {
+  const std::string location = CellLocation(s.path, row.line, 1);
+  if (s.data.table.rows() == s.samples) {
+    FailAt(location, "a sample row beyond the N = " + std::to_string(s.samples) +
+                         " samples that row 1 gives");
+  }
+  const size_t width = 2 + 2 * static_cast<size_t>(s.loci);
+  if (row.cells.size() < width) {
+    FailAt(RowLocation(s.path, row.line),
+           "the row holds " + std::to_string(row.cells.size()) +
+               " cells; a sample row holds its identifier, its population and two allele "
+               "columns for each of the L = " +
+               std::to_string(s.loci) + " loci: " + std::to_string(width) + " cells");
+  }
+  CheckEndOfLoci(s, row);
+  s.data.identifiers.push_back(CheckedName(row.Cell(1), location, "the sample identifier"));
+  const std::string population(row.Cell(2));
+  const auto found = s.populationOfName.find(population);
+  if (found == s.populationOfName.end()) {
+    std::string names;
+    for (size_t k = 0; k < s.data.populationNames.size() && k < kListedNames; ++k) {
+      names += (k > 0 ? ", " : "") + Quoted(s.data.populationNames[k]);
+    }
+    if (s.data.populationNames.size() > kListedNames) names += ", ...";
+    FailAt(CellLocation(s.path, row.line, 2),
+           "population " + Quoted(population) + " is not among the names of row 2 (" + names + ")");
+  }
+  const int32_t group = found->second;
+  s.groupOfRow.push_back(group);
+  ++s.samplesOf[static_cast<size_t>(group)];
+  s.data.table.population.push_back(group + 1);
+  for (int32_t k = 1; k <= s.loci; ++k) {
+    const size_t column = 1 + 2 * static_cast<size_t>(k);
+    AllelePair pair{ReadAllele(s, row, column), ReadAllele(s, row, column + 1)};
+    MendHalfMissing(pair, s.halfMissing,
+                    CellLocation(s.path, row.line, static_cast<int64_t>(column)),
+                    std::string(row.Cell(column)) + "/" + std::string(row.Cell(column + 1)));
+    s.data.table.cells.push_back(pair);
+  }
+}
+
+void TakeRow(Sheet& s, const Row& row) {
+  if (row.Blank()) return;
+  ++s.rows;
+  if (s.rows == 1) {
+    ReadCounts(s, row);
+    s.samplesOf.assign(s.sizes.size(), 0);
+  } else if (s.rows == 2) {
+    ReadPopulationNames(s, row);
+  } else if (s.rows == 3) {
+    ReadLocusNames(s, row);
+    s.data.table.loci = s.loci;
+  } else {
+    ReadSample(s, row);
+  }
+}
+
+}  // namespace
+
+DataFile ReadGenalex(std::string_view text, const std::string& path,
+                     std::vector<std::string>& notices) {
+  DataFile data;
+  data.path = path;
+  data.format = DataFormat::kGenalex;
+  const std::string_view body = WithoutByteOrderMark(text);
+
+  std::unique_ptr<csv_parser, ParserDeleter> parser(new csv_parser);
+  if (csv_init(parser.get(), CSV_STRICT | CSV_STRICT_FINI) != 0) {
+    delete parser.release();
+    throw std::bad_alloc();
+  }
+  csv_set_delim(parser.get(), Delimiter(body.substr(0, body.find_first_of("\r\n"))));
+
+  Sheet sheet{.path = path, .data = data};
+  Records records;
+  // Fed line by line (each with its line end), so that every record knows its line.
+  size_t start = 0;
+  int64_t number = 0;
+  while (start < body.size()) {
+    size_t end = body.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      end = body.size();
+    } else {
+      end += body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n' ? 2 : 1;
+    }
+    records.line = ++number;
+    const size_t length = end - start;
+    if (csv_parse(parser.get(), body.data() + start, length, EndOfCell, EndOfRecord, &records) !=
+        length) {
+      if (csv_error(parser.get()) == CSV_ENOMEM) throw std::bad_alloc();
+      FailAt(RowLocation(path, number),
+             "a double quote stands inside a cell that does not start with one, or text follows "
+             "the closing double quote of a cell");
+    }
+    for (const Row& row : records.done) TakeRow(sheet, row);
+    records.done.clear();
+    start = end;
+  }
+  data.lineCount =
+      static_cast<int32_t>(std::clamp<int64_t>(number, 1, std::numeric_limits<int32_t>::max()));
+  if (csv_fini(parser.get(), EndOfCell, EndOfRecord, &records) != 0 ||
+      csv_error(parser.get()) == CSV_EPARSE) {
+    FailAt(RowLocation(path, records.current.line != 0 ? records.current.line : records.line),
+           "a quoted cell has no closing double quote");
+  }
+  for (const Row& row : records.done) TakeRow(sheet, row);
+
+  if (sheet.rows < 3) {
+    FailAt(FileLocation(path),
+           "the file holds " + std::to_string(sheet.rows) +
+               " rows; a GenAlEx sheet holds the counts (row 1), the population names (row 2), "
+               "the locus names (row 3), then one row per sample");
+  }
+  const auto populations = static_cast<int32_t>(sheet.sizes.size());
+  if (data.table.rows() < sheet.samples) {
+    FailAt(FileLocation(path), "row 1 gives N = " + std::to_string(sheet.samples) +
+                                   " samples, but the file holds " +
+                                   std::to_string(data.table.rows()) + " sample rows");
+  }
+  for (int32_t k = 0; k < populations; ++k) {
+    const int32_t size = sheet.sizes[static_cast<size_t>(k)];
+    const int32_t found = sheet.samplesOf[static_cast<size_t>(k)];
+    if (size != found) {
+      FailAt(FileLocation(path), "row 1 gives population " +
+                                     Quoted(data.populationNames[static_cast<size_t>(k)]) + " " +
+                                     std::to_string(size) + " samples, but " +
+                                     std::to_string(found) + " sample rows name it");
+    }
+  }
+  if (!std::is_sorted(sheet.groupOfRow.begin(), sheet.groupOfRow.end())) {
+    GroupRows(data, sheet.groupOfRow, populations);
+    notices.push_back(FileLocation(path) +
+                      ": the samples of a population are not all listed together, in the order "
+                      "of row 2; they are grouped by population, in the order of row 2");
+  }
+  data.header.populations = populations;
+  data.header.loci = sheet.loci;
+  DeriveHeader(data, 0);
+  if (std::optional<std::string> notice = HalfMissingNotice(sheet.halfMissing)) {
+    notices.push_back(std::move(*notice));
+  }
+  return data;
+}
+
+}  // namespace genosieve

@@ -1,0 +1,295 @@
+#include "data/reader_common.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+#include "errors.h"
+
+namespace genosieve {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Longer texts are cut in messages, so that a binary file picked by mistake gives a short one.
+constexpr size_t kQuotedLength = 64;
+
+// The length of the valid UTF-8 sequence at text[i], or 0 when there is none.
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) return 1;
+  size_t length = 0;
+  uint32_t lowest = 0;
+  uint32_t value = 0;
+  if ((c & 0xE0) == 0xC0) {
+    length = 2;
+    lowest = 0x80;
+    value = c & 0x1F;
+  } else if ((c & 0xF0) == 0xE0) {
+    length = 3;
+    lowest = 0x800;
+    value = c & 0x0F;
+  } else if ((c & 0xF8) == 0xF0) {
+    length = 4;
+    lowest = 0x10000;
+    value = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (next & 0x3F);
+  }
+  // Overlong forms, surrogates and values beyond Unicode are not valid UTF-8.
+  if (value < lowest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  return length;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = Utf8SequenceLength(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+void AppendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// Windows-1252 bytes 0x80 to 0x9F; the five bytes it leaves undefined keep their
+// ISO-8859-1 meaning (control characters).
+constexpr std::array<uint16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string FromWindows1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    AppendUtf8(out, c >= 0x80 && c < 0xA0 ? kWindows1252High[c - 0x80] : c);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string_view WithoutByteOrderMark(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  return text;
+}
+
+std::vector<TextLine> SplitLines(std::string_view text) {
+  std::vector<TextLine> lines;
+  size_t start = 0;
+  int64_t number = 1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') continue;
+    lines.push_back({text.substr(start, i - start), number++});
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back({text.substr(start), number});
+  return lines;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::vector<std::string_view> SplitWords(std::string_view text) {
+  std::vector<std::string_view> words;
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    const size_t start = i;
+    while (i < text.size() && !IsBlank(text[i])) ++i;
+    if (i > start) words.push_back(text.substr(start, i - start));
+  }
+  return words;
+}
+
+std::string FileLocation(const std::string& path) { return "Data file \"" + path + "\""; }
+
+std::string LineLocation(const std::string& path, int64_t line) {
+  return FileLocation(path) + ", line " + std::to_string(line);
+}
+
+std::string LocusLocation(const std::string& path, int64_t line, int32_t locus) {
+  return LineLocation(path, line) + ", locus " + std::to_string(locus);
+}
+
+std::string RowLocation(const std::string& path, int64_t row) {
+  return FileLocation(path) + ", row " + std::to_string(row);
+}
+
+std::string CellLocation(const std::string& path, int64_t row, int64_t column) {
+  return RowLocation(path, row) + ", column " + std::to_string(column);
+}
+
+void FailAt(const std::string& location, const std::string& what) {
+  throw RunError(location + ": " + what);
+}
+
+std::string Shown(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const bool cut = text.size() > kQuotedLength;
+  if (cut) text = text.substr(0, kQuotedLength);
+  std::string shown;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 32 || c >= 127 || c == '\\') {
+      shown += "\\x";
+      shown.push_back(kHex[c >> 4]);
+      shown.push_back(kHex[c & 15]);
+    } else {
+      shown.push_back(ch);
+    }
+  }
+  if (cut) shown += "...";
+  return shown;
+}
+
+std::string Quoted(std::string_view text) {
+  // Appended piece by piece: "'" + text trips a GCC 12 -Wrestrict false positive.
+  std::string quoted(1, '\'');
+  quoted += Shown(text);
+  quoted += '\'';
+  return quoted;
+}
+
+std::optional<int32_t> DigitsValue(std::string_view digits) {
+  if (digits.empty()) return std::nullopt;
+  int64_t value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > 999999999) return std::nullopt;
+  }
+  return static_cast<int32_t>(value);
+}
+
+std::string AlleleTooLargeMessage(std::string_view text) {
+  return "allele " + Quoted(text) + " is above " + std::to_string(kHighestAlleleHandled) +
+         ", the highest allele number the program handles; recode the alleles as numbers from "
+         "1 to " +
+         std::to_string(kHighestAlleleHandled) + " (0 for a missing allele)";
+}
+
+std::string CheckedName(std::string_view text, const std::string& location, const char* what) {
+  for (const char c : text) {
+    if (c == '\t' || c == '\r' || c == '\n') {
+      FailAt(location, std::string(what) + " " + Quoted(text) +
+                           " holds a TAB or a line end; names are written to TAB-separated "
+                           "files, one individual per line");
+    }
+  }
+  if (IsValidUtf8(text)) return std::string(text);
+  return FromWindows1252(text);
+}
+
+void MendHalfMissing(AllelePair& pair, HalfMissingGenotypes& found, const std::string& location,
+                     std::string_view text) {
+  if ((pair.first == 0) == (pair.second == 0)) return;
+  if (found.count == 0) {
+    found.firstLocation = location;
+    found.firstText = text;
+  }
+  ++found.count;
+  pair = {};
+}
+
+std::optional<std::string> HalfMissingNotice(const HalfMissingGenotypes& found) {
+  if (found.count == 0) return std::nullopt;
+  const int64_t more = found.count - 1;
+  return found.firstLocation + ": the genotype " + Quoted(found.firstText) +
+         " has exactly one allele 0; it" +
+         (more == 0 ? std::string(" is")
+                    : " and " + std::to_string(more) + " more such genotype" +
+                          (more == 1 ? "" : "s") + " are") +
+         " read as missing, as FSTAT does";
+}
+
+int32_t WidthOfAllele(int32_t allele) {
+  if (allele < 10) return 1;
+  if (allele < 100) return 2;
+  return 3;
+}
+
+void CheckIndividualCount(const DataFile& data) {
+  const int32_t rows = data.table.rows();
+  if (rows < 2) {
+    FailAt(FileLocation(data.path), "the file holds " + std::to_string(rows) + " individual" +
+                                        (rows == 1 ? "" : "s") + "; the Run needs at least two");
+  }
+}
+
+void DeriveHeader(DataFile& data, int32_t codeWidth) {
+  CheckIndividualCount(data);
+  int32_t highest = 0;
+  for (const AllelePair& pair : data.table.cells) {
+    highest = std::max({highest, pair.first, pair.second});
+  }
+  if (highest == 0) {
+    FailAt(FileLocation(data.path),
+           "every genotype is missing; the Run needs at least one allele that is not 0");
+  }
+  data.header.highestAllele = highest;
+  data.header.codeWidth = codeWidth != 0 ? codeWidth : WidthOfAllele(highest);
+}
+
+void GroupRows(DataFile& data, const std::vector<int32_t>& groupOfRow, int32_t groups) {
+  GenotypeTable& table = data.table;
+  const auto rows = static_cast<size_t>(table.rows());
+  const auto loci = static_cast<size_t>(table.loci);
+  // Counting sort: the first row of each group in the new order, then each row's place.
+  std::vector<size_t> next(static_cast<size_t>(groups) + 1, 0);
+  for (const int32_t group : groupOfRow) ++next[static_cast<size_t>(group) + 1];
+  for (size_t g = 1; g < next.size(); ++g) next[g] += next[g - 1];
+
+  GenotypeTable grouped;
+  grouped.loci = table.loci;
+  grouped.population.resize(rows);
+  grouped.cells.resize(table.cells.size());
+  std::vector<std::string> identifiers(rows);
+  for (size_t row = 0; row < rows; ++row) {
+    const size_t place = next[static_cast<size_t>(groupOfRow[row])]++;
+    grouped.population[place] = table.population[row];
+    std::copy_n(table.cells.begin() + static_cast<std::ptrdiff_t>(row * loci), loci,
+                grouped.cells.begin() + static_cast<std::ptrdiff_t>(place * loci));
+    identifiers[place] = std::move(data.identifiers[row]);
+  }
+  table = std::move(grouped);
+  data.identifiers = std::move(identifiers);
+}
+
+std::string FormatNotice(const DataFile& data) {
+  const HeaderNumbers& h = data.header;
+  const auto count = [](int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  return FileLocation(data.path) + ": read as " + FormatTitle(data.format) + " (" +
+         count(h.populations, "population", "populations") + ", " + count(h.loci, "locus", "loci") +
+         ", " + count(data.table.rows(), "individual", "individuals") +
+         "; A = " + std::to_string(h.highestAllele) + ", D = " + std::to_string(h.codeWidth) + ")";
+}
+
+}  // namespace genosieve

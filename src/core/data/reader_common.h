@@ -1,0 +1,105 @@
+#pragma once
+
+// What the readers of other programs' layouts (Genepop, GenAlEx, FSTAT) share: the lines
+// of a text held in memory, the places their messages name, the checks of alleles and
+// names, half-missing genotypes, and the header numbers derived from the data.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/genotype_table.h"
+
+namespace genosieve {
+
+// One line of a text held in memory, without its line end, numbered from 1.
+struct TextLine {
+  std::string_view text;
+  int64_t number = 0;
+};
+
+// A UTF-8 byte order mark, which spreadsheets put at the start of the files they save,
+// is not part of the data.
+std::string_view WithoutByteOrderMark(std::string_view text);
+
+// Lines end at CR LF, at a CR alone or at an LF alone; a last line without a line end
+// counts, and a line end at the very end starts no further line.
+std::vector<TextLine> SplitLines(std::string_view text);
+
+// The text without the blanks and TABs at both of its ends.
+std::string_view TrimBlanks(std::string_view text);
+
+// The words of a text separated by runs of blanks and TABs.
+std::vector<std::string_view> SplitWords(std::string_view text);
+
+// The places messages name: "Data file "<path>", line N", "..., line N, locus k" and,
+// for spreadsheet files, "..., row N, column M".
+std::string LineLocation(const std::string& path, int64_t line);
+std::string LocusLocation(const std::string& path, int64_t line, int32_t locus);
+std::string RowLocation(const std::string& path, int64_t row);
+std::string CellLocation(const std::string& path, int64_t row, int64_t column);
+std::string FileLocation(const std::string& path);
+
+// Ends the Run with "<location>: <what>".
+[[noreturn]] void FailAt(const std::string& location, const std::string& what);
+
+// A text from the file as a message shows it: control characters, bytes outside ASCII
+// and the backslash as \xHH, and only its start when it is long.
+std::string Shown(std::string_view text);
+
+// The same between single quotes.
+std::string Quoted(std::string_view text);
+
+// The value of a text made of decimal digits only (leading zeros allowed), or nothing
+// when it holds anything else or exceeds 999999999.
+std::optional<int32_t> DigitsValue(std::string_view digits);
+
+// Alleles are numbers from 1 to 999 (0 is missing).
+inline constexpr int32_t kHighestAlleleHandled = 999;
+
+// "allele <text> is above 999 ...; recode ...".
+std::string AlleleTooLargeMessage(std::string_view text);
+
+// An identifier or a population name as the program keeps it: text that is not valid
+// UTF-8 is taken as Windows-1252 (what spreadsheets on Windows save) and converted, so
+// that every file the program writes with names is UTF-8. A TAB, CR or LF inside it is
+// refused: the names go to TAB-separated files, one individual per line.
+std::string CheckedName(std::string_view text, const std::string& location, const char* what);
+
+// Genotypes with exactly one allele 0 are read as missing, as FSTAT reads them; the Run
+// says once how many there were and where the first stood.
+struct HalfMissingGenotypes {
+  int64_t count = 0;
+  std::string firstLocation;
+  std::string firstText;
+};
+
+// Makes `pair` missing when exactly one of its alleles is 0, and counts it.
+void MendHalfMissing(AllelePair& pair, HalfMissingGenotypes& found, const std::string& location,
+                     std::string_view text);
+
+// The warning line about the half-missing genotypes found, or nothing when there were none.
+std::optional<std::string> HalfMissingNotice(const HalfMissingGenotypes& found);
+
+// The smallest number of digits (1 to 3) that writes the allele.
+int32_t WidthOfAllele(int32_t allele);
+
+// Fails when the table holds fewer than two individuals, which the Run cannot analyse.
+void CheckIndividualCount(const DataFile& data);
+
+// Sets A to the highest allele present and, when `codeWidth` is 0, D to the smallest
+// width that holds it. Fails when no allele is present at all, or with
+// CheckIndividualCount.
+void DeriveHeader(DataFile& data, int32_t codeWidth);
+
+// Reorders the rows, their population numbers and identifiers so that the rows of
+// group 0 come first, then those of group 1, and so on, each in file order.
+void GroupRows(DataFile& data, const std::vector<int32_t>& groupOfRow, int32_t groups);
+
+// "Data file "<path>": read as <format> (P populations, L loci, n individuals; A = ...,
+// D = ...)": what a reader recognised, for the user to check.
+std::string FormatNotice(const DataFile& data);
+
+}  // namespace genosieve
