@@ -458,6 +458,48 @@ class MainWindowTest : public QObject {
     }
   }
 
+  // The data file field takes a Genepop file, a GenAlEx sheet saved with semicolons and an
+  // FSTAT file, recognised by the Run, with the outputs of their native twins.
+  void runOnOtherLayoutsWritesWhatTheNativeTwinsGive() {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"genepop/zostera.gen", "genepop/zostera_twin.txt"},
+        {"genalex/lakes_semicolon.csv", "genalex/lakes_twin.txt"},
+        {"fstat/trout.dat", "fstat/trout_twin.txt"}};
+    for (const auto& [input, twin] : cases) {
+      const ScopedWorkingFolder folder;
+      std::vector<std::set<std::string>> names;
+      for (const std::string& name : {input, twin}) {
+        const fs::path data = folder.path() / fs::path(name).filename();
+        fs::copy_file(genosieve::testing::TestDataPath("import/" + name), data);
+        const fs::path runFolder = folder.path() / ("run" + std::to_string(names.size()));
+        fs::create_directories(runFolder);
+        TForm1 form;
+        Boxes boxes;
+        boxes.Attach(form);
+        form.runSeed = 31;
+        Control<QLineEdit>(form, "Edit1")->setText(QString::fromStdString(data.string()));
+        Control<QLineEdit>(form, "Edit2")->setText(QStringLiteral("20"));
+        for (const char* box : {"CheckBox1", "CheckBox2", "CheckBox3"}) {
+          Control<QCheckBox>(form, box)->setChecked(true);
+        }
+        fs::current_path(runFolder);
+        form.Button3Click();
+        fs::current_path(folder.path());
+        QCOMPARE(boxes.errors, QStringList());
+        QCOMPARE(boxes.messages, QStringList{QStringLiteral("done ! ")});
+        names.push_back(FileNames(runFolder));
+      }
+      QCOMPARE(names[0], names[1]);
+      QVERIFY(names[0].count("Clonemembers_results.txt") == 1);
+      for (const std::string& name : names[0]) {
+        if (name == "Clonemembers_results.txt") continue;
+        QVERIFY2(
+            ReadBytes(folder.path() / "run0" / name) == ReadBytes(folder.path() / "run1" / name),
+            (input + ": " + name).c_str());
+      }
+    }
+  }
+
   void chartPointsArriveInOneBatch() {
     TForm1 form;
     form.show();

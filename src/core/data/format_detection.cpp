@@ -65,19 +65,21 @@ bool NeedsFstatReader(const std::vector<TextLine>& lines, const FourNumbers& hea
     return false;
   }
   int64_t runs = 0;
-  std::string_view previous;
+  int32_t previous = 0;
   for (size_t i = static_cast<size_t>(header.loci) + 1; i < lines.size(); ++i) {
     std::string_view line = lines[i].text;
     while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
     if (TrimBlanks(line).empty()) continue;
     const size_t end = line.find_first_of(" \t");
-    const std::string_view number = line.substr(0, end);
     if (end != std::string_view::npos && line[end] == ' ' &&
         !TrimBlanks(line.substr(end)).empty()) {
       return true;
     }
-    if (runs == 0 || number != previous) ++runs;
-    previous = number;
+    // What is not a population number is the native reader's to report.
+    const std::optional<int32_t> number = ParseInteger(line.substr(0, end));
+    if (!number) return false;
+    if (runs == 0 || *number != previous) ++runs;
+    previous = *number;
   }
   return runs > header.populations;
 }

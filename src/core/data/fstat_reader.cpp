@@ -25,9 +25,6 @@ HeaderNumbers ReadHeader(const std::vector<TextLine>& lines, const std::string& 
     FailAt(location, "the header line holds " + std::to_string(words.size()) +
                          " numbers; it holds the four numbers P L A D");
   }
-  if (words.size() > 4) {
-    FailAt(location, "text after the four header numbers P L A D: " + Quoted(words[4]));
-  }
   int32_t values[4] = {};
   for (size_t i = 0; i < 4; ++i) {
     const std::optional<int32_t> value = ParseInteger(words[i]);
@@ -35,6 +32,9 @@ HeaderNumbers ReadHeader(const std::vector<TextLine>& lines, const std::string& 
       FailAt(location + ", header number " + kNames[i], ConversionErrorMessage(Shown(words[i])));
     }
     values[i] = *value;
+  }
+  if (words.size() > 4) {
+    FailAt(location, "text after the four header numbers P L A D: " + Quoted(words[4]));
   }
   const HeaderNumbers header{values[0], values[1], values[2], values[3]};
   if (header.populations < 1) {

@@ -36,14 +36,14 @@ struct Row {
 // The records libcsv has completed; the parser only fills this, so that no exception is
 // thrown through it.
 struct Records {
-  int64_t line = 0;  // line being parsed
+  int64_t start = 0;  // line where the record being parsed starts
   Row current;
   std::vector<Row> done;
 };
 
 void EndOfCell(void* cell, size_t length, void* data) {
   auto& records = *static_cast<Records*>(data);
-  if (records.current.cells.empty()) records.current.line = records.line;
+  records.current.line = records.start;
   records.current.cells.emplace_back(
       TrimBlanks(std::string_view(static_cast<const char*>(cell), cell ? length : 0)));
 }
@@ -257,14 +257,20 @@ DataFile ReadGenalex(std::string_view text, const std::string& path,
     } else {
       end += body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n' ? 2 : 1;
     }
-    records.line = ++number;
+    ++number;
+    // Between records the parser has not begun a row: a record starts on this line.
+    if (parser->pstate == 0 && records.current.cells.empty()) records.start = number;
     const size_t length = end - start;
     if (csv_parse(parser.get(), body.data() + start, length, EndOfCell, EndOfRecord, &records) !=
         length) {
       if (csv_error(parser.get()) == CSV_ENOMEM) throw std::bad_alloc();
-      FailAt(RowLocation(path, number),
-             "a double quote stands inside a cell that does not start with one, or text follows "
-             "the closing double quote of a cell");
+      FailAt(RowLocation(path, records.start),
+             records.start == number
+                 ? "a double quote stands inside a cell that does not start with one, or text "
+                   "follows the closing double quote of a cell"
+                 : "the double quotes do not pair up: a quoted cell opened in this row runs on "
+                   "to row " +
+                       std::to_string(number));
     }
     for (const Row& row : records.done) TakeRow(sheet, row);
     records.done.clear();
@@ -274,15 +280,14 @@ DataFile ReadGenalex(std::string_view text, const std::string& path,
       static_cast<int32_t>(std::clamp<int64_t>(number, 1, std::numeric_limits<int32_t>::max()));
   if (csv_fini(parser.get(), EndOfCell, EndOfRecord, &records) != 0 ||
       csv_error(parser.get()) == CSV_EPARSE) {
-    FailAt(RowLocation(path, records.current.line != 0 ? records.current.line : records.line),
-           "a quoted cell has no closing double quote");
+    FailAt(RowLocation(path, records.start), "a quoted cell opened in this row is never closed");
   }
   for (const Row& row : records.done) TakeRow(sheet, row);
 
   if (sheet.rows < 3) {
     FailAt(FileLocation(path),
-           "the file holds " + std::to_string(sheet.rows) +
-               " rows; a GenAlEx sheet holds the counts (row 1), the population names (row 2), "
+           "the file holds " + std::to_string(sheet.rows) + (sheet.rows == 1 ? " row" : " rows") +
+               "; a GenAlEx sheet holds the counts (row 1), the population names (row 2), "
                "the locus names (row 3), then one row per sample");
   }
   const auto populations = static_cast<int32_t>(sheet.sizes.size());

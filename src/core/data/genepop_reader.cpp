@@ -97,9 +97,20 @@ DataFile ReadGenepop(std::string_view text, const std::string& path,
       data.locusNames.push_back(std::move(name));
   }
   if (i >= lines.size()) {
+    std::string hint;
+    const auto titleEnd =
+        lines.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(1, lines.size()));
+    const auto near = std::find_if(titleEnd, lines.end(), [](const TextLine& line) {
+      return StartsWithPop(TrimBlanks(line.text));
+    });
+    if (near != lines.end()) {
+      hint = " (line " + std::to_string(near->number) +
+             " starts with Pop, but a Pop line holds the word Pop alone)";
+    }
     FailAt(FileLocation(path),
            "no Pop line; a Genepop file holds a title line, the locus names, then each "
-           "population after a line that reads Pop");
+           "population after a line that reads Pop" +
+               hint);
   }
   if (data.locusNames.empty()) {
     FailAt(LineLocation(path, lines[i].number),

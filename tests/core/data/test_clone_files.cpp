@@ -125,6 +125,39 @@ TEST(CloneFiles, FromTheDataFileToBothClonesFiles) {
             ReadBytes(TestDataPath("clones/worked_example_withoutrepeats.txt")));
 }
 
+// Native individuals are known by their line numbers, populations without names as
+// "pop" + number; row k of a population is its k-th repeat count in the clone report.
+TEST(CloneMembers, WorkedExampleByteForByte) {
+  ScopedWorkingFolder folder;
+  const DataFile data = ReadDataFile(TestDataPath("clones/worked_example_data.txt").string());
+  const PopulationIndex index = BuildPopulationIndex(data);
+  WriteCloneMembers("Clonemembers_r.txt", data, index, DetectClones(data.table, index));
+  EXPECT_EQ(ReadBytes("Clonemembers_r.txt"),
+            ReadBytes(TestDataPath("clones/worked_example_clonemembers.txt")));
+}
+
+TEST(CloneMembers, NamesAndQuotedIdentifiers) {
+  const WorkedExample example;
+  DataFile data;
+  data.table = example.table;
+  data.populationNames = {"North", ""};
+  data.identifiers = {"a,b", "y1", "say \"hi\"", "z", "", "x3", "w, 1", "w2"};
+  ScopedWorkingFolder folder;
+  WriteCloneMembers("m.txt", data, example.index, DetectClones(data.table, example.index));
+  EXPECT_EQ(ReadBytes("m.txt"),
+            "population\tname\tgenotype\tcopies\tindividuals\r\n"
+            "1\tNorth\t1\t3\t\"a,b\", \"say \"\"hi\"\"\", x3\r\n"
+            "1\tNorth\t2\t2\ty1, \"\"\r\n"
+            "1\tNorth\t3\t1\tz\r\n"
+            "2\tpop2\t1\t1\t\"w, 1\"\r\n"
+            "2\tpop2\t2\t1\tw2\r\n");
+
+  data.identifiers.pop_back();
+  EXPECT_THROW(
+      WriteCloneMembers("m.txt", data, example.index, DetectClones(data.table, example.index)),
+      RunError);
+}
+
 TEST(CloneFiles, CloneFreeFileReadsBackWithoutClones) {
   std::mt19937 random(7);
   std::uniform_int_distribution<int32_t> allele(0, 999);

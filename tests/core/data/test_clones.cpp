@@ -120,11 +120,64 @@ CloneDetection ReferenceDetection(const GenotypeTable& table, const PopulationIn
   return reference;
 }
 
+// Same unordered allele pair at every locus.
+bool ReferenceSame(const GenotypeTable& table, int32_t i, int32_t j) {
+  for (int32_t locus = 0; locus < table.loci; ++locus) {
+    const AllelePair a = table.at(i, locus);
+    const AllelePair b = table.at(j, locus);
+    if (!((a.first == b.first && a.second == b.second) ||
+          (a.first == b.second && a.second == b.first))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 void ExpectSameDetection(const CloneDetection& actual, const CloneDetection& expected) {
   EXPECT_EQ(actual.cloneFree.loci, expected.cloneFree.loci);
   EXPECT_EQ(actual.cloneFree.population, expected.cloneFree.population);
   EXPECT_EQ(actual.cloneFree.cells, expected.cloneFree.cells);
   EXPECT_EQ(actual.extraCopies, expected.extraCopies);
+}
+
+// The genotype numbers of every row: rows of one population share a number exactly when
+// they carry the same genotype; the clonal genotypes take 1..NbClones with the repeat
+// counts of the extra-copy row, in its order; the others follow in data order.
+void ExpectConsistentGenotypeNumbers(const GenotypeTable& table, const PopulationIndex& index,
+                                     const CloneDetection& clones) {
+  ASSERT_EQ(clones.genotypeNumber.size(), static_cast<size_t>(table.rows()));
+  for (size_t k = 1; k < index.size(); ++k) {
+    const std::vector<int32_t>& extra = clones.extraCopies[k - 1];
+    std::vector<int32_t> copies;
+    std::vector<int32_t> firstRow;
+    for (int32_t row = index[k - 1]; row < index[k]; ++row) {
+      const int32_t number = clones.genotypeNumber[static_cast<size_t>(row)];
+      ASSERT_GE(number, 1);
+      if (static_cast<size_t>(number) > copies.size()) {
+        copies.resize(static_cast<size_t>(number), 0);
+        firstRow.resize(static_cast<size_t>(number), -1);
+      }
+      if (copies[static_cast<size_t>(number) - 1]++ == 0) {
+        firstRow[static_cast<size_t>(number) - 1] = row;
+      }
+      for (int32_t other = index[k - 1]; other < row; ++other) {
+        const bool sameNumber = clones.genotypeNumber[static_cast<size_t>(other)] == number;
+        const bool sameGenotype = ReferenceSame(table, other, row);
+        EXPECT_EQ(sameNumber, sameGenotype) << "rows " << other << " and " << row;
+      }
+    }
+    const size_t clonal = extra.size();
+    for (size_t g = 0; g < copies.size(); ++g) {
+      if (g < clonal) {
+        EXPECT_EQ(copies[g], extra[g] + 1) << "population " << k << ", genotype " << g + 1;
+      } else {
+        EXPECT_EQ(copies[g], 1) << "population " << k << ", genotype " << g + 1;
+        if (g > clonal) {
+          EXPECT_LT(firstRow[g - 1], firstRow[g]);
+        }
+      }
+    }
+  }
 }
 
 // The population X, Y, X, Z, Y, X (data number 5) followed by a population without
@@ -170,6 +223,8 @@ TEST(DetectClones, WorkedExampleKeepsLastMembersAndCountsInFirstOccurrenceOrder)
   EXPECT_EQ(summary.distinctOffset, (std::vector<int32_t>{0, 3, 5}));
 
   ExpectSameDetection(clones, ReferenceDetection(example.table, index));
+  // X, Y are the clonal genotypes 1 and 2, Z the third; in population 9 both are single.
+  EXPECT_EQ(clones.genotypeNumber, (std::vector<int32_t>{1, 2, 1, 3, 2, 1, 1, 2}));
 }
 
 TEST(DetectClones, AlleleOrderWithinALocusDoesNotMatter) {
@@ -341,6 +396,7 @@ TEST(DetectClones, AgreesWithThePairwiseCloneMatrixOnRandomTables) {
     const CloneDetection clones = DetectClones(table, index);
     const CloneDetection reference = ReferenceDetection(table, index);
     ExpectSameDetection(clones, reference);
+    ExpectConsistentGenotypeNumbers(table, index, clones);
     const CloneSummary summary = SummariseClones(clones, index);
     for (size_t p = 0; p < summary.size.size(); ++p) {
       clonalGenotypes += summary.nbClones[p];
