@@ -4,13 +4,21 @@
 #pragma once
 
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analysis/run.h"
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
+#include "data/data_file_reader.h"
+#include "data/data_format.h"
+#include "data/fstat_reader.h"
+#include "data/genalex_reader.h"
+#include "data/genepop_reader.h"
+#include "data/native_export.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
 #include "errors.h"
@@ -111,6 +119,82 @@ inline std::string CheckGenotypeFile(std::string_view content, EngineWorkspace& 
       again.highestAllele != input.highestAllele || again.individuals != input.individuals ||
       again.populationEnd != input.populationEnd || again.codes != input.codes) {
     return "the in-memory path loads another table";
+  }
+  return {};
+}
+
+// What a reader's data must hold whatever the input: a table that fits its header, alleles
+// from 0 to A with no half-missing genotype, one identifier per individual, populations
+// the index can find.
+inline std::string CheckReadData(const DataFile& data) {
+  const HeaderNumbers& h = data.header;
+  const GenotypeTable& table = data.table;
+  if (h.populations < 1 || h.loci < 1 || h.highestAllele < 1 || h.highestAllele > 999 ||
+      h.codeWidth < 1 || h.codeWidth > 3) {
+    return "header numbers out of range";
+  }
+  if (table.loci != h.loci || data.locusNames.size() != static_cast<size_t>(h.loci) ||
+      table.cells.size() != static_cast<size_t>(table.rows()) * static_cast<size_t>(h.loci) ||
+      data.identifiers.size() != static_cast<size_t>(table.rows()) || table.rows() < 2) {
+    return "the table does not fit its header";
+  }
+  if (!data.populationNames.empty() &&
+      data.populationNames.size() != static_cast<size_t>(h.populations)) {
+    return "population names do not match P";
+  }
+  for (const AllelePair& pair : table.cells) {
+    if (pair.first < 0 || pair.second < 0 || pair.first > h.highestAllele ||
+        pair.second > h.highestAllele || (pair.first == 0) != (pair.second == 0)) {
+      return "an allele out of range or a half-missing genotype";
+    }
+  }
+  return {};
+}
+
+// One of the readers of other programs' layouts on `content`: it must refuse with a
+// RunError or give data that pass CheckReadData and come back the same through the native
+// layout (written as "native.txt" in the current working folder and read by the native
+// reader).
+inline std::string CheckReader(DataFormat format, std::string_view content) {
+  DataFile data;
+  std::vector<std::string> notices;
+  try {
+    switch (format) {
+      case DataFormat::kGenepop:
+        data = ReadGenepop(content, "input", notices);
+        break;
+      case DataFormat::kGenalex:
+        data = ReadGenalex(content, "input", notices);
+        break;
+      default:
+        data = ReadFstat(content, "input", notices);
+        break;
+    }
+  } catch (const RunError&) {
+    return {};  // refused input: expected
+  }
+  if (std::string problem = CheckReadData(data); !problem.empty()) return problem;
+  PopulationIndex index;
+  try {
+    index = BuildPopulationIndex(data);
+  } catch (const RunError& error) {
+    return std::string("the population index fails: ") + error.what();
+  }
+  {
+    std::ofstream out("native.txt", std::ios::binary | std::ios::trunc);
+    out << NativeDataText(data, index);
+  }
+  try {
+    const DataFile again = ReadDataFile("native.txt");
+    const HeaderNumbers& a = again.header;
+    const HeaderNumbers& h = data.header;
+    if (a.populations != h.populations || a.loci != h.loci || a.highestAllele != h.highestAllele ||
+        a.codeWidth != h.codeWidth || again.table.cells != data.table.cells ||
+        BuildPopulationIndex(again) != index) {
+      return "the native layout reads back as other data";
+    }
+  } catch (const RunError& error) {
+    return std::string("the native layout does not read back: ") + error.what();
   }
   return {};
 }

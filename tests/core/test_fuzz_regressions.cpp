@@ -44,4 +44,35 @@ TEST(FuzzRegressions, DataFileReaderInputs) {
   }
 }
 
+// The readers' checks on their seeds (the literal files of the tests and fuzz/corpus/)
+// and on any input that once made their targets fail.
+TEST(FuzzRegressions, ReaderInputs) {
+  struct Target {
+    std::string name;
+    std::string dataFolder;
+    genosieve::DataFormat format;
+  };
+  const std::vector<Target> targets = {
+      {"fuzz_genepop_reader", "genepop", genosieve::DataFormat::kGenepop},
+      {"fuzz_genalex_reader", "genalex", genosieve::DataFormat::kGenalex},
+      {"fuzz_fstat_reader", "fstat", genosieve::DataFormat::kFstat},
+  };
+  for (const Target& target : targets) {
+    std::vector<std::filesystem::path> files;
+    for (const std::filesystem::path& folder :
+         {TestDataPath("import/" + target.dataFolder), TestDataPath("fuzz/" + target.name),
+          std::filesystem::path(GENOSIEVE_FUZZ_CORPUS_DIR) / target.name}) {
+      if (!std::filesystem::is_directory(folder)) continue;
+      for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.is_regular_file()) files.push_back(entry.path());
+      }
+    }
+    EXPECT_GT(files.size(), 5u) << target.name;
+    ScopedWorkingFolder folder;
+    for (const auto& file : files) {
+      EXPECT_EQ(genosieve::fuzz::CheckReader(target.format, ReadBytes(file)), "") << file;
+    }
+  }
+}
+
 }  // namespace

@@ -49,27 +49,23 @@ HeaderNumbers ReadHeader(const std::vector<TextLine>& lines, const std::string& 
     FailAt(location, "the highest allele number A is " + std::to_string(header.highestAllele) +
                          "; it must be between 1 and 999 (recode larger alleles)");
   }
-  if (header.codeWidth < 1) {
+  if (header.codeWidth < 1 || header.codeWidth > 3) {
     FailAt(location, "the allele code width D is " + std::to_string(header.codeWidth) +
-                         "; it must be at least 1");
+                         "; FSTAT writes alleles with 1, 2 or 3 digits");
   }
   return header;
 }
 
+// `digits`: at most D (3) decimal digits, possibly none.
 int32_t ReadAllele(std::string_view digits, const HeaderNumbers& header,
                    const std::string& location, const char* which) {
-  // Leading zeros do not count: a long code of zeros is still allele 0.
-  const size_t first = digits.find_first_not_of('0');
-  const std::string_view significant =
-      first == std::string_view::npos ? std::string_view{} : digits.substr(first);
-  const std::optional<int32_t> value = significant.empty() ? 0 : DigitsValue(significant);
-  const std::string field = location + ", " + which + " allele";
-  if (!value || *value > kHighestAlleleHandled) FailAt(field, AlleleTooLargeMessage(digits));
-  if (*value > header.highestAllele) {
-    FailAt(field, "allele " + std::to_string(*value) + " is above the highest allele number A = " +
-                      std::to_string(header.highestAllele) + " of the header");
+  const int32_t value = digits.empty() ? 0 : *DigitsValue(digits);
+  if (value > header.highestAllele) {
+    FailAt(location + ", " + which + " allele",
+           "allele " + std::to_string(value) + " is above the highest allele number A = " +
+               std::to_string(header.highestAllele) + " of the header");
   }
-  return *value;
+  return value;
 }
 
 AllelePair ReadGenotype(std::string_view word, const HeaderNumbers& header,

@@ -122,11 +122,10 @@ TEST(FstatReader, RefusesWhatItCannotReadWithLineAndLocus) {
        "L = 3"},
   };
   for (const Case& c : cases) EXPECT_EQ(ImportError(c.name), c.expected) << c.name;
-  // Four digits per allele is beyond FSTAT's three: read only when chosen.
-  EXPECT_EQ(ImportError("fstat/allele_above_999.dat", DataFormat::kFstat),
-            "Data file \"<path>\", line 3, locus 1, first allele: allele '1000' is above 999, the "
-            "highest allele number the program handles; recode the alleles as numbers from 1 to "
-            "999 (0 for a missing allele)");
+  // Four digits per allele is beyond FSTAT's three.
+  EXPECT_EQ(ImportError("fstat/code_width_four.dat", DataFormat::kFstat),
+            "Data file \"<path>\", line 1: the allele code width D is 4; FSTAT writes alleles "
+            "with 1, 2 or 3 digits");
 }
 
 TEST(FstatReader, RefusesBadHeadersAndShortFiles) {
@@ -157,7 +156,8 @@ TEST(FstatReader, RefusesBadHeadersAndShortFiles) {
             "Data file \"in.dat\", line 1: the highest allele number A is 1000; it must be "
             "between 1 and 999 (recode larger alleles)");
   EXPECT_EQ(error("1 1 9 0\n"),
-            "Data file \"in.dat\", line 1: the allele code width D is 0; it must be at least 1");
+            "Data file \"in.dat\", line 1: the allele code width D is 0; FSTAT writes alleles "
+            "with 1, 2 or 3 digits");
   EXPECT_EQ(error("1 3 9 1\nA\nB\n"),
             "Data file \"in.dat\": the file ends inside the locus names: L = 3 locus-name lines "
             "follow the header");
