@@ -70,8 +70,7 @@ int32_t ReadAllele(std::string_view digits, const HeaderNumbers& header,
 
 AllelePair ReadGenotype(std::string_view word, const HeaderNumbers& header,
                         const std::string& location) {
-  const bool digits =
-      std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const bool digits = AllDigits(word);
   const auto width = static_cast<size_t>(header.codeWidth);
   if (!digits || word.size() > 2 * width) {
     FailAt(location, Quoted(word) + " is not a genotype: with D = " + std::to_string(width) +
@@ -98,12 +97,8 @@ std::string NumberList(const std::vector<int32_t>& numbers) {
 
 DataFile ReadFstat(std::string_view text, const std::string& path,
                    std::vector<std::string>& notices) {
-  DataFile data;
-  data.path = path;
-  data.format = DataFormat::kFstat;
-  const std::vector<TextLine> lines = SplitLines(WithoutByteOrderMark(text));
-  data.lineCount = static_cast<int32_t>(
-      std::min<size_t>(std::max<size_t>(lines.size(), 1), std::numeric_limits<int32_t>::max()));
+  DataFile data = NewDataFile(path, DataFormat::kFstat);
+  const std::vector<TextLine> lines = LinesOf(text, data);
   data.header = ReadHeader(lines, path);
   const HeaderNumbers& header = data.header;
 

@@ -158,8 +158,7 @@ int32_t ReadAllele(const Sheet& s, const Row& row, size_t column) {
   const std::string_view cell = row.Cell(column);
   if (cell.empty()) return 0;
   const std::string location = CellLocation(s.path, row.line, static_cast<int64_t>(column));
-  const bool digits =
-      std::all_of(cell.begin(), cell.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const bool digits = AllDigits(cell);
   if (!digits) {
     FailAt(location, Quoted(cell) +
                          " is not an allele number; recode the alleles as whole numbers from 1 "
@@ -233,9 +232,7 @@ void TakeRow(Sheet& s, const Row& row) {
 
 DataFile ReadGenalex(std::string_view text, const std::string& path,
                      std::vector<std::string>& notices) {
-  DataFile data;
-  data.path = path;
-  data.format = DataFormat::kGenalex;
+  DataFile data = NewDataFile(path, DataFormat::kGenalex);
   const std::string_view body = WithoutByteOrderMark(text);
 
   std::unique_ptr<csv_parser, ParserDeleter> parser(new csv_parser);

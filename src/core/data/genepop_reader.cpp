@@ -26,8 +26,7 @@ struct Reading {
 
 void ReadGenotype(Reading& r, std::string_view word, int64_t line, int32_t locus) {
   const std::string location = LocusLocation(r.path, line, locus);
-  const bool digits =
-      std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const bool digits = AllDigits(word);
   if (!digits) {
     FailAt(location, Quoted(word) +
                          " is not a genotype: a Genepop genotype is 4 or 6 digits, two alleles "
@@ -83,12 +82,8 @@ bool IsGenepopPopLine(std::string_view line) {
 
 DataFile ReadGenepop(std::string_view text, const std::string& path,
                      std::vector<std::string>& notices) {
-  DataFile data;
-  data.path = path;
-  data.format = DataFormat::kGenepop;
-  const std::vector<TextLine> lines = SplitLines(WithoutByteOrderMark(text));
-  data.lineCount = static_cast<int32_t>(
-      std::min<size_t>(std::max<size_t>(lines.size(), 1), std::numeric_limits<int32_t>::max()));
+  DataFile data = NewDataFile(path, DataFormat::kGenepop);
+  const std::vector<TextLine> lines = LinesOf(text, data);
 
   // Line 1 is the title; the locus names follow until the first Pop line.
   size_t i = 1;

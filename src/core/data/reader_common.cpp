@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <limits>
 
 #include "errors.h"
 
@@ -107,6 +108,24 @@ std::vector<TextLine> SplitLines(std::string_view text) {
   }
   if (start < text.size()) lines.push_back({text.substr(start), number});
   return lines;
+}
+
+DataFile NewDataFile(const std::string& path, DataFormat format) {
+  DataFile data;
+  data.path = path;
+  data.format = format;
+  return data;
+}
+
+std::vector<TextLine> LinesOf(std::string_view text, DataFile& data) {
+  std::vector<TextLine> lines = SplitLines(WithoutByteOrderMark(text));
+  data.lineCount = static_cast<int32_t>(
+      std::clamp<size_t>(lines.size(), 1, std::numeric_limits<int32_t>::max()));
+  return lines;
+}
+
+bool AllDigits(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -28,6 +28,14 @@ std::string_view WithoutByteOrderMark(std::string_view text);
 // counts, and a line end at the very end starts no further line.
 std::vector<TextLine> SplitLines(std::string_view text);
 
+// An empty data file of `format` read from `path`, and the lines of `text` (without a byte
+// order mark), whose number it takes as its line count.
+DataFile NewDataFile(const std::string& path, DataFormat format);
+std::vector<TextLine> LinesOf(std::string_view text, DataFile& data);
+
+// Whether the text is made of decimal digits only (true for an empty text).
+bool AllDigits(std::string_view text);
+
 // The text without the blanks and TABs at both of its ends.
 std::string_view TrimBlanks(std::string_view text);
 
