@@ -56,27 +56,29 @@ HeaderNumbers ReadHeader(const std::vector<TextLine>& lines, const std::string& 
   return header;
 }
 
-// `digits`: at most D (3) decimal digits, possibly none.
-int32_t ReadAllele(std::string_view digits, const HeaderNumbers& header,
-                   const std::string& location, const char* which) {
+// `digits`: at most D (3) decimal digits, possibly none. `location` names the genotype
+// in a message; it is built only when one is needed.
+template <typename Location>
+int32_t ReadAllele(std::string_view digits, const HeaderNumbers& header, const Location& location,
+                   const char* which) {
   const int32_t value = digits.empty() ? 0 : *DigitsValue(digits);
   if (value > header.highestAllele) {
-    FailAt(location + ", " + which + " allele",
+    FailAt(location() + ", " + which + " allele",
            "allele " + std::to_string(value) + " is above the highest allele number A = " +
                std::to_string(header.highestAllele) + " of the header");
   }
   return value;
 }
 
+template <typename Location>
 AllelePair ReadGenotype(std::string_view word, const HeaderNumbers& header,
-                        const std::string& location) {
-  const bool digits = AllDigits(word);
+                        const Location& location) {
   const auto width = static_cast<size_t>(header.codeWidth);
-  if (!digits || word.size() > 2 * width) {
-    FailAt(location, Quoted(word) + " is not a genotype: with D = " + std::to_string(width) +
-                         " a genotype is a number of at most " + std::to_string(2 * width) +
-                         " digits, the last " + std::to_string(width) +
-                         " of which are the second allele (0 when missing)");
+  if (!AllDigits(word) || word.size() > 2 * width) {
+    FailAt(location(), Quoted(word) + " is not a genotype: with D = " + std::to_string(width) +
+                           " a genotype is a number of at most " + std::to_string(2 * width) +
+                           " digits, the last " + std::to_string(width) +
+                           " of which are the second allele (0 when missing)");
   }
   const size_t split = word.size() > width ? word.size() - width : 0;
   return {ReadAllele(word.substr(0, split), header, location, "first"),
@@ -142,9 +144,12 @@ DataFile ReadFstat(std::string_view text, const std::string& path,
     data.table.population.push_back(*number);
     data.identifiers.push_back(std::to_string(line.number));
     for (size_t k = 1; k <= loci; ++k) {
-      const std::string where = LocusLocation(path, line.number, static_cast<int32_t>(k));
-      AllelePair pair = ReadGenotype(words[k], header, where);
-      MendHalfMissing(pair, halfMissing, where, words[k]);
+      const auto location = [&] {
+        return LocusLocation(path, line.number, static_cast<int32_t>(k));
+      };
+      AllelePair pair = ReadGenotype(words[k], header, location);
+      MendHalfMissing(pair, halfMissing,
+                      [&] { return std::pair(location(), std::string(words[k])); });
       data.table.cells.push_back(pair);
     }
   }

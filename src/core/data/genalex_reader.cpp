@@ -157,25 +157,26 @@ void ReadLocusNames(Sheet& s, const Row& row) {
 int32_t ReadAllele(const Sheet& s, const Row& row, size_t column) {
   const std::string_view cell = row.Cell(column);
   if (cell.empty()) return 0;
-  const std::string location = CellLocation(s.path, row.line, static_cast<int64_t>(column));
-  const bool digits = AllDigits(cell);
-  if (!digits) {
-    FailAt(location, Quoted(cell) +
-                         " is not an allele number; recode the alleles as whole numbers from 1 "
-                         "to 999 (0 or an empty cell for a missing allele)");
+  const auto location = [&] {
+    return CellLocation(s.path, row.line, static_cast<int64_t>(column));
+  };
+  if (!AllDigits(cell)) {
+    FailAt(location(), Quoted(cell) +
+                           " is not an allele number; recode the alleles as whole numbers from 1 "
+                           "to 999 (0 or an empty cell for a missing allele)");
   }
   const size_t first = cell.find_first_not_of('0');
   const std::optional<int32_t> value =
       first == std::string_view::npos ? 0 : DigitsValue(cell.substr(first));
-  if (!value || *value > kHighestAlleleHandled) FailAt(location, AlleleTooLargeMessage(cell));
+  if (!value || *value > kHighestAlleleHandled) FailAt(location(), AlleleTooLargeMessage(cell));
   return *value;
 }
 
 void ReadSample(Sheet& s, const Row& row) {
-  const std::string location = CellLocation(s.path, row.line, 1);
+  const auto location = [&] { return CellLocation(s.path, row.line, 1); };
   if (s.data.table.rows() == s.samples) {
-    FailAt(location, "a sample row beyond the N = " + std::to_string(s.samples) +
-                         " samples that row 1 gives");
+    FailAt(location(), "a sample row beyond the N = " + std::to_string(s.samples) +
+                           " samples that row 1 gives");
   }
   const size_t width = 2 + 2 * static_cast<size_t>(s.loci);
   if (row.cells.size() < width) {
@@ -186,7 +187,7 @@ void ReadSample(Sheet& s, const Row& row) {
                std::to_string(s.loci) + " loci: " + std::to_string(width) + " cells");
   }
   CheckEndOfLoci(s, row);
-  s.data.identifiers.push_back(CheckedName(row.Cell(1), location, "the sample identifier"));
+  s.data.identifiers.push_back(CheckedName(row.Cell(1), location(), "the sample identifier"));
   const std::string population(row.Cell(2));
   const auto found = s.populationOfName.find(population);
   if (found == s.populationOfName.end()) {
@@ -205,9 +206,12 @@ void ReadSample(Sheet& s, const Row& row) {
   for (int32_t k = 1; k <= s.loci; ++k) {
     const size_t column = 1 + 2 * static_cast<size_t>(k);
     AllelePair pair{ReadAllele(s, row, column), ReadAllele(s, row, column + 1)};
-    MendHalfMissing(pair, s.halfMissing,
-                    CellLocation(s.path, row.line, static_cast<int64_t>(column)),
-                    std::string(row.Cell(column)) + "/" + std::string(row.Cell(column + 1)));
+    MendHalfMissing(pair, s.halfMissing, [&] {
+      std::string text(row.Cell(column));
+      text += '/';
+      text += row.Cell(column + 1);
+      return std::pair(CellLocation(s.path, row.line, static_cast<int64_t>(column)), text);
+    });
     s.data.table.cells.push_back(pair);
   }
 }

@@ -25,23 +25,23 @@ struct Reading {
 };
 
 void ReadGenotype(Reading& r, std::string_view word, int64_t line, int32_t locus) {
-  const std::string location = LocusLocation(r.path, line, locus);
+  const auto location = [&] { return LocusLocation(r.path, line, locus); };
   const bool digits = AllDigits(word);
   if (!digits) {
-    FailAt(location, Quoted(word) +
-                         " is not a genotype: a Genepop genotype is 4 or 6 digits, two alleles "
-                         "of 2 or 3 digits (0000 or 000000 when missing)");
+    FailAt(location(), Quoted(word) +
+                           " is not a genotype: a Genepop genotype is 4 or 6 digits, two alleles "
+                           "of 2 or 3 digits (0000 or 000000 when missing)");
   }
   const size_t size = word.size();
   if (size == 2 || size == 3) {
-    FailAt(location, Quoted(word) + " is a haploid genotype (one allele of " +
-                         std::to_string(size) +
-                         " digits); the program analyses diploid data: each genotype holds two "
-                         "alleles, 4 or 6 digits");
+    FailAt(location(), Quoted(word) + " is a haploid genotype (one allele of " +
+                           std::to_string(size) +
+                           " digits); the program analyses diploid data: each genotype holds two "
+                           "alleles, 4 or 6 digits");
   }
   if (size != 4 && size != 6) {
-    FailAt(location, Quoted(word) + " has " + std::to_string(size) +
-                         " digits; a Genepop genotype has 4 or 6 (two alleles of 2 or 3 digits)");
+    FailAt(location(), Quoted(word) + " has " + std::to_string(size) +
+                           " digits; a Genepop genotype has 4 or 6 (two alleles of 2 or 3 digits)");
   }
   const size_t half = size / 2;
   AllelePair pair{*DigitsValue(word.substr(0, half)), *DigitsValue(word.substr(half))};
@@ -49,14 +49,14 @@ void ReadGenotype(Reading& r, std::string_view word, int64_t line, int32_t locus
     size_t& width = r.locusDigits[static_cast<size_t>(locus) - 1];
     if (width == 0) width = size;
     if (width != size) {
-      FailAt(location, Quoted(word) + " has " + std::to_string(size) +
-                           " digits, the genotypes before it at this locus " +
-                           std::to_string(width) +
-                           "; within a locus every genotype has the same width");
+      FailAt(location(), Quoted(word) + " has " + std::to_string(size) +
+                             " digits, the genotypes before it at this locus " +
+                             std::to_string(width) +
+                             "; within a locus every genotype has the same width");
     }
     r.widestAllele = std::max(r.widestAllele, half);
   }
-  MendHalfMissing(pair, r.halfMissing, location, word);
+  MendHalfMissing(pair, r.halfMissing, [&] { return std::pair(location(), std::string(word)); });
   r.data.table.cells.push_back(pair);
 }
 

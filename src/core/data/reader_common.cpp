@@ -225,17 +225,6 @@ std::string CheckedName(std::string_view text, const std::string& location, cons
   return FromWindows1252(text);
 }
 
-void MendHalfMissing(AllelePair& pair, HalfMissingGenotypes& found, const std::string& location,
-                     std::string_view text) {
-  if ((pair.first == 0) == (pair.second == 0)) return;
-  if (found.count == 0) {
-    found.firstLocation = location;
-    found.firstText = text;
-  }
-  ++found.count;
-  pair = {};
-}
-
 std::optional<std::string> HalfMissingNotice(const HalfMissingGenotypes& found) {
   if (found.count == 0) return std::nullopt;
   const int64_t more = found.count - 1;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "data/genotype_table.h"
@@ -84,9 +85,16 @@ struct HalfMissingGenotypes {
   std::string firstText;
 };
 
-// Makes `pair` missing when exactly one of its alleles is 0, and counts it.
-void MendHalfMissing(AllelePair& pair, HalfMissingGenotypes& found, const std::string& location,
-                     std::string_view text);
+// Makes `pair` missing when exactly one of its alleles is 0, and counts it. `describe`
+// gives the genotype's location and text, asked for the first one only (building them
+// for every genotype would cost more than reading it).
+template <typename Describe>
+void MendHalfMissing(AllelePair& pair, HalfMissingGenotypes& found, const Describe& describe) {
+  if ((pair.first == 0) == (pair.second == 0)) return;
+  if (found.count == 0) std::tie(found.firstLocation, found.firstText) = describe();
+  ++found.count;
+  pair = {};
+}
 
 // The warning line about the half-missing genotypes found, or nothing when there were none.
 std::optional<std::string> HalfMissingNotice(const HalfMissingGenotypes& found);
