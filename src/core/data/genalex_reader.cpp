@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <limits>
 #include <map>
 #include <memory>
@@ -34,23 +35,32 @@ struct Row {
 };
 
 // The records libcsv has completed; the parser only fills this, so that no exception is
-// thrown through it.
+// thrown through it (a failed allocation is kept and thrown once the parser returns).
 struct Records {
   int64_t start = 0;  // line where the record being parsed starts
   Row current;
   std::vector<Row> done;
+  std::exception_ptr failure;
 };
 
 void EndOfCell(void* cell, size_t length, void* data) {
   auto& records = *static_cast<Records*>(data);
-  records.current.line = records.start;
-  records.current.cells.emplace_back(
-      TrimBlanks(std::string_view(static_cast<const char*>(cell), cell ? length : 0)));
+  try {
+    records.current.line = records.start;
+    records.current.cells.emplace_back(
+        TrimBlanks(std::string_view(static_cast<const char*>(cell), cell ? length : 0)));
+  } catch (...) {
+    if (!records.failure) records.failure = std::current_exception();
+  }
 }
 
 void EndOfRecord(int, void* data) {
   auto& records = *static_cast<Records*>(data);
-  records.done.push_back(std::move(records.current));
+  try {
+    records.done.push_back(std::move(records.current));
+  } catch (...) {
+    if (!records.failure) records.failure = std::current_exception();
+  }
   records.current = {};
 }
 
@@ -273,6 +283,7 @@ DataFile ReadGenalex(std::string_view text, const std::string& path,
                    "to row " +
                        std::to_string(number));
     }
+    if (records.failure) std::rethrow_exception(records.failure);
     for (const Row& row : records.done) TakeRow(sheet, row);
     records.done.clear();
     start = end;
@@ -283,6 +294,7 @@ DataFile ReadGenalex(std::string_view text, const std::string& path,
       csv_error(parser.get()) == CSV_EPARSE) {
     FailAt(RowLocation(path, records.start), "a quoted cell opened in this row is never closed");
   }
+  if (records.failure) std::rethrow_exception(records.failure);
   for (const Row& row : records.done) TakeRow(sheet, row);
 
   if (sheet.rows < 3) {
