@@ -218,7 +218,9 @@ int main(int argc, char** argv) {
     if (*writeDataOption) {
       genosieve::ExportNativeDataFile(writeData, settings.dataPath, settings.format,
                                       [&view](const std::string& text) { view.ShowNotice(text); });
-      view.ShowNotice("Output file \"" + writeData + "\": written in the native layout");
+      view.ShowNotice(
+          genosieve::Located({.lead = genosieve::messages::kOutputFileLead, .path = writeData},
+                             genosieve::messages::WrittenInNativeLayout()));
       return 0;
     }
     genosieve::Run(settings, view);

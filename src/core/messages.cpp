@@ -39,6 +39,8 @@ std::string Located(const FilePlace& place, std::string_view what) {
   if (place.line != 0) message.append(", line ").append(std::to_string(place.line));
   if (place.locus != 0) message.append(", locus ").append(std::to_string(place.locus));
   if (!place.field.empty()) message.append(", ").append(place.field);
+  if (place.row != 0) message.append(", row ").append(std::to_string(place.row));
+  if (place.column != 0) message.append(", column ").append(std::to_string(place.column));
   message.append(": ").append(what);
   return message;
 }
@@ -175,6 +177,277 @@ std::string BadGenotypeCode(int32_t code, int32_t highestAllele) {
 }
 
 std::string NoClassicLocale() { return "Cannot create the \"C\" locale needed to write numbers."; }
+
+std::string ReadAs(std::string_view format, int64_t populations, int64_t loci, int64_t individuals,
+                   int32_t highestAllele, int32_t codeWidth) {
+  return FillMessage("read as {} ({} {}, {} {}, {} {}; A = {}, D = {})", format, populations,
+                     populations == 1 ? "population" : "populations", loci,
+                     loci == 1 ? "locus" : "loci", individuals,
+                     individuals == 1 ? "individual" : "individuals", highestAllele, codeWidth);
+}
+
+std::string NativeRefusesButFstatReads() {
+  return "the native reader refuses this file, but it reads as an FSTAT file; choose the FSTAT "
+         "format (--format fstat) to read it so";
+}
+
+std::string AlleleAboveProgramRange(std::string_view quoted) {
+  return FillMessage(
+      "allele {} is above 999, the highest allele number the program handles; recode the "
+      "alleles as numbers from 1 to 999 (0 for a missing allele)",
+      quoted);
+}
+
+std::string NameHoldsTabOrLineEnd(std::string_view what, std::string_view quoted) {
+  return FillMessage(
+      "{} {} holds a TAB or a line end; names are written to TAB-separated files, one "
+      "individual per line",
+      what, quoted);
+}
+
+std::string HalfMissingRead(std::string_view quoted, int64_t more) {
+  if (more == 0) {
+    return FillMessage(
+        "the genotype {} has exactly one allele 0; it is read as missing, as FSTAT does", quoted);
+  }
+  return FillMessage(
+      "the genotype {} has exactly one allele 0; it and {} more such {} are read as missing, as "
+      "FSTAT does",
+      quoted, more, more == 1 ? "genotype" : "genotypes");
+}
+
+std::string TooFewIndividuals(int64_t individuals) {
+  return FillMessage("the file holds {} {}; the Run needs at least two", individuals,
+                     individuals == 1 ? "individual" : "individuals");
+}
+
+std::string EveryGenotypeMissing() {
+  return "every genotype is missing; the Run needs at least one allele that is not 0";
+}
+
+std::string TooMany(std::string_view what) { return FillMessage("too many {}", what); }
+
+std::string Regrouped(std::string_view what) {
+  return FillMessage(
+      "the samples of a population are not all listed together, in the order of {}; they are "
+      "grouped by population, in the order of {}",
+      what, what);
+}
+
+std::string NotAGenepopGenotype(std::string_view quoted) {
+  return FillMessage(
+      "{} is not a genotype: a Genepop genotype is 4 or 6 digits, two alleles of 2 or 3 digits "
+      "(0000 or 000000 when missing)",
+      quoted);
+}
+
+std::string HaploidGenotype(std::string_view quoted, int64_t digits) {
+  return FillMessage(
+      "{} is a haploid genotype (one allele of {} digits); the program analyses diploid data: "
+      "each genotype holds two alleles, 4 or 6 digits",
+      quoted, digits);
+}
+
+std::string GenepopGenotypeDigits(std::string_view quoted, int64_t digits) {
+  return FillMessage(
+      "{} has {} digits; a Genepop genotype has 4 or 6 (two alleles of 2 or 3 digits)", quoted,
+      digits);
+}
+
+std::string LocusWidthDiffers(std::string_view quoted, int64_t digits, int64_t before) {
+  return FillMessage(
+      "{} has {} digits, the genotypes before it at this locus {}; within a locus every "
+      "genotype has the same width",
+      quoted, digits, before);
+}
+
+std::string NoPopLine(int64_t popLine) {
+  std::string message =
+      "no Pop line; a Genepop file holds a title line, the locus names, then each population "
+      "after a line that reads Pop";
+  if (popLine != 0) {
+    message +=
+        FillMessage(" (line {} starts with Pop, but a Pop line holds the word Pop alone)", popLine);
+  }
+  return message;
+}
+
+std::string PopBeforeLocusNames() {
+  return "the first Pop line comes before any locus name (line 1 is the title, the locus names "
+         "follow it)";
+}
+
+std::string IndividualTooShort(int32_t genotypes, int32_t loci) {
+  return FillMessage(
+      "the individual holds {} genotypes, L = {} (a line may wrap between genotypes; the next "
+      "individual or Pop line starts a new one)",
+      genotypes, loci);
+}
+
+std::string IndividualTooLong(int64_t line, int32_t loci) {
+  return FillMessage("the individual of line {} holds more than L = {} genotypes", line, loci);
+}
+
+std::string PopulationWithoutIndividual(int32_t population) {
+  return FillMessage("population {} holds no individual", population);
+}
+
+std::string NeitherPopNorIndividual(bool startsWithPop) {
+  std::string message =
+      "the line is neither a Pop line nor an individual line (identifier, comma, then the "
+      "genotypes)";
+  if (startsWithPop) message += "; a Pop line holds the word Pop alone";
+  return message;
+}
+
+std::string FstatHeaderWords(int64_t words) {
+  return FillMessage("the header line holds {} numbers; it holds the four numbers P L A D", words);
+}
+
+std::string TextAfterHeaderNumbers(std::string_view quoted) {
+  return FillMessage("text after the four header numbers P L A D: {}", quoted);
+}
+
+std::string FstatHighestAllele(int32_t highestAllele) {
+  return FillMessage(
+      "the highest allele number A is {}; it must be between 1 and 999 (recode larger alleles)",
+      highestAllele);
+}
+
+std::string FstatCodeWidth(int32_t codeWidth) {
+  return FillMessage("the allele code width D is {}; FSTAT writes alleles with 1, 2 or 3 digits",
+                     codeWidth);
+}
+
+std::string LocusNamesCutShort(int32_t loci) {
+  return FillMessage(
+      "the file ends inside the locus names: L = {} locus-name lines follow the header", loci);
+}
+
+std::string FstatGenotypeCount(int64_t genotypes, int32_t loci) {
+  return FillMessage("the line holds {} genotypes after the population number, L = {}", genotypes,
+                     loci);
+}
+
+std::string NotAnFstatGenotype(std::string_view quoted, int32_t codeWidth) {
+  return FillMessage(
+      "{} is not a genotype: with D = {} a genotype is a number of at most {} digits, the last "
+      "{} of which are the second allele (0 when missing)",
+      quoted, codeWidth, 2 * static_cast<int64_t>(codeWidth), codeWidth);
+}
+
+std::string PopulationNumbersDiffer(int32_t populations, int64_t found, std::string_view list) {
+  return FillMessage(
+      "the header gives P = {} populations, but the individual lines hold {} population {} ({})",
+      populations, found, found == 1 ? "number" : "numbers", list);
+}
+
+std::string FstatRegrouped(int64_t line, std::string_view list) {
+  return FillMessage(
+      "the individuals of a population are not all listed together (line {} is the first away "
+      "from its population); they are grouped by population number, populations numbered in "
+      "order of first appearance ({})",
+      line, list);
+}
+
+std::string CountMissing(std::string_view what) {
+  return FillMessage(
+      "no {} (row 1 holds the numbers of loci, samples and populations, then each population's "
+      "size)",
+      what);
+}
+
+std::string CountNotWholeNumber(std::string_view quoted, std::string_view what) {
+  return FillMessage("{} is not a whole number; it is the {}", quoted, what);
+}
+
+std::string CountTooSmall(std::string_view what, int32_t value, int32_t lowest) {
+  return FillMessage("the {} is {}; it must be at least {}", what, value, lowest);
+}
+
+std::string PopulationNameMissing(int32_t population, int32_t populations) {
+  return FillMessage(
+      "no name for population {} (row 1 gives {} populations; row 2 holds a title, two blank "
+      "cells, then their names)",
+      population, populations);
+}
+
+std::string PopulationNameTwice(std::string_view quoted) {
+  return FillMessage("population name {} is given twice", quoted);
+}
+
+std::string LocusNameMissing(int32_t locus, int32_t loci) {
+  return FillMessage(
+      "no name for locus {} (row 1 gives L = {}; row 3 names each locus over its first allele "
+      "column)",
+      locus, loci);
+}
+
+std::string TextAfterLoci(std::string_view quoted, int32_t loci) {
+  return FillMessage(
+      "{} stands right after the two allele columns of the L = {} loci of row 1; leave a blank "
+      "column before any further column",
+      quoted, loci);
+}
+
+std::string NotAnAlleleNumber(std::string_view quoted) {
+  return FillMessage(
+      "{} is not an allele number; recode the alleles as whole numbers from 1 to 999 (0 or an "
+      "empty cell for a missing allele)",
+      quoted);
+}
+
+std::string SampleBeyondCount(int32_t samples) {
+  return FillMessage("a sample row beyond the N = {} samples that row 1 gives", samples);
+}
+
+std::string SampleRowTooShort(int64_t cells, int32_t loci, int64_t width) {
+  return FillMessage(
+      "the row holds {} cells; a sample row holds its identifier, its population and two allele "
+      "columns for each of the L = {} loci: {} cells",
+      cells, loci, width);
+}
+
+std::string PopulationNotInRowTwo(std::string_view quoted, std::string_view list) {
+  return FillMessage("population {} is not among the names of row 2 ({})", quoted, list);
+}
+
+std::string QuoteMisplaced() {
+  return "a double quote stands inside a cell that does not start with one, or text follows "
+         "the closing double quote of a cell";
+}
+
+std::string QuotesDoNotPair(int64_t row) {
+  return FillMessage(
+      "the double quotes do not pair up: a quoted cell opened in this row runs on to row {}", row);
+}
+
+std::string QuoteNeverClosed() { return "a quoted cell opened in this row is never closed"; }
+
+std::string TooFewRows(int64_t rows) {
+  return FillMessage(
+      "the file holds {} {}; a GenAlEx sheet holds the counts (row 1), the population names (row "
+      "2), the locus names (row 3), then one row per sample",
+      rows, rows == 1 ? "row" : "rows");
+}
+
+std::string SampleCountDiffers(int32_t samples, int64_t rows) {
+  return FillMessage("row 1 gives N = {} samples, but the file holds {} sample rows", samples,
+                     rows);
+}
+
+std::string PopulationSizeDiffers(std::string_view quoted, int32_t size, int32_t rows) {
+  return FillMessage("row 1 gives population {} {} samples, but {} sample rows name it", quoted,
+                     size, rows);
+}
+
+std::string OutputIsLink() { return "is a symbolic link; the data are not written through a link"; }
+
+std::string OutputNotRegular() { return "exists and is not a regular file"; }
+
+std::string OutputIsInput() { return "is the data file being read; choose another name"; }
+
+std::string WrittenInNativeLayout() { return "written in the native layout"; }
 
 }  // namespace messages
 

@@ -42,16 +42,19 @@ inline constexpr const char* kDoneMessage = "done ! ";
 // ---- Where -----------------------------------------------------------------------------
 
 // A place in a file: the file, then optionally its line, a locus of that line and a
-// field. `lead` says which kind of file it is ("Data file", "File", ...).
+// field, or, in a spreadsheet, a row and a column. `lead` says which kind of file it is
+// ("Data file", "File", ...).
 struct FilePlace {
   std::string_view lead = "File";
-  std::string_view path;
-  int64_t line = 0;        // 1-based; 0 names the file alone
-  int32_t locus = 0;       // 1-based; 0 when the place is not one locus
-  std::string_view field;  // such as "first allele"; empty when none
+  std::string_view path{};
+  int64_t line = 0;          // 1-based; 0 names the file alone
+  int32_t locus = 0;         // 1-based; 0 when the place is not one locus
+  std::string_view field{};  // such as "first allele"; empty when none
+  int64_t row = 0;           // spreadsheet row, 1-based; 0 when none
+  int64_t column = 0;        // spreadsheet column, 1-based; 0 when none
 };
 
-// `<lead> "<path>"[, line N][, locus k][, <field>]: <what>`
+// `<lead> "<path>"[, line N][, locus k][, <field>][, row N][, column M]: <what>`
 std::string Located(const FilePlace& place, std::string_view what);
 
 // ---- The project's texts ---------------------------------------------------------------
@@ -107,6 +110,66 @@ std::string BadGenotypeCode(int32_t code, int32_t highestAllele);
 
 // The reports.
 std::string NoClassicLocale();
+
+// The readers of other programs' layouts (Genepop, GenAlEx, FSTAT); `quoted` texts come
+// from the file, already shown between quotes.
+std::string ReadAs(std::string_view format, int64_t populations, int64_t loci, int64_t individuals,
+                   int32_t highestAllele, int32_t codeWidth);
+std::string NativeRefusesButFstatReads();
+std::string AlleleAboveProgramRange(std::string_view quoted);
+std::string NameHoldsTabOrLineEnd(std::string_view what, std::string_view quoted);
+std::string HalfMissingRead(std::string_view quoted, int64_t more);
+std::string TooFewIndividuals(int64_t individuals);
+std::string EveryGenotypeMissing();
+std::string TooMany(std::string_view what);
+std::string Regrouped(std::string_view what);
+// Genepop.
+std::string NotAGenepopGenotype(std::string_view quoted);
+std::string HaploidGenotype(std::string_view quoted, int64_t digits);
+std::string GenepopGenotypeDigits(std::string_view quoted, int64_t digits);
+std::string LocusWidthDiffers(std::string_view quoted, int64_t digits, int64_t before);
+// `popLine`: a line that starts with Pop but holds more, or 0.
+std::string NoPopLine(int64_t popLine);
+std::string PopBeforeLocusNames();
+std::string IndividualTooShort(int32_t genotypes, int32_t loci);
+std::string IndividualTooLong(int64_t line, int32_t loci);
+std::string PopulationWithoutIndividual(int32_t population);
+std::string NeitherPopNorIndividual(bool startsWithPop);
+// FSTAT.
+std::string FstatHeaderWords(int64_t words);
+std::string TextAfterHeaderNumbers(std::string_view quoted);
+std::string FstatHighestAllele(int32_t highestAllele);
+std::string FstatCodeWidth(int32_t codeWidth);
+std::string LocusNamesCutShort(int32_t loci);
+std::string FstatGenotypeCount(int64_t genotypes, int32_t loci);
+std::string NotAnFstatGenotype(std::string_view quoted, int32_t codeWidth);
+std::string PopulationNumbersDiffer(int32_t populations, int64_t found, std::string_view list);
+std::string FstatRegrouped(int64_t line, std::string_view list);
+// GenAlEx.
+std::string CountMissing(std::string_view what);
+std::string CountNotWholeNumber(std::string_view quoted, std::string_view what);
+std::string CountTooSmall(std::string_view what, int32_t value, int32_t lowest);
+std::string PopulationNameMissing(int32_t population, int32_t populations);
+std::string PopulationNameTwice(std::string_view quoted);
+std::string LocusNameMissing(int32_t locus, int32_t loci);
+std::string TextAfterLoci(std::string_view quoted, int32_t loci);
+std::string NotAnAlleleNumber(std::string_view quoted);
+std::string SampleBeyondCount(int32_t samples);
+std::string SampleRowTooShort(int64_t cells, int32_t loci, int64_t width);
+std::string PopulationNotInRowTwo(std::string_view quoted, std::string_view list);
+std::string QuoteMisplaced();
+std::string QuotesDoNotPair(int64_t row);
+std::string QuoteNeverClosed();
+std::string TooFewRows(int64_t rows);
+std::string SampleCountDiffers(int32_t samples, int64_t rows);
+std::string PopulationSizeDiffers(std::string_view quoted, int32_t size, int32_t rows);
+
+// Writing the data in the native layout.
+inline constexpr std::string_view kOutputFileLead = "Output file";
+std::string OutputIsLink();
+std::string OutputNotRegular();
+std::string OutputIsInput();
+std::string WrittenInNativeLayout();
 
 }  // namespace messages
 

@@ -17,6 +17,11 @@ TEST(Messages, LocatedNamesTheFileThenLineLocusAndFieldWhenGiven) {
             "Data file \"d.txt\", line 7, locus 2: what");
   EXPECT_EQ(Located({"File", "temp.txt", 1, 0, {}}, "what"), "File \"temp.txt\", line 1: what");
   EXPECT_EQ(Located({"File", "a b.txt", 0, 0, {}}, "what"), "File \"a b.txt\": what");
+  // Spreadsheet places name a row, and a column when one cell is meant.
+  EXPECT_EQ(Located({.lead = "Data file", .path = "s.csv", .row = 4, .column = 7}, "what"),
+            "Data file \"s.csv\", row 4, column 7: what");
+  EXPECT_EQ(Located({.lead = "Data file", .path = "s.csv", .row = 9}, "what"),
+            "Data file \"s.csv\", row 9: what");
 }
 
 TEST(Messages, FillMessagePutsTextsAndIntegersInOrder) {

@@ -10,6 +10,7 @@
 #include "data/reader_common.h"
 #include "errors.h"
 #include "io/input_file.h"
+#include "messages.h"
 
 namespace genosieve {
 
@@ -50,9 +51,7 @@ DataFile ImportDataFile(const std::string& path, DataFormat format, const Notice
         // FSTAT files may shorten genotypes (102 for 01/02, 0 when missing) or have one
         // allele 0, which no native file does: say how such a file can be read.
         if (ReadsAsFstat(text, path)) {
-          notice(FileLocation(path) +
-                 ": the native reader refuses this file, but it reads as an FSTAT file; choose "
-                 "the FSTAT format (--format fstat) to read it so");
+          notice(Located(DataPlace(path), messages::NativeRefusesButFstatReads()));
         }
         throw;
       }

@@ -92,20 +92,18 @@ struct Sheet {
   HalfMissingGenotypes halfMissing{};
 };
 
+FilePlace PlaceOf(const Sheet& s, const Row& row, size_t column) {
+  return CellPlace(s.path, row.line, static_cast<int64_t>(column));
+}
+
 int32_t CountCell(const Sheet& s, const Row& row, size_t column, const std::string& what,
                   int32_t lowest) {
   const std::string_view cell = row.Cell(column);
-  const std::string location = CellLocation(s.path, row.line, static_cast<int64_t>(column));
-  if (cell.empty())
-    FailAt(location, "no " + what +
-                         " (row 1 holds the numbers of loci, samples "
-                         "and populations, then each population's size)");
+  const FilePlace place = PlaceOf(s, row, column);
+  if (cell.empty()) FailAt(place, messages::CountMissing(what));
   const std::optional<int32_t> value = DigitsValue(cell);
-  if (!value) FailAt(location, Quoted(cell) + " is not a whole number; it is the " + what);
-  if (*value < lowest) {
-    FailAt(location, "the " + what + " is " + std::to_string(*value) + "; it must be at least " +
-                         std::to_string(lowest));
-  }
+  if (!value) FailAt(place, messages::CountNotWholeNumber(Quoted(cell), what));
+  if (*value < lowest) FailAt(place, messages::CountTooSmall(what, *value, lowest));
   return *value;
 }
 
@@ -122,18 +120,12 @@ void ReadCounts(Sheet& s, const Row& row) {
 void ReadPopulationNames(Sheet& s, const Row& row) {
   const auto populations = static_cast<int32_t>(s.sizes.size());
   for (int32_t k = 1; k <= populations; ++k) {
-    const size_t column = 3 + static_cast<size_t>(k);
-    const std::string location = CellLocation(s.path, row.line, static_cast<int64_t>(column));
-    const std::string_view cell = row.Cell(column);
-    if (cell.empty()) {
-      FailAt(location, "no name for population " + std::to_string(k) + " (row 1 gives " +
-                           std::to_string(populations) +
-                           " populations; row 2 holds a title, two blank cells, then their "
-                           "names)");
-    }
-    std::string name = CheckedName(cell, location, "the population name");
+    const FilePlace place = PlaceOf(s, row, 3 + static_cast<size_t>(k));
+    const std::string_view cell = row.Cell(3 + static_cast<size_t>(k));
+    if (cell.empty()) FailAt(place, messages::PopulationNameMissing(k, populations));
+    std::string name = CheckedName(cell, place, "the population name");
     if (!s.populationOfName.try_emplace(name, k - 1).second) {
-      FailAt(location, "population name " + Quoted(name) + " is given twice");
+      FailAt(place, messages::PopulationNameTwice(Quoted(name)));
     }
     s.data.populationNames.push_back(std::move(name));
   }
@@ -142,10 +134,7 @@ void ReadPopulationNames(Sheet& s, const Row& row) {
 void CheckEndOfLoci(const Sheet& s, const Row& row) {
   const size_t column = 3 + 2 * static_cast<size_t>(s.loci);
   if (!row.Cell(column).empty()) {
-    FailAt(CellLocation(s.path, row.line, static_cast<int64_t>(column)),
-           Quoted(row.Cell(column)) +
-               " stands right after the two allele columns of the L = " + std::to_string(s.loci) +
-               " loci of row 1; leave a blank column before any further column");
+    FailAt(PlaceOf(s, row, column), messages::TextAfterLoci(Quoted(row.Cell(column)), s.loci));
   }
 }
 
@@ -153,13 +142,8 @@ void ReadLocusNames(Sheet& s, const Row& row) {
   for (int32_t k = 1; k <= s.loci; ++k) {
     const size_t column = 1 + 2 * static_cast<size_t>(k);
     const std::string_view cell = row.Cell(column);
-    if (cell.empty()) {
-      FailAt(CellLocation(s.path, row.line, static_cast<int64_t>(column)),
-             "no name for locus " + std::to_string(k) + " (row 1 gives L = " +
-                 std::to_string(s.loci) + "; row 3 names each locus over its first allele column)");
-    }
-    s.data.locusNames.push_back(CheckedName(
-        cell, CellLocation(s.path, row.line, static_cast<int64_t>(column)), "the locus name"));
+    if (cell.empty()) FailAt(PlaceOf(s, row, column), messages::LocusNameMissing(k, s.loci));
+    s.data.locusNames.push_back(CheckedName(cell, PlaceOf(s, row, column), "the locus name"));
   }
   CheckEndOfLoci(s, row);
 }
@@ -167,47 +151,39 @@ void ReadLocusNames(Sheet& s, const Row& row) {
 int32_t ReadAllele(const Sheet& s, const Row& row, size_t column) {
   const std::string_view cell = row.Cell(column);
   if (cell.empty()) return 0;
-  const auto location = [&] {
-    return CellLocation(s.path, row.line, static_cast<int64_t>(column));
-  };
-  if (!AllDigits(cell)) {
-    FailAt(location(), Quoted(cell) +
-                           " is not an allele number; recode the alleles as whole numbers from 1 "
-                           "to 999 (0 or an empty cell for a missing allele)");
-  }
+  if (!AllDigits(cell)) FailAt(PlaceOf(s, row, column), messages::NotAnAlleleNumber(Quoted(cell)));
   const size_t first = cell.find_first_not_of('0');
   const std::optional<int32_t> value =
       first == std::string_view::npos ? 0 : DigitsValue(cell.substr(first));
-  if (!value || *value > kHighestAlleleHandled) FailAt(location(), AlleleTooLargeMessage(cell));
+  if (!value || *value > kHighestAlleleHandled) {
+    FailAt(PlaceOf(s, row, column), messages::AlleleAboveProgramRange(Quoted(cell)));
+  }
   return *value;
 }
 
 void ReadSample(Sheet& s, const Row& row) {
-  const auto location = [&] { return CellLocation(s.path, row.line, 1); };
   if (s.data.table.rows() == s.samples) {
-    FailAt(location(), "a sample row beyond the N = " + std::to_string(s.samples) +
-                           " samples that row 1 gives");
+    FailAt(PlaceOf(s, row, 1), messages::SampleBeyondCount(s.samples));
   }
   const size_t width = 2 + 2 * static_cast<size_t>(s.loci);
   if (row.cells.size() < width) {
-    FailAt(RowLocation(s.path, row.line),
-           "the row holds " + std::to_string(row.cells.size()) +
-               " cells; a sample row holds its identifier, its population and two allele "
-               "columns for each of the L = " +
-               std::to_string(s.loci) + " loci: " + std::to_string(width) + " cells");
+    FailAt(CellPlace(s.path, row.line),
+           messages::SampleRowTooShort(static_cast<int64_t>(row.cells.size()), s.loci,
+                                       static_cast<int64_t>(width)));
   }
   CheckEndOfLoci(s, row);
-  s.data.identifiers.push_back(CheckedName(row.Cell(1), location(), "the sample identifier"));
+  s.data.identifiers.push_back(
+      CheckedName(row.Cell(1), PlaceOf(s, row, 1), "the sample identifier"));
   const std::string population(row.Cell(2));
   const auto found = s.populationOfName.find(population);
   if (found == s.populationOfName.end()) {
     std::string names;
     for (size_t k = 0; k < s.data.populationNames.size() && k < kListedNames; ++k) {
-      names += (k > 0 ? ", " : "") + Quoted(s.data.populationNames[k]);
+      if (k > 0) names += ", ";
+      names += Quoted(s.data.populationNames[k]);
     }
     if (s.data.populationNames.size() > kListedNames) names += ", ...";
-    FailAt(CellLocation(s.path, row.line, 2),
-           "population " + Quoted(population) + " is not among the names of row 2 (" + names + ")");
+    FailAt(PlaceOf(s, row, 2), messages::PopulationNotInRowTwo(Quoted(population), names));
   }
   const int32_t group = found->second;
   s.groupOfRow.push_back(group);
@@ -220,7 +196,7 @@ void ReadSample(Sheet& s, const Row& row) {
       std::string text(row.Cell(column));
       text += '/';
       text += row.Cell(column + 1);
-      return std::pair(CellLocation(s.path, row.line, static_cast<int64_t>(column)), text);
+      return std::pair(PlaceOf(s, row, column), text);
     });
     s.data.table.cells.push_back(pair);
   }
@@ -275,13 +251,9 @@ DataFile ReadGenalex(std::string_view text, const std::string& path,
     if (csv_parse(parser.get(), body.data() + start, length, EndOfCell, EndOfRecord, &records) !=
         length) {
       if (csv_error(parser.get()) == CSV_ENOMEM) throw std::bad_alloc();
-      FailAt(RowLocation(path, records.start),
-             records.start == number
-                 ? "a double quote stands inside a cell that does not start with one, or text "
-                   "follows the closing double quote of a cell"
-                 : "the double quotes do not pair up: a quoted cell opened in this row runs on "
-                   "to row " +
-                       std::to_string(number));
+      FailAt(CellPlace(path, records.start), records.start == number
+                                                 ? messages::QuoteMisplaced()
+                                                 : messages::QuotesDoNotPair(number));
     }
     if (records.failure) std::rethrow_exception(records.failure);
     for (const Row& row : records.done) TakeRow(sheet, row);
@@ -292,38 +264,30 @@ DataFile ReadGenalex(std::string_view text, const std::string& path,
       static_cast<int32_t>(std::clamp<int64_t>(number, 1, std::numeric_limits<int32_t>::max()));
   if (csv_fini(parser.get(), EndOfCell, EndOfRecord, &records) != 0 ||
       csv_error(parser.get()) == CSV_EPARSE) {
-    FailAt(RowLocation(path, records.start), "a quoted cell opened in this row is never closed");
+    FailAt(CellPlace(path, records.start), messages::QuoteNeverClosed());
   }
   if (records.failure) std::rethrow_exception(records.failure);
   for (const Row& row : records.done) TakeRow(sheet, row);
 
   if (sheet.rows < 3) {
-    FailAt(FileLocation(path),
-           "the file holds " + std::to_string(sheet.rows) + (sheet.rows == 1 ? " row" : " rows") +
-               "; a GenAlEx sheet holds the counts (row 1), the population names (row 2), "
-               "the locus names (row 3), then one row per sample");
+    FailAt(DataPlace(path), messages::TooFewRows(sheet.rows));
   }
   const auto populations = static_cast<int32_t>(sheet.sizes.size());
   if (data.table.rows() < sheet.samples) {
-    FailAt(FileLocation(path), "row 1 gives N = " + std::to_string(sheet.samples) +
-                                   " samples, but the file holds " +
-                                   std::to_string(data.table.rows()) + " sample rows");
+    FailAt(DataPlace(path), messages::SampleCountDiffers(sheet.samples, data.table.rows()));
   }
   for (int32_t k = 0; k < populations; ++k) {
     const int32_t size = sheet.sizes[static_cast<size_t>(k)];
     const int32_t found = sheet.samplesOf[static_cast<size_t>(k)];
     if (size != found) {
-      FailAt(FileLocation(path), "row 1 gives population " +
-                                     Quoted(data.populationNames[static_cast<size_t>(k)]) + " " +
-                                     std::to_string(size) + " samples, but " +
-                                     std::to_string(found) + " sample rows name it");
+      FailAt(DataPlace(path),
+             messages::PopulationSizeDiffers(Quoted(data.populationNames[static_cast<size_t>(k)]),
+                                             size, found));
     }
   }
   if (!std::is_sorted(sheet.groupOfRow.begin(), sheet.groupOfRow.end())) {
     GroupRows(data, sheet.groupOfRow, populations);
-    notices.push_back(FileLocation(path) +
-                      ": the samples of a population are not all listed together, in the order "
-                      "of row 2; they are grouped by population, in the order of row 2");
+    notices.push_back(Located(DataPlace(path), messages::Regrouped("row 2")));
   }
   data.header.populations = populations;
   data.header.loci = sheet.loci;

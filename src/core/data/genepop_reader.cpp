@@ -25,23 +25,14 @@ struct Reading {
 };
 
 void ReadGenotype(Reading& r, std::string_view word, int64_t line, int32_t locus) {
-  const auto location = [&] { return LocusLocation(r.path, line, locus); };
-  const bool digits = AllDigits(word);
-  if (!digits) {
-    FailAt(location(), Quoted(word) +
-                           " is not a genotype: a Genepop genotype is 4 or 6 digits, two alleles "
-                           "of 2 or 3 digits (0000 or 000000 when missing)");
-  }
+  const FilePlace place = DataPlace(r.path, line, locus);
+  if (!AllDigits(word)) FailAt(place, messages::NotAGenepopGenotype(Quoted(word)));
   const size_t size = word.size();
   if (size == 2 || size == 3) {
-    FailAt(location(), Quoted(word) + " is a haploid genotype (one allele of " +
-                           std::to_string(size) +
-                           " digits); the program analyses diploid data: each genotype holds two "
-                           "alleles, 4 or 6 digits");
+    FailAt(place, messages::HaploidGenotype(Quoted(word), static_cast<int64_t>(size)));
   }
   if (size != 4 && size != 6) {
-    FailAt(location(), Quoted(word) + " has " + std::to_string(size) +
-                           " digits; a Genepop genotype has 4 or 6 (two alleles of 2 or 3 digits)");
+    FailAt(place, messages::GenepopGenotypeDigits(Quoted(word), static_cast<int64_t>(size)));
   }
   const size_t half = size / 2;
   AllelePair pair{*DigitsValue(word.substr(0, half)), *DigitsValue(word.substr(half))};
@@ -49,14 +40,12 @@ void ReadGenotype(Reading& r, std::string_view word, int64_t line, int32_t locus
     size_t& width = r.locusDigits[static_cast<size_t>(locus) - 1];
     if (width == 0) width = size;
     if (width != size) {
-      FailAt(location(), Quoted(word) + " has " + std::to_string(size) +
-                             " digits, the genotypes before it at this locus " +
-                             std::to_string(width) +
-                             "; within a locus every genotype has the same width");
+      FailAt(place, messages::LocusWidthDiffers(Quoted(word), static_cast<int64_t>(size),
+                                                static_cast<int64_t>(width)));
     }
     r.widestAllele = std::max(r.widestAllele, half);
   }
-  MendHalfMissing(pair, r.halfMissing, [&] { return std::pair(location(), std::string(word)); });
+  MendHalfMissing(pair, r.halfMissing, [&] { return std::pair(place, std::string(word)); });
   r.data.table.cells.push_back(pair);
 }
 
@@ -92,28 +81,18 @@ DataFile ReadGenepop(std::string_view text, const std::string& path,
       data.locusNames.push_back(std::move(name));
   }
   if (i >= lines.size()) {
-    std::string hint;
     const auto titleEnd =
         lines.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(1, lines.size()));
     const auto near = std::find_if(titleEnd, lines.end(), [](const TextLine& line) {
       return StartsWithPop(TrimBlanks(line.text));
     });
-    if (near != lines.end()) {
-      hint = " (line " + std::to_string(near->number) +
-             " starts with Pop, but a Pop line holds the word Pop alone)";
-    }
-    FailAt(FileLocation(path),
-           "no Pop line; a Genepop file holds a title line, the locus names, then each "
-           "population after a line that reads Pop" +
-               hint);
+    FailAt(DataPlace(path), messages::NoPopLine(near != lines.end() ? near->number : 0));
   }
   if (data.locusNames.empty()) {
-    FailAt(LineLocation(path, lines[i].number),
-           "the first Pop line comes before any locus name (line 1 is the title, the locus "
-           "names follow it)");
+    FailAt(DataPlace(path, lines[i].number), messages::PopBeforeLocusNames());
   }
   if (data.locusNames.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-    FailAt(FileLocation(path), "too many loci");
+    FailAt(DataPlace(path), messages::TooMany("loci"));
   }
   const auto loci = static_cast<int32_t>(data.locusNames.size());
   data.table.loci = loci;
@@ -129,17 +108,12 @@ DataFile ReadGenepop(std::string_view text, const std::string& path,
 
   const auto checkIndividual = [&] {
     if (open && genotypes < loci) {
-      FailAt(LineLocation(path, individualLine),
-             "the individual holds " + std::to_string(genotypes) +
-                 " genotypes, L = " + std::to_string(loci) +
-                 " (a line may wrap between genotypes; the next individual or Pop line starts "
-                 "a new one)");
+      FailAt(DataPlace(path, individualLine), messages::IndividualTooShort(genotypes, loci));
     }
   };
   const auto checkPopulation = [&] {
     if (populations > 0 && data.table.rows() == populationStart) {
-      FailAt(LineLocation(path, popLine),
-             "population " + std::to_string(populations) + " holds no individual");
+      FailAt(DataPlace(path, popLine), messages::PopulationWithoutIndividual(populations));
     }
   };
 
@@ -150,7 +124,7 @@ DataFile ReadGenepop(std::string_view text, const std::string& path,
       checkIndividual();
       checkPopulation();
       if (populations == std::numeric_limits<int32_t>::max()) {
-        FailAt(LineLocation(path, line.number), "too many populations");
+        FailAt(DataPlace(path, line.number), messages::TooMany("populations"));
       }
       ++populations;
       popLine = line.number;
@@ -163,26 +137,22 @@ DataFile ReadGenepop(std::string_view text, const std::string& path,
     if (comma != std::string_view::npos) {
       checkIndividual();
       if (data.table.rows() == std::numeric_limits<int32_t>::max()) {
-        FailAt(LineLocation(path, line.number), "too many individuals");
+        FailAt(DataPlace(path, line.number), messages::TooMany("individuals"));
       }
       data.identifiers.push_back(CheckedName(TrimBlanks(rest.substr(0, comma)),
-                                             LineLocation(path, line.number), "the identifier"));
+                                             DataPlace(path, line.number), "the identifier"));
       data.table.population.push_back(populations);
       open = true;
       genotypes = 0;
       individualLine = line.number;
       rest.remove_prefix(comma + 1);
     } else if (!open || genotypes == loci) {
-      FailAt(LineLocation(path, line.number),
-             std::string("the line is neither a Pop line nor an individual line (identifier, "
-                         "comma, then the genotypes)") +
-                 (StartsWithPop(TrimBlanks(rest)) ? "; a Pop line holds the word Pop alone" : ""));
+      FailAt(DataPlace(path, line.number),
+             messages::NeitherPopNorIndividual(StartsWithPop(TrimBlanks(rest))));
     }
     for (const std::string_view word : SplitWords(rest)) {
       if (genotypes == loci) {
-        FailAt(LineLocation(path, line.number),
-               "the individual of line " + std::to_string(individualLine) +
-                   " holds more than L = " + std::to_string(loci) + " genotypes");
+        FailAt(DataPlace(path, line.number), messages::IndividualTooLong(individualLine, loci));
       }
       ReadGenotype(r, word, line.number, ++genotypes);
     }

@@ -21,15 +21,14 @@ namespace {
 void AppendAllele(std::string& text, int32_t allele, int32_t width) {
   const std::string digits = std::to_string(allele);
   if (allele < 0 || digits.size() > static_cast<size_t>(width)) {
-    throw RunError("Native layout: allele " + digits +
-                   " does not fit D = " + std::to_string(width) + " digits.");
+    ThrowInternalError(FillMessage("allele {} does not fit D = {} digits", allele, width));
   }
   text.append(static_cast<size_t>(width) - digits.size(), '0');
   text += digits;
 }
 
-[[noreturn]] void Refuse(const std::string& outputPath, const std::string& why) {
-  throw RunError("Output file \"" + outputPath + "\": " + why);
+[[noreturn]] void Refuse(const std::string& outputPath, std::string_view why) {
+  throw RunError(Located({.lead = messages::kOutputFileLead, .path = outputPath}, why));
 }
 
 // Refuses what the output must not be: a link, a folder, a device or pipe, or the input.
@@ -41,13 +40,13 @@ void CheckOutputPath(const std::string& outputPath, const std::string& inputPath
     ThrowIoErrorFromErrno(errno);
   }
   if (S_ISLNK(output.st_mode)) {
-    Refuse(outputPath, "is a symbolic link; the data are not written through a link");
+    Refuse(outputPath, messages::OutputIsLink());
   }
-  if (!S_ISREG(output.st_mode)) Refuse(outputPath, "exists and is not a regular file");
+  if (!S_ISREG(output.st_mode)) Refuse(outputPath, messages::OutputNotRegular());
   struct stat input {};
   if (::stat(inputPath.c_str(), &input) == 0 && input.st_dev == output.st_dev &&
       input.st_ino == output.st_ino) {
-    Refuse(outputPath, "is the data file being read; choose another name");
+    Refuse(outputPath, messages::OutputIsInput());
   }
 }
 

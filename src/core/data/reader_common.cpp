@@ -146,27 +146,15 @@ std::vector<std::string_view> SplitWords(std::string_view text) {
   return words;
 }
 
-std::string FileLocation(const std::string& path) { return "Data file \"" + path + "\""; }
-
-std::string LineLocation(const std::string& path, int64_t line) {
-  return FileLocation(path) + ", line " + std::to_string(line);
+FilePlace DataPlace(std::string_view path, int64_t line, int32_t locus, std::string_view field) {
+  return {.lead = "Data file", .path = path, .line = line, .locus = locus, .field = field};
 }
 
-std::string LocusLocation(const std::string& path, int64_t line, int32_t locus) {
-  return LineLocation(path, line) + ", locus " + std::to_string(locus);
+FilePlace CellPlace(std::string_view path, int64_t row, int64_t column) {
+  return {.lead = "Data file", .path = path, .row = row, .column = column};
 }
 
-std::string RowLocation(const std::string& path, int64_t row) {
-  return FileLocation(path) + ", row " + std::to_string(row);
-}
-
-std::string CellLocation(const std::string& path, int64_t row, int64_t column) {
-  return RowLocation(path, row) + ", column " + std::to_string(column);
-}
-
-void FailAt(const std::string& location, const std::string& what) {
-  throw RunError(location + ": " + what);
-}
+void FailAt(const FilePlace& place, std::string_view what) { throw RunError(Located(place, what)); }
 
 std::string Shown(std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -206,20 +194,9 @@ std::optional<int32_t> DigitsValue(std::string_view digits) {
   return static_cast<int32_t>(value);
 }
 
-std::string AlleleTooLargeMessage(std::string_view text) {
-  return "allele " + Quoted(text) + " is above " + std::to_string(kHighestAlleleHandled) +
-         ", the highest allele number the program handles; recode the alleles as numbers from "
-         "1 to " +
-         std::to_string(kHighestAlleleHandled) + " (0 for a missing allele)";
-}
-
-std::string CheckedName(std::string_view text, const std::string& location, const char* what) {
-  for (const char c : text) {
-    if (c == '\t' || c == '\r' || c == '\n') {
-      FailAt(location, std::string(what) + " " + Quoted(text) +
-                           " holds a TAB or a line end; names are written to TAB-separated "
-                           "files, one individual per line");
-    }
+std::string CheckedName(std::string_view text, const FilePlace& place, std::string_view what) {
+  if (text.find_first_of("\t\r\n") != std::string_view::npos) {
+    FailAt(place, messages::NameHoldsTabOrLineEnd(what, Quoted(text)));
   }
   if (IsValidUtf8(text)) return std::string(text);
   return FromWindows1252(text);
@@ -227,13 +204,8 @@ std::string CheckedName(std::string_view text, const std::string& location, cons
 
 std::optional<std::string> HalfMissingNotice(const HalfMissingGenotypes& found) {
   if (found.count == 0) return std::nullopt;
-  const int64_t more = found.count - 1;
-  return found.firstLocation + ": the genotype " + Quoted(found.firstText) +
-         " has exactly one allele 0; it" +
-         (more == 0 ? std::string(" is")
-                    : " and " + std::to_string(more) + " more such genotype" +
-                          (more == 1 ? "" : "s") + " are") +
-         " read as missing, as FSTAT does";
+  return Located(found.firstPlace,
+                 messages::HalfMissingRead(Quoted(found.firstText), found.count - 1));
 }
 
 int32_t WidthOfAllele(int32_t allele) {
@@ -243,11 +215,8 @@ int32_t WidthOfAllele(int32_t allele) {
 }
 
 void CheckIndividualCount(const DataFile& data) {
-  const int32_t rows = data.table.rows();
-  if (rows < 2) {
-    FailAt(FileLocation(data.path), "the file holds " + std::to_string(rows) + " individual" +
-                                        (rows == 1 ? "" : "s") + "; the Run needs at least two");
-  }
+  if (data.table.rows() < 2)
+    FailAt(DataPlace(data.path), messages::TooFewIndividuals(data.table.rows()));
 }
 
 void DeriveHeader(DataFile& data, int32_t codeWidth) {
@@ -256,10 +225,7 @@ void DeriveHeader(DataFile& data, int32_t codeWidth) {
   for (const AllelePair& pair : data.table.cells) {
     highest = std::max({highest, pair.first, pair.second});
   }
-  if (highest == 0) {
-    FailAt(FileLocation(data.path),
-           "every genotype is missing; the Run needs at least one allele that is not 0");
-  }
+  if (highest == 0) FailAt(DataPlace(data.path), messages::EveryGenotypeMissing());
   data.header.highestAllele = highest;
   data.header.codeWidth = codeWidth != 0 ? codeWidth : WidthOfAllele(highest);
 }
@@ -291,13 +257,9 @@ void GroupRows(DataFile& data, const std::vector<int32_t>& groupOfRow, int32_t g
 
 std::string FormatNotice(const DataFile& data) {
   const HeaderNumbers& h = data.header;
-  const auto count = [](int64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-  };
-  return FileLocation(data.path) + ": read as " + FormatTitle(data.format) + " (" +
-         count(h.populations, "population", "populations") + ", " + count(h.loci, "locus", "loci") +
-         ", " + count(data.table.rows(), "individual", "individuals") +
-         "; A = " + std::to_string(h.highestAllele) + ", D = " + std::to_string(h.codeWidth) + ")";
+  return Located(DataPlace(data.path),
+                 messages::ReadAs(FormatTitle(data.format), h.populations, h.loci,
+                                  data.table.rows(), h.highestAllele, h.codeWidth));
 }
 
 }  // namespace genosieve

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/genotype_table.h"
+#include "messages.h"
 
 namespace genosieve {
 
@@ -43,16 +44,14 @@ std::string_view TrimBlanks(std::string_view text);
 // The words of a text separated by runs of blanks and TABs.
 std::vector<std::string_view> SplitWords(std::string_view text);
 
-// The places messages name: "Data file "<path>", line N", "..., line N, locus k" and,
-// for spreadsheet files, "..., row N, column M".
-std::string LineLocation(const std::string& path, int64_t line);
-std::string LocusLocation(const std::string& path, int64_t line, int32_t locus);
-std::string RowLocation(const std::string& path, int64_t row);
-std::string CellLocation(const std::string& path, int64_t row, int64_t column);
-std::string FileLocation(const std::string& path);
+// The places messages name in the data file being read: `Data file "<path>"` with a line,
+// a locus and a field, or with a row and a column of a spreadsheet.
+FilePlace DataPlace(std::string_view path, int64_t line = 0, int32_t locus = 0,
+                    std::string_view field = {});
+FilePlace CellPlace(std::string_view path, int64_t row, int64_t column = 0);
 
-// Ends the Run with "<location>: <what>".
-[[noreturn]] void FailAt(const std::string& location, const std::string& what);
+// Ends the Run with "<place>: <what>".
+[[noreturn]] void FailAt(const FilePlace& place, std::string_view what);
 
 // A text from the file as a message shows it: control characters, bytes outside ASCII
 // and the backslash as \xHH, and only its start when it is long.
@@ -68,20 +67,17 @@ std::optional<int32_t> DigitsValue(std::string_view digits);
 // Alleles are numbers from 1 to 999 (0 is missing).
 inline constexpr int32_t kHighestAlleleHandled = 999;
 
-// "allele <text> is above 999 ...; recode ...".
-std::string AlleleTooLargeMessage(std::string_view text);
-
 // An identifier or a population name as the program keeps it: text that is not valid
 // UTF-8 is taken as Windows-1252 (what spreadsheets on Windows save) and converted, so
 // that every file the program writes with names is UTF-8. A TAB, CR or LF inside it is
 // refused: the names go to TAB-separated files, one individual per line.
-std::string CheckedName(std::string_view text, const std::string& location, const char* what);
+std::string CheckedName(std::string_view text, const FilePlace& place, std::string_view what);
 
 // Genotypes with exactly one allele 0 are read as missing, as FSTAT reads them; the Run
 // says once how many there were and where the first stood.
 struct HalfMissingGenotypes {
   int64_t count = 0;
-  std::string firstLocation;
+  FilePlace firstPlace;
   std::string firstText;
 };
 
@@ -91,7 +87,7 @@ struct HalfMissingGenotypes {
 template <typename Describe>
 void MendHalfMissing(AllelePair& pair, HalfMissingGenotypes& found, const Describe& describe) {
   if ((pair.first == 0) == (pair.second == 0)) return;
-  if (found.count == 0) std::tie(found.firstLocation, found.firstText) = describe();
+  if (found.count == 0) std::tie(found.firstPlace, found.firstText) = describe();
   ++found.count;
   pair = {};
 }
