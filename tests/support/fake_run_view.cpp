@@ -67,4 +67,6 @@ void FakeRunView::TestFinished(const TestOutcome& outcome) {
   if (recordCalls) outcomes.push_back(outcome);
 }
 
+void FakeRunView::ShowNotice(const std::string& text) { notices.push_back(text); }
+
 }  // namespace genosieve::testing

@@ -20,6 +20,7 @@ struct FakeRunView : RunView {
   // Every finished test, in order, while recordCalls is on; not among the calls, so that
   // the calls stay those of the progress and the chart.
   std::vector<TestOutcome> outcomes;
+  std::vector<std::string> notices;  // every notice shown
 
   // Whether the Run ended with "done ! ".
   bool Done() const;
@@ -34,6 +35,7 @@ struct FakeRunView : RunView {
   void ShowChartSeries() override;
   void ShowMessage(const std::string& text) override;
   void TestFinished(const TestOutcome& outcome) override;
+  void ShowNotice(const std::string& text) override;
 
  private:
   void Record(std::string call);

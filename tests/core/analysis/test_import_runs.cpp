@@ -10,6 +10,7 @@
 #include "analysis/run.h"
 #include "data/native_export.h"
 #include "errors.h"
+#include "support/fake_run_view.h"
 #include "support/test_files.h"
 
 namespace genosieve {
@@ -19,18 +20,6 @@ namespace fs = std::filesystem;
 using testing::ReadBytes;
 using testing::ScopedWorkingFolder;
 using testing::TestDataPath;
-
-struct NoticeView : RunView {
-  std::vector<std::string> notices;
-  std::vector<std::string> messages;
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
-  void ClearChart() override {}
-  void AddChartPoint(double) override {}
-  void ShowChartSeries() override {}
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void ShowNotice(const std::string& text) override { notices.push_back(text); }
-};
 
 struct RunOutcome {
   std::map<std::string, std::string> files;  // every file the Run wrote, by name
@@ -54,7 +43,8 @@ RunOutcome RunIn(const std::string& folder, const std::string& dataPath,
   settings.perLocusAnalysis = true;
   settings.perPopulationAnalysis = true;
   settings.seed = 2024u;
-  NoticeView view;
+  testing::FakeRunView view;
+  view.recordCalls = false;
   RunOutcome outcome;
   try {
     Run(settings, view);
