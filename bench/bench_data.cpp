@@ -51,6 +51,28 @@ BenchDataOptions TypicalOptions() {
   return options;
 }
 
+BenchDataOptions SnpOptions() {
+  BenchDataOptions options;
+  options.populations = 20;
+  options.individualsPerPopulation = 100;
+  options.loci = 1000;
+  options.highestAllele = 4;
+  options.largestAlleleUsed = 4;
+  options.allelesPerLocus = 2;
+  return options;
+}
+
+BenchDataOptions SmallPopulationsOptions(int32_t populations) {
+  BenchDataOptions options;
+  options.populations = populations;
+  options.individualsPerPopulation = 4;
+  options.loci = 10;
+  options.highestAllele = 20;
+  options.largestAlleleUsed = 20;
+  options.allelesPerLocus = 4;
+  return options;
+}
+
 DataFile MakeBenchData(const BenchDataOptions& options) {
   Generator random(options.seed);
   DataFile data;

@@ -39,6 +39,10 @@ struct BenchDataOptions {
 
 BenchDataOptions LargeOptions();
 BenchDataOptions TypicalOptions();
+// SNP-like: 20 populations of 100, 1000 biallelic loci.
+BenchDataOptions SnpOptions();
+// `populations` populations of 4 individuals, 10 loci of 4 alleles.
+BenchDataOptions SmallPopulationsOptions(int32_t populations);
 
 // The data set of the options; the same options always give the same data.
 DataFile MakeBenchData(const BenchDataOptions& options);

@@ -32,6 +32,7 @@ struct CliView : genosieve::RunView {
   bool showProgress = false;
   bool bothAnalyses = false;  // locus tests then say "of L", to tell them from the others
   bool showNotices = true;
+  bool showSeed = false;  // the clock's seed, so that the Run can be repeated
 
   int maximum = 0;
   std::string test;
@@ -52,6 +53,12 @@ struct CliView : genosieve::RunView {
         test = "population " + std::to_string(index);
         break;
     }
+  }
+
+  void SeedChosen(uint32_t seed) override {
+    if (!showSeed) return;
+    ClearProgress();
+    std::cerr << "genosieve-cli: seed: " << seed << " (--seed " << seed << " repeats this Run)\n";
   }
 
   void SetProgressRange(int, int max) override {
@@ -167,6 +174,12 @@ int main(int argc, char** argv) {
                  "clock, so that a Run can be repeated")
       ->type_name("N")
       ->check(CLI::Validator(CheckSeed, "0..4294967295", "seed"));
+  app.add_option("--threads", settings.threads,
+                 "Threads that work out the randomized values (0: one per core); the files are "
+                 "the same whatever the number")
+      ->capture_default_str()
+      ->type_name("N")
+      ->check(CLI::Range(0, 4096));
   app.add_option("-C,--directory", directory,
                  "Working folder where every output and intermediate file goes (default: the "
                  "current folder); DATAFILE is found before changing to it")
@@ -213,6 +226,7 @@ int main(int argc, char** argv) {
   view.showNotices = !quiet;
   view.showProgress = !quiet && ::isatty(STDERR_FILENO) == 1;
   view.bothAnalyses = settings.perLocusAnalysis && settings.perPopulationAnalysis;
+  view.showSeed = !quiet && !settings.seed;
 
   try {
     if (*writeDataOption) {

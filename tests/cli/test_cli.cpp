@@ -38,7 +38,7 @@ TEST(Cli, HelpAndVersion) {
   EXPECT_EQ(help.exitCode, 0);
   for (const char* option :
        {"DATAFILE", "-n,--iterations", "-o,--result", "--pvalue-files", "--per-locus", "--per-pop",
-        "--seed", "-C,--directory", "-q,--quiet", "--version"}) {
+        "--seed", "--threads", "-C,--directory", "-q,--quiet", "--version"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option << "\n" << help.out;
   }
   const Outcome version = RunCli({"--version"});
@@ -103,6 +103,46 @@ TEST(Cli, RunFailuresExitWithOne) {
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(Entries(folder.path()), (std::vector<std::string>{"bad.txt", "data.txt"}));
   }
+}
+
+// The files of a folder, name and bytes.
+std::vector<std::pair<std::string, std::string>> FolderBytes(const std::filesystem::path& folder) {
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const std::string& name : Entries(folder))
+    files.emplace_back(name, ReadBytes(folder / name));
+  return files;
+}
+
+TEST(Cli, ClockSeedIsPrintedAndRepeatsTheRunWithAnyThreads) {
+  ScopedWorkingFolder folder;
+  for (const char* sub : {"clock", "again", "one"}) std::filesystem::create_directories(sub);
+  WriteBytes("data.txt", kValidData);
+  const std::vector<std::string> common = {"-n", "40", "--per-locus", "--per-pop",
+                                           "--pvalue-files"};
+  std::vector<std::string> args = {"-C", "clock"};
+  args.insert(args.end(), common.begin(), common.end());
+  args.push_back("data.txt");
+  const Outcome clock = RunCli(args);
+  ASSERT_EQ(clock.exitCode, 0) << clock.err;
+  const std::string prefix = "genosieve-cli: seed: ";
+  ASSERT_EQ(clock.err.rfind(prefix, 0), 0u) << clock.err;
+  const std::string seed =
+      clock.err.substr(prefix.size(), clock.err.find(' ', prefix.size()) - prefix.size());
+  EXPECT_EQ(clock.err, prefix + seed + " (--seed " + seed + " repeats this Run)\n");
+
+  for (const auto& [sub, threads] :
+       {std::pair<const char*, const char*>{"again", "2"}, {"one", "1"}}) {
+    std::vector<std::string> repeat = {"-q", "-C", sub, "--seed", seed, "--threads", threads};
+    repeat.insert(repeat.end(), common.begin(), common.end());
+    repeat.push_back("data.txt");
+    const Outcome outcome = RunCli(repeat);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(FolderBytes(folder.path() / sub), FolderBytes(folder.path() / "clock")) << sub;
+  }
+  // Quiet Runs print nothing, and a bad thread count is a usage error.
+  EXPECT_EQ(RunCli({"-q", "-n", "2", "-C", "one", "data.txt"}).err, "");
+  EXPECT_EQ(RunCli({"--threads", "-1", "data.txt"}).exitCode, 2);
 }
 
 TEST(Cli, DirectoryOptionTakesEveryFileAndResolvesTheDataFileFirst) {

@@ -36,6 +36,8 @@ void FakeRunView::TestStarted(RandomizationKind kind, int32_t index, int32_t cou
          std::to_string(count) + " " + name);
 }
 
+void FakeRunView::SeedChosen(uint32_t seed) { seeds.push_back(seed); }
+
 void FakeRunView::SetProgressRange(int minimum, int maximum) {
   Record("range " + std::to_string(minimum) + " " + std::to_string(maximum));
 }

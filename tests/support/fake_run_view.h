@@ -21,12 +21,14 @@ struct FakeRunView : RunView {
   // the calls stay those of the progress and the chart.
   std::vector<TestOutcome> outcomes;
   std::vector<std::string> notices;  // every notice shown
+  std::vector<uint32_t> seeds;       // every seed told (not among the calls)
 
   // Whether the Run ended with "done ! ".
   bool Done() const;
 
   void TestStarted(RandomizationKind kind, int32_t index, int32_t count,
                    const std::string& name) override;
+  void SeedChosen(uint32_t seed) override;
   void SetProgressRange(int minimum, int maximum) override;
   void SetProgressPosition(int position) override;
   void ClearChart() override;

@@ -1,5 +1,6 @@
 #include "analysis/fast_resampler.h"
 
+#include <algorithm>
 #include <numeric>
 
 #include "analysis/resampling.h"
@@ -191,6 +192,52 @@ Extended EvaluateFastIteration(FastResampler& fast) {
   return EvaluatePrepared(fast.evaluation, fast.chosen.data());
 }
 
+namespace {
+
+// Appends the written rows of population p: its distinct genotypes, then the extra copies
+// of the clonal genotypes given to `places`.
+void AppendResampledRows(GenotypeTable& lines, const ResamplingPlan& plan,
+                         const GenotypeTable& cloneFree, const TableVariant& variant, size_t p,
+                         const int32_t* places) {
+  const int32_t number = PerPopulation(variant) ? 1 : static_cast<int32_t>(p + 1);
+  AppendVariantRows(lines, cloneFree, plan.firstDistinct[p], plan.distinct[p], number, variant);
+  for (int32_t k = 0; k < plan.clonal[p]; ++k) {
+    for (int32_t e = 0; e < plan.extraCopies[p][Size(k)]; ++e) {
+      AppendVariantRows(lines, cloneFree, plan.firstDistinct[p] + places[k] - 1, 1, number,
+                        variant);
+    }
+  }
+}
+
+}  // namespace
+
+GenotypeTable ResampledLinesAt(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
+                               const TableVariant& variant, uint32_t seed, int32_t iteration) {
+  CheckVariant(plan.header, variant);
+  uint64_t draws = 0;
+  for (int32_t distinct : plan.distinct) draws += static_cast<uint64_t>(distinct);
+  RandomGenerator generator{
+      ApplyJump(RandomJumpAhead(static_cast<uint64_t>(std::max(iteration, 1) - 1) * draws), seed)};
+  GenotypeTable lines;
+  lines.loci = LociInFile(plan.header, variant);
+  std::vector<int32_t> places;
+  std::vector<uint64_t> scratch;
+  uint64_t skipped = 0;
+  for (size_t p = 0; p < plan.size.size(); ++p) {
+    if (PerPopulation(variant) && p != Size(variant.subject - 1)) {
+      skipped += static_cast<uint64_t>(plan.distinct[p]);
+      continue;
+    }
+    generator.seed = ApplyJump(RandomJumpAhead(skipped), generator.seed);
+    skipped = 0;
+    places.resize(Size(plan.clonal[p]));
+    DrawClonalPlaces(generator, plan.distinct[p], plan.clonal[p], places.data(), scratch);
+    AppendResampledRows(lines, plan, cloneFree, variant, p, places.data());
+  }
+  if (PerPopulation(variant)) AppendFillers(lines, lines.rows(), plan.header.highestAllele);
+  return lines;
+}
+
 GenotypeTable FastResampledLines(const FastResampler& fast, const ResamplingPlan& plan,
                                  const GenotypeTable& cloneFree) {
   const TableVariant& variant = fast.variant;
@@ -199,15 +246,8 @@ GenotypeTable FastResampledLines(const FastResampler& fast, const ResamplingPlan
   // Only the written populations, straight from the clone-free table and the places.
   for (size_t p = 0; p < plan.size.size(); ++p) {
     if (!fast.written[p]) continue;
-    const int32_t number = PerPopulation(variant) ? 1 : static_cast<int32_t>(p + 1);
-    AppendVariantRows(lines, cloneFree, plan.firstDistinct[p], plan.distinct[p], number, variant);
-    const int32_t* places = fast.places.data() + fast.placeOffset[p];
-    for (int32_t k = 0; k < plan.clonal[p]; ++k) {
-      for (int32_t e = 0; e < plan.extraCopies[p][Size(k)]; ++e) {
-        AppendVariantRows(lines, cloneFree, plan.firstDistinct[p] + places[k] - 1, 1, number,
-                          variant);
-      }
-    }
+    AppendResampledRows(lines, plan, cloneFree, variant, p,
+                        fast.places.data() + fast.placeOffset[p]);
   }
   if (PerPopulation(variant)) AppendFillers(lines, lines.rows(), plan.header.highestAllele);
   return lines;

@@ -50,4 +50,10 @@ GenotypeTable FastResampledLines(const FastResampler& fast, const ResamplingPlan
 // FisOverall of the current iteration.
 Extended EvaluateFastIteration(FastResampler& fast);
 
+// The lines of "temp.txt" of iteration `iteration` (1-based) of a test started from
+// `seed`: the generator jumps to that iteration and to each written population, whose
+// places alone are drawn.
+GenotypeTable ResampledLinesAt(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
+                               const TableVariant& variant, uint32_t seed, int32_t iteration);
+
 }  // namespace genosieve

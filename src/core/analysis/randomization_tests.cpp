@@ -5,6 +5,7 @@
 
 #include "analysis/fast_resampler.h"
 #include "analysis/random_generator.h"
+#include "analysis/randomized_series.h"
 #include "data/genotype_file_writer.h"
 #include "engine/engine.h"
 #include "errors.h"
@@ -18,35 +19,30 @@ void WriteRandomizedFile(const std::array<int32_t, 4>& header, const GenotypeTab
 
 void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPlan& plan,
                            const TableVariant& variant, TallyState& state, RunView& view) {
+  CheckVariant(plan.header, variant);
   const int32_t iterations = inputs.iterations;
   const GenotypeTable& cloneFree = inputs.clones.cloneFree;
   const std::array<int32_t, 4> header = VariantHeader(plan.header, variant);
-
-  FastResampler fast = MakeFastResampler(plan, cloneFree, variant);
-  RandomGenerator generator = SeedForTest(inputs.settings.seed);
-  state.seed = generator.seed;
+  const uint32_t seed = SeedForTest(inputs.settings.seed).seed;
+  state.seed = seed;
   view.SetProgressRange(0, iterations + 1);
   if (iterations <= 0) return;
+  const std::shared_ptr<SeriesPass> pass = SeriesFor(inputs, plan, variant, seed);
   state.iterationIndex = 1;
-  // When no population's written rows can change, every iteration evaluates the same
-  // table: one evaluation gives every iteration's value.
-  const bool constantTable = fast.steps.empty();
-  Extended fis = 0.0L;
   for (int32_t i = 1; i <= iterations; ++i) {
     view.SetProgressPosition(i);
-    ResampleFast(fast, plan, generator);
-    try {
-      if (!constantTable || i == 1) fis = EvaluateFastIteration(fast);
-    } catch (const RunError&) {
+    const IterationValue value = AwaitValue(*pass, variant, i);
+    if (value.error) {
+      StopSeries(*pass);
       // Leave the table that failed in "temp.txt", as if it had been written first.
-      WriteRandomizedFile(header, FastResampledLines(fast, plan, cloneFree));
-      throw;
+      WriteRandomizedFile(header, ResampledLinesAt(plan, cloneFree, variant, seed, i));
+      std::rethrow_exception(value.error);
     }
-    UpdateTally(state, fis);
+    UpdateTally(state, value.value);
     ++state.iterationIndex;
   }
   // "temp.txt" holds the last iteration's table, as if written in every iteration.
-  WriteRandomizedFile(header, FastResampledLines(fast, plan, cloneFree));
+  WriteRandomizedFile(header, ResampledLinesAt(plan, cloneFree, variant, seed, iterations));
 }
 
 std::string SubjectName(const RandomizationInputs& inputs, RandomizationKind kind, int32_t k) {

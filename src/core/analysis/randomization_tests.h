@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "analysis/randomized_series.h"
 #include "analysis/resampling_plan.h"
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
@@ -24,9 +25,12 @@ struct RandomizationInputs;
 using IterationLoop = void (*)(const RandomizationInputs& inputs, const ResamplingPlan& plan,
                                const TableVariant& variant, TallyState& state, RunView& view);
 
-// The Run's loop (analysis/fast_resampler.h): only the draws that can change a written
-// row are made, the counts common to every iteration are made once per test and each
-// iteration adds those of its extra copies, and "temp.txt" is written once, at the end.
+// The Run's loop: the values come from a pass over the iterations on every core
+// (analysis/randomized_series.h), shared with the later tests of the Run through the
+// inputs' store; only the draws that can change a written row are made, the counts
+// common to every iteration are made once (analysis/fast_resampler.h), and "temp.txt" is
+// written once, at the end (or at the failing iteration), with the table of that
+// iteration.
 void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPlan& plan,
                            const TableVariant& variant, TallyState& state, RunView& view);
 
@@ -41,6 +45,9 @@ struct RandomizationInputs {
   // Another loop giving the same tallies, errors and files may stand in for the Run's
   // own (the tests compare it with a plain one).
   IterationLoop runIterations = RunPreparedIterations;
+  // Where the Run's loop keeps the values it works out for later tests; without it each
+  // test works out its own.
+  SeriesStore* store = nullptr;
 };
 
 // The randomized evaluation's file: the test's variant of `lines` as "temp.txt".

@@ -1,6 +1,8 @@
 #include "analysis/run.h"
 
+#include "analysis/random_generator.h"
 #include "analysis/randomization_tests.h"
+#include "analysis/randomized_series.h"
 #include "analysis/table_variant.h"
 #include "data/clone_files.h"
 #include "data/clones.h"
@@ -53,7 +55,14 @@ void Run(const RunSettings& settings, RunView& view) {
   // 7. Clone-free data file.
   WriteCloneFreeFile("Withoutrepeats_" + resultName, header, clones.cloneFree);
 
-  const RandomizationInputs inputs{settings, data, index, clones, summary, iterations};
+  // One seed for every test: the one given, or the clock read once, so that the tests
+  // draw the same tables and the Run can be repeated with it.
+  RunSettings seeded = settings;
+  seeded.seed = SeedForTest(settings.seed).seed;
+  view.SeedChosen(*seeded.seed);
+  SeriesStore store;
+  RandomizationInputs inputs{seeded, data, index, clones, summary, iterations};
+  inputs.store = &store;
 
   // 8-9. Overall test, tally normalisation, chart and overall p-value file.
   RunOverallTest(inputs, state, view);

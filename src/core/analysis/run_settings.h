@@ -20,6 +20,9 @@ struct RunSettings {
   bool perPopulationAnalysis = false;
   // Seeds every test's random generator instead of the clock, so a Run can be repeated.
   std::optional<uint32_t> seed;
+  // Threads that work out the randomized values: 0 for the machine's cores, 1 for none
+  // besides the Run's own. Every file is the same whatever the count.
+  int32_t threads = 0;
   // Decimal separator of the user's regional settings, used in the results files.
   char decimalSeparator = '.';
 };

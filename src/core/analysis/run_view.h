@@ -18,6 +18,10 @@ struct RunView {
   // overrides this.
   virtual void TestStarted(RandomizationKind /*kind*/, int32_t /*index*/, int32_t /*count*/,
                            const std::string& /*name*/) {}
+  // The seed of every randomization test of the Run: the one given, or the clock read
+  // once before the first test; a Run given it as its seed writes the same files. Told
+  // once, before the first test starts.
+  virtual void SeedChosen(uint32_t /*seed*/) {}
   virtual void SetProgressRange(int minimum, int maximum) = 0;
   virtual void SetProgressPosition(int position) = 0;
   virtual void ClearChart() = 0;

@@ -47,10 +47,15 @@ Extended NumeratorOf(const LocusValues& v, Extended meanFreq, Extended freqVaria
 
 Extended Negligible(Extended value) { return std::fabs(value) < kNegligible ? 0.0L : value; }
 
+// The error of a division of `numerator` by a zero n̄ - 1.
+const char* ZeroDenominatorMessage(Extended numerator) {
+  return numerator == 0.0L || std::isnan(numerator) ? kInvalidOperationMessage
+                                                    : kDivisionByZeroMessage;
+}
+
 // Kept out of line, so that the formula around it stays small enough to inline.
 [[noreturn]] void ThrowZeroDenominator(Extended numerator) {
-  throw RunError(numerator == 0.0L || std::isnan(numerator) ? kInvalidOperationMessage
-                                                            : kDivisionByZeroMessage);
+  throw RunError(ZeroDenominatorMessage(numerator));
 }
 
 // The b/c formula (ComponentsOf), inline for the estimate's passes over the alleles.
@@ -162,9 +167,10 @@ void TrimTerms(TermsCache& cache) {
 namespace {
 
 constexpr std::size_t kMemoEntries = std::size_t{1} << 13;
-// The memo is checked over windows of this many alleles; below a quarter of repeats in a
-// window it is dropped for the rest of the test.
+// The memo is checked over windows of at least this many alleles and evaluations; below a
+// quarter of repeats in a window it is dropped for the rest of the test.
 constexpr uint64_t kMemoWindow = 4096;
+constexpr uint64_t kMemoWindowEvaluations = 3;
 
 enum : uint8_t { kUnknown = 0, kUnused = 1, kUsed = 2 };
 
@@ -221,7 +227,8 @@ void Store(AlleleMemo::Entry& entry, const MemoKey& key, bool used, Extended b, 
 
 }  // namespace
 
-Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, AlleleMemo* memo) {
+void FinishLociApart(const std::vector<UsedLocus>& loci, LocusScratch& scratch, AlleleMemo* memo,
+                     LocusOutcome* outcomes) {
   std::size_t alleles = 0;
   for (const UsedLocus& locus : loci) alleles = std::max(alleles, locus.alleleEnd);
   scratch.meanFreq.resize(alleles);
@@ -238,15 +245,20 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
   Extended* c = scratch.c.data();
   uint8_t* state = scratch.state.data();
 
-  if (memo != nullptr && memo->enabled && memo->windowLookups >= kMemoWindow) {
+  // A window spans several evaluations, so that the cold misses of the first one (which
+  // alone may hold more than a window of alleles) never decide.
+  if (memo != nullptr && memo->enabled && memo->windowLookups >= kMemoWindow &&
+      memo->windowEvaluations >= kMemoWindowEvaluations) {
     if (memo->windowHits * 4 < memo->windowLookups) {
       memo->enabled = false;
       memo->entries = {};
     }
     memo->windowLookups = 0;
     memo->windowHits = 0;
+    memo->windowEvaluations = 0;
   }
   const bool useMemo = memo != nullptr && memo->enabled;
+  if (useMemo) ++memo->windowEvaluations;
   if (useMemo && memo->entries.empty()) memo->entries.resize(kMemoEntries);
 
   // The outcomes the memo knows; the other alleles are worked out below. A locus with
@@ -314,10 +326,8 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
   }
 
   // Per locus in order: the sums of its used alleles' components, in ascending allele
-  // order; a locus with n̄ = 1 and a used allele stops here with the error of its first
-  // used allele.
-  Extended totalB = 0.0L;
-  Extended totalBC = 0.0L;
+  // order; a locus with n̄ = 1 and a used allele stops at the error of its first used
+  // allele.
   for (std::size_t l = 0; l < loci.size(); ++l) {
     const LocusValues& v = values[l];
     std::size_t count = 0;
@@ -325,19 +335,49 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
       usedAllele[count] = static_cast<int32_t>(a);
       count += state[a] == kUsed ? 1 : 0;
     }
+    LocusOutcome& outcome = outcomes[l];
+    outcome = LocusOutcome{};
     if (count != 0 && v.nbarMinus1 == 0.0L) {
       // n̄ = 1: the first used allele divides by zero.
-      ComponentsFromSums(v, sums[usedAllele[0]], meanFreq[usedAllele[0]]);
+      outcome.error = ZeroDenominatorMessage(
+          NumeratorOf(v, meanFreq[usedAllele[0]],
+                      FreqVarianceOf(v, sums[usedAllele[0]], meanFreq[usedAllele[0]]),
+                      MeanHetOf(v, sums[usedAllele[0]])));
+      continue;
     }
-    LocusSums locus;
-    for (std::size_t j = 0; j < count; ++j) {
-      const auto a = static_cast<std::size_t>(usedAllele[j]);
-      AddComponents(VarianceComponents{b[a], c[a]}, locus.sumB, locus.sumBC);
+    try {
+      for (std::size_t j = 0; j < count; ++j) {
+        const auto a = static_cast<std::size_t>(usedAllele[j]);
+        AddComponents(VarianceComponents{b[a], c[a]}, outcome.sumB, outcome.sumBC);
+      }
+    } catch (const RunError&) {
+      outcome.error = kOverflowMessage;
     }
-    totalB += static_cast<Extended>(locus.sumB);
-    totalBC += static_cast<Extended>(locus.sumBC);
+  }
+}
+
+Extended FisFromOutcomes(const LocusOutcome* outcomes, std::size_t count) {
+  Extended totalB = 0.0L;
+  Extended totalBC = 0.0L;
+  for (std::size_t l = 0; l < count; ++l) {
+    if (outcomes[l].error != nullptr) throw RunError(outcomes[l].error);
+    totalB += static_cast<Extended>(outcomes[l].sumB);
+    totalBC += static_cast<Extended>(outcomes[l].sumBC);
   }
   return FisFromTotals(totalB, totalBC);
+}
+
+Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, AlleleMemo* memo) {
+  scratch.outcomes.resize(loci.size());
+  FinishLociApart(loci, scratch, memo, scratch.outcomes.data());
+  return FisFromOutcomes(scratch.outcomes.data(), loci.size());
+}
+
+AlleleOutcome OutcomeOfAllele(const LocusValues& v, const AlleleSums& sums) {
+  const Extended meanFreq = MeanFreqOf(v, sums);
+  if (!AlleleInBand(meanFreq)) return AlleleOutcome{};
+  const VarianceComponents components = ComponentsFromSums(v, sums, meanFreq);
+  return AlleleOutcome{true, components.b, components.c};
 }
 
 bool AlleleInBand(Extended meanFreq) { return kLowFreq < meanFreq && meanFreq < kHighFreq; }

@@ -108,6 +108,14 @@ void AddComponents(const VarianceComponents& components, float& sumB, float& sum
 // FisOverall := TotalB / TotalBC, with the floating-point errors of the division.
 Extended FisFromTotals(Extended totalB, Extended totalBC);
 
+// What one used locus gives an evaluation: its float sums, or the floating-point error
+// that ends any evaluation reaching it (n̄ = 1 with a used allele, or an overflow).
+struct LocusOutcome {
+  float sumB = 0.0f;
+  float sumBC = 0.0f;
+  const char* error = nullptr;
+};
+
 // Working storage of FinishLoci, reused between evaluations.
 struct LocusScratch {
   std::vector<AlleleSums> sums;  // filled by the caller, one per allele of the used loci
@@ -115,10 +123,11 @@ struct LocusScratch {
   std::vector<int32_t> usedAllele;
   std::vector<Extended> b;
   std::vector<Extended> c;
-  std::vector<LocusValues> values;    // FinishLoci: per locus
-  std::vector<uint8_t> state;         // FinishLoci: per allele, unknown / unused / used
-  std::vector<int32_t> pending;       // FinishLoci: alleles to work out
-  std::vector<int32_t> pendingLocus;  // FinishLoci: the locus of each of them
+  std::vector<LocusValues> values;     // FinishLoci: per locus
+  std::vector<uint8_t> state;          // FinishLoci: per allele, unknown / unused / used
+  std::vector<int32_t> pending;        // FinishLoci: alleles to work out
+  std::vector<int32_t> pendingLocus;   // FinishLoci: the locus of each of them
+  std::vector<LocusOutcome> outcomes;  // FinishLoci: per locus
 };
 
 // A used locus of an evaluation for FinishLoci: r, n̄, and its alleles' sums
@@ -151,7 +160,27 @@ struct AlleleMemo {
   bool enabled = true;
   uint64_t windowLookups = 0;
   uint64_t windowHits = 0;
+  uint64_t windowEvaluations = 0;
 };
+
+// FinishLoci up to the per-locus sums, without throwing: outcomes[l] for every locus l
+// of `loci`. The estimate over any subset of the loci follows from them: the first
+// error in locus order, else TotalB and TotalBC summed in locus order.
+void FinishLociApart(const std::vector<UsedLocus>& loci, LocusScratch& scratch, AlleleMemo* memo,
+                     LocusOutcome* outcomes);
+
+// FisOverall from the outcomes of the used loci in locus order: the first error, else
+// TotalB / TotalBC.
+Extended FisFromOutcomes(const LocusOutcome* outcomes, std::size_t count);
+
+// Whether an allele takes part, and its components: what FinishLoci works out for one
+// allele of a locus with values `v`. Throws the error of a used allele when n̄ = 1.
+struct AlleleOutcome {
+  bool used = false;
+  Extended b = 0.0L;
+  Extended c = 0.0L;
+};
+AlleleOutcome OutcomeOfAllele(const LocusValues& v, const AlleleSums& sums);
 
 // The allele means and components of every used locus of an evaluation, then the
 // overall sums and the estimate: for each locus in order p̄, s², h̄ of its alleles, the

@@ -137,6 +137,9 @@ void NumberTypedPopulations(Preparation& prep, int32_t l, PreparedEvaluation& te
   }
   prep.entryCount = static_cast<std::size_t>(entries - prep.entryBase);
   test.populationBegin.push_back(entries);
+  for (int32_t p = 0; p < populations; ++p) {
+    if (typed[static_cast<std::size_t>(p)]) test.entryPopulation.push_back(p);
+  }
 }
 
 // The alleles of the locus in ascending order, each with its rank: through a table
@@ -178,6 +181,7 @@ void RankAlleles(Preparation& prep, PreparedEvaluation& test) {
     }
   }
   test.alleleBegin.push_back(test.alleleBegin.back() + static_cast<int32_t>(distinct.size()));
+  test.alleleNumber.insert(test.alleleNumber.end(), distinct.begin(), distinct.end());
 }
 
 // Cells: (allele, population) pairs that some row or copied candidate carries, in
@@ -336,11 +340,16 @@ void AddChosenCopies(PreparedEvaluation& test, const int32_t* chosen) {
 
 }  // namespace
 
-Extended EvaluatePrepared(PreparedEvaluation& test, const int32_t* chosen) {
+void CountPrepared(PreparedEvaluation& test, const int32_t* chosen) {
+  AddChosenCopies(test, chosen);
+}
+
+void EvaluatePreparedLoci(PreparedEvaluation& test, const int32_t* chosen) {
   AddChosenCopies(test, chosen);
 
-  // Sums of every allele of every used locus, then the estimate over all of them.
+  // Sums of every allele of every used locus, then the outcomes of those loci.
   test.usedLoci.clear();
+  test.usedIndex.assign(static_cast<std::size_t>(test.loci), -1);
   std::size_t alleleSums = 0;
   const int32_t* sampleSize = test.sampleSize.data();
   const uint64_t* counts = test.counts.data();
@@ -351,6 +360,7 @@ Extended EvaluatePrepared(PreparedEvaluation& test, const int32_t* chosen) {
     const auto last = static_cast<std::size_t>(test.populationBegin[l + 1]);
     LocusSummary summary;
     if (!SummariseLocus(sampleSize + first, last - first, summary)) continue;
+    test.usedIndex[l] = static_cast<int32_t>(test.usedLoci.size());
     SetPopulationTerms(test.terms, sampleSize + first, last - first,
                        test.populationTerms.data() + first, test.populationHetTerms.data() + first);
     const Extended* const* populationTerms = test.populationTerms.data();
@@ -381,7 +391,13 @@ Extended EvaluatePrepared(PreparedEvaluation& test, const int32_t* chosen) {
       sums[a] = AlleleSums{p1, p2, h1};
     }
   }
-  return FinishLoci(test.usedLoci, test.locus, &test.memo);
+  test.locus.outcomes.resize(test.usedLoci.size());
+  FinishLociApart(test.usedLoci, test.locus, &test.memo, test.locus.outcomes.data());
+}
+
+Extended EvaluatePrepared(PreparedEvaluation& test, const int32_t* chosen) {
+  EvaluatePreparedLoci(test, chosen);
+  return FisFromOutcomes(test.locus.outcomes.data(), test.usedLoci.size());
 }
 
 }  // namespace genosieve

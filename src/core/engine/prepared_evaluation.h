@@ -56,6 +56,10 @@ struct PreparedEvaluation {
   // entry of each cell.
   std::vector<int32_t> cellBegin;
   std::vector<int32_t> cellPopulation;
+  // The allele number of each allele, and the population (0-based) of each sample-size
+  // entry.
+  std::vector<uint32_t> alleleNumber;
+  std::vector<int32_t> entryPopulation;
 
   // Counts of the fixed rows: sample sizes per entry, and per cell the allele count in
   // the low and the heterozygote count in the high 32 bits. Each has one trailing
@@ -83,6 +87,7 @@ struct PreparedEvaluation {
   TermsCache terms;
   LocusScratch locus;
   std::vector<UsedLocus> usedLoci;
+  std::vector<int32_t> usedIndex;  // per locus: its entry in usedLoci, -1 when not used
   AlleleMemo memo;
 };
 
@@ -99,5 +104,14 @@ PreparedEvaluation PrepareEvaluation(const EngineInput& fixedRows,
 // for every slot j; a chosen candidate must belong to its slot's population
 // (InternalError otherwise). Floating-point errors as EvaluateFis.
 Extended EvaluatePrepared(PreparedEvaluation& test, const int32_t* chosen);
+
+// The counts of the same table only: test.sampleSize per sample-size entry, test.counts
+// per cell (allele count in the low, heterozygote count in the high 32 bits).
+void CountPrepared(PreparedEvaluation& test, const int32_t* chosen);
+
+// The same evaluation up to the per-locus outcomes, without throwing: test.usedIndex
+// tells which loci are used, test.locus.outcomes[test.usedIndex[l]] is locus l's. The
+// counts are left as CountPrepared leaves them.
+void EvaluatePreparedLoci(PreparedEvaluation& test, const int32_t* chosen);
 
 }  // namespace genosieve

@@ -573,15 +573,26 @@ struct PathResult {
   std::string error;  // the message of the error that ended the tests, if any
 };
 
+// How the Run's loop works out the values: with a store, one pass gives every test's
+// values; `threads` as the run setting.
+struct LoopOptions {
+  bool shared = false;
+  int32_t threads = 0;
+};
+
 // The observed evaluation, the overall test and both analyses, as a Run does them; an
 // error ends them and is recorded with what was written up to it.
-PathResult RunTestsWith(IterationLoop loop, const std::string& data, const RunSettings& settings) {
+PathResult RunTestsWith(IterationLoop loop, const std::string& data, RunSettings settings,
+                        LoopOptions options = {}) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", data);
+  settings.threads = options.threads;
   const Prepared prepared = Prepare(settings);
-  const RandomizationInputs inputs{
+  SeriesStore store;
+  RandomizationInputs inputs{
       prepared.settings,   prepared.data, prepared.index, prepared.clones, prepared.summary,
       prepared.iterations, loop};
+  if (options.shared) inputs.store = &store;
   TallyState state = MakeTallyState(prepared.iterations);
   FakeRunView view;
   PathResult result;
@@ -701,10 +712,14 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathUpToTheSameErrors) {
         DataText(populations, loci, 9, SparseIndividuals(random, populations, loci));
     RunSettings settings = Settings(std::to_string(random() % 25), random() % 2 == 0, true, true);
     settings.seed = static_cast<uint32_t>(random());
-    const PathResult fast = RunTestsWith(RunPreparedIterations, data, settings);
     const PathResult plain = RunTestsWith(RunPlainIterations, data, settings);
     SCOPED_TRACE("trial " + std::to_string(trial));
+    // Each test on its own, and all tests from one pass, on one thread or several.
+    const int32_t threads = std::vector<int32_t>{1, 2, 7}[static_cast<size_t>(trial % 3)];
+    const PathResult fast = RunTestsWith(RunPreparedIterations, data, settings, {false, threads});
     ExpectSameResults(fast, plain);
+    const PathResult shared = RunTestsWith(RunPreparedIterations, data, settings, {true, threads});
+    ExpectSameResults(shared, plain);
     // An error in a randomized iteration comes after that iteration's progress position.
     const bool inIteration = !fast.calls.empty() && fast.calls.back().rfind("position", 0) == 0;
     ++outcomes[fast.error.empty() ? "" : fast.error + (inIteration ? " iteration" : " observed")];
@@ -743,7 +758,7 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathOnLargerSkewedData) {
   RunSettings settings = Settings("12", true, true, true);
   settings.seed = 99u;
   const std::string data = DataText(20, 3, 40, individuals);
-  const PathResult fast = RunTestsWith(RunPreparedIterations, data, settings);
+  const PathResult fast = RunTestsWith(RunPreparedIterations, data, settings, {true, 2});
   const PathResult plain = RunTestsWith(RunPlainIterations, data, settings);
   ExpectSameResults(fast, plain);
   EXPECT_EQ(fast.error, "");
@@ -768,7 +783,8 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathWhenAnIterationDividesByZero) {
   for (uint32_t seed : {1u, 2u, 3u}) {
     RunSettings settings = Settings("40", true, true, true);
     settings.seed = seed;
-    const PathResult fast = RunTestsWith(RunPreparedIterations, data, settings);
+    const PathResult fast =
+        RunTestsWith(RunPreparedIterations, data, settings, {seed != 1, int32_t(seed)});
     const PathResult plain = RunTestsWith(RunPlainIterations, data, settings);
     SCOPED_TRACE("seed " + std::to_string(seed));
     ExpectSameResults(fast, plain);
@@ -776,6 +792,78 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathWhenAnIterationDividesByZero) {
     ASSERT_FALSE(fast.calls.empty());
     EXPECT_EQ(fast.calls.back().rfind("position", 0), 0u) << "fails in an iteration";
   }
+}
+
+// A whole Run's files, calls, seeds and error.
+struct RunResult {
+  std::map<std::string, std::string> files;
+  std::vector<std::string> calls;
+  std::vector<uint32_t> seeds;
+  std::string error;
+};
+
+RunResult RunWhole(const std::string& data, const RunSettings& settings) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", data);
+  FakeRunView view;
+  RunResult result;
+  try {
+    genosieve::Run(settings, view);
+  } catch (const RunError& error) {
+    result.error = error.what();
+  }
+  result.files = FolderFiles(folder.path());
+  result.calls = view.calls;
+  result.seeds = view.seeds;
+  return result;
+}
+
+TEST(RandomizationThreads, AnyThreadCountWritesTheSameFilesAndFailsAlike) {
+  std::mt19937 random(73);
+  std::map<std::string, int> outcomes;
+  std::vector<std::string> sets = {DataFailingWhenResampled(), SeedZeroExampleData()};
+  for (int trial = 0; trial < 30; ++trial) {
+    const int32_t populations = 2 + static_cast<int32_t>(random() % 4);
+    const int32_t loci = 1 + static_cast<int32_t>(random() % 3);
+    sets.push_back(DataText(populations, loci, 9, SparseIndividuals(random, populations, loci)));
+  }
+  for (size_t set = 0; set < sets.size(); ++set) {
+    SCOPED_TRACE("set " + std::to_string(set));
+    RunSettings settings = Settings(std::to_string(20 + random() % 60), true, true, true);
+    settings.seed = static_cast<uint32_t>(random());
+    settings.threads = 1;
+    const RunResult one = RunWhole(sets[set], settings);
+    for (int32_t threads : {2, 7}) {
+      settings.threads = threads;
+      const RunResult many = RunWhole(sets[set], settings);
+      EXPECT_EQ(many.files, one.files) << threads << " threads";
+      EXPECT_EQ(many.calls, one.calls) << threads << " threads";
+      EXPECT_EQ(many.error, one.error) << threads << " threads";
+    }
+    // The seed is told before the first test; a Run that fails earlier tells none.
+    EXPECT_EQ(one.seeds,
+              one.calls.empty() ? std::vector<uint32_t>{} : std::vector<uint32_t>{*settings.seed});
+    const bool inIteration = !one.calls.empty() && one.calls.back().rfind("position", 0) == 0;
+    ++outcomes[one.error.empty() ? "" : (inIteration ? "iteration" : "observed")];
+  }
+  // Completed Runs and Runs ending in an iteration's floating-point error.
+  EXPECT_GE(outcomes[""], 3);
+  EXPECT_GE(outcomes["iteration"], 2);
+}
+
+TEST(RandomizationThreads, ClockSeedIsReadOnceAndRepeatsTheRun) {
+  const std::string data = DataText(3, 3, 20, RandomIndividuals(3, 3, 12, true, 17));
+  RunSettings settings = Settings("50", true, true, true);
+  settings.seed.reset();
+  const RunResult clock = RunWhole(data, settings);
+  ASSERT_EQ(clock.seeds.size(), 1u);
+  EXPECT_EQ(clock.error, "");
+  settings.seed = clock.seeds[0];
+  settings.threads = 3;
+  const RunResult repeated = RunWhole(data, settings);
+  EXPECT_EQ(repeated.files, clock.files);
+  EXPECT_EQ(repeated.calls, clock.calls);
+  EXPECT_EQ(repeated.seeds, clock.seeds);
 }
 
 TEST(RandomizationPaths, InMemoryTableEqualsItsFileReadBack) {
