@@ -5,13 +5,19 @@
 //   large data), from reading the data file to "done ! ";
 //   BM_OverallTestPlain/large   the plain path (every table through "temp.txt"), for
 //   comparison, with 20 iterations.
-// Peak memory: run one benchmark under /usr/bin/time -v with --benchmark_filter.
+//   BM_RunCase/<data>/threads:<T>   whole Runs of the cases with T threads (0:
+//   one per core): large at N = 1000 and 10,000, SNP-like (20 x 100, 1000 biallelic
+//   loci), 200 / 400 individuals per population, 200 / 400 loci (all analyses, N = 1000),
+//   and 8k / 16k / 32k populations of 4 (per-population analysis, N = 100).
+// Peak memory: run one benchmark under /usr/bin/time -v with --benchmark_filter, or time
+// genosieve-cli on the data files that write_bench_data writes.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "analysis/randomization_tests.h"
 #include "analysis/run.h"
@@ -97,6 +103,62 @@ void BM_Run(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Run)->ArgName("large_0_typical_1")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+struct RunCase {
+  const char* name;
+  BenchDataOptions options;
+  int32_t iterations;
+  bool perLocus;
+};
+
+std::vector<RunCase> RunCases() {
+  BenchDataOptions ind200 = LargeOptions();
+  ind200.populations = 20;
+  ind200.individualsPerPopulation = 200;
+  BenchDataOptions ind400 = ind200;
+  ind400.individualsPerPopulation = 400;
+  BenchDataOptions loci200 = LargeOptions();
+  loci200.loci = 200;
+  BenchDataOptions loci400 = LargeOptions();
+  loci400.loci = 400;
+  return {{"large", LargeOptions(), 1000, true},
+          {"large_N10000", LargeOptions(), 10000, true},
+          {"snp", SnpOptions(), 1000, true},
+          {"ind200", ind200, 1000, true},
+          {"ind400", ind400, 1000, true},
+          {"loci200", loci200, 1000, true},
+          {"loci400", loci400, 1000, true},
+          {"pops8k", SmallPopulationsOptions(8192), 100, false},
+          {"pops16k", SmallPopulationsOptions(16384), 100, false},
+          {"pops32k", SmallPopulationsOptions(32768), 100, false}};
+}
+
+void BM_RunCase(benchmark::State& state) {
+  const RunCase run = RunCases()[static_cast<size_t>(state.range(0))];
+  WorkingFolder folder;
+  WriteDataFile("data.txt", MakeBenchData(run.options));
+  RunSettings settings = Settings(run.perLocus, true);
+  settings.iterationsText = std::to_string(run.iterations);
+  settings.createPValueFiles = false;
+  settings.threads = static_cast<int32_t>(state.range(1));
+  testing::FakeRunView view = QuietView();
+  for (auto _ : state) {
+    Run(settings, view);
+    view.messages.clear();
+  }
+}
+
+void RunCaseArguments(benchmark::internal::Benchmark* benchmark) {
+  for (size_t c = 0; c < RunCases().size(); ++c) {
+    for (int64_t threads : {1, 2}) benchmark->Args({static_cast<int64_t>(c), threads});
+  }
+}
+BENCHMARK(BM_RunCase)
+    ->Apply(RunCaseArguments)
+    ->ArgNames({"case", "threads"})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 enum class Analysis { kOverall, kPerLocus, kPerPopulation };
 

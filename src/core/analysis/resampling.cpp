@@ -120,7 +120,9 @@ void DrawClonalPlaces(RandomGenerator& generator, int32_t distinct, int32_t clon
     PlacesByRank(keys, below, clonal, places);
     return;
   }
-  std::partial_sort(keys, keys + clonal, keys + below);
+  // Nearly every key below the threshold is among the `clonal` smallest: sorting them all
+  // costs less than a heap selection of those.
+  std::sort(keys, keys + below);
   for (int32_t k = 0; k < clonal; ++k) places[k] = static_cast<int32_t>(keys[k] & 0xFFFFFFFFu);
 }
 
