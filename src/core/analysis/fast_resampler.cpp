@@ -214,22 +214,18 @@ void AppendResampledRows(GenotypeTable& lines, const ResamplingPlan& plan,
 GenotypeTable ResampledLinesAt(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
                                const TableVariant& variant, uint32_t seed, int32_t iteration) {
   CheckVariant(plan.header, variant);
-  uint64_t draws = 0;
-  for (int32_t distinct : plan.distinct) draws += static_cast<uint64_t>(distinct);
+  const uint64_t draws = plan.drawsBefore.back();
   RandomGenerator generator{
       ApplyJump(RandomJumpAhead(static_cast<uint64_t>(std::max(iteration, 1) - 1) * draws), seed)};
   GenotypeTable lines;
   lines.loci = LociInFile(plan.header, variant);
   std::vector<int32_t> places;
   std::vector<uint64_t> scratch;
-  uint64_t skipped = 0;
-  for (size_t p = 0; p < plan.size.size(); ++p) {
-    if (PerPopulation(variant) && p != Size(variant.subject - 1)) {
-      skipped += static_cast<uint64_t>(plan.distinct[p]);
-      continue;
-    }
-    generator.seed = ApplyJump(RandomJumpAhead(skipped), generator.seed);
-    skipped = 0;
+  // A population test draws its population alone, after one jump over those before it.
+  const size_t first = PerPopulation(variant) ? Size(variant.subject - 1) : 0;
+  const size_t last = PerPopulation(variant) ? first + 1 : plan.size.size();
+  generator.seed = ApplyJump(RandomJumpAhead(plan.drawsBefore[first]), generator.seed);
+  for (size_t p = first; p < last; ++p) {
     places.resize(Size(plan.clonal[p]));
     DrawClonalPlaces(generator, plan.distinct[p], plan.clonal[p], places.data(), scratch);
     AppendResampledRows(lines, plan, cloneFree, variant, p, places.data());

@@ -255,7 +255,7 @@ std::shared_ptr<SeriesPass> StartPass(const RandomizationInputs& inputs, const R
         variant.kind == RandomizationKind::kPerPopulation || settings.perPopulationAnalysis;
   }
   pass->fast = MakeFastResampler(plan, inputs.clones.cloneFree, pass->base);
-  for (int32_t distinct : plan.distinct) pass->drawsPerIteration += static_cast<uint64_t>(distinct);
+  pass->drawsPerIteration = plan.drawsBefore.back();
 
   const auto iterations = Size(std::max(inputs.iterations, 0));
   std::size_t slots = 1;

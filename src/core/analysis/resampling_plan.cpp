@@ -32,6 +32,7 @@ ResamplingPlan MakeResamplingPlan(const DataFile& data, const PopulationIndex& i
   }
   ResamplingPlan plan;
   plan.header = header;
+  plan.drawsBefore.push_back(0);
   int32_t nextDistinct = 0;
   for (size_t p = 0; p < populations; ++p) {
     const int32_t size = index[p + 1] - index[p];
@@ -61,6 +62,7 @@ ResamplingPlan MakeResamplingPlan(const DataFile& data, const PopulationIndex& i
     plan.extraCopies.push_back(std::move(extra));
     plan.firstRow.push_back(index[p]);
     plan.firstDistinct.push_back(summary.distinctOffset[p]);
+    plan.drawsBefore.push_back(plan.drawsBefore.back() + static_cast<uint64_t>(distinct));
   }
   if (clones.cloneFree.rows() < nextDistinct) {
     ThrowInternalError("the clone-free table holds fewer rows than the distinct genotypes");

@@ -17,6 +17,8 @@ struct ResamplingPlan {
   std::vector<std::vector<int32_t>> extraCopies;  // e_p,1..e_p,C_p
   std::vector<int32_t> firstRow;                  // first row in the genotype table
   std::vector<int32_t> firstDistinct;             // first row in the clone-free table
+  // Draws of one iteration before population p (P + 1 entries: the last is all of them).
+  std::vector<uint64_t> drawsBefore;
 };
 
 // Checks that the clone summary, the population index and the clone-free table agree, so
