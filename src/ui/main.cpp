@@ -1,15 +1,48 @@
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
 
 #include "unit1.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("GENOSIEVE"));
   QApplication::setApplicationName(QStringLiteral("GENOSIEVE"));
   QApplication::setApplicationVersion(QStringLiteral("0.4"));
   // Lets the desktop match the window with the installed genosieve.desktop and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("genosieve"));
 
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "GENOSIEVE: finds the clones of each population in a genotype data file and tests "
+      "whether Fis is lower than when clone sizes are given at random to distinct genotypes."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument(
+      QStringLiteral("DATAFILE"),
+      QStringLiteral("Data file to open; its folder becomes the working folder."),
+      QStringLiteral("[DATAFILE]"));
+  const QCommandLineOption directory(
+      QStringList{QStringLiteral("C"), QStringLiteral("directory")},
+      QStringLiteral("Working folder where the Run writes its files (default: the current "
+                     "folder, or the data file's folder when started from the home folder)."),
+      QStringLiteral("DIR"));
+  parser.addOption(directory);
+  parser.process(app);
+
   TForm1 form1;
+  form1.RestoreSettings();
+  const QStringList arguments = parser.positionalArguments();
+  if (!arguments.isEmpty()) {
+    form1.ChooseDataFile(QDir::current().absoluteFilePath(arguments.constFirst()));
+  }
+  if (parser.isSet(directory)) {
+    form1.SetWorkingFolder(QDir::current().absoluteFilePath(parser.value(directory)));
+  } else if (arguments.isEmpty() && QDir::current() == QDir::home()) {
+    // Started from the desktop's menu: the home folder is no place for a Run's files,
+    // which go next to the data instead.
+    form1.SetWorkingFolderBesideData();
+  }
   QApplication::setWindowIcon(form1.windowIcon());
   form1.show();
   return QApplication::exec();

@@ -30,6 +30,11 @@ void FakeRunView::Record(std::string call) {
   if (recordCalls) calls.push_back(std::move(call));
 }
 
+void FakeRunView::RunPlanned(int32_t tests, int32_t iterations) {
+  plannedTests = tests;
+  plannedIterations = iterations;
+}
+
 void FakeRunView::TestStarted(RandomizationKind kind, int32_t index, int32_t count,
                               const std::string& name) {
   Record(std::string("test ") + KindName(kind) + " " + std::to_string(index) + "/" +

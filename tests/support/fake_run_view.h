@@ -22,10 +22,14 @@ struct FakeRunView : RunView {
   std::vector<TestOutcome> outcomes;
   std::vector<std::string> notices;  // every notice shown
   std::vector<uint32_t> seeds;       // every seed told (not among the calls)
+  // What RunPlanned told: the tests and the iterations of each; -1 until then.
+  int32_t plannedTests = -1;
+  int32_t plannedIterations = -1;
 
   // Whether the Run ended with "done ! ".
   bool Done() const;
 
+  void RunPlanned(int32_t tests, int32_t iterations) override;
   void TestStarted(RandomizationKind kind, int32_t index, int32_t count,
                    const std::string& name) override;
   void SeedChosen(uint32_t seed) override;

@@ -63,6 +63,9 @@ void Run(const RunSettings& settings, RunView& view) {
   SeriesStore store;
   RandomizationInputs inputs{seeded, data, index, clones, summary, iterations};
   inputs.store = &store;
+  view.RunPlanned(1 + (settings.perLocusAnalysis ? header.loci : 0) +
+                      (settings.perPopulationAnalysis ? header.populations : 0),
+                  iterations);
 
   // 8-9. Overall test, tally normalisation, chart and overall p-value file.
   RunOverallTest(inputs, state, view);

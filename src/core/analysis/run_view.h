@@ -12,6 +12,11 @@ namespace genosieve {
 // How a Run reports to its user; the window and the command line implement it.
 struct RunView {
   virtual ~RunView() = default;
+  // How many randomization tests the Run will make (the overall test, then one per locus
+  // and one per population when those analyses are on) and the iterations of each; told
+  // once the data is read, before the first test starts. A view that shows the progress
+  // of the whole Run overrides this.
+  virtual void RunPlanned(int32_t /*tests*/, int32_t /*iterations*/) {}
   // A randomization test begins: its kind, its number among the tests of that kind
   // (1-based) and how many of them the Run makes, and its subject's name ("overall",
   // the locus name from the data file, or "pop" + k). A view that labels its progress

@@ -104,5 +104,41 @@ TEST(RunSequence, AValidRunEndsWithDone) {
   EXPECT_EQ(view.messages, (std::vector<std::string>{"done ! "}));
 }
 
+// The whole Run's progress is measured against the tests it plans: the overall test and,
+// with their options, one per locus and one per population; a failure before the tests
+// plans none.
+TEST(RunSequence, PlansItsTestsBeforeTheFirstStarts) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", kValidData);
+  struct Case {
+    bool perLocus;
+    bool perPopulation;
+    int32_t tests;  // 2 loci, 2 populations
+  };
+  for (const Case& c :
+       {Case{false, false, 1}, Case{true, false, 3}, Case{false, true, 3}, Case{true, true, 5}}) {
+    SCOPED_TRACE(std::to_string(c.perLocus) + std::to_string(c.perPopulation));
+    RunSettings settings{.dataPath = "data.txt",
+                         .iterationsText = "4",
+                         .perLocusAnalysis = c.perLocus,
+                         .perPopulationAnalysis = c.perPopulation,
+                         .seed = 3};
+    FakeRunView view;
+    ASSERT_EQ(RunError_(settings, view), "");
+    EXPECT_EQ(view.plannedTests, c.tests);
+    EXPECT_EQ(view.plannedIterations, 4);
+    const auto started =
+        std::count_if(view.calls.begin(), view.calls.end(),
+                      [](const std::string& call) { return call.starts_with("test "); });
+    EXPECT_EQ(started, c.tests);
+  }
+  RunSettings failing;
+  failing.dataPath = "data.txt";
+  failing.iterationsText = "x";
+  FakeRunView view;
+  EXPECT_NE(RunError_(failing, view), "");
+  EXPECT_EQ(view.plannedTests, -1);
+}
+
 }  // namespace
 }  // namespace genosieve

@@ -1,0 +1,84 @@
+#include "run_progress.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+
+using genosieve::RandomizationKind;
+
+QString TestCaption(RandomizationKind kind, int32_t index, int32_t count, const std::string& name) {
+  switch (kind) {
+    case RandomizationKind::kOverall:
+      return QStringLiteral("Overall test");
+    case RandomizationKind::kPerLocus:
+      return QStringLiteral("Locus %1 of %2 (%3)")
+          .arg(index)
+          .arg(count)
+          .arg(QString::fromStdString(name));
+    case RandomizationKind::kPerPopulation: {
+      QString caption = QStringLiteral("Population %1 of %2").arg(index).arg(count);
+      // "pop" + k is the name given to a population the data file does not name.
+      if (!name.empty() && name != "pop" + std::to_string(index)) {
+        caption += QStringLiteral(" (%1)").arg(QString::fromStdString(name));
+      }
+      return caption;
+    }
+  }
+  return {};
+}
+
+std::optional<double> RunFraction(const RunProgress& progress) {
+  if (progress.plannedTests <= 0 || progress.testsStarted <= 0) return std::nullopt;
+  const int32_t finishedTests = std::min(progress.testsStarted, progress.plannedTests) - 1;
+  if (progress.iterations <= 0) {
+    // Tests without iterations: count the tests.
+    return static_cast<double>(finishedTests) / progress.plannedTests;
+  }
+  const double done = static_cast<double>(finishedTests) * progress.iterations +
+                      std::clamp(progress.iteration, 0, progress.iterations);
+  return done / (static_cast<double>(progress.plannedTests) * progress.iterations);
+}
+
+QString DurationText(int64_t milliseconds) {
+  const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
+  const int64_t hours = seconds / 3600;
+  const auto twoDigits = [](int64_t value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+  };
+  if (hours > 0) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(hours)
+        .arg(twoDigits(seconds / 60 % 60), twoDigits(seconds % 60));
+  }
+  return QStringLiteral("%1:%2").arg(seconds / 60).arg(twoDigits(seconds % 60));
+}
+
+QString ProgressStatus(const RunProgress& progress, int64_t elapsedMilliseconds) {
+  QStringList parts;
+  if (progress.testsStarted == 0) {
+    parts.append(QStringLiteral("Reading the data and finding clones"));
+  } else {
+    parts.append(QStringLiteral("%1, iteration %2 of %3")
+                     .arg(TestCaption(progress.kind, progress.index, progress.count, progress.name))
+                     .arg(progress.iteration)
+                     .arg(progress.iterations));
+  }
+  parts.append(QStringLiteral("%1 elapsed").arg(DurationText(elapsedMilliseconds)));
+  const std::optional<double> fraction = RunFraction(progress);
+  // A second of work and 1 % of the Run give an estimate worth showing.
+  if (fraction && *fraction >= 0.01 && elapsedMilliseconds >= 1000) {
+    const double left = static_cast<double>(elapsedMilliseconds) * (1 - *fraction) / *fraction;
+    parts.append(QStringLiteral("about %1 left").arg(DurationText(std::llround(left))));
+  } else if (progress.testsStarted > 0) {
+    parts.append(QStringLiteral("estimating the time left"));
+  }
+  return parts.join(QStringLiteral(" \u00b7 "));
+}
+
+QString ProgressTitle(const QString& caption, const RunProgress& progress) {
+  const std::optional<double> fraction = RunFraction(progress);
+  if (!fraction) return caption;
+  return QStringLiteral("%1 % - %2")
+      .arg(static_cast<int>(std::floor(*fraction * 100)))
+      .arg(caption);
+}

@@ -1,0 +1,541 @@
+// The window a user keeps open: whole-Run progress, stopping, the results view, saving
+// and copying, the working folder, the defaults it remembers and its resizing.
+
+#include <csv.h>
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+#include <QUrl>
+#include <QValueAxis>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "analysis/run.h"
+#include "curve_decimation.h"
+#include "results_table.h"
+#include "run_progress.h"
+#include "support/fake_run_view.h"
+#include "support/test_files.h"
+#include "unit1.h"
+#include "window_fixture.h"
+
+namespace fs = std::filesystem;
+using genosieve::RandomizationKind;
+using genosieve::testing::Boxes;
+using genosieve::testing::Control;
+using genosieve::testing::ExamplePath;
+using genosieve::testing::ReadBytes;
+using genosieve::testing::ScopedWorkingFolder;
+
+namespace {
+
+QString Native(const fs::path& path) { return QString::fromStdString(path.string()); }
+
+// A window set for a Run on a copy of the example in the current folder.
+struct RunWindow {
+  TForm1 form;
+  Boxes boxes;
+  fs::path data;
+
+  explicit RunWindow(const std::string& example = "zostera.txt", const char* iterations = "30") {
+    boxes.Attach(form);
+    data = fs::current_path() / example;
+    fs::copy_file(ExamplePath(example), data);
+    Control<QLineEdit>(form, "Edit1")->setText(Native(data));
+    Control<QLineEdit>(form, "Edit2")->setText(QString::fromLatin1(iterations));
+    form.runSeed = 11;
+  }
+
+  QString Status() { return Control<QLabel>(form, "StatusLine")->text(); }
+  QStandardItemModel* Results() {
+    return qobject_cast<QStandardItemModel*>(Control<QTableView>(form, "ResultsTable")->model());
+  }
+};
+
+QLineSeries* CurveOf(TForm1& form) {
+  return qobject_cast<QLineSeries*>(
+      Control<QChartView>(form, "Chart2")->chart()->series().value(0));
+}
+
+QValueAxis* LeftAxisOf(TForm1& form) {
+  for (QAbstractAxis* axis : Control<QChartView>(form, "Chart2")->chart()->axes(Qt::Vertical)) {
+    return qobject_cast<QValueAxis*>(axis);
+  }
+  return nullptr;
+}
+
+// The fields of each line of a CSV text, read back with libcsv.
+std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
+  struct Reader {
+    std::vector<std::vector<std::string>> rows{{}};
+  } reader;
+  csv_parser parser;
+  csv_init(&parser, CSV_STRICT | CSV_APPEND_NULL);
+  const auto field = [](void* data, size_t, void* out) {
+    static_cast<Reader*>(out)->rows.back().emplace_back(static_cast<const char*>(data));
+  };
+  const auto row = [](int, void* out) { static_cast<Reader*>(out)->rows.emplace_back(); };
+  csv_parse(&parser, text.data(), text.size(), field, row, &reader);
+  csv_fini(&parser, field, row, &reader);
+  csv_free(&parser);
+  reader.rows.pop_back();
+  return reader.rows;
+}
+
+}  // namespace
+
+class WindowRunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    // The remembered settings go to a scope of the tests' own, never the user's.
+    QCoreApplication::setOrganizationName(QStringLiteral("genosieve-tests"));
+    QCoreApplication::setApplicationName(QStringLiteral("ui-window-run"));
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder_.path());
+  }
+
+  void testCaptionsNameTheTestAndItsRank() {
+    QCOMPARE(TestCaption(RandomizationKind::kOverall, 1, 1, "overall"),
+             QStringLiteral("Overall test"));
+    QCOMPARE(TestCaption(RandomizationKind::kPerLocus, 7, 30, "WPMS14"),
+             QStringLiteral("Locus 7 of 30 (WPMS14)"));
+    QCOMPARE(TestCaption(RandomizationKind::kPerPopulation, 12, 50, "pop12"),
+             QStringLiteral("Population 12 of 50"));
+    QCOMPARE(TestCaption(RandomizationKind::kPerPopulation, 2, 3, "Lake Garda"),
+             QStringLiteral("Population 2 of 3 (Lake Garda)"));
+  }
+
+  void runFractionCountsTheIterationsOfEveryPlannedTest() {
+    RunProgress progress;
+    QVERIFY(!RunFraction(progress));
+    progress.plannedTests = 4;
+    progress.iterations = 100;
+    progress.testsStarted = 1;
+    progress.iteration = 50;
+    QCOMPARE(*RunFraction(progress), 50.0 / 400);
+    progress.testsStarted = 4;
+    progress.iteration = 100;
+    QCOMPARE(*RunFraction(progress), 1.0);
+    progress.iterations = 0;
+    progress.testsStarted = 3;
+    QCOMPARE(*RunFraction(progress), 2.0 / 4);
+    progress.iterations = 100;
+    progress.testsStarted = 2;
+    progress.iteration = 0;
+    QCOMPARE(ProgressTitle(QStringLiteral("GENOSIEVE 0.4"), progress),
+             QStringLiteral("25 % - GENOSIEVE 0.4"));
+  }
+
+  void statusShowsTheIterationTheTimeAndAnEstimateOfTheRest() {
+    QCOMPARE(DurationText(7'900), QStringLiteral("0:07"));
+    QCOMPARE(DurationText(754'000), QStringLiteral("12:34"));
+    QCOMPARE(DurationText(3'723'000), QStringLiteral("1:02:03"));
+    RunProgress progress{.plannedTests = 31,
+                         .iterations = 1000,
+                         .testsStarted = 8,
+                         .kind = RandomizationKind::kPerLocus,
+                         .index = 7,
+                         .count = 30,
+                         .name = "Loc7",
+                         .iteration = 750};
+    // 7750 of 31000 iterations in 10 s: 30 s left.
+    QCOMPARE(ProgressStatus(progress, 10'000),
+             QStringLiteral("Locus 7 of 30 (Loc7), iteration 750 of 1000 \u00b7 0:10 elapsed "
+                            "\u00b7 about 0:30 left"));
+    progress.testsStarted = 1;
+    progress.iteration = 1;
+    QVERIFY(ProgressStatus(progress, 200).endsWith(QStringLiteral("estimating the time left")));
+  }
+
+  void decimationKeepsEveryExtremeAndBothEnds() {
+    std::vector<double> values(100'003);
+    for (size_t i = 0; i < values.size(); ++i) values[i] = std::sin(static_cast<double>(i) / 7);
+    values[54'321] = -3;
+    values[77'777] = 5;
+    const QList<QPointF> points = DecimatedCurve(values, 1000);
+    QVERIFY(points.size() <= 4000);
+    QCOMPARE(points.constFirst(), QPointF(0, values.front()));
+    QCOMPARE(points.constLast(), QPointF(100'002, values.back()));
+    QVERIFY(points.contains(QPointF(54'321, -3)));
+    QVERIFY(points.contains(QPointF(77'777, 5)));
+    for (qsizetype i = 1; i < points.size(); ++i) {
+      QVERIFY(points[i].x() > points[i - 1].x());
+      QCOMPARE(points[i].y(), values[static_cast<size_t>(points[i].x())]);
+    }
+    const std::vector<double> few = {0.5, 0.25, 1};
+    QCOMPARE(DecimatedCurve(few, 1).size(), 3);
+  }
+
+  void wholeRunProgressReachesItsEnd() {
+    const ScopedWorkingFolder folder;
+    RunWindow window;
+    Control<QCheckBox>(window.form, "CheckBox2")->setChecked(true);
+    Control<QCheckBox>(window.form, "CheckBox3")->setChecked(true);
+    QString statusAtDone;
+    QString titleAtDone;
+    bool stopUsable = false;
+    bool quitUsable = false;
+    window.form.showMessage = [&](const QString&) {
+      statusAtDone = window.Status();
+      titleAtDone = window.form.windowTitle();
+      stopUsable = Control<QPushButton>(window.form, "StopButton")->isEnabled();
+      quitUsable = Control<QPushButton>(window.form, "Button2")->isEnabled();
+    };
+    window.form.Button3Click();
+    QCOMPARE(window.boxes.errors, QStringList());
+    // Zostera: 9 loci and 2 populations, 12 tests.
+    QVERIFY2(statusAtDone.startsWith(QStringLiteral("Population 2 of 2, iteration 30 of 30")),
+             qPrintable(statusAtDone));
+    QCOMPARE(titleAtDone, QStringLiteral("100 % - GENOSIEVE 0.4"));
+    QVERIFY(stopUsable && quitUsable);
+    QCOMPARE(window.form.windowTitle(), QStringLiteral("GENOSIEVE 0.4"));
+    QVERIFY2(window.Status().startsWith(QStringLiteral("Done: 12 tests of 30 iterations in ")),
+             qPrintable(window.Status()));
+    QVERIFY(window.Status().contains(QDir::toNativeSeparators(QDir::currentPath())));
+    QVERIFY(!Control<QPushButton>(window.form, "StopButton")->isEnabled());
+    auto* progress = Control<QProgressBar>(window.form, "ProgressBar1");
+    QCOMPARE(progress->maximum(), 31);
+    QCOMPARE(progress->value(), 30);
+  }
+
+  void noticesReachTheStatusLine() {
+    const ScopedWorkingFolder folder;
+    TForm1 form;
+    Boxes boxes;
+    boxes.Attach(form);
+    const fs::path data = fs::current_path() / "zostera.gen";
+    fs::copy_file(genosieve::testing::TestDataPath("import/genepop/zostera.gen"), data);
+    Control<QLineEdit>(form, "Edit1")->setText(Native(data));
+    Control<QLineEdit>(form, "Edit2")->setText(QStringLiteral("5"));
+    form.Button3Click();
+    QCOMPARE(boxes.errors, QStringList());
+    genosieve::testing::FakeRunView view;
+    genosieve::RunSettings settings = form.CurrentSettings();
+    settings.seed = 1;
+    genosieve::Run(settings, view);
+    QVERIFY(!view.notices.empty());
+    auto* status = Control<QLabel>(form, "StatusLine");
+    QVERIFY2(status->text().contains(QString::fromStdString(view.notices.back())),
+             qPrintable(status->text()));
+    for (const std::string& notice : view.notices) {
+      QVERIFY(status->toolTip().contains(QString::fromStdString(notice)));
+    }
+  }
+
+  void chartIsClearedWhenARunStartsAndItsAxisHoldsTheCurve() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "200");
+    window.form.Button3Click();
+    QLineSeries* curve = CurveOf(window.form);
+    QCOMPARE(curve->count(), 200);
+    double lowest = 1;
+    double highest = 0;
+    for (double value : window.form.ChartValues()) {
+      lowest = std::min(lowest, value);
+      highest = std::max(highest, value);
+    }
+    QValueAxis* left = LeftAxisOf(window.form);
+    QVERIFY(left->min() <= lowest && left->max() >= highest);
+    // The axis ends on labelled ticks.
+    const double ticks = (left->max() - left->min()) / left->tickInterval();
+    QVERIFY(std::abs(ticks - std::round(ticks)) < 1e-9);
+    QVERIFY(std::abs(left->min() / left->tickInterval() -
+                     std::round(left->min() / left->tickInterval())) < 1e-9);
+
+    // The next Run fails before its overall test: the last curve is gone all the same.
+    bool curveGoneDuringRun = false;
+    window.form.showError = [&](const QString&) {};
+    Control<QLineEdit>(window.form, "Edit2")->setText(QStringLiteral("abc"));
+    window.form.Button3Click();
+    curveGoneDuringRun = curve->count() == 0 && window.form.ChartValues().empty();
+    QVERIFY(curveGoneDuringRun);
+    QVERIFY(window.Results()->rowCount() == 0);
+    QVERIFY(window.Status().startsWith(QStringLiteral("Run failed after ")));
+  }
+
+  void hoveringTheCurveShowsTheIterationAndItsValue() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "50");
+    window.form.show();
+    window.form.Button3Click();
+    QLineSeries* curve = CurveOf(window.form);
+    emit curve->hovered(QPointF(9.2, 0.1), true);
+    QVERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QStringLiteral("iteration 10: P-value %1")
+                                   .arg(ShortestNumber(window.form.ChartValues()[9])));
+    emit curve->hovered(QPointF(9.2, 0.1), false);
+  }
+
+  void resultsTableHoldsEveryFinishedTest() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "25");
+    Control<QCheckBox>(window.form, "CheckBox3")->setChecked(true);
+    window.form.Button3Click();
+    QVERIFY(Control<QWidget>(window.form, "ResultsPanel")->isVisible() || !window.form.isVisible());
+    QVERIFY(Control<QPushButton>(window.form, "ResultsButton")->isChecked());
+
+    // The same Run made directly reports the same tests.
+    genosieve::testing::FakeRunView view;
+    const fs::path direct = fs::current_path() / "direct";
+    fs::create_directories(direct);
+    fs::current_path(direct);
+    genosieve::Run(window.form.CurrentSettings(), view);
+    fs::current_path(direct.parent_path());
+    QStandardItemModel* table = window.Results();
+    QCOMPARE(table->rowCount(), 3);
+    QCOMPARE(static_cast<size_t>(table->rowCount()), view.outcomes.size());
+    for (int row = 0; row < table->rowCount(); ++row) {
+      const genosieve::TestOutcome& outcome = view.outcomes[static_cast<size_t>(row)];
+      const auto cell = [&](int column) { return table->index(row, column).data().toString(); };
+      QCOMPARE(cell(1), QString::number(outcome.index));
+      QCOMPARE(cell(2), QString::fromStdString(outcome.name));
+      QCOMPARE(cell(3), QString::number(outcome.individuals));
+      QCOMPARE(cell(5), ShortestNumber(static_cast<double>(outcome.observed)));
+      QCOMPARE(cell(6), ShortestNumber(static_cast<double>(outcome.expected)));
+      QCOMPARE(cell(7), ShortestNumber(static_cast<double>(outcome.pLower)));
+      QCOMPARE(cell(8), ShortestNumber(static_cast<double>(outcome.pUpper)));
+    }
+    QCOMPARE(table->index(0, 0).data().toString(), QStringLiteral("overall"));
+    QCOMPARE(table->index(2, 0).data().toString(), QStringLiteral("population"));
+
+    // Sorting by the observed Fis sorts by value.
+    Control<QTableView>(window.form, "ResultsTable")->sortByColumn(5, Qt::DescendingOrder);
+    for (int row = 1; row < table->rowCount(); ++row) {
+      QVERIFY(table->index(row - 1, 5).data().toString().toDouble() >=
+              table->index(row, 5).data().toString().toDouble());
+    }
+  }
+
+  void tableAndChartsAreSavedAndCopied() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "40");
+    Control<QCheckBox>(window.form, "CheckBox2")->setChecked(true);
+    window.form.show();
+    window.form.Button3Click();
+    QStandardItemModel* table = window.Results();
+    QCOMPARE(table->rowCount(), 10);
+
+    const QString csv = QDir::current().filePath(QStringLiteral("table.csv"));
+    const QString tsv = QDir::current().filePath(QStringLiteral("table.tsv"));
+    window.boxes.savePaths = {csv, tsv};
+    auto* exportButton = Control<QPushButton>(window.form, "ExportTableButton");
+    exportButton->click();
+    exportButton->click();
+    QCOMPARE(window.boxes.errors, QStringList());
+    // The suggestion is next to the Run's files.
+    QCOMPARE(window.boxes.saveSuggestions.value(0),
+             QDir::current().filePath(QStringLiteral("Table_results.csv")));
+    const auto rows = ReadCsv(ReadBytes(csv.toStdString()));
+    QCOMPARE(rows.size(), size_t{11});
+    QCOMPARE(QString::fromStdString(rows[0][0]), QStringLiteral("Test"));
+    const QStringList tsvLines =
+        QString::fromStdString(ReadBytes(tsv.toStdString())).split(QLatin1Char('\n'));
+    for (int row = 0; row < table->rowCount(); ++row) {
+      const QStringList fields = tsvLines.value(row + 1).split(QLatin1Char('\t'));
+      QCOMPARE(fields.size(), table->columnCount());
+      for (int column = 0; column < table->columnCount(); ++column) {
+        const QString cell = table->index(row, column).data().toString();
+        QCOMPARE(QString::fromStdString(rows[static_cast<size_t>(row) + 1][column]), cell);
+        QCOMPARE(fields[column], cell);
+      }
+    }
+
+    // Copy table: the selected rows after the titles, or all of them.
+    auto* view = Control<QTableView>(window.form, "ResultsTable");
+    view->selectRow(2);
+    Control<QPushButton>(window.form, "CopyTableButton")->click();
+    const QStringList copied = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+    QCOMPARE(copied.value(1), tsvLines.value(3));
+    QCOMPARE(copied.size(), 3);
+
+    // The running P-value chart and the histogram in the three formats.
+    for (const char* name : {"Chart2", "HistogramView"}) {
+      auto* chartView = Control<QChartView>(window.form, name);
+      QMenu* menu = Control<QMenu>(window.form, (std::string(name) + "Menu").c_str());
+      const QStringList paths = {QDir::current().filePath(QStringLiteral("%1.png").arg(name)),
+                                 QDir::current().filePath(QStringLiteral("%1.svg").arg(name)),
+                                 QDir::current().filePath(QStringLiteral("%1.pdf").arg(name))};
+      window.boxes.savePaths = paths;
+      for (int i = 0; i < 3; ++i) menu->actions().at(0)->trigger();
+      QCOMPARE(window.boxes.errors, QStringList());
+      QImage image(paths[0]);
+      QCOMPARE(image.size(), chartView->viewport()->size() * image.devicePixelRatio());
+      QVERIFY(ReadBytes(paths[1].toStdString()).find("<svg") != std::string::npos);
+      QVERIFY(ReadBytes(paths[2].toStdString()).starts_with("%PDF"));
+      menu->actions().at(1)->trigger();
+      QCOMPARE(QApplication::clipboard()->image().size(), image.size());
+    }
+    // Copy values: every running P-value.
+    QMenu* chartMenu = Control<QMenu>(window.form, "Chart2Menu");
+    chartMenu->actions().at(2)->trigger();
+    const QStringList values = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+    QCOMPARE(values.value(0), QStringLiteral("iteration\tP-value"));
+    QCOMPARE(values.value(40),
+             QStringLiteral("40\t%1").arg(ShortestNumber(window.form.ChartValues()[39])));
+
+    // A link at the chosen name is refused, and nothing is written through it.
+    const QString target = QDir::current().filePath(QStringLiteral("target.png"));
+    QFile::link(target, QDir::current().filePath(QStringLiteral("link.png")));
+    window.boxes.savePaths = {QDir::current().filePath(QStringLiteral("link.png"))};
+    Control<QMenu>(window.form, "Chart2Menu")->actions().at(0)->trigger();
+    QCOMPARE(window.boxes.errors.size(), 1);
+    QVERIFY(window.boxes.errors[0].contains(QStringLiteral("link.png\": is a link")));
+    QVERIFY(!QFile::exists(target));
+  }
+
+  void choosingADataFileMakesItsFolderTheWorkingFolder() {
+    const ScopedWorkingFolder folder;
+    const fs::path field = fs::current_path() / "field data";
+    fs::create_directories(field);
+    TForm1 form;
+    Boxes boxes;
+    boxes.Attach(form);
+    QCOMPARE(form.WorkingFolder(), QString());
+    QVERIFY(Control<QLabel>(form, "FolderLabel")->toolTip().contains(QDir::currentPath()));
+    form.chooseFile = [&](QFileDialog&) -> std::optional<QString> {
+      return Native(field / "aspen.txt");
+    };
+    form.Button1Click();
+    QCOMPARE(form.WorkingFolder(), Native(field));
+    QVERIFY(Control<QLabel>(form, "FolderLabel")->toolTip().contains(Native(field)));
+    // A typed path leaves it.
+    Control<QLineEdit>(form, "Edit1")->setText(QStringLiteral("/elsewhere/data.txt"));
+    QCOMPARE(form.WorkingFolder(), Native(field));
+
+    // So does a dropped file.
+    const fs::path other = fs::current_path() / "other";
+    fs::create_directories(other);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(Native(other / "trout.dat"))});
+    QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    // As the drag manager delivers it.
+    static_cast<QObject&>(form).event(&drop);
+    QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), Native(other / "trout.dat"));
+    QCOMPARE(form.WorkingFolder(), Native(other));
+  }
+
+  void openFolderShowsWhereTheLastRunWrote() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "5");
+    auto* open = Control<QPushButton>(window.form, "OpenFolderButton");
+    QVERIFY(!open->isEnabled());
+    window.form.Button3Click();
+    QVERIFY(open->isEnabled());
+    open->click();
+    QCOMPARE(window.boxes.openedFolders, QStringList{QDir::currentPath()});
+  }
+
+  void seedFieldRepeatsARunAndRefusesWhatIsNoSeed() {
+    TForm1 form;
+    Boxes boxes;
+    boxes.Attach(form);
+    auto* seed = Control<QLineEdit>(form, "SeedEdit");
+    QVERIFY(seed->text().isEmpty());
+    QVERIFY(!form.CurrentSettings().seed);
+    seed->setText(QStringLiteral("4294967295"));
+    QCOMPARE(*form.CurrentSettings().seed, 4294967295u);
+    seed->setText(QStringLiteral("4294967296"));
+    form.Button3Click();
+    QCOMPARE(boxes.errors.size(), 1);
+    QVERIFY(boxes.errors[0].startsWith(QStringLiteral("Seed: '4294967296'")));
+    QVERIFY(!form.IsRunning());
+    QCOMPARE(Control<QLabel>(form, "StatusLine")->text(),
+             QStringLiteral("Choose a data file, then press Run."));
+  }
+
+  void settingsAreRememberedByTheNextWindow() {
+    const QTemporaryDir dataFolder;
+    const QString dataFile = QDir(dataFolder.path()).filePath(QStringLiteral("aspen.txt"));
+    {
+      QSettings().clear();
+      TForm1 first;
+      first.RestoreSettings();
+      first.chooseFile = [&](QFileDialog&) -> std::optional<QString> { return dataFile; };
+      first.Button1Click();
+      Control<QLineEdit>(first, "Edit2")->setText(QStringLiteral("250"));
+      Control<QLineEdit>(first, "Edit5")->setText(QStringLiteral("aspen.txt"));
+      Control<QCheckBox>(first, "CheckBox2")->setChecked(true);
+      Control<QLineEdit>(first, "SeedEdit")->setText(QStringLiteral("99"));
+      first.resize(900, 600);
+      first.show();
+      first.close();
+    }
+    TForm1 second;
+    QCOMPARE(Control<QLineEdit>(second, "Edit2")->text(), QStringLiteral("1000"));
+    second.RestoreSettings();
+    QCOMPARE(Control<QLineEdit>(second, "Edit2")->text(), QStringLiteral("250"));
+    QCOMPARE(Control<QLineEdit>(second, "Edit5")->text(), QStringLiteral("aspen.txt"));
+    QVERIFY(Control<QCheckBox>(second, "CheckBox2")->isChecked());
+    QVERIFY(!Control<QCheckBox>(second, "CheckBox3")->isChecked());
+    // The data path starts empty and the seed is not repeated by surprise.
+    QCOMPARE(Control<QLineEdit>(second, "Edit1")->text(), QString());
+    QCOMPARE(Control<QLineEdit>(second, "SeedEdit")->text(), QString());
+    QCOMPARE(second.size(), QSize(900, 600));
+    QString shownFolder;
+    second.chooseFile = [&](QFileDialog& dialog) -> std::optional<QString> {
+      shownFolder = dialog.directory().absolutePath();
+      return std::nullopt;
+    };
+    second.Button1Click();
+    QCOMPARE(shownFolder, QDir(dataFolder.path()).absolutePath());
+  }
+
+  void dialogFiltersDataFilesWithAllFilesToo() {
+    TForm1 form;
+    const QStringList filters = Control<QFileDialog>(form, "OpenDialog1")->nameFilters();
+    QVERIFY(filters.size() >= 2);
+    for (const char* pattern : {"*.gen", "*.csv", "*.dat", "*.txt"}) {
+      QVERIFY2(filters.constFirst().contains(QLatin1String(pattern)), pattern);
+    }
+    QCOMPARE(filters.constLast(), QStringLiteral("All files (*)"));
+  }
+
+  void chartAndResultsGrowWithTheWindow() {
+    TForm1 form;
+    form.show();
+    QCOMPARE(form.minimumSize(), QSize(738, 493));
+    form.resize(1000, 700);
+    QCOMPARE(Control<QChartView>(form, "Chart2")->geometry(), QRect(24, 152, 902, 488));
+    QCOMPARE(Control<QProgressBar>(form, "ProgressBar1")->geometry(), QRect(24, 128, 904, 16));
+    QCOMPARE(Control<QPushButton>(form, "Button4")->geometry(), QRect(600, 24, 113, 25));
+    QCOMPARE(Control<QLabel>(form, "StatusLine")->y(), 437 + 207);
+    form.resize(738, 493);
+    QCOMPARE(Control<QChartView>(form, "Chart2")->geometry(), QRect(24, 152, 640, 281));
+    QCOMPARE(Control<QLabel>(form, "StatusLine")->geometry(), QRect(24, 437, 640, 16));
+    // The results take the width the window gains for them.
+    Control<QPushButton>(form, "ResultsButton")->click();
+    QVERIFY(form.width() >= 738 + 380);
+    QCOMPARE(Control<QChartView>(form, "Chart2")->geometry(), QRect(24, 152, 640, 281));
+    const QRect panel = Control<QWidget>(form, "ResultsPanel")->geometry();
+    QVERIFY(panel.left() >= 738 && panel.right() < form.width());
+  }
+
+ private:
+  QTemporaryDir settingsFolder_;
+};
+
+QTEST_MAIN(WindowRunTest)
+#include "test_window_run.moc"

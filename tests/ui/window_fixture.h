@@ -1,0 +1,56 @@
+#pragma once
+
+// What the window's tests share: finding the controls by name and recording the boxes
+// and dialogs a window would show instead of showing them.
+
+#include <QChartView>
+#include <QFileDialog>
+#include <QStringList>
+#include <QWidget>
+#include <optional>
+
+#include "unit1.h"
+
+namespace genosieve::testing {
+
+template <typename T>
+T* Control(QWidget& form, const char* name) {
+  T* control = form.findChild<T*>(QString::fromLatin1(name));
+  if (control == nullptr) qFatal("missing control %s", name);
+  return control;
+}
+
+struct Boxes {
+  QStringList messages;
+  QStringList errors;
+  QStringList abouts;
+  int stopQuestions = 0;
+  bool stopAnswer = false;
+  QStringList openedFolders;
+  // What the save dialog answers, in order; a dialog beyond them is a failure.
+  QStringList savePaths;
+  QStringList saveSuggestions;
+
+  void Attach(TForm1& form) {
+    form.showMessage = [this](const QString& text) { messages.append(text); };
+    form.showError = [this](const QString& text) { errors.append(text); };
+    form.showAbout = [this](const QString& text) { abouts.append(text); };
+    form.chooseFile = [](QFileDialog&) -> std::optional<QString> {
+      qFatal("unexpected file dialog");
+      return std::nullopt;
+    };
+    form.askStopAndQuit = [this] {
+      ++stopQuestions;
+      return stopAnswer;
+    };
+    form.chooseSaveFile = [this](const QString&, const QString&,
+                                 const QString& suggested) -> std::optional<QString> {
+      saveSuggestions.append(suggested);
+      if (savePaths.isEmpty()) qFatal("unexpected save dialog");
+      return savePaths.takeFirst();
+    };
+    form.openFolder = [this](const QString& folder) { openedFolders.append(folder); };
+  }
+};
+
+}  // namespace genosieve::testing
