@@ -392,6 +392,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   ResultsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   ResultsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ResultsTable->verticalHeader()->hide();
+  ResultsTable->verticalHeader()->setDefaultSectionSize(ResultsTable->fontMetrics().height() + 6);
   ResultsTable->horizontalHeader()->setStretchLastSection(true);
   auto* copyTableButton = new QPushButton(QStringLiteral("Copy table"), ResultsPanel);
   copyTableButton->setObjectName(QStringLiteral("CopyTableButton"));
@@ -709,7 +710,10 @@ void TForm1::Button3Click() {
   StatusLine->setText(status);
   StatusLine->setToolTip(
       notices_.isEmpty() ? status : status + QLatin1Char('\n') + notices_.join(QLatin1Char('\n')));
-  if (resultsModel_->rowCount() > 0) ShowResults(true);
+  if (resultsModel_->rowCount() > 0) {
+    ResultsTable->resizeColumnsToContents();
+    ShowResults(true);
+  }
 
   const bool quitting = quitAfterRun_;
   if (failure) showError(ErrorText(failure));
@@ -1040,9 +1044,10 @@ void TForm1::SetRunning(bool running) {
   // Quit stays: it asks whether to stop the Run.
   for (QWidget* control :
        std::initializer_list<QWidget*>{Button1, Edit1, Button3, Edit2, Edit5, CheckBox1, CheckBox2,
-                                       CheckBox3, Button4, SeedEdit, ChartButton, ResultsButton}) {
+                                       CheckBox3, Button4, SeedEdit, ChartButton}) {
     control->setEnabled(!running);
   }
+  ResultsButton->setEnabled(!running && resultsModel_->rowCount() > 0);
   StopButton->setEnabled(running);
   OpenFolderButton->setEnabled(!running && !lastRunFolder_.isEmpty());
   if (running) {

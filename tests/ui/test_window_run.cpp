@@ -514,9 +514,13 @@ class WindowRunTest : public QObject {
   }
 
   void chartAndResultsGrowWithTheWindow() {
-    TForm1 form;
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "5");
+    TForm1& form = window.form;
     form.show();
     QCOMPARE(form.minimumSize(), QSize(738, 493));
+    auto* results = Control<QPushButton>(form, "ResultsButton");
+    QVERIFY(!results->isEnabled());
     form.resize(1000, 700);
     QCOMPARE(Control<QChartView>(form, "Chart2")->geometry(), QRect(24, 152, 902, 488));
     QCOMPARE(Control<QProgressBar>(form, "ProgressBar1")->geometry(), QRect(24, 128, 904, 16));
@@ -525,12 +529,21 @@ class WindowRunTest : public QObject {
     form.resize(738, 493);
     QCOMPARE(Control<QChartView>(form, "Chart2")->geometry(), QRect(24, 152, 640, 281));
     QCOMPARE(Control<QLabel>(form, "StatusLine")->geometry(), QRect(24, 437, 640, 16));
-    // The results take the width the window gains for them.
-    Control<QPushButton>(form, "ResultsButton")->click();
+
+    // After a Run the results take the width the window gains for them.
+    form.Button3Click();
+    QVERIFY(results->isEnabled() && results->isChecked());
     QVERIFY(form.width() >= 738 + 380);
+    QCOMPARE(form.minimumWidth(), 738 + 380);
     QCOMPARE(Control<QChartView>(form, "Chart2")->geometry(), QRect(24, 152, 640, 281));
-    const QRect panel = Control<QWidget>(form, "ResultsPanel")->geometry();
-    QVERIFY(panel.left() >= 738 && panel.right() < form.width());
+    auto* panel = Control<QWidget>(form, "ResultsPanel");
+    QVERIFY(panel->isVisible());
+    QVERIFY(panel->geometry().left() >= 738 && panel->geometry().right() < form.width());
+    // Hidden again, they give their width back to the chart.
+    results->click();
+    QVERIFY(!panel->isVisible());
+    QCOMPARE(form.minimumWidth(), 738);
+    QCOMPARE(Control<QChartView>(form, "Chart2")->width(), 640 + form.width() - 738);
   }
 
  private:
