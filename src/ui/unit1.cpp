@@ -383,6 +383,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   ResultsCaption->setObjectName(QStringLiteral("ResultsCaption"));
   ResultsCaption->setWordWrap(true);
   ResultsCaption->setTextFormat(Qt::PlainText);
+  ResultsCaption->setTextInteractionFlags(Qt::TextSelectableByMouse);
   resultsModel_ = NewResultsModel(this);
   ResultsTable = new QTableView(ResultsPanel);
   ResultsTable->setObjectName(QStringLiteral("ResultsTable"));
@@ -636,6 +637,7 @@ void TForm1::Button3Click() {
   overallRandomized_.shrink_to_fit();
   hasOverall_ = false;
   notices_.clear();
+  lastSeed_.reset();
   HistogramView->chart()->removeAllSeries();
   {
     const std::lock_guard lock(report_.mutex);
@@ -698,11 +700,13 @@ void TForm1::Button3Click() {
   QString status;
   if (!failure) {
     const int32_t tests = resultsModel_->rowCount();
-    status = QStringLiteral("Done: %1 %2 of %3 iterations in %4; files in %5")
+    status = QStringLiteral("Done: %1 %2 of %3 iterations in %4; seed %5; files in %6")
                  .arg(tests)
                  .arg(tests == 1 ? QStringLiteral("test") : QStringLiteral("tests"))
                  .arg(shownProgress_.iterations)
-                 .arg(elapsed, where);
+                 .arg(elapsed)
+                 .arg(lastSeed_.value_or(0))
+                 .arg(where);
   } else {
     status = QStringLiteral("Run failed after %1: %2").arg(elapsed, ErrorText(failure));
   }
@@ -711,6 +715,18 @@ void TForm1::Button3Click() {
   StatusLine->setToolTip(
       notices_.isEmpty() ? status : status + QLatin1Char('\n') + notices_.join(QLatin1Char('\n')));
   if (resultsModel_->rowCount() > 0) {
+    QString caption = QStringLiteral("%1: %2 iterations per test, files in %3.")
+                          .arg(QFileInfo(Edit1->text()).fileName())
+                          .arg(shownProgress_.iterations)
+                          .arg(where);
+    if (lastSeed_) {
+      caption += QStringLiteral(
+                     " Seed %1: given as the seed, with the same data and settings, "
+                     "it repeats this Run.")
+                     .arg(*lastSeed_);
+    }
+    if (!notices_.isEmpty()) caption += QLatin1Char('\n') + notices_.join(QLatin1Char('\n'));
+    ResultsCaption->setText(caption);
     ResultsTable->resizeColumnsToContents();
     ShowResults(true);
   }
@@ -894,6 +910,10 @@ void TForm1::TestStarted(genosieve::RandomizationKind kind, int32_t index, int32
     report.run.name = name;
     report.run.iteration = 0;
   });
+}
+
+void TForm1::SeedChosen(uint32_t seed) {
+  OnWindowThread([this, seed] { lastSeed_ = seed; }, false);
 }
 
 void TForm1::SetProgressRange(int minimum, int maximum) {

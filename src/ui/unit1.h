@@ -95,6 +95,7 @@ class TForm1 : public QWidget, public genosieve::RunView {
   void RunPlanned(int32_t tests, int32_t iterations) override;
   void TestStarted(genosieve::RandomizationKind kind, int32_t index, int32_t count,
                    const std::string& name) override;
+  void SeedChosen(uint32_t seed) override;
   void SetProgressRange(int minimum, int maximum) override;
   void SetProgressPosition(int position) override;
   void ClearChart() override;
@@ -207,6 +208,8 @@ class TForm1 : public QWidget, public genosieve::RunView {
   double overallPUpper_ = 1;
   bool hasOverall_ = false;
   QStringList notices_;
+  // The seed of the last Run's tests, once the Run has chosen it.
+  std::optional<uint32_t> lastSeed_;
 
   // The dialog's file name: what was chosen last, kept when the dialog is cancelled.
   QString dialogFileName_;

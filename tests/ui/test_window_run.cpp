@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -464,6 +465,34 @@ class WindowRunTest : public QObject {
     QVERIFY(!form.IsRunning());
     QCOMPARE(Control<QLabel>(form, "StatusLine")->text(),
              QStringLiteral("Choose a data file, then press Run."));
+  }
+
+  void theSeedShownAfterARunRepeatsIt() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "20");
+    window.form.runSeed.reset();
+    Control<QCheckBox>(window.form, "CheckBox2")->setChecked(true);
+    const fs::path first = fs::current_path() / "first";
+    const fs::path second = fs::current_path() / "second";
+    fs::create_directories(first);
+    fs::create_directories(second);
+    fs::current_path(first);
+    window.form.Button3Click();
+    const QRegularExpressionMatch seed =
+        QRegularExpression(QStringLiteral("; seed (\\d+);")).match(window.Status());
+    QVERIFY2(seed.hasMatch(), qPrintable(window.Status()));
+    QVERIFY(Control<QLabel>(window.form, "ResultsCaption")
+                ->text()
+                .contains(QStringLiteral("Seed %1").arg(seed.captured(1))));
+    Control<QLineEdit>(window.form, "SeedEdit")->setText(seed.captured(1));
+    fs::current_path(second);
+    window.form.Button3Click();
+    fs::current_path(first.parent_path());
+    QCOMPARE(window.boxes.errors, QStringList());
+    QVERIFY(window.Status().contains(QStringLiteral("; seed %1;").arg(seed.captured(1))));
+    for (const char* name : {"results.txt", "temp.txt"}) {
+      QVERIFY2(ReadBytes(first / name) == ReadBytes(second / name), name);
+    }
   }
 
   void settingsAreRememberedByTheNextWindow() {
