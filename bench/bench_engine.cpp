@@ -16,6 +16,7 @@
 #include "data/genotype_file_writer.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
+#include "io/working_folder.h"
 #include "support/reference_engine.h"
 
 namespace genosieve::bench {
@@ -77,30 +78,46 @@ BENCHMARK(BM_MakeEngineInputLarge)->Unit(benchmark::kMicrosecond);
 
 void BM_WriteLargeFile(benchmark::State& state) {
   const DataFile data = LargeBenchData();
-  const std::string file = ScratchFile("temp.txt").string();
-  for (auto _ : state) WriteGenotypeFile(file, HeaderValues(data), data.header.loci, data.table);
-  std::filesystem::remove_all(std::filesystem::path(file).parent_path());
+  const std::filesystem::path file = ScratchFile("temp.txt");
+  {
+    const WorkingFolder folder = OpenWorkingFolder(file.parent_path().string());
+    for (auto _ : state) {
+      WriteGenotypeFile(folder, kRandomizedFileName, HeaderValues(data), data.header.loci,
+                        data.table);
+    }
+  }
+  std::filesystem::remove_all(file.parent_path());
 }
 BENCHMARK(BM_WriteLargeFile)->Unit(benchmark::kMillisecond);
 
 void BM_LoadLargeFile(benchmark::State& state) {
   const DataFile data = LargeBenchData();
-  const std::string file = ScratchFile("temp.txt").string();
-  WriteGenotypeFile(file, HeaderValues(data), data.header.loci, data.table);
-  for (auto _ : state) benchmark::DoNotOptimize(LoadGenotypeFile(file));
-  std::filesystem::remove_all(std::filesystem::path(file).parent_path());
+  const std::filesystem::path file = ScratchFile("temp.txt");
+  {
+    const WorkingFolder folder = OpenWorkingFolder(file.parent_path().string());
+    WriteGenotypeFile(folder, kRandomizedFileName, HeaderValues(data), data.header.loci,
+                      data.table);
+    for (auto _ : state) {
+      benchmark::DoNotOptimize(LoadGenotypeFile(folder, EvaluationKind::kRandomized));
+    }
+  }
+  std::filesystem::remove_all(file.parent_path());
 }
 BENCHMARK(BM_LoadLargeFile)->Unit(benchmark::kMillisecond);
 
 // Writing and loading back the large overall file, together.
 void BM_WriteAndLoadLargeFile(benchmark::State& state) {
   const DataFile data = LargeBenchData();
-  const std::string file = ScratchFile("temp.txt").string();
-  for (auto _ : state) {
-    WriteGenotypeFile(file, HeaderValues(data), data.header.loci, data.table);
-    benchmark::DoNotOptimize(LoadGenotypeFile(file));
+  const std::filesystem::path file = ScratchFile("temp.txt");
+  {
+    const WorkingFolder folder = OpenWorkingFolder(file.parent_path().string());
+    for (auto _ : state) {
+      WriteGenotypeFile(folder, kRandomizedFileName, HeaderValues(data), data.header.loci,
+                        data.table);
+      benchmark::DoNotOptimize(LoadGenotypeFile(folder, EvaluationKind::kRandomized));
+    }
   }
-  std::filesystem::remove_all(std::filesystem::path(file).parent_path());
+  std::filesystem::remove_all(file.parent_path());
 }
 BENCHMARK(BM_WriteAndLoadLargeFile)->Unit(benchmark::kMillisecond);
 
@@ -108,17 +125,18 @@ BENCHMARK(BM_WriteAndLoadLargeFile)->Unit(benchmark::kMillisecond);
 // tally update.
 void BM_RunEvaluationLarge(benchmark::State& state) {
   const DataFile data = LargeBenchData();
-  const auto folder = ScratchFile("temp.txt").parent_path();
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(folder);
-  TallyState tally = MakeTallyState(1);
-  for (auto _ : state) {
-    WriteGenotypeFile(kRandomizedFileName, HeaderValues(data), data.header.loci, data.table);
-    tally.iterationIndex = 1;
-    RunEvaluation(EvaluationKind::kRandomized, tally);
+  const auto path = ScratchFile("temp.txt").parent_path();
+  {
+    const WorkingFolder folder = OpenWorkingFolder(path.string());
+    TallyState tally = MakeTallyState(1);
+    for (auto _ : state) {
+      WriteGenotypeFile(folder, kRandomizedFileName, HeaderValues(data), data.header.loci,
+                        data.table);
+      tally.iterationIndex = 1;
+      RunEvaluation(folder, EvaluationKind::kRandomized, tally);
+    }
   }
-  std::filesystem::current_path(previous);
-  std::filesystem::remove_all(folder);
+  std::filesystem::remove_all(path);
 }
 BENCHMARK(BM_RunEvaluationLarge)->Unit(benchmark::kMillisecond);
 

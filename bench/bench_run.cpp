@@ -26,6 +26,7 @@
 #include "data/genotype_file_writer.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
+#include "io/working_folder.h"
 #include "reports/results_file.h"
 #include "support/fake_run_view.h"
 #include "support/plain_path.h"
@@ -42,16 +43,16 @@ testing::FakeRunView QuietView() {
   return view;
 }
 
-// A fresh folder made the working folder while the benchmark runs.
-struct WorkingFolder {
+// A fresh folder made the current folder while the benchmark runs.
+struct BenchFolder {
   std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::path path = std::filesystem::temp_directory_path() /
                                ("genosieve-bench-run-" + std::to_string(::getpid()));
-  WorkingFolder() {
+  BenchFolder() {
     std::filesystem::create_directories(path);
     std::filesystem::current_path(path);
   }
-  ~WorkingFolder() {
+  ~BenchFolder() {
     std::error_code ignored;
     std::filesystem::current_path(previous, ignored);
     std::filesystem::remove_all(path, ignored);
@@ -93,7 +94,7 @@ RunSettings Settings(bool perLocus, bool perPopulation) {
 }
 
 void BM_Run(benchmark::State& state) {
-  WorkingFolder folder;
+  BenchFolder folder;
   WriteDataFile("data.txt", DataOf(state.range(0)));
   const RunSettings settings = Settings(true, true);
   testing::FakeRunView view = QuietView();
@@ -165,14 +166,16 @@ enum class Analysis { kOverall, kPerLocus, kPerPopulation };
 // One analysis on the large data, after the phases of the Run that precede it.
 void RunAnalysis(benchmark::State& state, Analysis analysis, IterationLoop loop,
                  int32_t iterations) {
-  WorkingFolder folder;
+  BenchFolder folder;
   const DataFile data = LargeBenchData();
   const PopulationIndex index = MakeBenchPopulationIndex(data);
   const CloneDetection clones = DetectClones(data.table, index);
   const CloneSummary summary = SummariseClones(clones, index);
   RunSettings settings = Settings(false, false);
   settings.iterationsText = std::to_string(iterations);
-  const RandomizationInputs inputs{settings, data, index, clones, summary, iterations, loop};
+  const WorkingFolder here = OpenWorkingFolder(".");
+  RunFiles files{here, {settings.resultName, {}, false}};
+  const RandomizationInputs inputs{settings, files, data, index, clones, summary, iterations, loop};
   GenotypeTable lines = data.table;
   for (size_t k = 1; k < index.size(); ++k) {
     for (int32_t row = index[k - 1]; row < index[k]; ++row) {
@@ -180,15 +183,15 @@ void RunAnalysis(benchmark::State& state, Analysis analysis, IterationLoop loop,
     }
   }
   const HeaderNumbers& h = data.header;
-  WriteGenotypeFile(kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth},
+  WriteGenotypeFile(here, kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth},
                     h.loci, lines);
   testing::FakeRunView view = QuietView();
   for (auto _ : state) {
     state.PauseTiming();
     TallyState tally = MakeTallyState(iterations);
-    RunEvaluation(EvaluationKind::kObserved, tally);
-    // The analyses append to the results file that the overall section creates.
-    WriteOverallSection(settings.resultName, tally, settings.decimalSeparator);
+    RunEvaluation(here, EvaluationKind::kObserved, tally);
+    // The analyses add to the results file that the overall section starts.
+    WriteOverallSection(here, files.results, tally, settings.decimalSeparator);
     state.ResumeTiming();
     switch (analysis) {
       case Analysis::kOverall:

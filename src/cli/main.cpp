@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <chrono>
 #include <clocale>
+#include <csignal>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -19,12 +21,32 @@
 #include "data/data_format.h"
 #include "data/native_export.h"
 #include "errors.h"
+#include "io/io_error.h"
 #include "messages.h"
+#include "reports/number_format.h"
 
 namespace {
 
 constexpr int kExitRunFailed = 1;
 constexpr int kExitUsage = 2;
+
+// The signal (SIGINT or SIGTERM) that asked the Run to stop, 0 while none has. The
+// handler only sets it; the Run polls it through the view and stops at the start of its
+// next iteration, removing its temporary files.
+volatile std::sig_atomic_t stopSignal = 0;
+
+void RequestStop(int signal) { stopSignal = signal; }
+
+// The first SIGINT or SIGTERM asks the Run to stop; the handler then gives way to the
+// default action, so that a second one ends the program at once.
+void HandleStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = RequestStop;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
 
 // Progress on stderr (one redrawn line) when it is a terminal, the final message on
 // stdout. Each test is announced before its progress range is set.
@@ -103,7 +125,14 @@ struct CliView : genosieve::RunView {
 
   void ShowMessage(const std::string& text) override {
     ClearProgress();
+    errno = 0;
     std::cout << text << std::endl;
+    // A final message that does not reach its reader is no success: the Run fails.
+    if (!std::cout) {
+      const std::string reason = genosieve::IoErrorMessageFromErrno(errno);
+      std::cout.clear();
+      throw genosieve::RunError("cannot write \"" + text + "\" to the standard output: " + reason);
+    }
   }
 
   void ShowNotice(const std::string& text) override {
@@ -111,17 +140,19 @@ struct CliView : genosieve::RunView {
     ClearProgress();
     std::cerr << "genosieve-cli: " << text << '\n';
   }
+
+  bool StopRequested() override { return stopSignal != 0; }
 };
 
-// The regional decimal separator, read once; the C numeric locale is restored at once
-// so that no number the program reads or writes depends on the user's locale.
-char RegionalDecimalSeparator() {
-  char separator = '.';
+// The regional decimal separator as the locale writes it (empty when none is set), read
+// once; the C numeric locale is restored at once so that no number the program reads or
+// writes depends on the user's locale.
+std::string RegionalDecimalSeparator() {
+  std::string separator;
   if (std::setlocale(LC_NUMERIC, "") != nullptr) {
     const std::lconv* conventions = std::localeconv();
-    if (conventions != nullptr && conventions->decimal_point != nullptr &&
-        conventions->decimal_point[0] != '\0') {
-      separator = conventions->decimal_point[0];
+    if (conventions != nullptr && conventions->decimal_point != nullptr) {
+      separator = conventions->decimal_point;
     }
   }
   std::setlocale(LC_NUMERIC, "C");
@@ -154,7 +185,7 @@ int main(int argc, char** argv) {
                "genosieve-cli"};
   app.footer(
       "Exit status: 0 when the Run ends with \"done ! \", 1 when it fails (the message is on\n"
-      "stderr), 2 for a usage error.");
+      "stderr), 2 for a usage error, 130 or 143 when SIGINT or SIGTERM stopped it.");
   app.set_version_flag("--version", "genosieve-cli " GENOSIEVE_VERSION);
   app.add_option("DATAFILE", dataPath, "Genotype data file")->required();
   app.add_option("-n,--iterations", settings.iterationsText,
@@ -182,7 +213,7 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 4096));
   app.add_option("-C,--directory", directory,
                  "Working folder where every output and intermediate file goes (default: the "
-                 "current folder); DATAFILE is found before changing to it")
+                 "current folder); DATAFILE is found from the current folder")
       ->type_name("DIR");
   app.add_option("--format", formatName,
                  "Layout of DATAFILE: native, genepop (.gen), genalex (GenAlEx sheet saved as "
@@ -203,21 +234,19 @@ int main(int argc, char** argv) {
   }
 
   if (!seedText.empty()) settings.seed = static_cast<uint32_t>(std::stoull(seedText));
-  settings.decimalSeparator = RegionalDecimalSeparator();
 
-  if (!directory.empty()) {
+  if (app.count("-C") != 0) {
     std::error_code error;
+    // An empty name would quietly mean the current folder.
+    if (directory.empty()) {
+      std::cerr << "genosieve-cli: -C: the folder name is empty\n";
+      return kExitUsage;
+    }
     if (!std::filesystem::is_directory(directory, error)) {
       std::cerr << "genosieve-cli: -C: '" << directory << "' is not an existing folder\n";
       return kExitUsage;
     }
-    if (!dataPath.empty()) dataPath = std::filesystem::absolute(dataPath, error).string();
-    std::filesystem::current_path(directory, error);
-    if (error) {
-      std::cerr << "genosieve-cli: -C: cannot change to '" << directory << "': " << error.message()
-                << '\n';
-      return kExitUsage;
-    }
+    settings.workingFolder = directory;
   }
   settings.dataPath = dataPath;
   settings.format = *genosieve::FormatFromName(formatName);
@@ -228,6 +257,12 @@ int main(int argc, char** argv) {
   view.bothAnalyses = settings.perLocusAnalysis && settings.perPopulationAnalysis;
   view.showSeed = !quiet && !settings.seed;
 
+  const genosieve::DecimalSeparatorChoice separator =
+      genosieve::ChooseDecimalSeparator(RegionalDecimalSeparator());
+  settings.decimalSeparator = separator.separator;
+  if (!separator.notice.empty()) view.ShowNotice(separator.notice);
+
+  HandleStopSignals();
   try {
     if (*writeDataOption) {
       genosieve::ExportNativeDataFile(writeData, settings.dataPath, settings.format,
@@ -238,18 +273,19 @@ int main(int argc, char** argv) {
       return 0;
     }
     genosieve::Run(settings, view);
+  } catch (const genosieve::RunStopped& stop) {
+    view.ClearProgress();
+    std::cerr << "genosieve-cli: " << stop.what() << '\n';
+    return 128 + (stopSignal != 0 ? static_cast<int>(stopSignal) : SIGINT);
   } catch (const genosieve::RunError& error) {
     view.ClearProgress();
     std::cerr << "genosieve-cli: " << error.what() << '\n';
     return kExitRunFailed;
   } catch (const std::bad_alloc&) {
-    // The window's message, with the hint that a huge iteration count is the usual cause
-    // (the Run keeps one running value per iteration).
+    // The Run names what it was allocating where the large tables are made; this is any
+    // other allocation.
     view.ClearProgress();
-    std::cerr << "genosieve-cli: " << genosieve::kOutOfMemoryMessage
-              << " (the Run needs memory in proportion to the data and to the number of "
-                 "iterations, N = "
-              << settings.iterationsText << ")\n";
+    std::cerr << "genosieve-cli: " << genosieve::kOutOfMemoryMessage << '\n';
     return kExitRunFailed;
   } catch (const std::exception& error) {
     view.ClearProgress();

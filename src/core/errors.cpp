@@ -20,6 +20,10 @@ void ThrowInternalError(std::string_view what, const char* function, const char*
       FillMessage("Internal error in {} ({}:{}): {}", function, SourceName(file), line, what));
 }
 
+RunStopped::RunStopped() : RunError(std::string(messages::kRunInterrupted)) {}
+
+void ThrowOutOfMemory(std::string_view what) { throw RunError(messages::OutOfMemoryFor(what)); }
+
 void ThrowConversionError(std::string_view text) { throw RunError(ConversionErrorMessage(text)); }
 
 int ConvertInteger(std::string_view text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -11,6 +12,12 @@ namespace genosieve {
 // The one error type that ends a Run; front ends show what() to the user.
 struct RunError : std::runtime_error {
   using std::runtime_error::runtime_error;
+};
+
+// A Run that its user stopped (the window's Stop button or close box, an interrupt of the
+// command line); its message is "Run interrupted".
+struct RunStopped : RunError {
+  RunStopped();
 };
 
 // A consistency check of the program itself that failed: a fault of the program, never
@@ -27,6 +34,20 @@ struct InternalError : RunError {
                                      const char* function = __builtin_FUNCTION(),
                                      const char* file = __builtin_FILE(),
                                      int line = __builtin_LINE());
+
+// "Mémoire insuffisante (<what>)"
+[[noreturn]] void ThrowOutOfMemory(std::string_view what);
+
+// Runs `step`: a failed allocation in it ends the Run with "Mémoire insuffisante" and
+// `what`, the thing being allocated, rather than with the bare system exception.
+template <typename Step>
+decltype(auto) Allocating(std::string_view what, Step&& step) {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    ThrowOutOfMemory(what);
+  }
+}
 
 // "'<text>' n'est pas une valeur entière correcte"
 [[noreturn]] void ThrowConversionError(std::string_view text);

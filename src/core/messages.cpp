@@ -449,6 +449,59 @@ std::string OutputIsInput() { return "is the data file being read; choose anothe
 
 std::string WrittenInNativeLayout() { return "written in the native layout"; }
 
+std::string DecimalSeparatorReplaced(std::string_view regional, char used) {
+  return FillMessage(
+      "the regional decimal separator \"{}\" is not a single character; numbers are written "
+      "with \"{}\" instead",
+      regional, std::string_view(&used, 1));
+}
+
+std::string NameEmpty() { return "the name is empty"; }
+
+std::string NoSuchFolder() { return "no such folder"; }
+
+std::string NotAFolder() { return "not a folder"; }
+
+std::string FolderInUse() {
+  return "another Run is working in this folder; wait until it ends, or choose another folder";
+}
+
+std::string LockFileNotRegular(std::string_view lockName) {
+  return FillMessage(
+      "\"{}\", the file that keeps two Runs from working in one folder at once, is not a "
+      "regular file",
+      lockName);
+}
+
+std::string NameOfAFolder() { return "the name is that of a folder, not of a file"; }
+
+std::string FolderMissing(std::string_view folder) {
+  return FillMessage("the folder \"{}\" does not exist", folder);
+}
+
+std::string FolderNotAFolder(std::string_view folder) {
+  return FillMessage("\"{}\" is not a folder", folder);
+}
+
+std::string OutputsCoincide(std::string_view firstRole, std::string_view firstName,
+                            std::string_view secondRole, std::string_view secondName) {
+  return FillMessage(
+      "the {} \"{}\" and the {} \"{}\" would be one and the same file; choose another result "
+      "name",
+      firstRole, firstName, secondRole, secondName);
+}
+
+std::string DataFileIsOutput(std::string_view role, std::string_view name) {
+  return FillMessage(
+      "it is also the {} \"{}\", which the Run writes; rename the data file, or choose another "
+      "result name or working folder",
+      role, name);
+}
+
+std::string OutOfMemoryFor(std::string_view what) {
+  return FillMessage("{} ({})", kOutOfMemoryMessage, what);
+}
+
 }  // namespace messages
 
 }  // namespace genosieve

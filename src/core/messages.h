@@ -110,6 +110,30 @@ std::string BadGenotypeCode(int32_t code, int32_t highestAllele);
 
 // The reports.
 std::string NoClassicLocale();
+// A regional decimal separator that the files cannot hold as one character.
+std::string DecimalSeparatorReplaced(std::string_view regional, char used);
+
+// The working folder and the files a Run writes there: after `Working folder "<path>"`,
+// `Output file "<name>"`, `Result name "<name>"` or `Data file "<path>"`.
+std::string NameEmpty();
+std::string NoSuchFolder();
+std::string NotAFolder();
+std::string FolderInUse();
+std::string LockFileNotRegular(std::string_view lockName);
+std::string NameOfAFolder();
+std::string FolderMissing(std::string_view folder);
+std::string FolderNotAFolder(std::string_view folder);
+// `role` says what an output is ("results file", ...), `name` is its name.
+std::string OutputsCoincide(std::string_view firstRole, std::string_view firstName,
+                            std::string_view secondRole, std::string_view secondName);
+std::string DataFileIsOutput(std::string_view role, std::string_view name);
+
+// The last line of the results file of a Run stopped by its user, and the message of
+// the stop.
+inline constexpr std::string_view kRunInterrupted = "Run interrupted";
+
+// "Mémoire insuffisante (<what>)": what was being allocated.
+std::string OutOfMemoryFor(std::string_view what);
 
 // The readers of other programs' layouts (Genepop, GenAlEx, FSTAT); `quoted` texts come
 // from the file, already shown between quotes.

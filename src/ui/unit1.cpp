@@ -65,6 +65,7 @@
 #include "errors.h"
 #include "messages.h"
 #include "results_table.h"
+#include "reports/number_format.h"
 
 namespace {
 
@@ -144,11 +145,8 @@ QIcon WindowIcon() {
 
 // The files the Run writes are ASCII; a separator outside ASCII falls back to '.'.
 char SystemDecimalSeparator() {
-  const QString point = QLocale::system().decimalPoint();
-  if (point.size() == 1 && point.at(0).unicode() > 32 && point.at(0).unicode() < 127) {
-    return static_cast<char>(point.at(0).unicode());
-  }
-  return '.';
+  return genosieve::ChooseDecimalSeparator(QLocale::system().decimalPoint().toStdString())
+      .separator;
 }
 
 // A round tick step (1, 2 or 5 times a power of ten) for about five ticks over the span;

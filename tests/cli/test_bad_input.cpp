@@ -35,8 +35,8 @@ using genosieve::testing::TestDataPath;
 
 // Every working folder holds, besides the case's data file: "a_folder", a folder (given
 // as data path, or as result name: creating a file over a folder fails even for root,
-// which permission bits would not stop), "full.txt", a link to /dev/full (a result file
-// that cannot be written: the disk is full), and "a_pipe", a named pipe that no process
+// which permission bits would not stop), "full.txt", a link to /dev/full (a device, which is
+// never read as data), and "a_pipe", a named pipe that no process
 // writes to (opening it for reading would wait for ever).
 void PrepareFolder(const std::string& dataFile) {
   std::filesystem::create_directory("a_folder");
@@ -256,24 +256,32 @@ const std::vector<Case>& Cases() {
        1,
        "The number of iterations must be 0 or more, not -5.",
        Writes::Nothing},
-      // Result files that cannot be written; the files written before stay.
+      // Result names that cannot be written: refused before anything is written.
       {"valid.txt",
        {"-o", "no_such_folder/results.txt"},
        1,
-       "Fichier introuvable",
-       Writes::Something},
+       "Output file \"no_such_folder/results.txt\": the folder \"no_such_folder\" does not "
+       "exist",
+       Writes::Nothing},
       {"valid.txt",
        {"-o", "a_folder"},
        1,
-       "Acc\xC3\xA8s au fichier refus\xC3\xA9",
-       Writes::Something},
-      {"valid.txt", {"-o", "full.txt"}, 1, "Disque plein", Writes::Something},
-      // A working folder that does not exist is a usage error.
+       "Output file \"a_folder\": the name is that of a folder, not of a file",
+       Writes::Nothing},
+      {"valid.txt",
+       {"-o", "a_folder/"},
+       1,
+       "Output file \"a_folder/\": the name is that of a folder, not of a file",
+       Writes::Nothing},
+      {"valid.txt", {"-o", ""}, 1, "Output file \"\": the name is empty", Writes::Nothing},
+      {"valid.txt", {"-o", "a_pipe"}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},
+      // A working folder that does not exist, or an empty name, is a usage error.
       {"valid.txt",
        {"-C", "no_such_folder"},
        2,
        "-C: 'no_such_folder' is not an existing folder",
        Writes::Nothing},
+      {"valid.txt", {"-C", ""}, 2, "-C: the folder name is empty", Writes::Nothing},
   };
   return cases;
 }
@@ -333,8 +341,7 @@ TEST(BadInput, IterationCountBeyondMemoryIsRefused) {
   Check({"valid.txt",
          {"-n", "2147483647"},
          1,
-         "M\xC3\xA9moire insuffisante (the Run needs memory in proportion to the data and to "
-         "the number of iterations, N = 2147483647)",
+         "M\xC3\xA9moire insuffisante (test tally for N = 2147483647)",
          Writes::Nothing});
 }
 

@@ -89,11 +89,13 @@ void RunPlainIterations(const RandomizationInputs& inputs, const ResamplingPlan&
   view.SetProgressRange(0, iterations + 1);
   if (iterations <= 0) return;
   state.iterationIndex = 1;
+  const WorkingFolder& folder = inputs.files.folder;
   for (int32_t i = 1; i <= iterations; ++i) {
+    StopIfRequested(view);
     view.SetProgressPosition(i);
     ResampleAllPopulations(generator, table, plan);
-    WriteRandomizedFile(header, ResampledLines(table, plan, variant));
-    RunEvaluation(EvaluationKind::kRandomized, state);
+    WriteRandomizedFile(folder, header, ResampledLines(table, plan, variant));
+    RunEvaluation(folder, EvaluationKind::kRandomized, state);
     ++state.iterationIndex;
   }
 }

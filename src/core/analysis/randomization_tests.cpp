@@ -13,8 +13,9 @@
 
 namespace genosieve {
 
-void WriteRandomizedFile(const std::array<int32_t, 4>& header, const GenotypeTable& lines) {
-  WriteGenotypeFile(kRandomizedFileName, header, header[1], lines);
+void WriteRandomizedFile(const WorkingFolder& folder, const std::array<int32_t, 4>& header,
+                         const GenotypeTable& lines) {
+  WriteGenotypeFile(folder, kRandomizedFileName, header, header[1], lines);
 }
 
 void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPlan& plan,
@@ -25,24 +26,27 @@ void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPl
   const std::array<int32_t, 4> header = VariantHeader(plan.header, variant);
   const uint32_t seed = SeedForTest(inputs.settings.seed).seed;
   state.seed = seed;
+  const WorkingFolder& folder = inputs.files.folder;
   view.SetProgressRange(0, iterations + 1);
   if (iterations <= 0) return;
   const std::shared_ptr<SeriesPass> pass = SeriesFor(inputs, plan, variant, seed);
   state.iterationIndex = 1;
   for (int32_t i = 1; i <= iterations; ++i) {
+    StopIfRequested(view);
     view.SetProgressPosition(i);
     const IterationValue value = AwaitValue(*pass, variant, i);
     if (value.error) {
       StopSeries(*pass);
       // Leave the table that failed in "temp.txt", as if it had been written first.
-      WriteRandomizedFile(header, ResampledLinesAt(plan, cloneFree, variant, seed, i));
+      WriteRandomizedFile(folder, header, ResampledLinesAt(plan, cloneFree, variant, seed, i));
       std::rethrow_exception(value.error);
     }
     UpdateTally(state, value.value);
     ++state.iterationIndex;
   }
   // "temp.txt" holds the last iteration's table, as if written in every iteration.
-  WriteRandomizedFile(header, ResampledLinesAt(plan, cloneFree, variant, seed, iterations));
+  WriteRandomizedFile(folder, header,
+                      ResampledLinesAt(plan, cloneFree, variant, seed, iterations));
 }
 
 std::string SubjectName(const RandomizationInputs& inputs, RandomizationKind kind, int32_t k) {
@@ -90,29 +94,34 @@ ResamplingPlan PlanOf(const RandomizationInputs& inputs) {
 void EvaluateObserved(const RandomizationInputs& inputs, const TableVariant& variant,
                       TallyState& state) {
   const std::array<int32_t, 4> header = VariantHeader(inputs.data.header, variant);
-  WriteGenotypeFile(kObservedFileName, header, header[1],
+  const WorkingFolder& folder = inputs.files.folder;
+  WriteGenotypeFile(folder, kObservedFileName, header, header[1],
                     ObservedLines(inputs.data, inputs.index, variant));
-  RunEvaluation(EvaluationKind::kObserved, state);
+  RunEvaluation(folder, EvaluationKind::kObserved, state);
 }
 
 // One test per locus or per population (1..count): observed evaluation, iterations,
 // normalisation, the optional p-value file, then the test's section of the results file.
 void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, int32_t count,
                     std::string (*pValueFileName)(const std::string&, int32_t),
-                    void (*writeSection)(const std::string&, const TallyState&, int32_t, char),
+                    void (*writeSection)(const WorkingFolder&, ResultsFile&, const TallyState&,
+                                         int32_t, char),
                     TallyState& state, RunView& view) {
   const ResamplingPlan plan = PlanOf(inputs);
   const RunSettings& settings = inputs.settings;
+  RunFiles& files = inputs.files;
   for (int32_t k = 1; k <= count; ++k) {
+    StopIfRequested(view);
     view.TestStarted(kind, k, count, SubjectName(inputs, kind, k));
     const TableVariant variant{kind, k};
     EvaluateObserved(inputs, variant, state);
     inputs.runIterations(inputs, plan, variant, state, view);
     NormaliseTally(state);
     if (settings.createPValueFiles) {
-      WritePValueFile(pValueFileName(settings.resultName, k), state, settings.decimalSeparator);
+      WritePValueFile(files.folder, pValueFileName(settings.resultName, k), state,
+                      settings.decimalSeparator);
     }
-    writeSection(settings.resultName, state, k, settings.decimalSeparator);
+    writeSection(files.folder, files.results, state, k, settings.decimalSeparator);
     view.TestFinished(MakeTestOutcome(inputs, kind, k, state));
   }
 }
@@ -129,7 +138,8 @@ void RunOverallTest(const RandomizationInputs& inputs, TallyState& state, RunVie
   view.ClearChart();
   const RunSettings& settings = inputs.settings;
   if (settings.createPValueFiles) {
-    WritePValueFile(OverallPValueFileName(settings.resultName), state, settings.decimalSeparator);
+    WritePValueFile(inputs.files.folder, OverallPValueFileName(settings.resultName), state,
+                    settings.decimalSeparator);
   }
   std::vector<double> points;
   points.reserve(static_cast<size_t>(inputs.iterations));

@@ -6,6 +6,7 @@
 
 #include "analysis/randomized_series.h"
 #include "analysis/resampling_plan.h"
+#include "analysis/run_files.h"
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
 #include "analysis/table_variant.h"
@@ -37,6 +38,7 @@ void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPl
 // What the three kinds of randomization test read from the Run.
 struct RandomizationInputs {
   const RunSettings& settings;
+  RunFiles& files;
   const DataFile& data;
   const PopulationIndex& index;
   const CloneDetection& clones;
@@ -51,7 +53,8 @@ struct RandomizationInputs {
 };
 
 // The randomized evaluation's file: the test's variant of `lines` as "temp.txt".
-void WriteRandomizedFile(const std::array<int32_t, 4>& header, const GenotypeTable& lines);
+void WriteRandomizedFile(const WorkingFolder& folder, const std::array<int32_t, 4>& header,
+                         const GenotypeTable& lines);
 
 // The name of the subject of test k of a kind: "overall", the locus name from the data
 // file, or "pop" + k.
@@ -66,10 +69,10 @@ TestOutcome MakeTestOutcome(const RandomizationInputs& inputs, RandomizationKind
 // observed evaluation's values on entry and the normalised values on return.
 void RunOverallTest(const RandomizationInputs& inputs, TallyState& state, RunView& view);
 
-// One test per locus, each appending its section to the results file.
+// One test per locus, each adding its section to the results file.
 void RunPerLocusAnalysis(const RandomizationInputs& inputs, TallyState& state, RunView& view);
 
-// One test per population, each appending its section to the results file.
+// One test per population, each adding its section to the results file.
 void RunPerPopulationAnalysis(const RandomizationInputs& inputs, TallyState& state, RunView& view);
 
 }  // namespace genosieve

@@ -3,6 +3,7 @@
 #include "analysis/random_generator.h"
 #include "analysis/randomization_tests.h"
 #include "analysis/randomized_series.h"
+#include "analysis/run_files.h"
 #include "analysis/table_variant.h"
 #include "data/clone_files.h"
 #include "data/clones.h"
@@ -12,10 +13,120 @@
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
 #include "errors.h"
+#include "io/folder_lock.h"
+#include "io/output_file.h"
+#include "io/working_folder.h"
 #include "messages.h"
 #include "reports/results_file.h"
 
 namespace genosieve {
+
+namespace {
+
+// Phases 5 to 13, once the data are read and every output is known to be writable.
+void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& data,
+                 const PopulationIndex& index, const CloneDetection& clones, int32_t iterations,
+                 RunFiles& files) {
+  const std::string& resultName = settings.resultName;
+  const HeaderNumbers& header = data.header;
+  const WorkingFolder& folder = files.folder;
+  TallyState state = Allocating(FillMessage("test tally for N = {}", iterations),
+                                [&] { return MakeTallyState(iterations); });
+
+  // 5. Observed evaluation over all loci and populations.
+  const TableVariant overall{RandomizationKind::kOverall, 0};
+  Allocating("observed evaluation", [&] {
+    WriteGenotypeFile(folder, kObservedFileName, VariantHeader(header, overall), header.loci,
+                      ObservedLines(data, index, overall));
+    RunEvaluation(folder, EvaluationKind::kObserved, state);
+  });
+
+  // 6. Clone summary and clone report.
+  const CloneSummary summary = SummariseClones(clones, index);
+  WriteCloneReport(folder, "Clones_" + resultName, summary);
+  WriteCloneMembers(folder, "Clonemembers_" + resultName, data, index, clones);
+
+  // 7. Clone-free data file.
+  WriteCloneFreeFile(folder, "Withoutrepeats_" + resultName, header, clones.cloneFree);
+
+  // One seed for every test: the one given, or the clock read once, so that the tests
+  // draw the same tables and the Run can be repeated with it.
+  RunSettings seeded = settings;
+  seeded.seed = SeedForTest(settings.seed).seed;
+  view.SeedChosen(*seeded.seed);
+  SeriesStore store;
+  RandomizationInputs inputs{seeded, files, data, index, clones, summary, iterations};
+  inputs.store = &store;
+  view.RunPlanned(1 + (settings.perLocusAnalysis ? header.loci : 0) +
+                      (settings.perPopulationAnalysis ? header.populations : 0),
+                  iterations);
+
+  // 8-9. Overall test, tally normalisation, chart and overall p-value file.
+  StopIfRequested(view);
+  Allocating(FillMessage("overall test, N = {}", iterations),
+             [&] { RunOverallTest(inputs, state, view); });
+
+  // 10. Results file, started afresh with the overall section.
+  WriteOverallSection(folder, files.results, state, settings.decimalSeparator);
+  view.TestFinished(MakeTestOutcome(inputs, RandomizationKind::kOverall, 1, state));
+
+  // 11. Per-locus analysis.
+  if (settings.perLocusAnalysis) {
+    Allocating(FillMessage("per-locus tests, N = {}", iterations),
+               [&] { RunPerLocusAnalysis(inputs, state, view); });
+  }
+
+  // 12. Per-population analysis.
+  if (settings.perPopulationAnalysis) {
+    Allocating(FillMessage("per-population tests, N = {}", iterations),
+               [&] { RunPerPopulationAnalysis(inputs, state, view); });
+  }
+  StopIfRequested(view);
+}
+
+// Phases 1 to 12, with the working folder locked.
+void RunInFolder(const RunSettings& settings, RunView& view) {
+  // The folder, the result name and the lock come first: a Run that cannot write its
+  // results fails before it reads or writes anything, and a second Run in the same
+  // folder at once.
+  const WorkingFolder folder = OpenWorkingFolder(settings.workingFolder);
+  CheckOutputName(folder, settings.resultName);
+  const FolderLock lock = LockWorkingFolder(folder);
+
+  // 1. Read the data file, in the layout the settings give or the one recognised.
+  const std::string dataFile = FillMessage("data file \"{}\"", settings.dataPath);
+  const DataFile data = Allocating("genotype table of " + dataFile, [&] {
+    return ImportDataFile(settings.dataPath, settings.format,
+                          [&view](const std::string& text) { view.ShowNotice(text); });
+  });
+  const HeaderNumbers& header = data.header;
+  StopIfRequested(view);
+
+  // 2. Population index.
+  const PopulationIndex index = BuildPopulationIndex(data);
+
+  // 3. Clone detection: clone-free table and extra-copy counts.
+  const CloneDetection clones =
+      Allocating("clone detection of " + dataFile, [&] { return DetectClones(data.table, index); });
+
+  // 4. Iteration count; every file the Run will write is now known, and checked before
+  // the first is written.
+  const int32_t iterations = ConvertIterations(settings.iterationsText);
+  CheckRunOutputs(folder, settings.dataPath, settings.resultName,
+                  RunOutputs(settings, header.populations, header.loci, iterations));
+  StopIfRequested(view);
+
+  RunFiles files{folder, {settings.resultName, {}, false}};
+  try {
+    RunAnalysis(settings, view, data, index, clones, iterations, files);
+  } catch (const RunStopped&) {
+    // The results file this Run started says that it is incomplete.
+    WriteInterruptedLine(folder, files.results);
+    throw;
+  }
+}
+
+}  // namespace
 
 int32_t ConvertIterations(const std::string& iterationsText) {
   const int32_t iterations = ConvertInteger(iterationsText);
@@ -24,63 +135,8 @@ int32_t ConvertIterations(const std::string& iterationsText) {
 }
 
 void Run(const RunSettings& settings, RunView& view) {
-  const std::string& resultName = settings.resultName;
-
-  // 1. Read the data file, in the layout the settings give or the one recognised.
-  const DataFile data = ImportDataFile(settings.dataPath, settings.format,
-                                       [&view](const std::string& text) { view.ShowNotice(text); });
-  const HeaderNumbers& header = data.header;
-
-  // 2. Population index.
-  const PopulationIndex index = BuildPopulationIndex(data);
-
-  // 3. Clone detection: clone-free table and extra-copy counts.
-  const CloneDetection clones = DetectClones(data.table, index);
-
-  // 4. Iteration count and test tally; nothing has been written yet.
-  const int32_t iterations = ConvertIterations(settings.iterationsText);
-  TallyState state = MakeTallyState(iterations);
-
-  // 5. Observed evaluation over all loci and populations.
-  const TableVariant overall{RandomizationKind::kOverall, 0};
-  WriteGenotypeFile(kObservedFileName, VariantHeader(header, overall), header.loci,
-                    ObservedLines(data, index, overall));
-  RunEvaluation(EvaluationKind::kObserved, state);
-
-  // 6. Clone summary and clone report.
-  const CloneSummary summary = SummariseClones(clones, index);
-  WriteCloneReport("Clones_" + resultName, summary);
-  WriteCloneMembers("Clonemembers_" + resultName, data, index, clones);
-
-  // 7. Clone-free data file.
-  WriteCloneFreeFile("Withoutrepeats_" + resultName, header, clones.cloneFree);
-
-  // One seed for every test: the one given, or the clock read once, so that the tests
-  // draw the same tables and the Run can be repeated with it.
-  RunSettings seeded = settings;
-  seeded.seed = SeedForTest(settings.seed).seed;
-  view.SeedChosen(*seeded.seed);
-  SeriesStore store;
-  RandomizationInputs inputs{seeded, data, index, clones, summary, iterations};
-  inputs.store = &store;
-  view.RunPlanned(1 + (settings.perLocusAnalysis ? header.loci : 0) +
-                      (settings.perPopulationAnalysis ? header.populations : 0),
-                  iterations);
-
-  // 8-9. Overall test, tally normalisation, chart and overall p-value file.
-  RunOverallTest(inputs, state, view);
-
-  // 10. Results file, created afresh with the overall section.
-  WriteOverallSection(resultName, state, settings.decimalSeparator);
-  view.TestFinished(MakeTestOutcome(inputs, RandomizationKind::kOverall, 1, state));
-
-  // 11. Per-locus analysis.
-  if (settings.perLocusAnalysis) RunPerLocusAnalysis(inputs, state, view);
-
-  // 12. Per-population analysis.
-  if (settings.perPopulationAnalysis) RunPerPopulationAnalysis(inputs, state, view);
-
-  // 13.
+  RunInFolder(settings, view);
+  // 13. Every file is in place and the folder free for another Run.
   view.ShowMessage(kDoneMessage);
 }
 

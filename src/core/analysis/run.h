@@ -9,8 +9,9 @@
 namespace genosieve {
 
 // The whole analysis behind Run: reads the data file, finds clones, writes the clone
-// files, runs the randomization tests and writes the results, all in the current
-// working folder, then shows "done ! ". Any failure throws a RunError.
+// files, runs the randomization tests and writes the results, all in the settings'
+// working folder, which no other Run may use meanwhile, then shows "done ! ". Any failure
+// throws a RunError; a stop asked through the view throws RunStopped.
 void Run(const RunSettings& settings, RunView& view);
 
 // The iterations text as the Run converts it; a negative count is refused.

@@ -13,6 +13,9 @@ struct RunSettings {
   std::string dataPath = "C:\\";
   // The layout of the data file; kAuto recognises it.
   DataFormat format = DataFormat::kAuto;
+  // The folder that receives every output and intermediate file; the data path is used
+  // as it is (relative to the process's current folder).
+  std::string workingFolder = ".";
   std::string iterationsText = "1000";
   std::string resultName = "results.txt";
   bool createPValueFiles = false;

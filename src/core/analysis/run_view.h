@@ -6,6 +6,7 @@
 
 #include "analysis/randomization_kind.h"
 #include "analysis/test_outcome.h"
+#include "errors.h"
 
 namespace genosieve {
 
@@ -44,6 +45,15 @@ struct RunView {
   // A line of information that is not an error, such as the layout the data file was
   // read in or a warning about its content; the Run goes on.
   virtual void ShowNotice(const std::string& /*text*/) {}
+  // Whether the user asked the Run to stop. Polled at the start of every iteration of
+  // every test and between tests, so it must be cheap.
+  virtual bool StopRequested() { return false; }
 };
+
+// Ends the Run with RunStopped when its user asked it to stop: the one check the Run
+// makes, in every iteration and between its phases and tests.
+inline void StopIfRequested(RunView& view) {
+  if (view.StopRequested()) throw RunStopped();
+}
 
 }  // namespace genosieve

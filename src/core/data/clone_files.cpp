@@ -29,7 +29,8 @@ void AppendListItem(std::string& text, const std::string& identifier) {
 
 }  // namespace
 
-void WriteCloneMembers(const std::string& fileName, const DataFile& data,
+void WriteCloneMembers(const WorkingFolder& folder, const std::string& fileName,
+                       const DataFile& data,
                        const PopulationIndex& index, const CloneDetection& detection) {
   const auto rows = static_cast<size_t>(data.table.rows());
   if (detection.genotypeNumber.size() != rows || data.identifiers.size() != rows ||
@@ -63,12 +64,11 @@ void WriteCloneMembers(const std::string& fileName, const DataFile& data,
       text += "\r\n";
     }
   }
-  OutputFile out = CreateOutputFile(fileName);
-  PutText(out, text);
-  CommitOutputFile(out);
+  WriteWholeFile(folder, fileName, text);
 }
 
-void WriteCloneReport(const std::string& fileName, const CloneSummary& summary) {
+void WriteCloneReport(const WorkingFolder& folder, const std::string& fileName,
+                      const CloneSummary& summary) {
   const size_t populations = summary.size.size();
   if (summary.ndGenotypes.size() != populations || summary.nbClones.size() != populations ||
       summary.extraCopies.size() != populations) {
@@ -87,14 +87,12 @@ void WriteCloneReport(const std::string& fileName, const CloneSummary& summary) 
     }
     text += "\r\n";
   }
-  OutputFile out = CreateOutputFile(fileName);
-  PutText(out, text);
-  CommitOutputFile(out);
+  WriteWholeFile(folder, fileName, text);
 }
 
-void WriteCloneFreeFile(const std::string& fileName, const HeaderNumbers& header,
-                        const GenotypeTable& cloneFree) {
-  WriteGenotypeFile(fileName,
+void WriteCloneFreeFile(const WorkingFolder& folder, const std::string& fileName,
+                        const HeaderNumbers& header, const GenotypeTable& cloneFree) {
+  WriteGenotypeFile(folder, fileName,
                     {header.populations, header.loci, header.highestAllele, header.codeWidth},
                     header.loci, cloneFree);
 }

@@ -4,11 +4,13 @@
 
 #include "data/clones.h"
 #include "data/genotype_table.h"
+#include "io/working_folder.h"
 
 namespace genosieve {
 
 // "Clones_" + result name: one line per population with its clone counts.
-void WriteCloneReport(const std::string& fileName, const CloneSummary& summary);
+void WriteCloneReport(const WorkingFolder& folder, const std::string& fileName,
+                      const CloneSummary& summary);
 
 // "Clonemembers_" + result name: a TAB-separated UTF-8 table with CR LF line ends and a
 // header row; per population, one row per distinct genotype numbered as in
@@ -17,12 +19,13 @@ void WriteCloneReport(const std::string& fileName, const CloneSummary& summary);
 // number, number of copies and the identifiers of the individuals that carry it, in data
 // order, separated by ", " (an identifier holding a comma or a double quote, or an empty
 // one, stands between double quotes, its double quotes doubled).
-void WriteCloneMembers(const std::string& fileName, const DataFile& data,
+void WriteCloneMembers(const WorkingFolder& folder, const std::string& fileName,
+                       const DataFile& data,
                        const PopulationIndex& index, const CloneDetection& detection);
 
 // "Withoutrepeats_" + result name: the clone-free table in the intermediate genotype
 // file layout, with the data file's header numbers.
-void WriteCloneFreeFile(const std::string& fileName, const HeaderNumbers& header,
-                        const GenotypeTable& cloneFree);
+void WriteCloneFreeFile(const WorkingFolder& folder, const std::string& fileName,
+                        const HeaderNumbers& header, const GenotypeTable& cloneFree);
 
 }  // namespace genosieve

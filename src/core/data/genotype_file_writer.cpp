@@ -61,12 +61,13 @@ void CheckAlleles(const std::string& fileName, int32_t labelCount, const Genotyp
 
 }  // namespace
 
-void WriteGenotypeFile(const std::string& fileName, const std::array<int32_t, 4>& headerValues,
-                       int32_t labelCount, const GenotypeTable& lines) {
+void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
+                       const std::array<int32_t, 4>& headerValues, int32_t labelCount,
+                       const GenotypeTable& lines) {
   CheckShape(lines);
   CheckAlleles(fileName, labelCount, lines);
 
-  OutputFile out = CreateOutputFile(fileName);
+  OutputFile out = CreateOutputFile(folder, fileName);
   for (int32_t value : headerValues) {
     PutInt(out, value);
     PutChar(out, ' ');

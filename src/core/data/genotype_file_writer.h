@@ -5,16 +5,17 @@
 #include <string>
 
 #include "data/genotype_table.h"
+#include "io/working_folder.h"
 
 namespace genosieve {
 
-// Writes a file in the intermediate genotype file layout (the engine's input files and
-// the clone-free data file): the four header values each followed by a blank,
-// labelCount lines "A", then one line per row of `lines` (its population number, TAB,
-// one six-digit field + TAB per locus), every line ended by CR LF. Fails with the Run's
-// I/O error; an allele outside 0..999 (which three digits cannot hold) is refused with
-// a RunError before the file is created.
-void WriteGenotypeFile(const std::string& fileName, const std::array<int32_t, 4>& headerValues,
-                       int32_t labelCount, const GenotypeTable& lines);
+// Writes a file of the working folder in the intermediate genotype file layout (the engine's input
+// files and the clone-free data file): the four header values each followed by a blank, labelCount
+// lines "A", then one line per row of `lines` (its population number, TAB, one six-digit field +
+// TAB per locus), every line ended by CR LF. Fails with the Run's I/O error; an allele outside
+// 0..999 (which three digits cannot hold) is refused with a RunError before the file is created.
+void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
+                       const std::array<int32_t, 4>& headerValues, int32_t labelCount,
+                       const GenotypeTable& lines);
 
 }  // namespace genosieve

@@ -196,11 +196,11 @@ Extended EvaluateFis(const EngineInput& input, EngineWorkspace& ws) {
   return FinishLoci(ws.usedLoci, ws.locus);
 }
 
-void RunEvaluation(EvaluationKind kind, TallyState& state) {
+void RunEvaluation(const WorkingFolder& folder, EvaluationKind kind, TallyState& state) {
   if (kind == EvaluationKind::kObserved) state.observedFlag = true;
   // Load and allocate; the storage is released when the evaluation ends, failed or not.
-  const EngineInput input = LoadGenotypeFile(state.observedFlag ? EvaluationKind::kObserved
-                                                                : EvaluationKind::kRandomized);
+  const EngineInput input = LoadGenotypeFile(
+      folder, state.observedFlag ? EvaluationKind::kObserved : EvaluationKind::kRandomized);
   EngineWorkspace workspace;
   const Extended fisOverall = EvaluateFis(input, workspace);
   UpdateTally(state, fisOverall);

@@ -41,6 +41,6 @@ Extended EvaluateFis(const EngineInput& input, EngineWorkspace& workspace);
 // One engine evaluation: sets observedFlag for the observed evaluation, loads
 // "tempmicrosat.txt" or "temp.txt" from the working folder, estimates Fis and updates
 // the tally. On failure the tally keeps what it held.
-void RunEvaluation(EvaluationKind kind, TallyState& state);
+void RunEvaluation(const WorkingFolder& folder, EvaluationKind kind, TallyState& state);
 
 }  // namespace genosieve

@@ -76,9 +76,10 @@ EngineInput LoadGenotypeFile(const std::string& fileName) {
   return ParseGenotypeFile(ReadWholeFile(fileName), fileName);
 }
 
-EngineInput LoadGenotypeFile(EvaluationKind kind) {
-  return LoadGenotypeFile(
-      std::string(kind == EvaluationKind::kObserved ? kObservedFileName : kRandomizedFileName));
+EngineInput LoadGenotypeFile(const WorkingFolder& folder, EvaluationKind kind) {
+  const std::string fileName =
+      kind == EvaluationKind::kObserved ? kObservedFileName : kRandomizedFileName;
+  return ParseGenotypeFile(ReadWholeFile(folder, fileName), fileName);
 }
 
 EngineInput ParseGenotypeFile(std::string_view content, const std::string& fileName) {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/engine_input.h"
+#include "io/working_folder.h"
 
 namespace genosieve {
 
@@ -20,8 +21,8 @@ enum class EvaluationKind { kObserved, kRandomized };
 EngineInput LoadGenotypeFile(const std::string& fileName);
 
 // The engine's loader: "tempmicrosat.txt" for the observed evaluation, else "temp.txt",
-// in the current working folder.
-EngineInput LoadGenotypeFile(EvaluationKind kind);
+// in the Run's working folder.
+EngineInput LoadGenotypeFile(const WorkingFolder& folder, EvaluationKind kind);
 
 // The loader's reading of a file's bytes already in memory; fileName only names the
 // file in error messages.

@@ -15,13 +15,15 @@ InputFile::~InputFile() {
   if (fd >= 0) ::close(fd);
 }
 
-void OpenForRead(InputFile& file, const std::string& path) {
+namespace {
+
+void OpenAt(InputFile& file, int folderFd, const std::string& path, int flags) {
   // An empty path names no file at all.
   if (path.empty()) ThrowIoError(kIoFileNotFound);
   // Non-blocking, so that opening a named pipe does not wait for a writer; reading a
   // regular file ignores the flag.
   do {
-    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    file.fd = ::openat(folderFd, path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags);
   } while (file.fd < 0 && errno == EINTR);
   if (file.fd < 0) ThrowIoErrorFromErrno(errno);
   struct stat status {};
@@ -31,6 +33,16 @@ void OpenForRead(InputFile& file, const std::string& path) {
   if (S_ISDIR(status.st_mode)) ThrowIoErrorFromErrno(EISDIR);
   if (!S_ISREG(status.st_mode)) ThrowIoError(kIoAccessDenied);
 }
+
+std::string ReadToEnd(InputFile& file) {
+  std::string content;
+  while (Refill(file)) content.append(file.buffer, file.length);
+  return content;
+}
+
+}  // namespace
+
+void OpenForRead(InputFile& file, const std::string& path) { OpenAt(file, AT_FDCWD, path, 0); }
 
 bool Refill(InputFile& file) {
   if (file.ended) return false;
@@ -48,9 +60,13 @@ bool Refill(InputFile& file) {
 std::string ReadWholeFile(const std::string& path) {
   InputFile file;
   OpenForRead(file, path);
-  std::string content;
-  while (Refill(file)) content.append(file.buffer, file.length);
-  return content;
+  return ReadToEnd(file);
+}
+
+std::string ReadWholeFile(const WorkingFolder& folder, const std::string& name) {
+  InputFile file;
+  OpenAt(file, folder.fd, name, O_NOFOLLOW);
+  return ReadToEnd(file);
 }
 
 }  // namespace genosieve

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <string>
 
+#include "io/working_folder.h"
+
 namespace genosieve {
 
 // A file opened for buffered sequential reading; closed when the object goes, however
@@ -47,5 +49,10 @@ inline int PeekChar(InputFile& file) {
 
 // The whole content of the file at `path`, with the checks of OpenForRead.
 std::string ReadWholeFile(const std::string& path);
+
+// The whole content of the file `name` of the working folder, with the same checks; a
+// link under the name is refused rather than followed (the Run reads back only the
+// intermediate files it has just written there).
+std::string ReadWholeFile(const WorkingFolder& folder, const std::string& name);
 
 }  // namespace genosieve

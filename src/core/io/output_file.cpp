@@ -1,26 +1,50 @@
 #include "io/output_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <utility>
 
+#include "errors.h"
 #include "io/io_error.h"
+#include "messages.h"
 
 namespace genosieve {
 
 namespace {
 
-OutputFile OpenOutputFile(const std::string& path, int flags) {
-  OutputFile file;
-  file.path = path;
-  do {
-    file.fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | flags, 0666);
-  } while (file.fd < 0 && errno == EINTR);
-  if (file.fd < 0) ThrowIoErrorFromErrno(errno);
-  file.buffer = std::make_unique_for_overwrite<char[]>(OutputFile::kBufferSize);
-  return file;
+[[noreturn]] void FailName(const std::string& name, const std::string& what) {
+  throw RunError(Located({"Output file", name, 0, 0, {}}, what));
+}
+
+// The folder part of a name, with its final '/' ("" for a name without one).
+std::string_view FolderPart(std::string_view name) {
+  const std::size_t slash = name.rfind('/');
+  return slash == std::string_view::npos ? std::string_view() : name.substr(0, slash + 1);
+}
+
+// Sixteen hexadecimal digits that another process cannot guess: the system's entropy,
+// or when that fails the time, the process and a counter (a taken name is never reused:
+// the temporary file is created exclusively).
+std::string RandomSuffix() {
+  uint64_t bits = 0;
+  if (::getentropy(&bits, sizeof bits) != 0) {
+    static std::atomic<uint64_t> counter{0};
+    bits = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+           (static_cast<uint64_t>(::getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
+  }
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (char& digit : text) {
+    digit = kDigits[bits & 15];
+    bits >>= 4;
+  }
+  return text;
 }
 
 void WriteAll(int fd, std::string_view bytes) {
@@ -35,15 +59,22 @@ void WriteAll(int fd, std::string_view bytes) {
   }
 }
 
+// Closes and removes the temporary file, keeping errno for the caller's message.
 void Abandon(OutputFile& file) {
+  const int saved = errno;
   if (file.fd >= 0) ::close(file.fd);
   file.fd = -1;
+  if (!file.temporary.empty()) ::unlinkat(file.folderFd, file.temporary.c_str(), 0);
+  file.temporary.clear();
+  errno = saved;
 }
 
 }  // namespace
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : path(std::move(other.path)),
+      temporary(std::exchange(other.temporary, {})),
+      folderFd(other.folderFd),
       fd(std::exchange(other.fd, -1)),
       buffer(std::move(other.buffer)),
       used(std::exchange(other.used, 0)) {}
@@ -52,6 +83,8 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
   if (this != &other) {
     Abandon(*this);
     path = std::move(other.path);
+    temporary = std::exchange(other.temporary, {});
+    folderFd = other.folderFd;
     fd = std::exchange(other.fd, -1);
     buffer = std::move(other.buffer);
     used = std::exchange(other.used, 0);
@@ -61,13 +94,58 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 
 OutputFile::~OutputFile() { Abandon(*this); }
 
-OutputFile CreateOutputFile(const std::string& path) {
-  return OpenOutputFile(path, O_CREAT | O_TRUNC);
+void CheckOutputName(const WorkingFolder& folder, const std::string& name) {
+  if (name.empty()) FailName(name, messages::NameEmpty());
+  const std::string_view folderPart = FolderPart(name);
+  const std::string_view base = std::string_view(name).substr(folderPart.size());
+  if (base.empty() || base == "." || base == "..") FailName(name, messages::NameOfAFolder());
+  if (!folderPart.empty()) {
+    const std::string parent(folderPart);
+    // Named without its final '/', unless it is the root.
+    const std::string shown = parent.size() > 1 ? parent.substr(0, parent.size() - 1) : parent;
+    struct stat status {};
+    if (::fstatat(folder.fd, parent.c_str(), &status, 0) != 0) {
+      const int err = errno;
+      if (err == ENOENT) FailName(name, messages::FolderMissing(shown));
+      if (err == ENOTDIR) FailName(name, messages::FolderNotAFolder(shown));
+      ThrowIoErrorFromErrno(err);
+    }
+    if (!S_ISDIR(status.st_mode)) FailName(name, messages::FolderNotAFolder(shown));
+  }
+  struct stat status {};
+  if (::fstatat(folder.fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return;
+    ThrowIoErrorFromErrno(errno);
+  }
+  if (S_ISDIR(status.st_mode)) FailName(name, messages::NameOfAFolder());
+  // A link is replaced, never followed; a named pipe, a device or a socket could block
+  // the Run or is no place for its results.
+  if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) ThrowIoError(kIoAccessDenied);
 }
 
-OutputFile AppendOutputFile(const std::string& path) {
-  // No O_CREAT: appending continues a file this Run created, which must still be there.
-  return OpenOutputFile(path, O_APPEND);
+OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name) {
+  CheckOutputName(folder, name);
+  OutputFile file;
+  file.path = name;
+  file.folderFd = folder.fd;
+  const std::string prefix = std::string(FolderPart(name)) + std::string(kTemporaryPrefix);
+  for (int attempt = 0; file.fd < 0; ++attempt) {
+    std::string temporary = prefix + RandomSuffix() + ".tmp";
+    do {
+      file.fd = ::openat(folder.fd, temporary.c_str(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    } while (file.fd < 0 && errno == EINTR);
+    if (file.fd >= 0) {
+      file.temporary = std::move(temporary);
+    } else if (errno != EEXIST || attempt == 100) {
+      ThrowIoErrorFromErrno(errno);
+    }
+  }
+  struct stat status {};
+  if (::fstat(file.fd, &status) != 0) ThrowIoErrorFromErrno(errno);
+  if (!S_ISREG(status.st_mode)) ThrowIoError(kIoAccessDenied);
+  file.buffer = std::make_unique_for_overwrite<char[]>(OutputFile::kBufferSize);
+  return file;
 }
 
 void FlushOutputFile(OutputFile& file) {
@@ -80,6 +158,16 @@ void CommitOutputFile(OutputFile& file) {
   const int fd = std::exchange(file.fd, -1);
   // A failed close can report a delayed write error.
   if (::close(fd) != 0 && errno != EINTR) ThrowIoErrorFromErrno(errno);
+  if (::renameat(file.folderFd, file.temporary.c_str(), file.folderFd, file.path.c_str()) != 0) {
+    ThrowIoErrorFromErrno(errno);
+  }
+  file.temporary.clear();
+}
+
+void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::string_view text) {
+  OutputFile out = CreateOutputFile(folder, name);
+  PutText(out, text);
+  CommitOutputFile(out);
 }
 
 }  // namespace genosieve

@@ -1,9 +1,13 @@
 #pragma once
 
-// Writing the Run's output files. Every file the Run writes is opened here, written
-// through a buffer with checked writes, and either committed (flushed and closed, a
-// failed close being an error too) or, when an error ends the Run first, abandoned: closed
-// without further checks and left as far as it was written.
+// Writing the Run's output files. Every file the Run writes is opened here, in the Run's
+// working folder, and written through a buffer with checked writes under a temporary
+// name of the same folder; committing it (flushed, closed, a failed close being an error
+// too) renames it over the final name. Until then the final name keeps what it held, and
+// a file abandoned because an error ended the Run first is removed: each output appears
+// complete or not at all. The rename also replaces a link under the final name by the
+// new file instead of writing through it, and a name that is not a plain file (a named
+// pipe, a device, a folder) is refused without being opened.
 
 #include <algorithm>
 #include <cstddef>
@@ -12,12 +16,16 @@
 #include <string>
 #include <string_view>
 
+#include "io/working_folder.h"
+
 namespace genosieve {
 
 struct OutputFile {
   static constexpr std::size_t kBufferSize = std::size_t{1} << 16;
 
-  std::string path;
+  std::string path;       // the final name, relative to the working folder
+  std::string temporary;  // the name written until the commit
+  int folderFd = -1;
   int fd = -1;
   std::unique_ptr<char[]> buffer;
   std::size_t used = 0;
@@ -28,16 +36,20 @@ struct OutputFile {
   ~OutputFile();  // abandons a file that was not committed
 };
 
-// Creates the file, or empties an existing one.
-OutputFile CreateOutputFile(const std::string& path);
+// Checks that the output `name` can be written in `folder`: a non-empty name of a file
+// (not of a folder) whose folder exists, and which is missing, a regular file or a link.
+// A RunError otherwise: a clear message naming the file, or, for a named pipe, a device
+// or a socket, the Run's "access denied" I/O error.
+void CheckOutputName(const WorkingFolder& folder, const std::string& name);
 
-// Opens an existing file for writing at its end; a missing file is the Run's I/O error.
-OutputFile AppendOutputFile(const std::string& path);
+// Starts a new version of the file `name` (relative to the folder): the checks of
+// CheckOutputName, then a new temporary file beside it.
+OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name);
 
 // Writes the buffer out (the Run's I/O error on failure).
 void FlushOutputFile(OutputFile& file);
 
-// Flushes and closes the file; afterwards it is complete.
+// Flushes and closes the file and puts it in place under its final name.
 void CommitOutputFile(OutputFile& file);
 
 // Room for `count` (at most kBufferSize) bytes at the end of the buffer, which the
@@ -60,5 +72,12 @@ inline void PutText(OutputFile& file, std::string_view text) {
     text.remove_prefix(part);
   }
 }
+
+// Writes `text` as the whole new content of `name`.
+void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::string_view text);
+
+// The prefix every temporary name starts with (after the name's folder part): hidden,
+// and the program's own, so that no user file is ever taken for one.
+inline constexpr std::string_view kTemporaryPrefix = ".genosieve-";
 
 }  // namespace genosieve

@@ -113,4 +113,16 @@ std::string FormatNumber(Extended value, char decimalSeparator) {
   return text;
 }
 
+DecimalSeparatorChoice ChooseDecimalSeparator(std::string_view regional) {
+  DecimalSeparatorChoice choice;
+  // A separator of several bytes (U+066B is two in UTF-8) would be cut to its first byte,
+  // which is no character at all.
+  if (regional.size() == 1 && regional[0] > ' ' && regional[0] < 127) {
+    choice.separator = regional[0];
+  } else if (!regional.empty()) {
+    choice.notice = messages::DecimalSeparatorReplaced(regional, choice.separator);
+  }
+  return choice;
+}
+
 }  // namespace genosieve

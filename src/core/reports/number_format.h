@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "extended.h"
 
@@ -10,5 +11,14 @@ namespace genosieve {
 // fixed notation for decimal exponents -4..14, otherwise scientific ("5E-5", "1.5E20"),
 // with the given decimal separator.
 std::string FormatNumber(Extended value, char decimalSeparator);
+
+// The separator the files use for the regional one (the locale's text, as it gives it):
+// that character when it is one printable ASCII character, otherwise '.', with a notice
+// for the user saying so (empty when nothing was replaced).
+struct DecimalSeparatorChoice {
+  char separator = '.';
+  std::string notice;
+};
+DecimalSeparatorChoice ChooseDecimalSeparator(std::string_view regional);
 
 }  // namespace genosieve

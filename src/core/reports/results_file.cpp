@@ -2,7 +2,9 @@
 
 #include <string_view>
 
+#include "errors.h"
 #include "io/output_file.h"
+#include "messages.h"
 #include "reports/number_format.h"
 
 namespace genosieve {
@@ -30,44 +32,54 @@ std::string Body(const TallyState& state, char decimalSeparator) {
   return text;
 }
 
-// A section is formatted whole before its file is opened: a tally that cannot be
+// The file's new text is complete before the file is written: a tally that cannot be
 // written leaves the file untouched.
-void WriteSection(OutputFile out, std::string_view heading, std::string_view body) {
-  PutText(out, heading);
-  PutText(out, body);
-  CommitOutputFile(out);
+void Rewrite(const WorkingFolder& folder, ResultsFile& results, std::string text) {
+  WriteWholeFile(folder, results.name, text);
+  results.text = std::move(text);
+  results.written = true;
+}
+
+// Sections after the overall one continue the file this Run started.
+void Append(const WorkingFolder& folder, ResultsFile& results, std::string_view section) {
+  if (!results.written) ThrowInternalError("a section follows no overall section");
+  Rewrite(folder, results, results.text + std::string(section));
 }
 
 }  // namespace
 
-void WriteOverallSection(const std::string& resultName, const TallyState& state,
+void WriteOverallSection(const WorkingFolder& folder, ResultsFile& results, const TallyState& state,
                          char decimalSeparator) {
-  const std::string body = Body(state, decimalSeparator);
-  WriteSection(CreateOutputFile(resultName), "Overall Loci, Overall Populations\r\n", body);
+  Rewrite(folder, results, "Overall Loci, Overall Populations\r\n" + Body(state, decimalSeparator));
 }
 
-void WritePerLocusSection(const std::string& resultName, const TallyState& state, int32_t locus,
-                          char decimalSeparator) {
+void WritePerLocusSection(const WorkingFolder& folder, ResultsFile& results,
+                          const TallyState& state, int32_t locus, char decimalSeparator) {
   const std::string body = Body(state, decimalSeparator);
   std::string heading = "\r\n";
   if (locus == 1) heading += "Per Locus Analyses\r\n";
   heading += "locus: " + std::to_string(locus) + "\r\n";
-  // The results file must exist: the overall section created it.
-  WriteSection(AppendOutputFile(resultName), heading, body);
+  Append(folder, results, heading + body);
 }
 
-void WritePerPopulationSection(const std::string& resultName, const TallyState& state,
-                               int32_t population, char decimalSeparator) {
+void WritePerPopulationSection(const WorkingFolder& folder, ResultsFile& results,
+                               const TallyState& state, int32_t population, char decimalSeparator) {
   const std::string body = Body(state, decimalSeparator);
   std::string heading = "\r\n";
   heading += population == 1 ? "Per Population Analyses\r\n" : "\r\n";
   heading += "Population: " + std::to_string(population) + "\r\n";
-  WriteSection(AppendOutputFile(resultName), heading, body);
+  Append(folder, results, heading + body);
 }
 
-void WritePValueFile(const std::string& fileName, const TallyState& state, char decimalSeparator) {
+void WriteInterruptedLine(const WorkingFolder& folder, ResultsFile& results) {
+  if (!results.written) return;
+  Append(folder, results, std::string(messages::kRunInterrupted) + std::string(kLineEnd));
+}
+
+void WritePValueFile(const WorkingFolder& folder, const std::string& fileName,
+                     const TallyState& state, char decimalSeparator) {
   CheckTallyRows(state);
-  OutputFile out = CreateOutputFile(fileName);
+  OutputFile out = CreateOutputFile(folder, fileName);
   PutLine(out, "iteration\tp-value");
   for (int32_t i = 1; i <= state.iterations; ++i) {
     PutText(out, std::to_string(i));

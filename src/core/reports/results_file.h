@@ -4,27 +4,43 @@
 #include <string>
 
 #include "engine/tally.h"
+#include "io/working_folder.h"
 
 namespace genosieve {
 
-// Each writer opens, writes and closes its file; a failure is the Run's I/O error.
-// `state` holds a normalised tally.
+// The results file of a Run: its name and the text of the sections written so far. The
+// file is rewritten whole (a new file put in place) after every section, so that it is
+// always either the previous Run's complete file or this Run's finished sections.
+struct ResultsFile {
+  std::string name;
+  std::string text;
+  bool written = false;  // this Run has put its own file in place
+};
 
-// Creates (or empties) the results file and writes the overall section.
-void WriteOverallSection(const std::string& resultName, const TallyState& state,
+// Each writer formats its section, then writes the file; a failure is the Run's I/O
+// error, and leaves both the file and `results` as they were. `state` holds a
+// normalised tally.
+
+// Starts the results file afresh with the overall section.
+void WriteOverallSection(const WorkingFolder& folder, ResultsFile& results, const TallyState& state,
                          char decimalSeparator);
 
-// Appends the section of locus k (1-based).
-void WritePerLocusSection(const std::string& resultName, const TallyState& state, int32_t locus,
-                          char decimalSeparator);
+// Adds the section of locus k (1-based).
+void WritePerLocusSection(const WorkingFolder& folder, ResultsFile& results,
+                          const TallyState& state, int32_t locus, char decimalSeparator);
 
-// Appends the section of population k (1-based).
-void WritePerPopulationSection(const std::string& resultName, const TallyState& state,
-                               int32_t population, char decimalSeparator);
+// Adds the section of population k (1-based).
+void WritePerPopulationSection(const WorkingFolder& folder, ResultsFile& results,
+                               const TallyState& state, int32_t population, char decimalSeparator);
 
-// Creates (or empties) a p-value file: header "iteration\tp-value", then one line per
-// iteration with its running P-value.
-void WritePValueFile(const std::string& fileName, const TallyState& state, char decimalSeparator);
+// Adds the last line "Run interrupted" to a results file this Run has written; does
+// nothing when it has written none (the previous Run's file stays as it was).
+void WriteInterruptedLine(const WorkingFolder& folder, ResultsFile& results);
+
+// Creates a p-value file: header "iteration\tp-value", then one line per iteration with
+// its running P-value.
+void WritePValueFile(const WorkingFolder& folder, const std::string& fileName,
+                     const TallyState& state, char decimalSeparator);
 
 // "overall p-values_" + R, "Locus" + k + "p-values_" + R, "Pop" + k + "p-values_" + R.
 std::string OverallPValueFileName(const std::string& resultName);

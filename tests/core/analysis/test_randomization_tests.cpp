@@ -22,6 +22,7 @@
 #include "messages.h"
 #include "reports/number_format.h"
 #include "reports/results_file.h"
+#include "support/current_folder.h"
 #include "support/fake_run_view.h"
 #include "support/plain_path.h"
 #include "support/reference_engine.h"
@@ -30,6 +31,7 @@
 namespace genosieve {
 namespace {
 
+using testing::CurrentFolder;
 using testing::FakeRunView;
 using testing::ReadBytes;
 using testing::ScopedWorkingFolder;
@@ -483,11 +485,13 @@ TEST(RandomizationRun, FailedRandomizedEvaluationLeavesItsTableInTempFile) {
     const PopulationIndex index = BuildPopulationIndex(data);
     const CloneDetection clones = DetectClones(data.table, index);
     const CloneSummary summary = SummariseClones(clones, index);
-    const RandomizationInputs inputs{settings, data, index, clones, summary, 200, loop};
+    const WorkingFolder here = CurrentFolder();
+    RunFiles files{here, {settings.resultName, {}, false}};
+    const RandomizationInputs inputs{settings, files, data, index, clones, summary, 200, loop};
     TallyState state = MakeTallyState(200);
-    WriteGenotypeFile(kObservedFileName, {2, 2, 9, 3}, 2,
+    WriteGenotypeFile(here, kObservedFileName, {2, 2, 9, 3}, 2,
                       ObservedLines(data, index, {RandomizationKind::kOverall, 0}));
-    RunEvaluation(EvaluationKind::kObserved, state);
+    RunEvaluation(here, EvaluationKind::kObserved, state);
     const TestTally observed = state.testTally;
     FakeRunView view;
     try {
@@ -589,8 +593,10 @@ PathResult RunTestsWith(IterationLoop loop, const std::string& data, RunSettings
   settings.threads = options.threads;
   const Prepared prepared = Prepare(settings);
   SeriesStore store;
+  const WorkingFolder here = CurrentFolder();
+  RunFiles files{here, {settings.resultName, {}, false}};
   RandomizationInputs inputs{
-      prepared.settings,   prepared.data, prepared.index, prepared.clones, prepared.summary,
+      prepared.settings,   files, prepared.data, prepared.index, prepared.clones, prepared.summary,
       prepared.iterations, loop};
   if (options.shared) inputs.store = &store;
   TallyState state = MakeTallyState(prepared.iterations);
@@ -599,12 +605,12 @@ PathResult RunTestsWith(IterationLoop loop, const std::string& data, RunSettings
   try {
     const HeaderNumbers& h = prepared.data.header;
     WriteGenotypeFile(
-        kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth}, h.loci,
+        here, kObservedFileName, {h.populations, h.loci, h.highestAllele, h.codeWidth}, h.loci,
         ObservedLines(prepared.data, prepared.index, {RandomizationKind::kOverall, 0}));
-    RunEvaluation(EvaluationKind::kObserved, state);
+    RunEvaluation(here, EvaluationKind::kObserved, state);
     RunOverallTest(inputs, state, view);
     result.tallies.push_back(state.testTally);
-    WriteOverallSection(settings.resultName, state, settings.decimalSeparator);
+    WriteOverallSection(here, files.results, state, settings.decimalSeparator);
     RunPerLocusAnalysis(inputs, state, view);
     result.tallies.push_back(state.testTally);
     RunPerPopulationAnalysis(inputs, state, view);
@@ -881,8 +887,8 @@ TEST(RandomizationPaths, InMemoryTableEqualsItsFileReadBack) {
     }
   }
   const std::array<int32_t, 4> header{4, 3, 999, 3};
-  WriteGenotypeFile(kRandomizedFileName, header, 3, lines);
-  const EngineInput loaded = LoadGenotypeFile(EvaluationKind::kRandomized);
+  WriteGenotypeFile(CurrentFolder(), kRandomizedFileName, header, 3, lines);
+  const EngineInput loaded = LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized);
   const EngineInput built = EngineInputFromLines(header, lines);
   EXPECT_EQ(loaded.populations, built.populations);
   EXPECT_EQ(loaded.loci, built.loci);

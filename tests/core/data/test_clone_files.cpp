@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,11 +15,15 @@
 #include "errors.h"
 #include "io/io_error.h"
 #include "messages.h"
+#include "support/current_folder.h"
+#include "support/full_folder.h"
 #include "support/test_files.h"
 
 namespace genosieve {
 namespace {
 
+using testing::CurrentFolder;
+using testing::InFullFolder;
 using testing::ReadBytes;
 using testing::ScopedWorkingFolder;
 using testing::TestDataPath;
@@ -55,7 +60,7 @@ TEST(CloneReport, WorkedExampleByteForByte) {
   ScopedWorkingFolder folder;
   // An older, longer file of the same name is replaced, not overwritten in place.
   WriteBytes("Clones_results.txt", std::string(4096, 'x'));
-  WriteCloneReport("Clones_results.txt", summary);
+  WriteCloneReport(CurrentFolder(), "Clones_results.txt", summary);
   EXPECT_EQ(ReadBytes("Clones_results.txt"),
             ReadBytes(TestDataPath("clones/worked_example_report.txt")));
 }
@@ -68,37 +73,48 @@ TEST(CloneReport, PrefixStandsBeforeAFolderPartOfTheResultName) {
   std::filesystem::create_directory("res");
   // "Clones_" + "res/a.txt" names a file in the folder Clones_res, which is missing.
   try {
-    WriteCloneReport("Clones_res/a.txt", summary);
+    WriteCloneReport(CurrentFolder(), "Clones_res/a.txt", summary);
     FAIL() << "no error for a file that cannot be created";
   } catch (const RunError& error) {
-    EXPECT_EQ(std::string(error.what()), IoErrorMessage(IoCodeFromErrno(ENOENT)));
+    EXPECT_EQ(std::string(error.what()),
+              "Output file \"Clones_res/a.txt\": the folder \"Clones_res\" does not exist");
   }
   EXPECT_FALSE(std::filesystem::exists("res/a.txt"));
   std::filesystem::create_directory("Clones_res");
-  WriteCloneReport("Clones_res/a.txt", summary);
+  WriteCloneReport(CurrentFolder(), "Clones_res/a.txt", summary);
   EXPECT_EQ(ReadBytes("Clones_res/a.txt"),
             ReadBytes(TestDataPath("clones/worked_example_report.txt")));
 }
 
-TEST(CloneReport, FailedWriteIsAnIoError) {
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+TEST(CloneReport, FailedWriteIsAnIoErrorAndKeepsThePreviousFile) {
   const WorkedExample example;
   const CloneSummary summary =
       SummariseClones(DetectClones(example.table, example.index), example.index);
-  // The device accepts the open and fails when the buffered text reaches it.
-  try {
-    WriteCloneReport("/dev/full", summary);
-    FAIL() << "no error for a full disk";
-  } catch (const RunError& error) {
-    EXPECT_EQ(std::string(error.what()), IoErrorMessage(IoCodeFromErrno(ENOSPC)));
-  }
+  // The file is created, and the write fails when the buffered text reaches the disk.
+  const std::optional<std::string> problem = InFullFolder(
+      [] { WriteBytes("Clones_results.txt", "previous"); },
+      [&summary] {
+        try {
+          WriteCloneReport(CurrentFolder(), "Clones_results.txt", summary);
+          return std::string("no error for a full disk");
+        } catch (const RunError& error) {
+          if (std::string(error.what()) != IoErrorMessage(IoCodeFromErrno(ENOSPC))) {
+            return std::string(error.what());
+          }
+        }
+        return ReadBytes("Clones_results.txt") == "previous" ? std::string()
+                                                             : std::string("file changed");
+      });
+  if (!problem) GTEST_SKIP() << "no file system can be mounted here";
+  EXPECT_EQ(*problem, "");
 }
 
 TEST(CloneFreeFile, WorkedExampleByteForByte) {
   const WorkedExample example;
   const CloneDetection clones = DetectClones(example.table, example.index);
   ScopedWorkingFolder folder;
-  WriteCloneFreeFile("Withoutrepeats_results.txt", example.header, clones.cloneFree);
+  WriteCloneFreeFile(CurrentFolder(), "Withoutrepeats_results.txt", example.header,
+                     clones.cloneFree);
   EXPECT_EQ(ReadBytes("Withoutrepeats_results.txt"),
             ReadBytes(TestDataPath("clones/worked_example_withoutrepeats.txt")));
 }
@@ -108,7 +124,8 @@ TEST(CloneFreeFile, NarrowCodeWidthStaysInTheHeaderWhileAllelesHaveThreeDigits) 
   example.header.codeWidth = 1;
   const CloneDetection clones = DetectClones(example.table, example.index);
   ScopedWorkingFolder folder;
-  WriteCloneFreeFile("Withoutrepeats_results.txt", example.header, clones.cloneFree);
+  WriteCloneFreeFile(CurrentFolder(), "Withoutrepeats_results.txt", example.header,
+                     clones.cloneFree);
   EXPECT_EQ(ReadBytes("Withoutrepeats_results.txt"),
             ReadBytes(TestDataPath("clones/worked_example_withoutrepeats_d1.txt")));
 }
@@ -118,8 +135,8 @@ TEST(CloneFiles, FromTheDataFileToBothClonesFiles) {
   const DataFile data = ReadDataFile(TestDataPath("clones/worked_example_data.txt").string());
   const PopulationIndex index = BuildPopulationIndex(data);
   const CloneDetection clones = DetectClones(data.table, index);
-  WriteCloneReport("Clones_r.txt", SummariseClones(clones, index));
-  WriteCloneFreeFile("Withoutrepeats_r.txt", data.header, clones.cloneFree);
+  WriteCloneReport(CurrentFolder(), "Clones_r.txt", SummariseClones(clones, index));
+  WriteCloneFreeFile(CurrentFolder(), "Withoutrepeats_r.txt", data.header, clones.cloneFree);
   EXPECT_EQ(ReadBytes("Clones_r.txt"), ReadBytes(TestDataPath("clones/worked_example_report.txt")));
   EXPECT_EQ(ReadBytes("Withoutrepeats_r.txt"),
             ReadBytes(TestDataPath("clones/worked_example_withoutrepeats.txt")));
@@ -185,7 +202,7 @@ TEST(CloneFiles, CloneFreeFileReadsBackWithoutClones) {
   ASSERT_GT(summary.nbClones[0] + summary.nbClones[1] + summary.nbClones[2], 0);
 
   ScopedWorkingFolder folder;
-  WriteCloneFreeFile("Withoutrepeats_r.txt", header, clones.cloneFree);
+  WriteCloneFreeFile(CurrentFolder(), "Withoutrepeats_r.txt", header, clones.cloneFree);
   const DataFile again = ReadDataFile("Withoutrepeats_r.txt");
   EXPECT_EQ(again.header.populations, header.populations);
   EXPECT_EQ(again.header.loci, header.loci);
@@ -203,7 +220,7 @@ TEST(CloneFiles, CloneFreeFileReadsBackWithoutClones) {
   EXPECT_EQ(none.cloneFree.cells, clones.cloneFree.cells);
 
   // Its report: every population line ends with NbClones 0 and the two TABs.
-  WriteCloneReport("Clones_r.txt", noneSummary);
+  WriteCloneReport(CurrentFolder(), "Clones_r.txt", noneSummary);
   std::string expected = "\tPopulation Size\t\tNDGenotypes\tNbClones\tRepeats/clone\r\n";
   for (int32_t p = 0; p < kPopulations; ++p) {
     const std::string nd = std::to_string(summary.ndGenotypes[static_cast<size_t>(p)]);

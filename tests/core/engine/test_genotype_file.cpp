@@ -9,6 +9,7 @@
 #include "engine/genotype_file.h"
 #include "errors.h"
 #include "messages.h"
+#include "support/current_folder.h"
 #include "support/engine_reference.h"
 #include "support/reference_engine.h"
 #include "support/test_files.h"
@@ -16,6 +17,7 @@
 namespace genosieve {
 namespace {
 
+using testing::CurrentFolder;
 using testing::ReadBytes;
 using testing::ScopedWorkingFolder;
 using testing::TestDataPath;
@@ -35,7 +37,7 @@ GenotypeTable Lines(int32_t loci,
 std::string LoadError(const std::string& bytes) {
   WriteBytes("temp.txt", bytes);
   try {
-    LoadGenotypeFile(EvaluationKind::kRandomized);
+    LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized);
   } catch (const RunError& error) {
     return error.what();
   }
@@ -46,10 +48,10 @@ TEST(GenotypeFile, WritesTheOverallExampleByteForByte) {
   ScopedWorkingFolder folder;
   const GenotypeTable lines =
       Lines(2, {{1, {{12, 34}, {0, 0}}}, {1, {{34, 34}, {120, 7}}}, {2, {{12, 12}, {7, 120}}}});
-  WriteGenotypeFile(kObservedFileName, {2, 2, 120, 3}, 2, lines);
+  WriteGenotypeFile(CurrentFolder(), kObservedFileName, {2, 2, 120, 3}, 2, lines);
   EXPECT_EQ(ReadBytes(kObservedFileName), ReadBytes(TestDataPath("engine/overall_example.txt")));
 
-  const EngineInput input = LoadGenotypeFile(EvaluationKind::kObserved);
+  const EngineInput input = LoadGenotypeFile(CurrentFolder(), EvaluationKind::kObserved);
   EXPECT_EQ(input.populations, 2);
   EXPECT_EQ(input.loci, 2);
   EXPECT_EQ(input.highestAllele, 120);
@@ -62,24 +64,24 @@ TEST(GenotypeFile, WritesTheOverallExampleByteForByte) {
 TEST(GenotypeFile, WritesThePerLocusAndPerPopulationVariants) {
   ScopedWorkingFolder folder;
   // Per locus: one label line, one field per individual.
-  WriteGenotypeFile(kRandomizedFileName, {3, 1, 120, 3}, 1,
+  WriteGenotypeFile(CurrentFolder(), kRandomizedFileName, {3, 1, 120, 3}, 1,
                     Lines(1, {{1, {{34, 34}}}, {1, {{12, 34}}}, {2, {{12, 12}}}, {3, {{0, 0}}}}));
   EXPECT_EQ(ReadBytes(kRandomizedFileName),
             ReadBytes(TestDataPath("engine/per_locus_example.txt")));
-  EngineInput input = LoadGenotypeFile(EvaluationKind::kRandomized);
+  EngineInput input = LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized);
   EXPECT_EQ(input.populationEnd, (std::vector<int32_t>{2, 3, 4}));
   EXPECT_EQ(input.codes, (std::vector<int32_t>{34034, 12034, 12012, 0}));
 
   // Per population: the population under test, then as many filler lines homozygous
   // for the highest allele (50 -> 050050).
-  WriteGenotypeFile(kRandomizedFileName, {2, 2, 50, 3}, 2,
+  WriteGenotypeFile(CurrentFolder(), kRandomizedFileName, {2, 2, 50, 3}, 2,
                     Lines(2, {{1, {{12, 34}, {0, 0}}},
                               {1, {{34, 34}, {50, 7}}},
                               {2, {{50, 50}, {50, 50}}},
                               {2, {{50, 50}, {50, 50}}}}));
   EXPECT_EQ(ReadBytes(kRandomizedFileName),
             ReadBytes(TestDataPath("engine/per_population_example.txt")));
-  input = LoadGenotypeFile(EvaluationKind::kRandomized);
+  input = LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized);
   EXPECT_EQ(input.populationEnd, (std::vector<int32_t>{2, 4}));
   EXPECT_EQ(input.codes,
             (std::vector<int32_t>{12034, 34034, 50050, 50050, 0, 50007, 50050, 50050}));
@@ -101,7 +103,7 @@ TEST(GenotypeFile, RoundTripKeepsEveryGenotype) {
       }
     }
   }
-  WriteGenotypeFile("round.txt", {4, 7, 999, 3}, 7, lines);
+  WriteGenotypeFile(CurrentFolder(), "round.txt", {4, 7, 999, 3}, 7, lines);
   const EngineInput loaded = LoadGenotypeFile("round.txt");
   const EngineInput direct = MakeEngineInput(lines, 4, 999);
   EXPECT_EQ(loaded.populations, direct.populations);
@@ -112,7 +114,7 @@ TEST(GenotypeFile, RoundTripKeepsEveryGenotype) {
   EXPECT_EQ(loaded.codes, direct.codes);
   // Rewriting what was read gives the same bytes.
   const std::string first = ReadBytes("round.txt");
-  WriteGenotypeFile("round.txt", {4, 7, 999, 3}, 7, lines);
+  WriteGenotypeFile(CurrentFolder(), "round.txt", {4, 7, 999, 3}, 7, lines);
   EXPECT_EQ(ReadBytes("round.txt"), first);
 }
 
@@ -122,26 +124,26 @@ TEST(GenotypeFile, ReadsNumbersByTheLoaderRules) {
   const std::vector<int32_t> codes = {12034, 34034, 12012, 0, 120007, 7120};
   // A trailing empty line loads the same individuals.
   WriteBytes("temp.txt", example + "\r\n");
-  EXPECT_EQ(LoadGenotypeFile(EvaluationKind::kRandomized).codes, codes);
+  EXPECT_EQ(LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized).codes, codes);
   // Character 26 ends the input, whatever follows.
   WriteBytes("temp.txt", example + "\x1a" + "3\t001001\t001001\t\r\n");
-  EXPECT_EQ(LoadGenotypeFile(EvaluationKind::kRandomized).individuals, 3);
+  EXPECT_EQ(LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized).individuals, 3);
   // Numbers may cross line ends; a population number 0 skips its line.
   WriteBytes("temp.txt", "2 1 50 3\nA\n1\n007045\n0 999999\n2 050050\n");
-  EngineInput input = LoadGenotypeFile(EvaluationKind::kRandomized);
+  EngineInput input = LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized);
   EXPECT_EQ(input.codes, (std::vector<int32_t>{7045, 50050}));
   EXPECT_EQ(input.populationEnd, (std::vector<int32_t>{1, 2}));
   // The end of the file reads as 0: a last line cut short leaves the genotype missing.
   WriteBytes("temp.txt", "2 2 50 3 \r\nA\r\nA\r\n1\t007045\t050050\t\r\n2\t001002");
-  EXPECT_EQ(LoadGenotypeFile(EvaluationKind::kRandomized).codes,
+  EXPECT_EQ(LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized).codes,
             (std::vector<int32_t>{7045, 1002, 50050, 0}));
   // Positions, not the numbers written, decide membership.
   WriteBytes("temp.txt", "2 1 50 3 \r\nA\r\n2\t001001\t\r\n1\t002002\t\r\n2\t003003\t\r\n");
-  EXPECT_EQ(LoadGenotypeFile(EvaluationKind::kRandomized).populationEnd,
+  EXPECT_EQ(LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized).populationEnd,
             (std::vector<int32_t>{1, 3}));
   // A population without lines keeps an empty range.
   WriteBytes("temp.txt", "3 1 50 3 \r\nA\r\n1\t001001\t\r\n3\t003003\t\r\n");
-  EXPECT_EQ(LoadGenotypeFile(EvaluationKind::kRandomized).populationEnd,
+  EXPECT_EQ(LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized).populationEnd,
             (std::vector<int32_t>{1, 1, 2}));
 }
 
@@ -216,18 +218,22 @@ TEST(GenotypeFile, NeverCrashesOnDamagedFiles) {
 TEST(GenotypeFile, WriteFailuresAreReported) {
   ScopedWorkingFolder folder;
   const GenotypeTable lines = Lines(1, {{1, {{1, 2}}}});
-  EXPECT_THROW(WriteGenotypeFile("no-such-folder/temp.txt", {1, 1, 2, 3}, 1, lines), RunError);
-  // A full disk shows at the write or the close.
-  EXPECT_THROW(WriteGenotypeFile("/dev/full", {1, 1, 2, 3}, 1, lines), RunError);
+  EXPECT_THROW(
+      WriteGenotypeFile(CurrentFolder(), "no-such-folder/temp.txt", {1, 1, 2, 3}, 1, lines),
+      RunError);
+  // A device is no place for it; it is refused before anything reaches it.
+  EXPECT_THROW(WriteGenotypeFile(CurrentFolder(), "/dev/full", {1, 1, 2, 3}, 1, lines), RunError);
   // Alleles that three digits cannot hold are refused, not written as other genotypes.
-  EXPECT_THROW(WriteGenotypeFile("temp.txt", {1, 1, 2000, 4}, 1, Lines(1, {{1, {{12, 1034}}}})),
+  EXPECT_THROW(WriteGenotypeFile(CurrentFolder(), "temp.txt", {1, 1, 2000, 4}, 1,
+                                 Lines(1, {{1, {{12, 1034}}}})),
                RunError);
-  EXPECT_THROW(WriteGenotypeFile("temp.txt", {1, 1, 2000, 4}, 1, Lines(1, {{1, {{-1, 3}}}})),
+  EXPECT_THROW(WriteGenotypeFile(CurrentFolder(), "temp.txt", {1, 1, 2000, 4}, 1,
+                                 Lines(1, {{1, {{-1, 3}}}})),
                RunError);
   // A table whose cells do not match its rows and loci.
   GenotypeTable ragged = Lines(2, {{1, {{1, 2}, {2, 2}}}});
   ragged.population.push_back(1);
-  EXPECT_THROW(WriteGenotypeFile("temp.txt", {1, 2, 2, 3}, 2, ragged), RunError);
+  EXPECT_THROW(WriteGenotypeFile(CurrentFolder(), "temp.txt", {1, 2, 2, 3}, 2, ragged), RunError);
   EXPECT_THROW(MakeEngineInput(ragged, 1, 2), RunError);
 }
 
@@ -236,10 +242,10 @@ TEST(EngineRun, ObservedThenRandomizedEvaluationsThroughTheFiles) {
   const GenotypeTable observed = Lines(
       1,
       {{1, {{1, 2}}}, {1, {{1, 1}}}, {1, {{2, 2}}}, {2, {{1, 2}}}, {2, {{2, 2}}}, {2, {{1, 1}}}});
-  WriteGenotypeFile(kObservedFileName, {2, 1, 2, 3}, 1, observed);
+  WriteGenotypeFile(CurrentFolder(), kObservedFileName, {2, 1, 2, 3}, 1, observed);
   const Extended expected = EvaluateFis(MakeEngineInput(observed, 2, 2));
   TallyState state = MakeTallyState(2);
-  RunEvaluation(EvaluationKind::kObserved, state);
+  RunEvaluation(CurrentFolder(), EvaluationKind::kObserved, state);
   EXPECT_FALSE(state.observedFlag);
   EXPECT_EQ(state.testTally, (TestTally{expected, expected, 1.0L, 0.0L, 0.0L}));
 
@@ -247,19 +253,19 @@ TEST(EngineRun, ObservedThenRandomizedEvaluationsThroughTheFiles) {
   const GenotypeTable reordered = Lines(
       1,
       {{1, {{2, 2}}}, {1, {{1, 2}}}, {1, {{1, 1}}}, {2, {{1, 1}}}, {2, {{2, 2}}}, {2, {{1, 2}}}});
-  WriteGenotypeFile(kRandomizedFileName, {2, 1, 2, 3}, 1, reordered);
+  WriteGenotypeFile(CurrentFolder(), kRandomizedFileName, {2, 1, 2, 3}, 1, reordered);
   state.iterationIndex = 1;
-  RunEvaluation(EvaluationKind::kRandomized, state);
+  RunEvaluation(CurrentFolder(), EvaluationKind::kRandomized, state);
   EXPECT_EQ(state.testTally[3], 2.0L);
   EXPECT_EQ(state.testTally[1], expected + expected);
 
   // A failing evaluation (monomorphic: 0/0) leaves the tally as it was.
   const TestTally before = state.testTally;
-  WriteGenotypeFile(kRandomizedFileName, {2, 1, 2, 3}, 1,
+  WriteGenotypeFile(CurrentFolder(), kRandomizedFileName, {2, 1, 2, 3}, 1,
                     Lines(1, {{1, {{1, 1}}}, {1, {{1, 1}}}, {2, {{1, 1}}}, {2, {{1, 1}}}}));
   state.iterationIndex = 2;
   try {
-    RunEvaluation(EvaluationKind::kRandomized, state);
+    RunEvaluation(CurrentFolder(), EvaluationKind::kRandomized, state);
     ADD_FAILURE() << "no error";
   } catch (const RunError& error) {
     EXPECT_STREQ(error.what(), kInvalidOperationMessage);

@@ -9,11 +9,13 @@
 #include "io/input_file.h"
 #include "io/io_error.h"
 #include "messages.h"
+#include "support/current_folder.h"
 #include "support/test_files.h"
 
 namespace genosieve {
 namespace {
 
+using testing::CurrentFolder;
 using testing::ScopedWorkingFolder;
 using testing::WriteBytes;
 
@@ -61,6 +63,25 @@ TEST(InputFile, RefusesWhatIsNotARegularFileWithoutBlocking) {
   ASSERT_EQ(::mkfifo("pipe.txt", 0600), 0);
   EXPECT_EQ(ReadError("pipe.txt"), IoErrorMessage(kIoAccessDenied));
   EXPECT_EQ(ReadError("/dev/zero"), IoErrorMessage(kIoAccessDenied));
+}
+
+TEST(InputFile, ReadsTheWorkingFoldersFilesWithoutFollowingLinks) {
+  ScopedWorkingFolder folder;
+  std::filesystem::create_directory("sub");
+  WriteBytes("sub/temp.txt", "intermediate");
+  WriteBytes("elsewhere.txt", "not the Run's");
+  std::filesystem::create_symlink("elsewhere.txt", "sub/link.txt");
+  const WorkingFolder sub = OpenWorkingFolder("sub");
+  EXPECT_EQ(ReadWholeFile(sub, "temp.txt"), "intermediate");
+  try {
+    ReadWholeFile(sub, "link.txt");
+    ADD_FAILURE() << "read through a link";
+  } catch (const RunError& error) {
+    EXPECT_EQ(std::string(error.what()), IoErrorMessageFromErrno(ELOOP));
+  }
+  ASSERT_EQ(::mkfifo("sub/pipe.txt", 0600), 0);
+  EXPECT_THROW(ReadWholeFile(sub, "pipe.txt"), RunError);
+  EXPECT_THROW(ReadWholeFile(CurrentFolder(), "sub/missing.txt"), RunError);
 }
 
 TEST(IoError, ErrnoValuesMapToTheRunsMessagesWithOneFallback) {

@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/tally.h"
@@ -12,11 +14,15 @@
 #include "io/io_error.h"
 #include "messages.h"
 #include "reports/results_file.h"
+#include "support/current_folder.h"
+#include "support/full_folder.h"
 #include "support/test_files.h"
 
 namespace genosieve {
 namespace {
 
+using testing::CurrentFolder;
+using testing::InFullFolder;
 using testing::ReadBytes;
 using testing::ScopedWorkingFolder;
 using testing::TestDataPath;
@@ -51,13 +57,22 @@ TallyState StateWithoutIterations(Extended observed) {
   return NormalisedState(observed, observed, {});
 }
 
+// The results file of one Run, in the current folder.
+struct Results {
+  WorkingFolder folder = CurrentFolder();
+  ResultsFile file;
+  explicit Results(std::string name) { file.name = std::move(name); }
+};
+
 // Two loci and two populations, every analysis on, in the order the Run writes them.
-void WriteWorkedExample(const std::string& resultName) {
-  WriteOverallSection(resultName, StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41), '.');
-  WritePerLocusSection(resultName, StateWithPValue(-0.25L, -1.0L / 3, 1000, 0), 1, '.');
-  WritePerLocusSection(resultName, StateWithoutIterations(0.0625L), 2, '.');
-  WritePerPopulationSection(resultName, StateWithPValue(1.0L / 3, 0.00005L, 10000, 0), 1, '.');
-  WritePerPopulationSection(resultName, StateWithPValue(2.0L / 3, 0.5L, 1, 0), 2, '.');
+void WriteWorkedExample(Results& r) {
+  WriteOverallSection(r.folder, r.file, StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41),
+                      '.');
+  WritePerLocusSection(r.folder, r.file, StateWithPValue(-0.25L, -1.0L / 3, 1000, 0), 1, '.');
+  WritePerLocusSection(r.folder, r.file, StateWithoutIterations(0.0625L), 2, '.');
+  WritePerPopulationSection(r.folder, r.file, StateWithPValue(1.0L / 3, 0.00005L, 10000, 0), 1,
+                            '.');
+  WritePerPopulationSection(r.folder, r.file, StateWithPValue(2.0L / 3, 0.5L, 1, 0), 2, '.');
 }
 
 // Lines first..last (1-based, inclusive) of a text of CR LF lines, with their line ends.
@@ -83,7 +98,8 @@ std::string ErrorMessageOf(const std::function<void()>& write) {
 
 TEST(ResultsFile, WorkedExampleOfTwoLociAndTwoPopulations) {
   ScopedWorkingFolder folder;
-  WriteWorkedExample("results.txt");
+  Results results("results.txt");
+  WriteWorkedExample(results);
   EXPECT_EQ(ReadBytes("results.txt"),
             ReadBytes(TestDataPath("reports/worked_example_results.txt")));
 }
@@ -94,35 +110,45 @@ TEST(ResultsFile, SectionsFollowTheAnalysesThatRan) {
   ASSERT_FALSE(expected.empty());
 
   // No per-locus or per-population analysis: the five lines of the overall section.
-  WriteOverallSection("out.txt", StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41), '.');
+  Results out("out.txt");
+  WriteOverallSection(out.folder, out.file, StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41),
+                      '.');
   EXPECT_EQ(ReadBytes("out.txt"), LinesOf(expected, 1, 5));
 
   // Per-locus analysis only: no "Per Population Analyses" line follows.
-  WritePerLocusSection("out.txt", StateWithPValue(-0.25L, -1.0L / 3, 1000, 0), 1, '.');
-  WritePerLocusSection("out.txt", StateWithoutIterations(0.0625L), 2, '.');
+  WritePerLocusSection(out.folder, out.file, StateWithPValue(-0.25L, -1.0L / 3, 1000, 0), 1, '.');
+  WritePerLocusSection(out.folder, out.file, StateWithoutIterations(0.0625L), 2, '.');
   EXPECT_EQ(ReadBytes("out.txt"), LinesOf(expected, 1, 18));
+  EXPECT_EQ(out.file.text, LinesOf(expected, 1, 18));
 
   // Per-population analysis only: its heading follows the overall section directly.
-  WriteOverallSection("pops.txt", StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41), '.');
-  WritePerPopulationSection("pops.txt", StateWithPValue(1.0L / 3, 0.00005L, 10000, 0), 1, '.');
+  Results pops("pops.txt");
+  WriteOverallSection(pops.folder, pops.file,
+                      StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41), '.');
+  WritePerPopulationSection(pops.folder, pops.file, StateWithPValue(1.0L / 3, 0.00005L, 10000, 0),
+                            1, '.');
   EXPECT_EQ(ReadBytes("pops.txt"), LinesOf(expected, 1, 5) + LinesOf(expected, 19, 25));
 }
 
 TEST(ResultsFile, ARerunKeepsOnlyTheSecondRunsSections) {
   ScopedWorkingFolder folder;
-  WriteOverallSection("results.txt", StateWithPValue(0.9L, 0.8L, 5, 2), '.');
+  Results first("results.txt");
+  WriteOverallSection(first.folder, first.file, StateWithPValue(0.9L, 0.8L, 5, 2), '.');
   for (int32_t locus = 1; locus <= 4; ++locus) {
-    WritePerLocusSection("results.txt", StateWithPValue(0.1L * locus, 0.2L, 5, locus), locus, '.');
+    WritePerLocusSection(first.folder, first.file, StateWithPValue(0.1L * locus, 0.2L, 5, locus),
+                         locus, '.');
   }
-  WritePerPopulationSection("results.txt", StateWithPValue(0.3L, 0.2L, 5, 1), 1, '.');
-  WriteWorkedExample("results.txt");
+  WritePerPopulationSection(first.folder, first.file, StateWithPValue(0.3L, 0.2L, 5, 1), 1, '.');
+  Results second("results.txt");
+  WriteWorkedExample(second);
   EXPECT_EQ(ReadBytes("results.txt"),
             ReadBytes(TestDataPath("reports/worked_example_results.txt")));
 }
 
 TEST(ResultsFile, NoIterationsReportsTheObservedValueAsExpectedAndPValueOne) {
   ScopedWorkingFolder folder;
-  WriteOverallSection("results.txt", StateWithoutIterations(-0.125L), ',');
+  Results results("results.txt");
+  WriteOverallSection(results.folder, results.file, StateWithoutIterations(-0.125L), ',');
   EXPECT_EQ(ReadBytes("results.txt"),
             "Overall Loci, Overall Populations\r\nFis\r\n-0,125\tObserved\r\n-0,125\tExpected\r\n"
             "1\tp-value\r\n");
@@ -131,7 +157,8 @@ TEST(ResultsFile, NoIterationsReportsTheObservedValueAsExpectedAndPValueOne) {
 TEST(PValueFile, WritesTheRunningPValueOfEveryIteration) {
   ScopedWorkingFolder folder;
   // Iterations 1 and 4 gave a Fis not above the observed one.
-  WritePValueFile("Locus1p-values_out.txt", NormalisedState(0.2L, 0.25L, {2, 2, 2, 3}), ',');
+  WritePValueFile(CurrentFolder(), "Locus1p-values_out.txt",
+                  NormalisedState(0.2L, 0.25L, {2, 2, 2, 3}), ',');
   EXPECT_EQ(ReadBytes("Locus1p-values_out.txt"),
             ReadBytes(TestDataPath("reports/pvalues_four_iterations_comma.txt")));
 }
@@ -139,7 +166,7 @@ TEST(PValueFile, WritesTheRunningPValueOfEveryIteration) {
 TEST(PValueFile, HoldsOneLinePerIterationEndingWithTheTestsPValue) {
   ScopedWorkingFolder folder;
   // Long enough to be written in several pieces.
-  WritePValueFile("p.txt", StateWithPValue(0.1L, 0.2L, 20000, 41), '.');
+  WritePValueFile(CurrentFolder(), "p.txt", StateWithPValue(0.1L, 0.2L, 20000, 41), '.');
   const std::string text = ReadBytes("p.txt");
   size_t lines = 0;
   for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
@@ -154,7 +181,7 @@ TEST(PValueFile, HoldsOneLinePerIterationEndingWithTheTestsPValue) {
 TEST(PValueFile, NoIterationsGivesTheHeaderAlone) {
   ScopedWorkingFolder folder;
   testing::WriteBytes("Pop1p-values_results.txt", "an earlier run's file\r\n");
-  WritePValueFile("Pop1p-values_results.txt", StateWithoutIterations(0.3L), '.');
+  WritePValueFile(CurrentFolder(), "Pop1p-values_results.txt", StateWithoutIterations(0.3L), '.');
   EXPECT_EQ(ReadBytes("Pop1p-values_results.txt"), "iteration\tp-value\r\n");
 }
 
@@ -167,54 +194,84 @@ TEST(PValueFile, NamesPutThePrefixInFrontOfTheWholeResultName) {
   EXPECT_EQ(LocusPValueFileName("res/a.txt", 3), "Locus3p-values_res/a.txt");
 }
 
-TEST(ReportWriteFailures, AFullDiskIsTheDiskFullError) {
-  const TallyState state = StateWithPValue(0.1L, 0.2L, 20000, 41);
-  EXPECT_EQ(ErrorMessageOf([&] { WriteOverallSection("/dev/full", state, '.'); }), "Disque plein");
-  EXPECT_EQ(ErrorMessageOf([&] { WritePerLocusSection("/dev/full", state, 1, '.'); }),
-            "Disque plein");
-  EXPECT_EQ(ErrorMessageOf([&] { WritePerPopulationSection("/dev/full", state, 2, '.'); }),
-            "Disque plein");
-  EXPECT_EQ(ErrorMessageOf([&] { WritePValueFile("/dev/full", state, '.'); }), "Disque plein");
+TEST(ResultsFile, AnInterruptedRunEndsItsOwnFileWithALastLine) {
+  ScopedWorkingFolder folder;
+  testing::WriteBytes("results.txt", "the previous Run's results\r\n");
+  Results results("results.txt");
+  // Stopped before the overall section: the previous file stays as it was.
+  WriteInterruptedLine(results.folder, results.file);
+  EXPECT_EQ(ReadBytes("results.txt"), "the previous Run's results\r\n");
+
+  WriteOverallSection(results.folder, results.file, StateWithoutIterations(-0.125L), '.');
+  WritePerLocusSection(results.folder, results.file, StateWithoutIterations(0.5L), 1, '.');
+  const std::string finished = ReadBytes("results.txt");
+  WriteInterruptedLine(results.folder, results.file);
+  EXPECT_EQ(ReadBytes("results.txt"), finished + "Run interrupted\r\n");
 }
 
-TEST(ReportWriteFailures, FilesThatCannotBeOpenedAreIoErrors) {
+TEST(ReportWriteFailures, AFullDiskIsTheDiskFullErrorAndKeepsTheFinishedSections) {
+  const std::optional<std::string> problem = InFullFolder(
+      [] {
+        testing::WriteBytes("results.txt", "the previous Run's results\r\n");
+        testing::WriteBytes("p.txt", "the previous Run's p-values\r\n");
+      },
+      [] {
+        const TallyState state = StateWithPValue(0.1L, 0.2L, 20000, 41);
+        std::string problems;
+        Results results("results.txt");
+        const auto expectFull = [&problems](const char* what, const std::function<void()>& write) {
+          try {
+            write();
+            problems += std::string(what) + ": no error; ";
+          } catch (const RunError& error) {
+            if (std::string(error.what()) != "Disque plein") {
+              problems += std::string(what) + ": " + error.what() + "; ";
+            }
+          }
+        };
+        expectFull("overall",
+                   [&] { WriteOverallSection(results.folder, results.file, state, '.'); });
+        expectFull("p-values", [&] { WritePValueFile(results.folder, "p.txt", state, '.'); });
+        if (ReadBytes("results.txt") != "the previous Run's results\r\n") {
+          problems += "results.txt changed; ";
+        }
+        if (ReadBytes("p.txt") != "the previous Run's p-values\r\n") problems += "p.txt changed; ";
+        if (results.file.written || !results.file.text.empty()) problems += "text kept; ";
+        return problems;
+      });
+  if (!problem) GTEST_SKIP() << "no file system can be mounted here";
+  EXPECT_EQ(*problem, "");
+}
+
+TEST(ReportWriteFailures, FilesThatCannotBeOpenedAreRunErrors) {
   ScopedWorkingFolder folder;
   const TallyState state = StateWithPValue(0.1L, 0.2L, 3, 1);
-  const std::string notFound = IoErrorMessage(IoCodeFromErrno(ENOENT));
-  EXPECT_EQ(ErrorMessageOf([&] { WriteOverallSection("missing/results.txt", state, '.'); }),
-            notFound);
-  EXPECT_EQ(ErrorMessageOf([&] { WritePValueFile("missing/p.txt", state, '.'); }), notFound);
-  // Sections are appended to the results file that the overall section created.
-  EXPECT_EQ(ErrorMessageOf([&] { WritePerLocusSection("results.txt", state, 1, '.'); }), notFound);
-  EXPECT_EQ(ErrorMessageOf([&] { WritePerPopulationSection("results.txt", state, 1, '.'); }),
-            notFound);
+  Results missing("missing/results.txt");
+  EXPECT_EQ(ErrorMessageOf([&] { WriteOverallSection(missing.folder, missing.file, state, '.'); }),
+            "Output file \"missing/results.txt\": the folder \"missing\" does not exist");
+  EXPECT_EQ(ErrorMessageOf([&] { WritePValueFile(CurrentFolder(), "missing/p.txt", state, '.'); }),
+            "Output file \"missing/p.txt\": the folder \"missing\" does not exist");
+  // Sections continue the file that the overall section started.
+  Results results("results.txt");
+  EXPECT_THROW(WritePerLocusSection(results.folder, results.file, state, 1, '.'), InternalError);
+  EXPECT_THROW(WritePerPopulationSection(results.folder, results.file, state, 1, '.'),
+               InternalError);
   EXPECT_FALSE(std::filesystem::exists("results.txt"));
 
   std::filesystem::create_directory("folder.txt");
-  EXPECT_EQ(ErrorMessageOf([&] { WriteOverallSection("folder.txt", state, '.'); }),
-            IoErrorMessage(IoCodeFromErrno(EISDIR)));
-}
-
-TEST(ReportWriteFailures, FailuresLeaveNoFileOpen) {
-  const auto openFiles = [] {
-    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                         std::filesystem::directory_iterator());
-  };
-  const TallyState state = StateWithPValue(0.1L, 0.2L, 100, 41);
-  const auto before = openFiles();
-  for (int n = 0; n < 50; ++n) {
-    EXPECT_THROW(WritePValueFile("/dev/full", state, '.'), RunError);
-    EXPECT_THROW(WriteOverallSection("/dev/full", state, '.'), RunError);
-  }
-  EXPECT_EQ(openFiles(), before);
+  Results inFolder("folder.txt");
+  EXPECT_EQ(
+      ErrorMessageOf([&] { WriteOverallSection(inFolder.folder, inFolder.file, state, '.'); }),
+      "Output file \"folder.txt\": the name is that of a folder, not of a file");
 }
 
 TEST(ReportWriteFailures, ATallyTooShortForItsIterationsWritesNothing) {
   ScopedWorkingFolder folder;
   TallyState state = StateWithPValue(0.1L, 0.2L, 3, 1);
   state.iterations = 4;
-  EXPECT_THROW(WriteOverallSection("results.txt", state, '.'), RunError);
-  EXPECT_THROW(WritePValueFile("p.txt", state, '.'), RunError);
+  Results results("results.txt");
+  EXPECT_THROW(WriteOverallSection(results.folder, results.file, state, '.'), RunError);
+  EXPECT_THROW(WritePValueFile(results.folder, "p.txt", state, '.'), RunError);
   EXPECT_FALSE(std::filesystem::exists("results.txt"));
   EXPECT_FALSE(std::filesystem::exists("p.txt"));
 }
