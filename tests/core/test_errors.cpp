@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <new>
 #include <string>
 
 #include "errors.h"
@@ -101,6 +102,27 @@ TEST(Errors, ConvertIntegerAcceptsDecimalIntegersOnly) {
     }
   }
   EXPECT_EQ(ConversionErrorMessage("abc"), "'abc' n'est pas une valeur enti\xC3\xA8re correcte");
+}
+
+TEST(Errors, AFailedAllocationSaysWhatWasBeingAllocated) {
+  EXPECT_EQ(Allocating("a table", [] { return 42; }), 42);
+  try {
+    Allocating("test tally for N = 2147483647", []() -> int { throw std::bad_alloc(); });
+    ADD_FAILURE() << "no error";
+  } catch (const RunError& error) {
+    EXPECT_STREQ(error.what(), "M\xC3\xA9moire insuffisante (test tally for N = 2147483647)");
+  }
+  // Other errors pass unchanged.
+  EXPECT_THROW(Allocating("x", [] { ThrowIoError(kIoDiskFull); }), RunError);
+}
+
+TEST(Errors, AStopIsARunErrorOfItsOwn) {
+  try {
+    throw RunStopped();
+  } catch (const RunError& error) {
+    EXPECT_STREQ(error.what(), "Run interrupted");
+    EXPECT_NE(dynamic_cast<const RunStopped*>(&error), nullptr);
+  }
 }
 
 }  // namespace

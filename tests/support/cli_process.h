@@ -61,36 +61,54 @@ struct Outcome {
   long peakMemoryKb = 0;
 };
 
+// A name for one child's captured stream, outside the working folder; unique within
+// the test program, so that children may run side by side.
 inline std::string CaptureName(const char* stream) {
+  static int children = 0;
   return (std::filesystem::temp_directory_path() /
-          ("genosieve-bad-input-" + std::to_string(::getpid()) + "-" + stream))
+          ("genosieve-cli-test-" + std::to_string(::getpid()) + "-" + std::to_string(children++) +
+           "-" + stream))
       .string();
 }
 
-// Runs genosieve-cli with `args` in the current working folder, in a child limited in
+// How a child is started besides its arguments.
+struct CliOptions {
+  bool onTerminal = false;  // stderr on a pseudo-terminal (whose output is not kept)
+  std::string stdoutPath;   // where stdout goes instead of a captured file (not kept)
+};
+
+// A genosieve-cli child that runs while the test goes on.
+struct CliChild {
+  pid_t pid = -1;
+  std::string outName;
+  std::string errName;
+};
+
+// Starts genosieve-cli with `args` in the current working folder, in a child limited in
 // address space, CPU and wall time; stdout and stderr go to files outside the folder, or
-// stderr to a pseudo-terminal (whose output is not kept) when `onTerminal`.
-inline Outcome RunCli(const std::vector<std::string>& args, bool onTerminal = false) {
-  const std::string outName = CaptureName("out");
-  const std::string errName = CaptureName("err");
+// elsewhere as `options` say.
+inline CliChild StartCli(const std::vector<std::string>& args, const CliOptions& options = {}) {
+  CliChild child;
+  child.outName = CaptureName("out");
+  child.errName = CaptureName("err");
   std::vector<std::string> argvText = {GENOSIEVE_CLI_PATH};
   argvText.insert(argvText.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& arg : argvText) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
-  Outcome outcome;
-  const pid_t pid = ::fork();
-  if (pid < 0) {
+  child.pid = ::fork();
+  if (child.pid < 0) {
     ADD_FAILURE() << "cannot fork";
-    return outcome;
+    return child;
   }
-  if (pid == 0) {
-    if (!std::freopen(outName.c_str(), "w", stdout) ||
-        !std::freopen(errName.c_str(), "w", stderr)) {
+  if (child.pid == 0) {
+    const std::string& out = options.stdoutPath.empty() ? child.outName : options.stdoutPath;
+    if (!std::freopen(out.c_str(), "w", stdout) ||
+        !std::freopen(child.errName.c_str(), "w", stderr)) {
       ::_exit(126);
     }
-    if (onTerminal) {
+    if (options.onTerminal) {
       int master = -1;
       int slave = -1;
       if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 ||
@@ -113,23 +131,46 @@ inline Outcome RunCli(const std::vector<std::string>& args, bool onTerminal = fa
     ::execv(GENOSIEVE_CLI_PATH, argv.data());
     ::_exit(127);
   }
+  return child;
+}
+
+// Whether the child has not ended yet.
+inline bool Running(const CliChild& child) {
+  if (child.pid <= 0) return false;
+  siginfo_t info{};
+  // Looks without collecting: WaitCli still gets the exit status.
+  if (::waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+    return false;
+  }
+  return info.si_pid == 0;
+}
+
+// Waits for the child to end and collects what it wrote.
+inline Outcome WaitCli(const CliChild& child) {
+  Outcome outcome;
+  if (child.pid < 0) return outcome;
   int status = 0;
   rusage usage{};
   pid_t waited;
   do {
-    waited = ::wait4(pid, &status, 0, &usage);
+    waited = ::wait4(child.pid, &status, 0, &usage);
   } while (waited < 0 && errno == EINTR);
-  if (waited == pid) {
+  if (waited == child.pid) {
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     outcome.peakMemoryKb = usage.ru_maxrss;
   } else {
     ADD_FAILURE() << "cannot wait for " << GENOSIEVE_CLI_PATH;
   }
-  outcome.out = ReadBytes(outName);
-  outcome.err = ReadBytes(errName);
-  std::filesystem::remove(outName);
-  std::filesystem::remove(errName);
+  outcome.out = ReadBytes(child.outName);
+  outcome.err = ReadBytes(child.errName);
+  std::filesystem::remove(child.outName);
+  std::filesystem::remove(child.errName);
   return outcome;
+}
+
+// Runs genosieve-cli with `args` in the current working folder to its end (StartCli).
+inline Outcome RunCli(const std::vector<std::string>& args, bool onTerminal = false) {
+  return WaitCli(StartCli(args, {onTerminal, {}}));
 }
 
 inline std::vector<std::string> Entries(const std::filesystem::path& folder) {

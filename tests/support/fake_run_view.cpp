@@ -49,6 +49,7 @@ void FakeRunView::SetProgressRange(int minimum, int maximum) {
 
 void FakeRunView::SetProgressPosition(int position) {
   Record("position " + std::to_string(position));
+  if (atPosition) atPosition(position);
 }
 
 void FakeRunView::ClearChart() { Record("clear"); }
@@ -75,5 +76,7 @@ void FakeRunView::TestFinished(const TestOutcome& outcome) {
 }
 
 void FakeRunView::ShowNotice(const std::string& text) { notices.push_back(text); }
+
+bool FakeRunView::StopRequested() { return stopWhen && stopWhen(); }
 
 }  // namespace genosieve::testing

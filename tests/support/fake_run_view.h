@@ -2,6 +2,7 @@
 
 // The run view of the tests, benchmarks and fuzz targets: it records what a Run reports.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ struct FakeRunView : RunView {
   int32_t plannedTests = -1;
   int32_t plannedIterations = -1;
 
+  // Called at every progress position, once recorded: a test acts in the middle of a Run.
+  std::function<void(int position)> atPosition;
+  // What StopRequested answers (never a stop when unset).
+  std::function<bool()> stopWhen;
+
   // Whether the Run ended with "done ! ".
   bool Done() const;
 
@@ -40,6 +46,7 @@ struct FakeRunView : RunView {
   void AddChartPoints(const std::vector<double>& values) override;
   void ShowChartSeries() override;
   void ShowMessage(const std::string& text) override;
+  bool StopRequested() override;
   void TestFinished(const TestOutcome& outcome) override;
   void ShowNotice(const std::string& text) override;
 

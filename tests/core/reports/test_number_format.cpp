@@ -194,5 +194,28 @@ TEST(FormatNumber, GivesBackEveryFifteenDigitDecimal) {
   }
 }
 
+TEST(DecimalSeparator, OnePrintableCharacterIsKeptAnythingElseGivesAPointAndANotice) {
+  for (const char* kept : {".", ",", "'"}) {
+    const DecimalSeparatorChoice choice = ChooseDecimalSeparator(kept);
+    EXPECT_EQ(choice.separator, kept[0]);
+    EXPECT_EQ(choice.notice, "");
+  }
+  // No regional setting at all: the point, nothing to say.
+  EXPECT_EQ(ChooseDecimalSeparator("").separator, '.');
+  EXPECT_EQ(ChooseDecimalSeparator("").notice, "");
+  // U+066B, the Arabic decimal separator, is two bytes in UTF-8; its first byte alone is
+  // no character.
+  const DecimalSeparatorChoice arabic = ChooseDecimalSeparator("\xD9\xAB");
+  EXPECT_EQ(arabic.separator, '.');
+  EXPECT_EQ(arabic.notice,
+            "the regional decimal separator \"\xD9\xAB\" is not a single character; numbers are "
+            "written with \".\" instead");
+  for (const char* refused : {"\xC2\xB7", " ", "\t", "\xB7"}) {
+    const DecimalSeparatorChoice choice = ChooseDecimalSeparator(refused);
+    EXPECT_EQ(choice.separator, '.') << refused;
+    EXPECT_NE(choice.notice, "") << refused;
+  }
+}
+
 }  // namespace
 }  // namespace genosieve
