@@ -45,6 +45,17 @@ inline void WriteBytes(const std::filesystem::path& path, const std::string& byt
   out << bytes;
 }
 
+// Lines first..last (1-based, inclusive) of a text of CR LF lines, with their line ends.
+inline std::string LinesOf(const std::string& text, int first, int last) {
+  size_t begin = 0;
+  size_t end = 0;
+  for (int line = 1; line <= last; ++line) {
+    if (line == first) begin = end;
+    end = text.find("\r\n", end) + 2;
+  }
+  return text.substr(begin, end - begin);
+}
+
 inline std::filesystem::path TestDataPath(const std::string& name) {
   return std::filesystem::path(GENOSIEVE_TEST_DATA_DIR) / name;
 }

@@ -16,6 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using testing::FakeRunView;
+using testing::LinesOf;
 using testing::ReadBytes;
 using testing::ScopedWorkingFolder;
 using testing::WriteBytes;
@@ -55,17 +56,6 @@ std::vector<std::string> Names(const fs::path& folder) {
   }
   std::sort(names.begin(), names.end());
   return names;
-}
-
-// Lines first..last (1-based, inclusive) of a text of CR LF lines, with their line ends.
-std::string LinesOf(const std::string& text, int first, int last) {
-  size_t begin = 0;
-  size_t end = 0;
-  for (int line = 1; line <= last; ++line) {
-    if (line == first) begin = end;
-    end = text.find("\r\n", end) + 2;
-  }
-  return text.substr(begin, end - begin);
 }
 
 // Whether the calls show that a test of `kind` number `index` has started, as in

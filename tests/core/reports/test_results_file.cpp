@@ -23,6 +23,7 @@ namespace {
 
 using testing::CurrentFolder;
 using testing::InFullFolder;
+using testing::LinesOf;
 using testing::ReadBytes;
 using testing::ScopedWorkingFolder;
 using testing::TestDataPath;
@@ -73,17 +74,6 @@ void WriteWorkedExample(Results& r) {
   WritePerPopulationSection(r.folder, r.file, StateWithPValue(1.0L / 3, 0.00005L, 10000, 0), 1,
                             '.');
   WritePerPopulationSection(r.folder, r.file, StateWithPValue(2.0L / 3, 0.5L, 1, 0), 2, '.');
-}
-
-// Lines first..last (1-based, inclusive) of a text of CR LF lines, with their line ends.
-std::string LinesOf(const std::string& text, int first, int last) {
-  size_t begin = 0;
-  size_t end = 0;
-  for (int line = 1; line <= last; ++line) {
-    if (line == first) begin = end;
-    end = text.find("\r\n", end) + 2;
-  }
-  return text.substr(begin, end - begin);
 }
 
 std::string ErrorMessageOf(const std::function<void()>& write) {
