@@ -22,6 +22,7 @@
 #include "data/native_export.h"
 #include "errors.h"
 #include "io/io_error.h"
+#include "io/working_folder.h"
 #include "messages.h"
 #include "reports/number_format.h"
 
@@ -265,7 +266,8 @@ int main(int argc, char** argv) {
   HandleStopSignals();
   try {
     if (*writeDataOption) {
-      genosieve::ExportNativeDataFile(writeData, settings.dataPath, settings.format,
+      genosieve::ExportNativeDataFile(genosieve::OpenWorkingFolder(settings.workingFolder),
+                                      writeData, settings.dataPath, settings.format,
                                       [&view](const std::string& text) { view.ShowNotice(text); });
       view.ShowNotice(
           genosieve::Located({.lead = genosieve::messages::kOutputFileLead, .path = writeData},

@@ -441,10 +441,6 @@ std::string PopulationSizeDiffers(std::string_view quoted, int32_t size, int32_t
                      size, rows);
 }
 
-std::string OutputIsLink() { return "is a symbolic link; the data are not written through a link"; }
-
-std::string OutputNotRegular() { return "exists and is not a regular file"; }
-
 std::string OutputIsInput() { return "is the data file being read; choose another name"; }
 
 std::string WrittenInNativeLayout() { return "written in the native layout"; }

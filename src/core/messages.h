@@ -190,8 +190,6 @@ std::string PopulationSizeDiffers(std::string_view quoted, int32_t size, int32_t
 
 // Writing the data in the native layout.
 inline constexpr std::string_view kOutputFileLead = "Output file";
-std::string OutputIsLink();
-std::string OutputNotRegular();
 std::string OutputIsInput();
 std::string WrittenInNativeLayout();
 

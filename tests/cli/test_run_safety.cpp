@@ -48,6 +48,7 @@ const std::string kDenied = "genosieve-cli: Acc\xC3\xA8s au fichier refus\xC3\xA
 const std::vector<std::string> kAllOutputs = {
     "results.txt",
     "Clones_results.txt",
+    "Clonemembers_results.txt",
     "Withoutrepeats_results.txt",
     "overall p-values_results.txt",
     "Locus1p-values_results.txt",

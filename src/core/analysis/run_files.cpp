@@ -42,6 +42,7 @@ std::vector<RunOutput> RunOutputs(const RunSettings& settings, int32_t populatio
   std::vector<RunOutput> outputs = {
       {r, "results file"},
       {"Clones_" + r, "clone report"},
+      {"Clonemembers_" + r, "clone member list"},
       {"Withoutrepeats_" + r, "clone-free data file"},
   };
   if (settings.createPValueFiles) {
@@ -65,8 +66,6 @@ std::vector<RunOutput> RunOutputs(const RunSettings& settings, int32_t populatio
 
 void CheckRunOutputs(const WorkingFolder& folder, const std::string& dataPath,
                      const std::string& resultName, const std::vector<RunOutput>& outputs) {
-  struct stat data {};
-  const bool dataFound = ::stat(dataPath.c_str(), &data) == 0;
   const RunOutput lock{std::string(kLockFileName), "lock file"};
   std::map<Place, const RunOutput*> seen = {{PlaceOf(folder, lock.name), &lock}};
   for (const RunOutput& output : outputs) {
@@ -78,9 +77,7 @@ void CheckRunOutputs(const WorkingFolder& folder, const std::string& dataPath,
           Located({"Result name", resultName, 0, 0, {}},
                   messages::OutputsCoincide(other.role, other.name, output.role, output.name)));
     }
-    struct stat existing {};
-    if (dataFound && ::fstatat(folder.fd, output.name.c_str(), &existing, 0) == 0 &&
-        existing.st_dev == data.st_dev && existing.st_ino == data.st_ino) {
+    if (IsSameFile(folder, output.name, dataPath)) {
       throw RunError(Located({"Data file", dataPath, 0, 0, {}},
                              messages::DataFileIsOutput(output.role, output.name)));
     }

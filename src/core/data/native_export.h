@@ -5,6 +5,7 @@
 #include "data/data_format.h"
 #include "data/data_import.h"
 #include "data/genotype_table.h"
+#include "io/working_folder.h"
 
 namespace genosieve {
 
@@ -16,11 +17,12 @@ namespace genosieve {
 std::string NativeDataText(const DataFile& data, const PopulationIndex& index);
 
 // Reads the data file at `inputPath` as a Run would (`notice` as for ImportDataFile)
-// and writes it in the native layout as `outputPath`, completely or not at all: through
-// a temporary file in the same folder, renamed at the end. Refuses an output path that
-// names the input file itself (same device and inode), a symbolic link or anything but
-// a regular file. Fails with a RunError.
-void ExportNativeDataFile(const std::string& outputPath, const std::string& inputPath,
-                          DataFormat format, const NoticeSink& notice);
+// and writes it in the native layout as the file `outputName` of the working folder, as
+// the Run writes its outputs (io/output_file.h): completely or not at all, a link under
+// the name replaced rather than followed. Refuses, before reading, an output that is the
+// input file itself (links followed) or that cannot be written. Fails with a RunError.
+void ExportNativeDataFile(const WorkingFolder& folder, const std::string& outputName,
+                          const std::string& inputPath, DataFormat format,
+                          const NoticeSink& notice);
 
 }  // namespace genosieve

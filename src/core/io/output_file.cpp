@@ -19,7 +19,7 @@ namespace genosieve {
 namespace {
 
 [[noreturn]] void FailName(const std::string& name, const std::string& what) {
-  throw RunError(Located({"Output file", name, 0, 0, {}}, what));
+  throw RunError(Located({.lead = messages::kOutputFileLead, .path = name}, what));
 }
 
 // The folder part of a name, with its final '/' ("" for a name without one).
@@ -121,6 +121,13 @@ void CheckOutputName(const WorkingFolder& folder, const std::string& name) {
   // A link is replaced, never followed; a named pipe, a device or a socket could block
   // the Run or is no place for its results.
   if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) ThrowIoError(kIoAccessDenied);
+}
+
+bool IsSameFile(const WorkingFolder& folder, const std::string& name, const std::string& path) {
+  struct stat output {};
+  struct stat other {};
+  return ::fstatat(folder.fd, name.c_str(), &output, 0) == 0 && ::stat(path.c_str(), &other) == 0 &&
+         output.st_dev == other.st_dev && output.st_ino == other.st_ino;
 }
 
 OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name) {

@@ -42,6 +42,11 @@ struct OutputFile {
 // or a socket, the Run's "access denied" I/O error.
 void CheckOutputName(const WorkingFolder& folder, const std::string& name);
 
+// Whether the output `name` of the folder exists and is the same file as the one at
+// `path` (relative to the current folder), links followed on both sides: putting the
+// output in place would take that file's name.
+bool IsSameFile(const WorkingFolder& folder, const std::string& name, const std::string& path);
+
 // Starts a new version of the file `name` (relative to the folder): the checks of
 // CheckOutputName, then a new temporary file beside it.
 OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name);

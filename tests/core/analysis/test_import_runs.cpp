@@ -10,6 +10,7 @@
 #include "analysis/run.h"
 #include "data/native_export.h"
 #include "errors.h"
+#include "support/current_folder.h"
 #include "support/fake_run_view.h"
 #include "support/test_files.h"
 
@@ -17,6 +18,7 @@ namespace genosieve {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CurrentFolder;
 using testing::ReadBytes;
 using testing::ScopedWorkingFolder;
 using testing::TestDataPath;
@@ -109,7 +111,8 @@ TEST(ImportRuns, ExportedDataRunTheSameAsTheImport) {
     SCOPED_TRACE(c.input);
     ScopedWorkingFolder folder;
     fs::copy_file(TestDataPath(std::string("import/") + c.input), "data");
-    ExportNativeDataFile("exported.txt", "data", DataFormat::kAuto, [](const std::string&) {});
+    ExportNativeDataFile(CurrentFolder(), "exported.txt", "data", DataFormat::kAuto,
+                         [](const std::string&) {});
     const RunOutcome imported = RunIn("imported", "data");
     const RunOutcome again = RunIn("again", "exported.txt", DataFormat::kNative);
     ExpectSameFiles(imported, again);

@@ -48,21 +48,23 @@ std::string CheckError(const std::string& dataPath, const RunSettings& settings,
 
 TEST(RunOutputs, EveryFileTheSettingsAskFor) {
   RunSettings settings = SettingsFor("res/a.txt", true);
-  EXPECT_EQ(
-      Names(RunOutputs(settings, 2, 3, 10)),
-      (std::vector<std::string>{
-          "res/a.txt", "Clones_res/a.txt", "Withoutrepeats_res/a.txt", "overall p-values_res/a.txt",
-          "Locus1p-values_res/a.txt", "Locus2p-values_res/a.txt", "Locus3p-values_res/a.txt",
-          "Pop1p-values_res/a.txt", "Pop2p-values_res/a.txt", "tempmicrosat.txt", "temp.txt"}));
+  EXPECT_EQ(Names(RunOutputs(settings, 2, 3, 10)),
+            (std::vector<std::string>{"res/a.txt", "Clones_res/a.txt", "Clonemembers_res/a.txt",
+                                      "Withoutrepeats_res/a.txt", "overall p-values_res/a.txt",
+                                      "Locus1p-values_res/a.txt", "Locus2p-values_res/a.txt",
+                                      "Locus3p-values_res/a.txt", "Pop1p-values_res/a.txt",
+                                      "Pop2p-values_res/a.txt", "tempmicrosat.txt", "temp.txt"}));
   settings.perLocusAnalysis = false;
   EXPECT_EQ(Names(RunOutputs(settings, 2, 3, 10)),
-            (std::vector<std::string>{"res/a.txt", "Clones_res/a.txt", "Withoutrepeats_res/a.txt",
-                                      "overall p-values_res/a.txt", "Pop1p-values_res/a.txt",
-                                      "Pop2p-values_res/a.txt", "tempmicrosat.txt", "temp.txt"}));
+            (std::vector<std::string>{"res/a.txt", "Clones_res/a.txt", "Clonemembers_res/a.txt",
+                                      "Withoutrepeats_res/a.txt", "overall p-values_res/a.txt",
+                                      "Pop1p-values_res/a.txt", "Pop2p-values_res/a.txt",
+                                      "tempmicrosat.txt", "temp.txt"}));
   // Without p-value files and without iterations: no p-value file and no "temp.txt".
-  EXPECT_EQ(Names(RunOutputs(SettingsFor("results.txt", false), 2, 3, 0)),
-            (std::vector<std::string>{"results.txt", "Clones_results.txt",
-                                      "Withoutrepeats_results.txt", "tempmicrosat.txt"}));
+  EXPECT_EQ(
+      Names(RunOutputs(SettingsFor("results.txt", false), 2, 3, 0)),
+      (std::vector<std::string>{"results.txt", "Clones_results.txt", "Clonemembers_results.txt",
+                                "Withoutrepeats_results.txt", "tempmicrosat.txt"}));
 }
 
 TEST(RunOutputs, AResultNameThatMakesTwoOutputsOneFileIsRefused) {
@@ -85,7 +87,8 @@ TEST(RunOutputs, AResultNameThatMakesTwoOutputsOneFileIsRefused) {
                      "results file \".genosieve.lock\""));
   // The same place, however the name is written (the folders the derived names need
   // exist).
-  for (const char* made : {"Clones_.", "Withoutrepeats_.", "Clones_sub", "Withoutrepeats_sub"}) {
+  for (const char* made : {"Clones_.", "Clonemembers_.", "Withoutrepeats_.", "Clones_sub",
+                           "Clonemembers_sub", "Withoutrepeats_sub"}) {
     std::filesystem::create_directory(made);
   }
   EXPECT_EQ(CheckError("data.txt", SettingsFor("./temp.txt", false)),

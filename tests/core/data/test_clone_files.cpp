@@ -148,7 +148,8 @@ TEST(CloneMembers, WorkedExampleByteForByte) {
   ScopedWorkingFolder folder;
   const DataFile data = ReadDataFile(TestDataPath("clones/worked_example_data.txt").string());
   const PopulationIndex index = BuildPopulationIndex(data);
-  WriteCloneMembers("Clonemembers_r.txt", data, index, DetectClones(data.table, index));
+  WriteCloneMembers(CurrentFolder(), "Clonemembers_r.txt", data, index,
+                    DetectClones(data.table, index));
   EXPECT_EQ(ReadBytes("Clonemembers_r.txt"),
             ReadBytes(TestDataPath("clones/worked_example_clonemembers.txt")));
 }
@@ -160,7 +161,8 @@ TEST(CloneMembers, NamesAndQuotedIdentifiers) {
   data.populationNames = {"North", ""};
   data.identifiers = {"a,b", "y1", "say \"hi\"", "z", "", "x3", "w, 1", "w2"};
   ScopedWorkingFolder folder;
-  WriteCloneMembers("m.txt", data, example.index, DetectClones(data.table, example.index));
+  WriteCloneMembers(CurrentFolder(), "m.txt", data, example.index,
+                    DetectClones(data.table, example.index));
   EXPECT_EQ(ReadBytes("m.txt"),
             "population\tname\tgenotype\tcopies\tindividuals\r\n"
             "1\tNorth\t1\t3\t\"a,b\", \"say \"\"hi\"\"\", x3\r\n"
@@ -170,9 +172,9 @@ TEST(CloneMembers, NamesAndQuotedIdentifiers) {
             "2\tpop2\t2\t1\tw2\r\n");
 
   data.identifiers.pop_back();
-  EXPECT_THROW(
-      WriteCloneMembers("m.txt", data, example.index, DetectClones(data.table, example.index)),
-      RunError);
+  EXPECT_THROW(WriteCloneMembers(CurrentFolder(), "m.txt", data, example.index,
+                                 DetectClones(data.table, example.index)),
+               RunError);
 }
 
 TEST(CloneFiles, CloneFreeFileReadsBackWithoutClones) {

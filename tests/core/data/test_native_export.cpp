@@ -10,12 +10,14 @@
 #include "data/native_export.h"
 #include "errors.h"
 #include "import_fixture.h"
+#include "support/current_folder.h"
 #include "support/test_files.h"
 
 namespace genosieve {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CurrentFolder;
 using testing::Import;
 using testing::ImportPath;
 using testing::ReadBytes;
@@ -77,7 +79,8 @@ TEST(NativeDataText, PopulationsAreNumberedByPositionAndAllelesPaddedToD) {
 
 std::string ExportError(const std::string& output, const std::string& input) {
   try {
-    ExportNativeDataFile(output, input, DataFormat::kAuto, [](const std::string&) {});
+    ExportNativeDataFile(CurrentFolder(), output, input, DataFormat::kAuto,
+                         [](const std::string&) {});
   } catch (const RunError& error) {
     return error.what();
   }
@@ -89,7 +92,7 @@ TEST(ExportNativeDataFile, WritesTheWholeFileAndTellsWhatWasRead) {
   fs::copy_file(ImportPath("genalex/lakes_comma.csv"), "lakes.csv");
   WriteBytes("old.txt", std::string(10000, 'x'));
   std::vector<std::string> notices;
-  ExportNativeDataFile("old.txt", "lakes.csv", DataFormat::kAuto,
+  ExportNativeDataFile(CurrentFolder(), "old.txt", "lakes.csv", DataFormat::kAuto,
                        [&notices](const std::string& text) { notices.push_back(text); });
   EXPECT_EQ(ReadBytes("old.txt"), ReadBytes(ImportPath("genalex/lakes_twin.txt")));
   ASSERT_EQ(notices.size(), 2u);
@@ -113,26 +116,25 @@ TEST(ExportNativeDataFile, NeverOverwritesTheInputNorWritesThroughALink) {
   fs::create_symlink("z.gen", "link.txt");
   fs::create_symlink("elsewhere.txt", "dangling.txt");
   fs::create_directory("folder");
+  ASSERT_EQ(::mkfifo("pipe.txt", 0600), 0);
 
-  EXPECT_EQ(ExportError("z.gen", "z.gen"),
-            "Output file \"z.gen\": is the data file being read; choose another name");
-  EXPECT_EQ(ExportError("./z.gen", "z.gen"),
-            "Output file \"./z.gen\": is the data file being read; choose another name");
-  EXPECT_EQ(ExportError("hard.gen", "z.gen"),
-            "Output file \"hard.gen\": is the data file being read; choose another name");
-  EXPECT_EQ(ExportError("link.txt", "z.gen"),
-            "Output file \"link.txt\": is a symbolic link; the data are not written through a "
-            "link");
-  EXPECT_EQ(ExportError("dangling.txt", "z.gen"),
-            "Output file \"dangling.txt\": is a symbolic link; the data are not written through "
-            "a link");
+  for (const std::string name : {"z.gen", "./z.gen", "hard.gen", "link.txt"}) {
+    EXPECT_EQ(ExportError(name, "z.gen"),
+              "Output file \"" + name + "\": is the data file being read; choose another name");
+  }
   EXPECT_EQ(ExportError("folder", "z.gen"),
-            "Output file \"folder\": exists and is not a regular file");
-  EXPECT_EQ(ExportError("", "z.gen"), "Fichier introuvable");
-  EXPECT_EQ(ExportError("no_such_folder/out.txt", "z.gen"), "Fichier introuvable");
+            "Output file \"folder\": the name is that of a folder, not of a file");
+  EXPECT_EQ(ExportError("pipe.txt", "z.gen"), "Acc\xC3\xA8s au fichier refus\xC3\xA9");
+  EXPECT_EQ(ExportError("", "z.gen"), "Output file \"\": the name is empty");
+  EXPECT_EQ(ExportError("no_such_folder/out.txt", "z.gen"),
+            "Output file \"no_such_folder/out.txt\": the folder \"no_such_folder\" does not exist");
   EXPECT_EQ(ReadBytes("z.gen"), original);
-  EXPECT_FALSE(fs::exists("elsewhere.txt"));
   EXPECT_TRUE(fs::is_empty("folder"));
+  // A link to another file is replaced by the export, never written through.
+  EXPECT_EQ(ExportError("dangling.txt", "z.gen"), "");
+  EXPECT_FALSE(fs::exists("elsewhere.txt"));
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status("dangling.txt")));
+  EXPECT_EQ(ReadBytes("z.gen"), original);
 }
 
 TEST(ExportNativeDataFile, AFileThatCannotBeReadWritesNothing) {
