@@ -45,8 +45,7 @@ void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPl
     ++state.iterationIndex;
   }
   // "temp.txt" holds the last iteration's table, as if written in every iteration.
-  WriteRandomizedFile(folder, header,
-                      ResampledLinesAt(plan, cloneFree, variant, seed, iterations));
+  WriteRandomizedFile(folder, header, ResampledLinesAt(plan, cloneFree, variant, seed, iterations));
 }
 
 std::string SubjectName(const RandomizationInputs& inputs, RandomizationKind kind, int32_t k) {

@@ -30,8 +30,8 @@ void AppendListItem(std::string& text, const std::string& identifier) {
 }  // namespace
 
 void WriteCloneMembers(const WorkingFolder& folder, const std::string& fileName,
-                       const DataFile& data,
-                       const PopulationIndex& index, const CloneDetection& detection) {
+                       const DataFile& data, const PopulationIndex& index,
+                       const CloneDetection& detection) {
   const auto rows = static_cast<size_t>(data.table.rows());
   if (detection.genotypeNumber.size() != rows || data.identifiers.size() != rows ||
       index.size() < 2 || index.back() != data.table.rows()) {

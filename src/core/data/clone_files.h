@@ -20,8 +20,8 @@ void WriteCloneReport(const WorkingFolder& folder, const std::string& fileName,
 // order, separated by ", " (an identifier holding a comma or a double quote, or an empty
 // one, stands between double quotes, its double quotes doubled).
 void WriteCloneMembers(const WorkingFolder& folder, const std::string& fileName,
-                       const DataFile& data,
-                       const PopulationIndex& index, const CloneDetection& detection);
+                       const DataFile& data, const PopulationIndex& index,
+                       const CloneDetection& detection);
 
 // "Withoutrepeats_" + result name: the clone-free table in the intermediate genotype
 // file layout, with the data file's header numbers.
