@@ -64,8 +64,8 @@
 #include "curve_decimation.h"
 #include "errors.h"
 #include "messages.h"
-#include "results_table.h"
 #include "reports/number_format.h"
+#include "results_table.h"
 
 namespace {
 
@@ -549,6 +549,8 @@ genosieve::RunSettings TForm1::CurrentSettings() const {
     if (valid && seed <= 4294967295ULL) settings.seed = static_cast<uint32_t>(seed);
   }
   settings.decimalSeparator = SystemDecimalSeparator();
+  // The folder the window shows is the one the Run writes into.
+  settings.workingFolder = QFile::encodeName(EffectiveWorkingFolder()).toStdString();
   return settings;
 }
 

@@ -105,6 +105,7 @@ class TForm1 : public QWidget, public genosieve::RunView {
   void ShowMessage(const std::string& text) override;
   void TestFinished(const genosieve::TestOutcome& outcome) override;
   void ShowNotice(const std::string& text) override;
+  bool StopRequested() override { return stopRequested_; }
 
  public slots:
   void Button1Click();

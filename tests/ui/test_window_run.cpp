@@ -24,6 +24,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <QUrl>
 #include <QValueAxis>
@@ -405,6 +406,37 @@ class WindowRunTest : public QObject {
     QCOMPARE(window.boxes.errors.size(), 1);
     QVERIFY(window.boxes.errors[0].contains(QStringLiteral("link.png\": is a link")));
     QVERIFY(!QFile::exists(target));
+  }
+
+  void theRunWritesIntoTheWorkingFolderShown() {
+    const ScopedWorkingFolder folder;
+    const fs::path out = fs::current_path() / "out";
+    fs::create_directories(out);
+    RunWindow window("zostera.txt", "5");
+    window.form.SetWorkingFolder(Native(out));
+    window.form.Button3Click();
+    QCOMPARE(window.boxes.errors, QStringList());
+    for (const char* name : {"results.txt", "Clones_results.txt", "tempmicrosat.txt"}) {
+      QVERIFY2(fs::exists(out / name), name);
+      QVERIFY2(!fs::exists(fs::current_path() / name), name);
+    }
+  }
+
+  void stopEndsTheRunAtItsNextIteration() {
+    const ScopedWorkingFolder folder;
+    genosieve::testing::WriteBytes("results.txt", "the previous Run's results\r\n");
+    RunWindow window("zostera.txt", "1000000");
+    // Pressed as soon as the window's loop runs, while the Run is in its first test.
+    QTimer::singleShot(0, &window.form, [&window] { window.form.StopClick(); });
+    window.form.Button3Click();
+    QCOMPARE(window.boxes.errors, QStringList{QStringLiteral("Run interrupted")});
+    QCOMPARE(window.boxes.messages, QStringList());
+    QCOMPARE(genosieve::testing::ReadBytes("results.txt"),
+             std::string("the previous Run's results\r\n"));
+    for (const auto& entry : fs::directory_iterator(fs::current_path())) {
+      QVERIFY2(!entry.path().filename().string().starts_with(".genosieve"),
+               qPrintable(QString::fromStdString(entry.path().string())));
+    }
   }
 
   void choosingADataFileMakesItsFolderTheWorkingFolder() {
