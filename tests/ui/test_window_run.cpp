@@ -223,6 +223,26 @@ class WindowRunTest : public QObject {
     QCOMPARE(progress->value(), 30);
   }
 
+  void quitDuringARunAsksAndClosesOnceTheRunHasEnded() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "10");
+    window.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+    window.boxes.stopAnswer = true;
+    bool visibleAfterAnswer = false;
+    window.form.showMessage = [&](const QString&) {
+      QTest::mouseClick(Control<QPushButton>(window.form, "Button2"), Qt::LeftButton);
+      visibleAfterAnswer = window.form.isVisible();
+      // Asked once: closing again while the Run ends asks nothing more.
+      window.form.close();
+    };
+    window.form.Button3Click();
+    QCOMPARE(window.boxes.stopQuestions, 1);
+    QVERIFY(visibleAfterAnswer);
+    QVERIFY(!window.form.isVisible());
+    QVERIFY(!window.form.IsRunning());
+  }
+
   void noticesReachTheStatusLine() {
     const ScopedWorkingFolder folder;
     TForm1 form;
