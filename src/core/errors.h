@@ -12,6 +12,11 @@ namespace genosieve {
 // The one error type that ends a Run; front ends show what() to the user.
 struct RunError : std::runtime_error {
   using std::runtime_error::runtime_error;
+  // The file an input/output error is about, as the Run reached it (absolute, or from
+  // the current folder; empty for an empty data path); nothing when the error names no
+  // file. The message does not repeat it: the system's messages are bare, and a window
+  // shows the file before them.
+  std::optional<std::string> file;
 };
 
 // A Run that its user stopped (the window's Stop button or close box, an interrupt of the

@@ -192,17 +192,35 @@ void FitAxisOnTicks(QValueAxis* axis, double minimum, double maximum) {
   axis->setRange(low, high);
 }
 
+// The error's message, after the file it is about: the system's messages are bare.
 QString ErrorText(const std::exception_ptr& failure) {
   try {
     std::rethrow_exception(failure);
   } catch (const genosieve::RunError& error) {
-    return QString::fromStdString(error.what());
+    const QString what = QString::fromStdString(error.what());
+    if (!error.file) return what;
+    if (error.file->empty()) return QStringLiteral("No data file given: %1").arg(what);
+    // Relative to the current folder, as the Run reached it.
+    const QString path =
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(*error.file))).absoluteFilePath();
+    return QStringLiteral("File \"%1\": %2").arg(QDir::toNativeSeparators(path), what);
   } catch (const std::bad_alloc&) {
     return QString::fromUtf8(genosieve::kOutOfMemoryMessage);
   } catch (const std::exception& error) {
     return QString::fromStdString(error.what());
   } catch (...) {
     return QStringLiteral("Erreur inconnue");
+  }
+}
+
+// Whether the Run ended because its user asked it to stop.
+bool IsStop(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const genosieve::RunStopped&) {
+    return true;
+  } catch (...) {
+    return false;
   }
 }
 
@@ -707,6 +725,14 @@ void TForm1::Button3Click() {
                  .arg(elapsed)
                  .arg(lastSeed_.value_or(0))
                  .arg(where);
+  } else if (IsStop(failure)) {
+    status = QStringLiteral("Run interrupted after %1, during %2; files in %3")
+                 .arg(elapsed,
+                      shownProgress_.testsStarted == 0
+                          ? QStringLiteral("the reading of the data")
+                          : TestCaption(shownProgress_.kind, shownProgress_.index,
+                                        shownProgress_.count, shownProgress_.name),
+                      where);
   } else {
     status = QStringLiteral("Run failed after %1: %2").arg(elapsed, ErrorText(failure));
   }
@@ -732,7 +758,8 @@ void TForm1::Button3Click() {
   }
 
   const bool quitting = quitAfterRun_;
-  if (failure) showError(ErrorText(failure));
+  // A stop the user asked for needs no box: the status line says where the Run was.
+  if (failure && !IsStop(failure)) showError(ErrorText(failure));
   if (quitting) close();
 }
 

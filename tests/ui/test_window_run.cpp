@@ -2,6 +2,7 @@
 // and copying, the working folder, the defaults it remembers and its resizing.
 
 #include <csv.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QChart>
@@ -449,14 +450,57 @@ class WindowRunTest : public QObject {
     // Pressed as soon as the window's loop runs, while the Run is in its first test.
     QTimer::singleShot(0, &window.form, [&window] { window.form.StopClick(); });
     window.form.Button3Click();
-    QCOMPARE(window.boxes.errors, QStringList{QStringLiteral("Run interrupted")});
+    // The user asked for it: no box, the status line says so and the controls are back.
+    QCOMPARE(window.boxes.errors, QStringList());
     QCOMPARE(window.boxes.messages, QStringList());
+    QVERIFY2(window.Status().startsWith(QStringLiteral("Run interrupted after ")),
+             qPrintable(window.Status()));
+    QVERIFY(Control<QPushButton>(window.form, "Button3")->isEnabled());
+    QVERIFY(!Control<QPushButton>(window.form, "StopButton")->isEnabled());
     QCOMPARE(genosieve::testing::ReadBytes("results.txt"),
              std::string("the previous Run's results\r\n"));
     for (const auto& entry : fs::directory_iterator(fs::current_path())) {
       QVERIFY2(!entry.path().filename().string().starts_with(".genosieve"),
                qPrintable(QString::fromStdString(entry.path().string())));
     }
+  }
+
+  void escapeStopsAndClosingStopsThenQuits() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "1000000");
+    window.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+    QTimer::singleShot(0, &window.form,
+                       [&window] { QTest::keyClick(&window.form, Qt::Key_Escape); });
+    window.form.Button3Click();
+    QVERIFY2(window.Status().startsWith(QStringLiteral("Run interrupted after ")),
+             qPrintable(window.Status()));
+    QVERIFY(window.form.isVisible());
+    QCOMPARE(window.boxes.errors, QStringList());
+
+    // The window's close box: "no" goes on, "yes" stops and quits once the Run has ended.
+    window.boxes.stopAnswer = false;
+    QTimer::singleShot(0, &window.form, [&window] {
+      window.form.close();
+      window.boxes.stopAnswer = true;
+      window.form.close();
+    });
+    window.form.Button3Click();
+    QCOMPARE(window.boxes.stopQuestions, 2);
+    QVERIFY(window.Status().startsWith(QStringLiteral("Run interrupted after ")));
+    QVERIFY(!window.form.isVisible());
+    QCOMPARE(window.boxes.errors, QStringList());
+  }
+
+  void errorBoxesNameTheFileWithItsFullPath() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "5");
+    QCOMPARE(::mkfifo("results.txt", 0600), 0);
+    window.form.Button3Click();
+    QCOMPARE(
+        window.boxes.errors,
+        QStringList{QStringLiteral("File \"%1\": Acc\u00e8s au fichier refus\u00e9")
+                        .arg(QDir::current().absoluteFilePath(QStringLiteral("results.txt")))});
   }
 
   void choosingADataFileMakesItsFolderTheWorkingFolder() {

@@ -29,7 +29,9 @@ Place PlaceOf(const WorkingFolder& folder, std::string_view name) {
       slash == std::string_view::npos ? "." : std::string(name.substr(0, slash + 1));
   struct stat status {};
   // CheckOutputName has seen the folder exist.
-  if (::fstatat(folder.fd, parent.c_str(), &status, 0) != 0) ThrowIoErrorFromErrno(errno);
+  if (::fstatat(folder.fd, parent.c_str(), &status, 0) != 0) {
+    ThrowIoErrorFromErrno(errno, PathInFolder(folder, name));
+  }
   return {status.st_dev, status.st_ino,
           std::string(slash == std::string_view::npos ? name : name.substr(slash + 1))};
 }

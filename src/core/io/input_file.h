@@ -15,6 +15,7 @@ namespace genosieve {
 // A file opened for buffered sequential reading; closed when the object goes, however
 // the reading ends.
 struct InputFile {
+  std::string path;  // as errors name it
   int fd = -1;
   std::size_t position = 0;  // next character in buffer
   std::size_t length = 0;    // characters in buffer

@@ -1,6 +1,7 @@
 #include "io/io_error.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "errors.h"
 #include "messages.h"
@@ -54,5 +55,25 @@ std::string IoErrorMessageFromErrno(int err) {
 void ThrowIoError(int code) { throw RunError(IoErrorMessage(code)); }
 
 void ThrowIoErrorFromErrno(int err) { throw RunError(IoErrorMessageFromErrno(err)); }
+
+void ThrowIoError(int code, std::string file) {
+  RunError error(IoErrorMessage(code));
+  error.file = std::move(file);
+  throw error;
+}
+
+void ThrowIoErrorFromErrno(int err, std::string file) {
+  RunError error(IoErrorMessageFromErrno(err));
+  error.file = std::move(file);
+  throw error;
+}
+
+std::string PathInFolder(const WorkingFolder& folder, std::string_view name) {
+  if (name.starts_with('/')) return std::string(name);
+  std::string path = folder.shown;
+  if (!path.ends_with('/')) path += '/';
+  path += name;
+  return path;
+}
 
 }  // namespace genosieve

@@ -3,6 +3,9 @@
 // The Run's input/output errors from system error numbers.
 
 #include <string>
+#include <string_view>
+
+#include "io/working_folder.h"
 
 namespace genosieve {
 
@@ -18,5 +21,11 @@ std::string IoErrorMessageFromErrno(int err);
 
 [[noreturn]] void ThrowIoError(int code);
 [[noreturn]] void ThrowIoErrorFromErrno(int err);
+// The same errors keeping `file`, the file they are about, in RunError::file.
+[[noreturn]] void ThrowIoError(int code, std::string file);
+[[noreturn]] void ThrowIoErrorFromErrno(int err, std::string file);
+
+// The file `name` of the folder as errors name it: absolute.
+std::string PathInFolder(const WorkingFolder& folder, std::string_view name);
 
 }  // namespace genosieve

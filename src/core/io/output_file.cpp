@@ -47,14 +47,14 @@ std::string RandomSuffix() {
   return text;
 }
 
-void WriteAll(int fd, std::string_view bytes) {
+void WriteAll(int fd, std::string_view bytes, const std::string& shown) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      ThrowIoErrorFromErrno(errno);
+      ThrowIoErrorFromErrno(errno, shown);
     }
-    if (written == 0) ThrowIoErrorFromErrno(ENOSPC);  // no progress and no errno
+    if (written == 0) ThrowIoErrorFromErrno(ENOSPC, shown);  // no progress and no errno
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
 }
@@ -73,6 +73,7 @@ void Abandon(OutputFile& file) {
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : path(std::move(other.path)),
+      shown(std::move(other.shown)),
       temporary(std::exchange(other.temporary, {})),
       folderFd(other.folderFd),
       fd(std::exchange(other.fd, -1)),
@@ -83,6 +84,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
   if (this != &other) {
     Abandon(*this);
     path = std::move(other.path);
+    shown = std::move(other.shown);
     temporary = std::exchange(other.temporary, {});
     folderFd = other.folderFd;
     fd = std::exchange(other.fd, -1);
@@ -108,19 +110,21 @@ void CheckOutputName(const WorkingFolder& folder, const std::string& name) {
       const int err = errno;
       if (err == ENOENT) FailName(name, messages::FolderMissing(shown));
       if (err == ENOTDIR) FailName(name, messages::FolderNotAFolder(shown));
-      ThrowIoErrorFromErrno(err);
+      ThrowIoErrorFromErrno(err, PathInFolder(folder, name));
     }
     if (!S_ISDIR(status.st_mode)) FailName(name, messages::FolderNotAFolder(shown));
   }
   struct stat status {};
   if (::fstatat(folder.fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) return;
-    ThrowIoErrorFromErrno(errno);
+    ThrowIoErrorFromErrno(errno, PathInFolder(folder, name));
   }
   if (S_ISDIR(status.st_mode)) FailName(name, messages::NameOfAFolder());
   // A link is replaced, never followed; a named pipe, a device or a socket could block
   // the Run or is no place for its results.
-  if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) ThrowIoError(kIoAccessDenied);
+  if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
+    ThrowIoError(kIoAccessDenied, PathInFolder(folder, name));
+  }
 }
 
 bool IsSameFile(const WorkingFolder& folder, const std::string& name, const std::string& path) {
@@ -134,6 +138,7 @@ OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name
   CheckOutputName(folder, name);
   OutputFile file;
   file.path = name;
+  file.shown = PathInFolder(folder, name);
   file.folderFd = folder.fd;
   const std::string prefix = std::string(FolderPart(name)) + std::string(kTemporaryPrefix);
   for (int attempt = 0; file.fd < 0; ++attempt) {
@@ -145,18 +150,18 @@ OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name
     if (file.fd >= 0) {
       file.temporary = std::move(temporary);
     } else if (errno != EEXIST || attempt == 100) {
-      ThrowIoErrorFromErrno(errno);
+      ThrowIoErrorFromErrno(errno, file.shown);
     }
   }
   struct stat status {};
-  if (::fstat(file.fd, &status) != 0) ThrowIoErrorFromErrno(errno);
-  if (!S_ISREG(status.st_mode)) ThrowIoError(kIoAccessDenied);
+  if (::fstat(file.fd, &status) != 0) ThrowIoErrorFromErrno(errno, file.shown);
+  if (!S_ISREG(status.st_mode)) ThrowIoError(kIoAccessDenied, file.shown);
   file.buffer = std::make_unique_for_overwrite<char[]>(OutputFile::kBufferSize);
   return file;
 }
 
 void FlushOutputFile(OutputFile& file) {
-  WriteAll(file.fd, std::string_view(file.buffer.get(), file.used));
+  WriteAll(file.fd, std::string_view(file.buffer.get(), file.used), file.shown);
   file.used = 0;
 }
 
@@ -164,9 +169,9 @@ void CommitOutputFile(OutputFile& file) {
   FlushOutputFile(file);
   const int fd = std::exchange(file.fd, -1);
   // A failed close can report a delayed write error.
-  if (::close(fd) != 0 && errno != EINTR) ThrowIoErrorFromErrno(errno);
+  if (::close(fd) != 0 && errno != EINTR) ThrowIoErrorFromErrno(errno, file.shown);
   if (::renameat(file.folderFd, file.temporary.c_str(), file.folderFd, file.path.c_str()) != 0) {
-    ThrowIoErrorFromErrno(errno);
+    ThrowIoErrorFromErrno(errno, file.shown);
   }
   file.temporary.clear();
 }

@@ -24,6 +24,7 @@ struct OutputFile {
   static constexpr std::size_t kBufferSize = std::size_t{1} << 16;
 
   std::string path;       // the final name, relative to the working folder
+  std::string shown;      // the final name as errors name it: absolute
   std::string temporary;  // the name written until the commit
   int folderFd = -1;
   int fd = -1;

@@ -84,6 +84,37 @@ TEST(InputFile, ReadsTheWorkingFoldersFilesWithoutFollowingLinks) {
   EXPECT_THROW(ReadWholeFile(CurrentFolder(), "sub/missing.txt"), RunError);
 }
 
+// The error keeps the file it is about for a window to name it; the message stays the
+// system's own.
+TEST(InputFile, ErrorsKeepTheFileTheyAreAbout) {
+  ScopedWorkingFolder folder;
+  std::filesystem::create_directory("folder.txt");
+  const WorkingFolder here = CurrentFolder();
+  struct Case {
+    std::string path;
+    std::string message;
+    std::string file;
+  };
+  for (const Case& c : {Case{"missing.gen", "Fichier introuvable", "missing.gen"},
+                        Case{"", "Fichier introuvable", ""},
+                        Case{"folder.txt", IoErrorMessage(kIoAccessDenied), "folder.txt"}}) {
+    try {
+      ReadWholeFile(c.path);
+      ADD_FAILURE() << c.path << " was read";
+    } catch (const RunError& error) {
+      EXPECT_EQ(std::string(error.what()), c.message);
+      ASSERT_TRUE(error.file.has_value()) << c.path;
+      EXPECT_EQ(*error.file, c.file);
+    }
+  }
+  try {
+    ReadWholeFile(here, "temp.txt");
+    ADD_FAILURE() << "temp.txt was read";
+  } catch (const RunError& error) {
+    EXPECT_EQ(error.file, here.shown + "/temp.txt");
+  }
+}
+
 TEST(IoError, ErrnoValuesMapToTheRunsMessagesWithOneFallback) {
   EXPECT_EQ(IoErrorMessageFromErrno(ENOENT), "Fichier introuvable");
   EXPECT_EQ(IoErrorMessageFromErrno(ENOSPC), "Disque plein");

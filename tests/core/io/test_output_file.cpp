@@ -159,6 +159,26 @@ TEST(OutputFile, WhatIsNotAFileIsRefusedWithoutBlockingOrTouchingIt) {
   EXPECT_EQ(ReadBytes("plain.txt"), "x");
 }
 
+TEST(OutputFile, ErrorsKeepTheFileTheyAreAbout) {
+  ScopedWorkingFolder folder;
+  const WorkingFolder here = CurrentFolder();
+  ASSERT_EQ(::mkfifo("pipe.txt", 0600), 0);
+  try {
+    CreateOutputFile(here, "pipe.txt");
+    ADD_FAILURE() << "a pipe was opened";
+  } catch (const RunError& error) {
+    EXPECT_EQ(std::string(error.what()), IoErrorMessage(kIoAccessDenied));
+    EXPECT_EQ(error.file, here.shown + "/pipe.txt");
+  }
+  // A message that names its file already keeps none besides.
+  try {
+    CreateOutputFile(here, "missing/out.txt");
+    ADD_FAILURE() << "a missing folder was written";
+  } catch (const RunError& error) {
+    EXPECT_FALSE(error.file.has_value());
+  }
+}
+
 TEST(OutputFile, AFullDiskKeepsThePreviousFileAndLeavesNoTemporaryFile) {
   const std::optional<std::string> problem =
       InFullFolder([] { WriteBytes("out.txt", "the previous Run's file"); },
