@@ -15,7 +15,7 @@ namespace genosieve {
 
 void WriteRandomizedFile(const WorkingFolder& folder, const std::array<int32_t, 4>& header,
                          const GenotypeTable& lines) {
-  WriteGenotypeFile(folder, kRandomizedFileName, header, header[1], lines);
+  WriteGenotypeFile(folder, kRandomizedFileName, header, header[1], lines, Replacement::kExchange);
 }
 
 void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPlan& plan,
@@ -95,7 +95,7 @@ void EvaluateObserved(const RandomizationInputs& inputs, const TableVariant& var
   const std::array<int32_t, 4> header = VariantHeader(inputs.data.header, variant);
   const WorkingFolder& folder = inputs.files.folder;
   WriteGenotypeFile(folder, kObservedFileName, header, header[1],
-                    ObservedLines(inputs.data, inputs.index, variant));
+                    ObservedLines(inputs.data, inputs.index, variant), Replacement::kExchange);
   RunEvaluation(folder, EvaluationKind::kObserved, state);
 }
 

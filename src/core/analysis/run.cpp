@@ -1,5 +1,7 @@
 #include "analysis/run.h"
 
+#include <chrono>
+
 #include "analysis/random_generator.h"
 #include "analysis/randomization_tests.h"
 #include "analysis/randomized_series.h"
@@ -23,6 +25,11 @@ namespace genosieve {
 
 namespace {
 
+// Sections after the overall one reach a results file of this size at most this often
+// while the Run goes on (io/rewrite_schedule.h); a smaller one takes each at once.
+constexpr std::chrono::milliseconds kResultsRewriteInterval{250};
+constexpr std::size_t kResultsSmallSize = std::size_t{64} << 10;
+
 // Phases 5 to 13, once the data are read and every output is known to be writable.
 void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& data,
                  const PopulationIndex& index, const CloneDetection& clones, int32_t iterations,
@@ -37,7 +44,7 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   const TableVariant overall{RandomizationKind::kOverall, 0};
   Allocating("observed evaluation", [&] {
     WriteGenotypeFile(folder, kObservedFileName, VariantHeader(header, overall), header.loci,
-                      ObservedLines(data, index, overall));
+                      ObservedLines(data, index, overall), Replacement::kExchange);
     RunEvaluation(folder, EvaluationKind::kObserved, state);
   });
 
@@ -116,14 +123,27 @@ void RunInFolder(const RunSettings& settings, RunView& view) {
                   RunOutputs(settings, header.populations, header.loci, iterations));
   StopIfRequested(view);
 
-  RunFiles files{folder, {settings.resultName, {}, false}};
+  RunFiles files{folder, {}};
+  files.results.name = settings.resultName;
+  files.results.schedule.interval = kResultsRewriteInterval;
+  files.results.schedule.smallSize = kResultsSmallSize;
   try {
     RunAnalysis(settings, view, data, index, clones, iterations, files);
   } catch (const RunStopped&) {
     // The results file this Run started says that it is incomplete.
     WriteInterruptedLine(folder, files.results);
     throw;
+  } catch (...) {
+    // The sections of the tests finished before the failure stay, as if each had been
+    // written at once; the failure itself is what the Run reports.
+    try {
+      PublishResults(folder, files.results);
+    } catch (...) {
+      // The file keeps the sections it held; the Run's own failure is reported.
+    }
+    throw;
   }
+  PublishResults(folder, files.results);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 
 namespace genosieve {
 
-// One finished randomization test, as the Run reports it once the test's section of the
-// results file is written.
+// One finished randomization test, as the Run reports it once the test's section is part
+// of the results file (written at once while the file is small, reports/results_file.h).
 struct TestOutcome {
   RandomizationKind kind = RandomizationKind::kOverall;
   int32_t index = 1;  // 1-based among the tests of its kind; 1 for the overall test

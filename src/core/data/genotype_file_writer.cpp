@@ -63,7 +63,7 @@ void CheckAlleles(const std::string& fileName, int32_t labelCount, const Genotyp
 
 void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
                        const std::array<int32_t, 4>& headerValues, int32_t labelCount,
-                       const GenotypeTable& lines) {
+                       const GenotypeTable& lines, Replacement replacement) {
   CheckShape(lines);
   CheckAlleles(fileName, labelCount, lines);
 
@@ -90,7 +90,7 @@ void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
     }
     PutLineEnd(out);
   }
-  CommitOutputFile(out);
+  CommitOutputFile(out, replacement);
 }
 
 }  // namespace genosieve

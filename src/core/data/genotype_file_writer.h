@@ -5,6 +5,7 @@
 #include <string>
 
 #include "data/genotype_table.h"
+#include "io/output_file.h"
 #include "io/working_folder.h"
 
 namespace genosieve {
@@ -14,8 +15,9 @@ namespace genosieve {
 // lines "A", then one line per row of `lines` (its population number, TAB, one six-digit field +
 // TAB per locus), every line ended by CR LF. Fails with the Run's I/O error; an allele outside
 // 0..999 (which three digits cannot hold) is refused with a RunError before the file is created.
+// `replacement`: how the file replaces the one of its name (io/output_file.h).
 void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
                        const std::array<int32_t, 4>& headerValues, int32_t labelCount,
-                       const GenotypeTable& lines);
+                       const GenotypeTable& lines, Replacement replacement = Replacement::kRename);
 
 }  // namespace genosieve

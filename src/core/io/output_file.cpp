@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <utility>
 
 #include "errors.h"
@@ -165,11 +166,21 @@ void FlushOutputFile(OutputFile& file) {
   file.used = 0;
 }
 
-void CommitOutputFile(OutputFile& file) {
+void CommitOutputFile(OutputFile& file, Replacement replacement) {
   FlushOutputFile(file);
   const int fd = std::exchange(file.fd, -1);
   // A failed close can report a delayed write error.
   if (::close(fd) != 0 && errno != EINTR) ThrowIoErrorFromErrno(errno, file.shown);
+  if (replacement == Replacement::kExchange &&
+      ::renameat2(file.folderFd, file.temporary.c_str(), file.folderFd, file.path.c_str(),
+                  RENAME_EXCHANGE) == 0) {
+    // The temporary name now holds the old file (or the link that stood there).
+    if (::unlinkat(file.folderFd, file.temporary.c_str(), 0) != 0) {
+      ThrowIoErrorFromErrno(errno, file.shown);
+    }
+    file.temporary.clear();
+    return;
+  }
   if (::renameat(file.folderFd, file.temporary.c_str(), file.folderFd, file.path.c_str()) != 0) {
     ThrowIoErrorFromErrno(errno, file.shown);
   }

@@ -55,8 +55,21 @@ OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name
 // Writes the buffer out (the Run's I/O error on failure).
 void FlushOutputFile(OutputFile& file);
 
+// How a committed file takes the place of the file of its name.
+enum class Replacement {
+  // A rename over the old file. Some file systems (ext4) then write the new data out at
+  // once, so that a crash soon after finds the new file whole rather than empty: for the
+  // files a Run leaves as its results.
+  kRename,
+  // The two names exchanged in one step, then the old file removed: nothing is written out
+  // early, which matters for the intermediate genotype files that every test rewrites
+  // (a rename over them made every test wait for the disk). A plain rename where the
+  // system cannot exchange names, or nothing has the name yet.
+  kExchange,
+};
+
 // Flushes and closes the file and puts it in place under its final name.
-void CommitOutputFile(OutputFile& file);
+void CommitOutputFile(OutputFile& file, Replacement replacement = Replacement::kRename);
 
 // Room for `count` (at most kBufferSize) bytes at the end of the buffer, which the
 // caller fills; flushes first when the buffer lacks the room.

@@ -35,15 +35,23 @@ std::string Body(const TallyState& state, char decimalSeparator) {
 // The file's new text is complete before the file is written: a tally that cannot be
 // written leaves the file untouched.
 void Rewrite(const WorkingFolder& folder, ResultsFile& results, std::string text) {
+  const RewriteSchedule::Clock::time_point start = RewriteSchedule::Clock::now();
   WriteWholeFile(folder, results.name, text);
+  Rewritten(results.schedule, start);
   results.text = std::move(text);
+  results.published = results.text.size();
   results.written = true;
 }
 
-// Sections after the overall one continue the file this Run started.
-void Append(const WorkingFolder& folder, ResultsFile& results, std::string_view section) {
+// Sections after the overall one continue the file this Run started; `now` writes the
+// file whether or not the schedule says so.
+void Append(const WorkingFolder& folder, ResultsFile& results, std::string_view section, bool now) {
   if (!results.written) ThrowInternalError("a section follows no overall section");
-  Rewrite(folder, results, results.text + std::string(section));
+  if (now || RewriteDue(results.schedule, results.published)) {
+    Rewrite(folder, results, results.text + std::string(section));
+  } else {
+    results.text += section;
+  }
 }
 
 }  // namespace
@@ -59,7 +67,7 @@ void WritePerLocusSection(const WorkingFolder& folder, ResultsFile& results,
   std::string heading = "\r\n";
   if (locus == 1) heading += "Per Locus Analyses\r\n";
   heading += "locus: " + std::to_string(locus) + "\r\n";
-  Append(folder, results, heading + body);
+  Append(folder, results, heading + body, false);
 }
 
 void WritePerPopulationSection(const WorkingFolder& folder, ResultsFile& results,
@@ -68,12 +76,17 @@ void WritePerPopulationSection(const WorkingFolder& folder, ResultsFile& results
   std::string heading = "\r\n";
   heading += population == 1 ? "Per Population Analyses\r\n" : "\r\n";
   heading += "Population: " + std::to_string(population) + "\r\n";
-  Append(folder, results, heading + body);
+  Append(folder, results, heading + body, false);
+}
+
+void PublishResults(const WorkingFolder& folder, ResultsFile& results) {
+  if (!results.written || results.published == results.text.size()) return;
+  Rewrite(folder, results, results.text);
 }
 
 void WriteInterruptedLine(const WorkingFolder& folder, ResultsFile& results) {
   if (!results.written) return;
-  Append(folder, results, std::string(messages::kRunInterrupted) + std::string(kLineEnd));
+  Append(folder, results, std::string(messages::kRunInterrupted) + std::string(kLineEnd), true);
 }
 
 void WritePValueFile(const WorkingFolder& folder, const std::string& fileName,

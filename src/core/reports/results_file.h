@@ -4,22 +4,28 @@
 #include <string>
 
 #include "engine/tally.h"
+#include "io/rewrite_schedule.h"
 #include "io/working_folder.h"
 
 namespace genosieve {
 
-// The results file of a Run: its name and the text of the sections written so far. The
-// file is rewritten whole (a new file put in place) after every section, so that it is
-// always either the previous Run's complete file or this Run's finished sections.
+// The results file of a Run: its name and the text of the sections finished so far. The
+// file is rewritten whole (a new file put in place), so that it is always either the
+// previous Run's complete file or this Run's first finished sections: after the overall
+// section, then as `schedule` allows (after every section with the default schedule, or
+// while the file is small), and with every finished section once PublishResults is
+// called.
 struct ResultsFile {
   std::string name;
   std::string text;
-  bool written = false;  // this Run has put its own file in place
+  bool written = false;        // this Run has put its own file in place
+  std::size_t published = 0;   // the bytes of `text` the file holds
+  RewriteSchedule schedule{};  // when sections after the overall one are written
 };
 
-// Each writer formats its section, then writes the file; a failure is the Run's I/O
-// error, and leaves both the file and `results` as they were. `state` holds a
-// normalised tally.
+// Each writer formats its section and adds it to `results`, then writes the file when it
+// is due; a failure is the Run's I/O error, and leaves both the file and `results` as they
+// were. `state` holds a normalised tally.
 
 // Starts the results file afresh with the overall section.
 void WriteOverallSection(const WorkingFolder& folder, ResultsFile& results, const TallyState& state,
@@ -33,8 +39,11 @@ void WritePerLocusSection(const WorkingFolder& folder, ResultsFile& results,
 void WritePerPopulationSection(const WorkingFolder& folder, ResultsFile& results,
                                const TallyState& state, int32_t population, char decimalSeparator);
 
-// Adds the last line "Run interrupted" to a results file this Run has written; does
-// nothing when it has written none (the previous Run's file stays as it was).
+// Writes every finished section that the file does not hold yet.
+void PublishResults(const WorkingFolder& folder, ResultsFile& results);
+
+// Adds the last line "Run interrupted" to a results file this Run has written, and writes
+// it; does nothing when it has written none (the previous Run's file stays as it was).
 void WriteInterruptedLine(const WorkingFolder& folder, ResultsFile& results);
 
 // Creates a p-value file: header "iteration\tp-value", then one line per iteration with

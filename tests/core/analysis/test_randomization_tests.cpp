@@ -449,6 +449,38 @@ TEST(RandomizationRun, MonomorphicLocusEndsTheRunAtThatLocus) {
   for (const std::string& call : view.calls) EXPECT_NE(call, "message done ! ");
 }
 
+// A results file past its small size is written on a schedule while the Run goes on; a
+// failure still leaves every section finished before it.
+TEST(RandomizationRun, AFailureAfterManySectionsKeepsEveryFinishedSection) {
+  ScopedWorkingFolder folder;
+  constexpr int32_t kLoci = 1000;
+  std::vector<Individual> individuals = RandomIndividuals(2, kLoci, 6, false, 31);
+  std::vector<Individual> withoutLast = individuals;
+  for (Individual& individual : withoutLast) individual.genotypes.pop_back();
+  for (Individual& individual : individuals) individual.genotypes.back() = {4, 4};
+  std::filesystem::create_directory("whole");
+  WriteBytes("whole/data.txt", DataText(2, kLoci - 1, 20, withoutLast));
+  WriteBytes("data.txt", DataText(2, kLoci, 20, individuals));
+  FakeRunView view;
+  view.recordCalls = false;
+  RunSettings settings = Settings("0", false, true, false);
+  try {
+    genosieve::Run(settings, view);
+    FAIL() << "the Run went on past a monomorphic locus";
+  } catch (const RunError& error) {
+    EXPECT_EQ(std::string(error.what()), kInvalidOperationMessage);
+  }
+  settings.workingFolder = "whole";
+  settings.dataPath = "whole/data.txt";
+  genosieve::Run(settings, view);
+  const std::string failed = ReadBytes("out.txt");
+  const std::string whole = ReadBytes("whole/out.txt");
+  ASSERT_GT(whole.size(), size_t{64} << 10);
+  const size_t firstLocus = whole.find("\r\nPer Locus Analyses");
+  ASSERT_NE(firstLocus, std::string::npos);
+  EXPECT_EQ(failed.substr(failed.find("\r\nPer Locus Analyses")), whole.substr(firstLocus));
+}
+
 TEST(RandomizationRun, UnwritableTempFileEndsTheRunBeforeTheSection) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 10, true, 12)));

@@ -129,6 +129,34 @@ TEST(OutputFile, LinksUnderTheNameAreReplacedNotWrittenThrough) {
   EXPECT_FALSE(std::filesystem::exists("elsewhere/not-yet.txt"));
 }
 
+// The intermediate files' way of replacing the old file: the same outcome as a rename for
+// a new name, an existing file and the links that stand under the name.
+TEST(OutputFile, AnExchangingCommitReplacesLikeARename) {
+  ScopedWorkingFolder folder;
+  const WorkingFolder here = CurrentFolder();
+  std::filesystem::create_directory("elsewhere");
+  WriteBytes("elsewhere/target.txt", "someone else's file");
+  WriteBytes("old.txt", "an older and longer content");
+  std::filesystem::create_symlink("elsewhere/target.txt", "symlink.txt");
+  std::filesystem::create_symlink("elsewhere/not-yet.txt", "dangling.txt");
+  std::filesystem::create_hard_link("elsewhere/target.txt", "hardlink.txt");
+  for (const char* name : {"new.txt", "old.txt", "symlink.txt", "dangling.txt", "hardlink.txt"}) {
+    SCOPED_TRACE(name);
+    for (const char* text : {"first", "second version"}) {
+      OutputFile out = CreateOutputFile(here, name);
+      PutText(out, text);
+      EXPECT_EQ(TemporaryFiles().size(), 1u);
+      CommitOutputFile(out, Replacement::kExchange);
+      EXPECT_EQ(ReadBytes(name), text);
+      EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(name)));
+      EXPECT_EQ(std::filesystem::hard_link_count(name), 1u);
+      EXPECT_TRUE(TemporaryFiles().empty());
+    }
+  }
+  EXPECT_EQ(ReadBytes("elsewhere/target.txt"), "someone else's file");
+  EXPECT_FALSE(std::filesystem::exists("elsewhere/not-yet.txt"));
+}
+
 TEST(OutputFile, WhatIsNotAFileIsRefusedWithoutBlockingOrTouchingIt) {
   ScopedWorkingFolder folder;
   const WorkingFolder here = CurrentFolder();

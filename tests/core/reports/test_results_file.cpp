@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -197,6 +198,61 @@ TEST(ResultsFile, AnInterruptedRunEndsItsOwnFileWithALastLine) {
   const std::string finished = ReadBytes("results.txt");
   WriteInterruptedLine(results.folder, results.file);
   EXPECT_EQ(ReadBytes("results.txt"), finished + "Run interrupted\r\n");
+}
+
+// A large file waits for its schedule: it holds the previous Run's file, then the first
+// sections, until the rest is published; a small one takes every section at once.
+TEST(ResultsFile, AScheduleHoldsALargeFilesSectionsUntilTheyArePublished) {
+  ScopedWorkingFolder folder;
+  const std::string expected = ReadBytes(TestDataPath("reports/worked_example_results.txt"));
+  testing::WriteBytes("results.txt", "the previous Run's results\r\n");
+  Results results("results.txt");
+  results.file.schedule.interval = std::chrono::hours(1);
+  results.file.schedule.smallSize = 1;  // every file is large
+  WriteOverallSection(results.folder, results.file,
+                      StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41), '.');
+  WritePerLocusSection(results.folder, results.file, StateWithPValue(-0.25L, -1.0L / 3, 1000, 0), 1,
+                       '.');
+  WritePerLocusSection(results.folder, results.file, StateWithoutIterations(0.0625L), 2, '.');
+  // The overall section starts the file at once; the locus sections wait.
+  EXPECT_EQ(ReadBytes("results.txt"), LinesOf(expected, 1, 5));
+  EXPECT_EQ(results.file.text, LinesOf(expected, 1, 18));
+  PublishResults(results.folder, results.file);
+  EXPECT_EQ(ReadBytes("results.txt"), LinesOf(expected, 1, 18));
+  WritePerPopulationSection(results.folder, results.file,
+                            StateWithPValue(1.0L / 3, 0.00005L, 10000, 0), 1, '.');
+  EXPECT_EQ(ReadBytes("results.txt"), LinesOf(expected, 1, 18));
+  // A stop writes what waited with its last line.
+  WriteInterruptedLine(results.folder, results.file);
+  EXPECT_EQ(ReadBytes("results.txt"), LinesOf(expected, 1, 25) + "Run interrupted\r\n");
+
+  // Below the small size, the same schedule writes every section.
+  Results small("small.txt");
+  small.file.schedule.interval = std::chrono::hours(1);
+  small.file.schedule.smallSize = 1 << 20;
+  WriteWorkedExample(small);
+  EXPECT_EQ(ReadBytes("small.txt"), expected);
+  // Publishing what is already written leaves the file alone.
+  std::filesystem::remove("small.txt");
+  PublishResults(small.folder, small.file);
+  EXPECT_FALSE(std::filesystem::exists("small.txt"));
+}
+
+// Once a rewrite is done, the next waits for the interval, or for four times the rewrite's
+// own time when that is longer.
+TEST(RewriteSchedule, WaitsForTheIntervalOrFourTimesTheRewrite) {
+  RewriteSchedule schedule;
+  EXPECT_TRUE(RewriteDue(schedule, 1 << 30));  // the default: after every addition
+  schedule.interval = std::chrono::hours(1);
+  schedule.smallSize = 100;
+  EXPECT_TRUE(RewriteDue(schedule, 1000));  // nothing written yet
+  Rewritten(schedule, RewriteSchedule::Clock::now());
+  EXPECT_FALSE(RewriteDue(schedule, 1000));
+  EXPECT_TRUE(RewriteDue(schedule, 99));
+  schedule.interval = std::chrono::nanoseconds(1);
+  const RewriteSchedule::Clock::time_point start = RewriteSchedule::Clock::now();
+  Rewritten(schedule, start - std::chrono::hours(1));
+  EXPECT_GE(schedule.next - start, std::chrono::hours(4));
 }
 
 TEST(ReportWriteFailures, AFullDiskIsTheDiskFullErrorAndKeepsTheFinishedSections) {
