@@ -14,7 +14,11 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
+#include "analysis/interpretation.h"
 #include "analysis/run.h"
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
@@ -25,6 +29,14 @@
 #include "io/working_folder.h"
 #include "messages.h"
 #include "reports/number_format.h"
+
+#ifdef GENOSIEVE_HAVE_FIGURES
+#include <QApplication>
+#include <QtGlobal>
+#include <memory>
+
+#include "run_figures.h"
+#endif
 
 namespace {
 
@@ -143,7 +155,45 @@ struct CliView : genosieve::RunView {
   }
 
   bool StopRequested() override { return stopSignal != 0; }
+
+  void TestFinished(const genosieve::TestOutcome& outcome) override {
+    // The lines at the end need no randomized value: they are not kept.
+    genosieve::TestOutcome brief = outcome;
+    brief.randomizedFis.clear();
+    brief.randomizedFis.shrink_to_fit();
+    finished.push_back(std::move(brief));
+#ifdef GENOSIEVE_HAVE_FIGURES
+    if (drawFigures) genosieve::AddToFigures(figures, outcome);
+#endif
+  }
+
+#ifdef GENOSIEVE_HAVE_FIGURES
+  std::vector<genosieve::ViewFile> FilesToWrite() override {
+    std::vector<genosieve::ViewFile> files;
+    if (!drawFigures) return files;
+    for (genosieve::FigureFile& figure : genosieve::RunFigureFiles(figures, resultName)) {
+      files.push_back({std::move(figure.name), figure.bytes.toStdString()});
+    }
+    return files;
+  }
+#endif
+
+  std::vector<genosieve::TestOutcome> finished;
+  bool drawFigures = false;
+  std::string resultName;
+#ifdef GENOSIEVE_HAVE_FIGURES
+  genosieve::RunFigureData figures;
+#endif
 };
+
+#ifdef GENOSIEVE_HAVE_FIGURES
+// Qt's own notices (fonts, platform) are not the user's business; its errors still show.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    std::cerr << "genosieve-cli: " << text.toStdString() << '\n';
+  }
+}
+#endif
 
 // The regional decimal separator as the locale writes it (empty when none is set), read
 // once; the C numeric locale is restored at once so that no number the program reads or
@@ -201,6 +251,12 @@ int main(int argc, char** argv) {
                "Create files iterations / p-values, one per test");
   app.add_flag("--per-locus", settings.perLocusAnalysis, "Per locus analysis");
   app.add_flag("--per-pop", settings.perPopulationAnalysis, "Per pop analysis");
+  app.add_flag("--fis-values", settings.writeFisValues,
+               "Write every randomized Fis of every test to Fisvalues_<stem>.tsv");
+  bool figures = false;
+  app.add_flag("--figures", figures,
+               "Draw the figures (SVG and PNG): the overall test's Fis distribution and running "
+               "P-value, and one panel per kind of single test");
   app.add_option("--seed", seedText,
                  "Seed every test's random generator with N instead of the "
                  "clock, so that a Run can be repeated")
@@ -236,6 +292,26 @@ int main(int argc, char** argv) {
 
   if (!seedText.empty()) settings.seed = static_cast<uint32_t>(std::stoull(seedText));
 
+#ifdef GENOSIEVE_HAVE_FIGURES
+  // Off screen, whatever display there is; made before the regional settings are read,
+  // as Qt sets the process locale when it starts.
+  std::unique_ptr<QApplication> qt;
+  int qtArgc = 1;
+  char qtName[] = "genosieve-cli";
+  char* qtArgv[] = {qtName, nullptr};
+  if (figures) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietQtMessages);
+    qt = std::make_unique<QApplication>(qtArgc, qtArgv);
+  }
+#else
+  if (figures) {
+    std::cerr << "genosieve-cli: --figures: this genosieve-cli was built without Qt, so it "
+                 "cannot draw figures\n";
+    return kExitUsage;
+  }
+#endif
+
   if (app.count("-C") != 0) {
     std::error_code error;
     // An empty name would quietly mean the current folder.
@@ -257,6 +333,9 @@ int main(int argc, char** argv) {
   view.showProgress = !quiet && ::isatty(STDERR_FILENO) == 1;
   view.bothAnalyses = settings.perLocusAnalysis && settings.perPopulationAnalysis;
   view.showSeed = !quiet && !settings.seed;
+  view.drawFigures = figures;
+  view.resultName = settings.resultName;
+  settings.drawFigures = figures;
 
   const genosieve::DecimalSeparatorChoice separator =
       genosieve::ChooseDecimalSeparator(RegionalDecimalSeparator());
@@ -293,6 +372,11 @@ int main(int argc, char** argv) {
     view.ClearProgress();
     std::cerr << "genosieve-cli: " << error.what() << '\n';
     return kExitRunFailed;
+  }
+  if (!quiet) {
+    for (const std::string& line : genosieve::InterpretationLines(view.finished)) {
+      std::cerr << "genosieve-cli: " << line << '\n';
+    }
   }
   return 0;
 }

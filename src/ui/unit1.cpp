@@ -348,6 +348,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   place(Button4, "Button4", 600, 24, 113, 25);
   CheckBox1 = new QCheckBox(QStringLiteral("create files iterations / p-values"), this);
   place(CheckBox1, "CheckBox1", 405, 88, 172, 17);
+  // Added after the first layout, in the free space right of CheckBox1.
+  CheckBox4 = new QCheckBox(QStringLiteral("create file of Fis values"), this);
+  place(CheckBox4, "CheckBox4", 580, 88, 150, 17);
   Label1 = new QLabel(QStringLiteral("Number of iterations : "), this);
   place(Label1, "Label1", 32, 56, 103, 13);
   Label4 = new QLabel(QStringLiteral("Name of  result file"), this);
@@ -387,7 +390,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     FitText(button, button->text(),
             2 * style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button));
   }
-  for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3}) {
+  for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3, CheckBox4}) {
     FitText(box, box->text(),
             style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
                 style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box) + 2);
@@ -447,11 +450,27 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   OpenDialog1->setNameFilters(kDataFileFilters.split(QStringLiteral(";;")));
 
   // The first layout's order, then the added controls.
-  const QList<QWidget*> tabOrder = {Button1,       Edit1,        Button2,         Button3,
-                                    Edit2,         ProgressBar1, Chart2,          Edit5,
-                                    CheckBox2,     CheckBox3,    Button4,         CheckBox1,
-                                    SeedEdit,      StopButton,   ChartButton,     OpenFolderButton,
-                                    ResultsButton, ResultsTable, copyTableButton, exportTableButton,
+  const QList<QWidget*> tabOrder = {Button1,
+                                    Edit1,
+                                    Button2,
+                                    Button3,
+                                    Edit2,
+                                    ProgressBar1,
+                                    Chart2,
+                                    Edit5,
+                                    CheckBox2,
+                                    CheckBox3,
+                                    Button4,
+                                    CheckBox1,
+                                    CheckBox4,
+                                    SeedEdit,
+                                    StopButton,
+                                    ChartButton,
+                                    OpenFolderButton,
+                                    ResultsButton,
+                                    ResultsTable,
+                                    copyTableButton,
+                                    exportTableButton,
                                     figureButton};
   for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -559,6 +578,7 @@ genosieve::RunSettings TForm1::CurrentSettings() const {
   settings.createPValueFiles = CheckBox1->isChecked();
   settings.perLocusAnalysis = CheckBox2->isChecked();
   settings.perPopulationAnalysis = CheckBox3->isChecked();
+  settings.writeFisValues = CheckBox4->isChecked();
   settings.seed = runSeed;
   if (!settings.seed) {
     const QString seedText = SeedEdit->text().trimmed();
@@ -1091,7 +1111,7 @@ void TForm1::SetRunning(bool running) {
   // Quit stays: it asks whether to stop the Run.
   for (QWidget* control :
        std::initializer_list<QWidget*>{Button1, Edit1, Button3, Edit2, Edit5, CheckBox1, CheckBox2,
-                                       CheckBox3, Button4, SeedEdit, ChartButton}) {
+                                       CheckBox3, CheckBox4, Button4, SeedEdit, ChartButton}) {
     control->setEnabled(!running);
   }
   ResultsButton->setEnabled(!running && resultsModel_->rowCount() > 0);

@@ -174,6 +174,7 @@ class TForm1 : public QWidget, public genosieve::RunView {
   QCheckBox* CheckBox3;        // "per pop analysis"
   QPushButton* Button4;        // "About Genosieve V.0.4.": the About message
   QCheckBox* CheckBox1;        // "create files iterations / p-values"
+  QCheckBox* CheckBox4;        // "create file of Fis values": every randomized Fis, as TSV
   QLabel* Label1;              // "Number of iterations : ", before Edit2
   QLabel* Label4;              // "Name of  result file", before Edit5
   QFileDialog* OpenDialog1;    // the file-open dialog of Button1

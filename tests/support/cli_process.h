@@ -173,6 +173,26 @@ inline Outcome RunCli(const std::vector<std::string>& args, bool onTerminal = fa
   return WaitCli(StartCli(args, {onTerminal, {}}));
 }
 
+// stderr without the lines that sum up a finished Run ("overall: ...", "loci: ...",
+// "populations: ..."), for the tests of what comes before them.
+inline std::string WithoutResultsAtAGlance(const std::string& err) {
+  std::string kept;
+  size_t start = 0;
+  while (start < err.size()) {
+    size_t end = err.find('\n', start);
+    end = end == std::string::npos ? err.size() : end + 1;
+    const std::string line = err.substr(start, end - start);
+    bool summing = false;
+    for (const char* lead :
+         {"genosieve-cli: overall: ", "genosieve-cli: loci: ", "genosieve-cli: populations: "}) {
+      summing = summing || line.rfind(lead, 0) == 0;
+    }
+    if (!summing) kept += line;
+    start = end;
+  }
+  return kept;
+}
+
 inline std::vector<std::string> Entries(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {

@@ -6,22 +6,6 @@
 
 namespace genosieve::testing {
 
-namespace {
-
-const char* KindName(RandomizationKind kind) {
-  switch (kind) {
-    case RandomizationKind::kOverall:
-      return "overall";
-    case RandomizationKind::kPerLocus:
-      return "locus";
-    case RandomizationKind::kPerPopulation:
-      return "population";
-  }
-  return "?";
-}
-
-}  // namespace
-
 bool FakeRunView::Done() const {
   return std::find(messages.begin(), messages.end(), kDoneMessage) != messages.end();
 }

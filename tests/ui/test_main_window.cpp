@@ -22,6 +22,7 @@
 #include "analysis/run.h"
 #include "support/fake_run_view.h"
 #include "support/test_files.h"
+#include "support/tsv_table.h"
 #include "unit1.h"
 #include "window_fixture.h"
 
@@ -210,6 +211,43 @@ class MainWindowTest : public QObject {
       widget = widget->nextInFocusChain();
     } while (widget != Control<QWidget>(form, "Button1"));
     QCOMPARE(order, expected);
+  }
+
+  void fisValuesBoxIsAddedWithoutMovingAnyControl() {
+    TForm1 form;
+    auto* box = Control<QCheckBox>(form, "CheckBox4");
+    QCOMPARE(box->text(), QStringLiteral("create file of Fis values"));
+    QVERIFY(!box->isChecked());
+    QCOMPARE(box->geometry(), QRect(580, 88, 150, 17));
+    QVERIFY(form.rect().contains(box->geometry()));
+    for (const char* name :
+         {"Button1", "Edit1", "Button2", "Button3", "Edit2", "ProgressBar1", "Chart2", "Edit5",
+          "CheckBox2", "CheckBox3", "Button4", "CheckBox1", "Label1", "Label4"}) {
+      QVERIFY2(!Control<QWidget>(form, name)->geometry().intersects(box->geometry()), name);
+    }
+    QCOMPARE(Control<QWidget>(form, "CheckBox1")->nextInFocusChain(), box);
+    QVERIFY(!form.CurrentSettings().writeFisValues);
+    box->setChecked(true);
+    QVERIFY(form.CurrentSettings().writeFisValues);
+  }
+
+  void fisValuesBoxWritesTheValuesTable() {
+    const ScopedWorkingFolder folder;
+    const fs::path data = PutDataFile(folder.path());
+    TForm1 form;
+    Boxes boxes;
+    boxes.Attach(form);
+    form.runSeed = 99;
+    Control<QLineEdit>(form, "Edit1")->setText(QString::fromStdString(data.string()));
+    Control<QLineEdit>(form, "Edit2")->setText(QStringLiteral("15"));
+    Control<QCheckBox>(form, "CheckBox2")->setChecked(true);
+    Control<QCheckBox>(form, "CheckBox4")->setChecked(true);
+    form.Button3Click();
+    QCOMPARE(boxes.errors, QStringList());
+    const std::string values = ReadBytes("Fisvalues_results.tsv");
+    QVERIFY(values.rfind("test\tindex\titeration\trandomized_fis\r\n", 0) == 0);
+    QVERIFY(values.find("locus\t1\t15\t") != std::string::npos);
+    QVERIFY(fs::exists("Summary_results.tsv"));
   }
 
   void settingsComeFromTheControls() {
@@ -475,8 +513,13 @@ class MainWindowTest : public QObject {
       }
       QCOMPARE(names[0], names[1]);
       QVERIFY(names[0].count("Clonemembers_results.txt") == 1);
+      // The summary names the populations as the layout does.
+      QVERIFY(genosieve::testing::SummaryWithoutPopulationNames(
+                  ReadBytes(folder.path() / "run0" / "Summary_results.tsv")) ==
+              genosieve::testing::SummaryWithoutPopulationNames(
+                  ReadBytes(folder.path() / "run1" / "Summary_results.tsv")));
       for (const std::string& name : names[0]) {
-        if (name == "Clonemembers_results.txt") continue;
+        if (name == "Clonemembers_results.txt" || name == "Summary_results.tsv") continue;
         QVERIFY2(
             ReadBytes(folder.path() / "run0" / name) == ReadBytes(folder.path() / "run1" / name),
             (input + ": " + name).c_str());

@@ -6,4 +6,17 @@ namespace genosieve {
 // time, one population at a time.
 enum class RandomizationKind { kOverall, kPerLocus, kPerPopulation };
 
+// The kind as the tables write it: "overall", "locus", "population".
+constexpr const char* KindName(RandomizationKind kind) {
+  switch (kind) {
+    case RandomizationKind::kOverall:
+      return "overall";
+    case RandomizationKind::kPerLocus:
+      return "locus";
+    case RandomizationKind::kPerPopulation:
+      return "population";
+  }
+  return "";
+}
+
 }  // namespace genosieve

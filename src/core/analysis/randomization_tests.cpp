@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/fast_resampler.h"
+#include "analysis/outcome_files.h"
 #include "analysis/random_generator.h"
 #include "analysis/randomized_series.h"
 #include "data/genotype_file_writer.h"
@@ -54,7 +55,7 @@ std::string SubjectName(const RandomizationInputs& inputs, RandomizationKind kin
     const std::vector<std::string>& names = inputs.data.locusNames;
     return static_cast<size_t>(k) <= names.size() ? names[static_cast<size_t>(k) - 1] : "";
   }
-  return "pop" + std::to_string(k);
+  return PopulationName(inputs.data, static_cast<size_t>(k));
 }
 
 TestOutcome MakeTestOutcome(const RandomizationInputs& inputs, RandomizationKind kind,
@@ -81,6 +82,14 @@ TestOutcome MakeTestOutcome(const RandomizationInputs& inputs, RandomizationKind
   outcome.seed = state.seed;
   outcome.randomizedFis = state.randomizedFis;
   return outcome;
+}
+
+void ReportTestOutcome(const RandomizationInputs& inputs, RandomizationKind kind, int32_t index,
+                       const TallyState& state, RunView& view) {
+  const TestOutcome outcome = MakeTestOutcome(inputs, kind, index, state);
+  if (inputs.outcomeFiles != nullptr)
+    AddOutcome(inputs.files.folder, *inputs.outcomeFiles, outcome);
+  view.TestFinished(outcome);
 }
 
 namespace {
@@ -121,7 +130,7 @@ void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, i
                       settings.decimalSeparator);
     }
     writeSection(files.folder, files.results, state, k, settings.decimalSeparator);
-    view.TestFinished(MakeTestOutcome(inputs, kind, k, state));
+    ReportTestOutcome(inputs, kind, k, state, view);
   }
 }
 

@@ -18,6 +18,7 @@
 namespace genosieve {
 
 struct RandomizationInputs;
+struct OutcomeFiles;
 
 // Iterations 1..N of one test after its observed evaluation: seeds the generator, sets
 // the progress range, and advances the tally with one randomized evaluation per
@@ -50,6 +51,8 @@ struct RandomizationInputs {
   // Where the Run's loop keeps the values it works out for later tests; without it each
   // test works out its own.
   SeriesStore* store = nullptr;
+  // The Run's tables of finished tests; none when the tests run outside a Run.
+  OutcomeFiles* outcomeFiles = nullptr;
 };
 
 // The randomized evaluation's file: the test's variant of `lines` as "temp.txt".
@@ -57,12 +60,17 @@ void WriteRandomizedFile(const WorkingFolder& folder, const std::array<int32_t, 
                          const GenotypeTable& lines);
 
 // The name of the subject of test k of a kind: "overall", the locus name from the data
-// file, or "pop" + k.
+// file, or the population's name (data/genotype_table.h).
 std::string SubjectName(const RandomizationInputs& inputs, RandomizationKind kind, int32_t k);
 
 // The finished test k of a kind, from its normalised tally.
 TestOutcome MakeTestOutcome(const RandomizationInputs& inputs, RandomizationKind kind,
                             int32_t index, const TallyState& state);
+
+// Reports finished test k of a kind, once its section of the results file is written: a
+// row of the outcome tables, then the view's TestFinished.
+void ReportTestOutcome(const RandomizationInputs& inputs, RandomizationKind kind, int32_t index,
+                       const TallyState& state, RunView& view);
 
 // Overall test and its reporting up to the chart: iterations, tally normalisation,
 // chart points and the optional "overall p-values_" file. The tally holds the

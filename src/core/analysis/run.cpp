@@ -1,7 +1,11 @@
 #include "analysis/run.h"
 
+#include <algorithm>
 #include <chrono>
+#include <string>
+#include <vector>
 
+#include "analysis/outcome_files.h"
 #include "analysis/random_generator.h"
 #include "analysis/randomization_tests.h"
 #include "analysis/randomized_series.h"
@@ -29,6 +33,20 @@ namespace {
 // while the Run goes on (io/rewrite_schedule.h); a smaller one takes each at once.
 constexpr std::chrono::milliseconds kResultsRewriteInterval{250};
 constexpr std::size_t kResultsSmallSize = std::size_t{64} << 10;
+
+// The files the view made of the finished tests (its figures), written with the Run's
+// other outputs; their names were checked with those.
+void WriteViewFiles(const RunSettings& settings, RunView& view, const WorkingFolder& folder) {
+  if (!settings.drawFigures) return;
+  const std::vector<std::string> expected = FigureFileNames(
+      settings.resultName, settings.perLocusAnalysis, settings.perPopulationAnalysis);
+  for (const ViewFile& file : view.FilesToWrite()) {
+    if (std::find(expected.begin(), expected.end(), file.name) == expected.end()) {
+      ThrowInternalError(FillMessage("the view made the unlisted file \"{}\"", file.name));
+    }
+    WriteWholeFile(folder, file.name, file.bytes);
+  }
+}
 
 // Phases 5 to 13, once the data are read and every output is known to be writable.
 void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& data,
@@ -62,33 +80,45 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   seeded.seed = SeedForTest(settings.seed).seed;
   view.SeedChosen(*seeded.seed);
   SeriesStore store;
+  // The summary table grows with the tests, as the results file does: the same schedule.
+  OutcomeFiles outcomeFiles = StartOutcomeFiles(resultName, settings.writeFisValues,
+                                                {kResultsRewriteInterval, kResultsSmallSize});
   RandomizationInputs inputs{seeded, files, data, index, clones, summary, iterations};
   inputs.store = &store;
+  inputs.outcomeFiles = &outcomeFiles;
   view.RunPlanned(1 + (settings.perLocusAnalysis ? header.loci : 0) +
                       (settings.perPopulationAnalysis ? header.populations : 0),
                   iterations);
 
-  // 8-9. Overall test, tally normalisation, chart and overall p-value file.
-  StopIfRequested(view);
-  Allocating(FillMessage("overall test, N = {}", iterations),
-             [&] { RunOverallTest(inputs, state, view); });
+  try {
+    // 8-9. Overall test, tally normalisation, chart and overall p-value file.
+    StopIfRequested(view);
+    Allocating(FillMessage("overall test, N = {}", iterations),
+               [&] { RunOverallTest(inputs, state, view); });
 
-  // 10. Results file, started afresh with the overall section.
-  WriteOverallSection(folder, files.results, state, settings.decimalSeparator);
-  view.TestFinished(MakeTestOutcome(inputs, RandomizationKind::kOverall, 1, state));
+    // 10. Results file, started afresh with the overall section.
+    WriteOverallSection(folder, files.results, state, settings.decimalSeparator);
+    ReportTestOutcome(inputs, RandomizationKind::kOverall, 1, state, view);
 
-  // 11. Per-locus analysis.
-  if (settings.perLocusAnalysis) {
-    Allocating(FillMessage("per-locus tests, N = {}", iterations),
-               [&] { RunPerLocusAnalysis(inputs, state, view); });
+    // 11. Per-locus analysis.
+    if (settings.perLocusAnalysis) {
+      Allocating(FillMessage("per-locus tests, N = {}", iterations),
+                 [&] { RunPerLocusAnalysis(inputs, state, view); });
+    }
+
+    // 12. Per-population analysis.
+    if (settings.perPopulationAnalysis) {
+      Allocating(FillMessage("per-population tests, N = {}", iterations),
+                 [&] { RunPerPopulationAnalysis(inputs, state, view); });
+    }
+    StopIfRequested(view);
+  } catch (...) {
+    // The finished tests' values stay, as their sections of the results file do.
+    SalvageOutcomeFiles(folder, outcomeFiles);
+    throw;
   }
-
-  // 12. Per-population analysis.
-  if (settings.perPopulationAnalysis) {
-    Allocating(FillMessage("per-population tests, N = {}", iterations),
-               [&] { RunPerPopulationAnalysis(inputs, state, view); });
-  }
-  StopIfRequested(view);
+  FinishOutcomeFiles(folder, outcomeFiles);
+  WriteViewFiles(settings, view, folder);
 }
 
 // Phases 1 to 12, with the working folder locked.

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <tuple>
 
+#include "analysis/outcome_files.h"
 #include "engine/genotype_file.h"
 #include "errors.h"
 #include "io/folder_lock.h"
@@ -59,6 +60,16 @@ std::vector<RunOutput> RunOutputs(const RunSettings& settings, int32_t populatio
         outputs.push_back(
             {PopulationPValueFileName(r, k), FillMessage("p-value file of population {}", k)});
       }
+    }
+  }
+  outputs.push_back({SummaryFileName(r), "summary table"});
+  if (settings.writeFisValues) {
+    outputs.push_back({FisValuesFileName(r), "table of randomized Fis values"});
+  }
+  if (settings.drawFigures) {
+    for (const std::string& name :
+         FigureFileNames(r, settings.perLocusAnalysis, settings.perPopulationAnalysis)) {
+      outputs.push_back({name, "figure"});
     }
   }
   outputs.push_back({kObservedFileName, "intermediate genotype file"});

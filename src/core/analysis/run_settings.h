@@ -21,6 +21,11 @@ struct RunSettings {
   bool createPValueFiles = false;
   bool perLocusAnalysis = false;
   bool perPopulationAnalysis = false;
+  // Writes every randomized Fis of every test to "Fisvalues_" + stem + ".tsv".
+  bool writeFisValues = false;
+  // The view draws figures of the tests, which the Run writes at its end
+  // (RunView::FilesToWrite); their names are checked with the other outputs.
+  bool drawFigures = false;
   // Seeds every test's random generator instead of the clock, so a Run can be repeated.
   std::optional<uint32_t> seed;
   // Threads that work out the randomized values: 0 for the machine's cores, 1 for none

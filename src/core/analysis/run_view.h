@@ -10,6 +10,12 @@
 
 namespace genosieve {
 
+// A file a view made of a Run's results, for the Run to write with its other outputs.
+struct ViewFile {
+  std::string name;  // relative to the working folder
+  std::string bytes;
+};
+
 // How a Run reports to its user; the window and the command line implement it.
 struct RunView {
   virtual ~RunView() = default;
@@ -20,7 +26,7 @@ struct RunView {
   virtual void RunPlanned(int32_t /*tests*/, int32_t /*iterations*/) {}
   // A randomization test begins: its kind, its number among the tests of that kind
   // (1-based) and how many of them the Run makes, and its subject's name ("overall",
-  // the locus name from the data file, or "pop" + k). A view that labels its progress
+  // the locus name from the data file, or the population's name). A view that labels its progress
   // overrides this.
   virtual void TestStarted(RandomizationKind /*kind*/, int32_t /*index*/, int32_t /*count*/,
                            const std::string& /*name*/) {}
@@ -48,6 +54,11 @@ struct RunView {
   // Whether the user asked the Run to stop. Polled at the start of every iteration of
   // every test and between tests, so it must be cheap.
   virtual bool StopRequested() { return false; }
+  // When the settings ask for figures (RunSettings::drawFigures): the figure files the
+  // view drew from the finished tests, each named as FigureFileNames
+  // (analysis/outcome_files.h) lists it. Asked once, after the last test, while the Run
+  // still holds its working folder; the Run writes them as its other files.
+  virtual std::vector<ViewFile> FilesToWrite() { return {}; }
 };
 
 // Ends the Run with RunStopped when its user asked it to stop: the one check the Run

@@ -37,4 +37,16 @@ struct TestOutcome {
 // The upper-tail P-value of an observed value among its randomized ones.
 Extended UpperTailPValue(Extended observed, const std::vector<Extended>& randomized);
 
+// The running P-value after each iteration i = 1..N, (1 + the number of the first i
+// randomized values not above the observed one) / (i + 1): the overall test's chart.
+std::vector<double> RunningPValues(const TestOutcome& outcome);
+
+// The central 95 % of the randomized values: the k-th smallest and the k-th largest,
+// k = ceil(N / 40), 2.5 % of N (at least 1 for N >= 1). Without randomized values both are NaN.
+struct RandomizedRange {
+  double low;
+  double high;
+};
+RandomizedRange CentralRange(const std::vector<Extended>& randomized);
+
 }  // namespace genosieve

@@ -41,10 +41,7 @@ void WriteCloneMembers(const WorkingFolder& folder, const std::string& fileName,
   std::vector<std::vector<size_t>> carriers;
   for (size_t k = 1; k < index.size(); ++k) {
     const std::string number = std::to_string(k);
-    const std::string name =
-        k <= data.populationNames.size() && !data.populationNames[k - 1].empty()
-            ? data.populationNames[k - 1]
-            : "pop" + number;
+    const std::string name = PopulationName(data, k);
     carriers.clear();
     for (auto row = static_cast<size_t>(index[k - 1]); row < static_cast<size_t>(index[k]); ++row) {
       const auto genotype = static_cast<size_t>(detection.genotypeNumber[row]);

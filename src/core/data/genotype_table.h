@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -54,6 +55,14 @@ struct DataFile {
   // names the number of its line in the file.
   std::vector<std::string> identifiers;
 };
+
+// Population k's (1-based) name in the data file, or "pop" + k when the file names none.
+inline std::string PopulationName(const DataFile& data, size_t k) {
+  if (k >= 1 && k <= data.populationNames.size() && !data.populationNames[k - 1].empty()) {
+    return data.populationNames[k - 1];
+  }
+  return "pop" + std::to_string(k);
+}
 
 // P + 1 row boundaries: population k (1-based) occupies rows index[k - 1] .. index[k] - 1.
 using PopulationIndex = std::vector<int32_t>;

@@ -3,6 +3,7 @@
 #include <locale.h>
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -123,6 +124,17 @@ DecimalSeparatorChoice ChooseDecimalSeparator(std::string_view regional) {
     choice.notice = messages::DecimalSeparatorReplaced(regional, choice.separator);
   }
   return choice;
+}
+
+std::string FormatShortest(double value) {
+  if (!std::isfinite(value)) {
+    ThrowInternalError(FillMessage("a {} value was about to be written to a table",
+                                   std::isnan(value) ? "NaN" : "infinite"));
+  }
+  char text[32];  // the longest shortest form of a double has 24 characters
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+  if (end.ec != std::errc()) ThrowInternalError("a number did not fit its text");
+  return std::string(text, end.ptr);
 }
 
 }  // namespace genosieve

@@ -21,4 +21,8 @@ struct DecimalSeparatorChoice {
 };
 DecimalSeparatorChoice ChooseDecimalSeparator(std::string_view regional);
 
+// The tables' format: the shortest text that reads back to the same double, with a
+// point whatever the locale ("0.1", "1e-05", "-0.25").
+std::string FormatShortest(double value);
+
 }  // namespace genosieve

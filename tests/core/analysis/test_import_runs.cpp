@@ -13,6 +13,7 @@
 #include "support/current_folder.h"
 #include "support/fake_run_view.h"
 #include "support/test_files.h"
+#include "support/tsv_table.h"
 
 namespace genosieve {
 namespace {
@@ -62,10 +63,15 @@ RunOutcome RunIn(const std::string& folder, const std::string& dataPath,
   return outcome;
 }
 
-// Every file but the clone members, whose identifiers depend on the layout.
+// Every file but the clone members, whose identifiers depend on the layout, and the
+// summary, which names the populations as the layout does.
 void ExpectSameFiles(RunOutcome a, RunOutcome b) {
   a.files.erase("Clonemembers_res.txt");
   b.files.erase("Clonemembers_res.txt");
+  EXPECT_EQ(testing::SummaryWithoutPopulationNames(a.files["Summary_res.tsv"]),
+            testing::SummaryWithoutPopulationNames(b.files["Summary_res.tsv"]));
+  a.files.erase("Summary_res.tsv");
+  b.files.erase("Summary_res.tsv");
   // tempmicrosat.txt, temp.txt, the clone report, the clone-free file, the results file
   // and 1 + 3 + 3 p-value files (or, for two populations and four loci, 1 + 4 + 2).
   EXPECT_EQ(a.files.size(), 12u);

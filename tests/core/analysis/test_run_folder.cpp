@@ -93,7 +93,7 @@ TEST(RunFolder, EveryFileGoesToTheWorkingFolderAndTheDataPathIsUsedAsGiven) {
   genosieve::Run(EveryAnalysis("../in/data.txt", "."), again);
   fs::current_path(folder.path());
   EXPECT_EQ(Contents("out"), Contents("here"));
-  EXPECT_EQ(Names("out").size(), 12u);
+  EXPECT_EQ(Names("out").size(), 13u);
 }
 
 TEST(RunFolder, ASecondRunInTheSameFolderIsRefusedWhileTheFirstGoesOn) {
@@ -160,10 +160,15 @@ TEST(RunFolder, AStopDuringThePerLocusTestsKeepsTheFinishedSectionsAndSaysSo) {
   EXPECT_FALSE(fs::exists("stopped/Locus2p-values_results.txt"));
   EXPECT_EQ(ReadBytes("stopped/Locus3p-values_results.txt"), "an earlier Run's p-values\r\n");
   EXPECT_EQ(Names("stopped"),
-            (std::vector<std::string>{"Clonemembers_results.txt", "Clones_results.txt",
-                                      "Locus1p-values_results.txt", "Locus3p-values_results.txt",
-                                      "Withoutrepeats_results.txt", "overall p-values_results.txt",
-                                      "results.txt", "temp.txt", "tempmicrosat.txt"}));
+            (std::vector<std::string>{
+                "Clonemembers_results.txt", "Clones_results.txt", "Locus1p-values_results.txt",
+                "Locus3p-values_results.txt", "Summary_results.tsv", "Withoutrepeats_results.txt",
+                "overall p-values_results.txt", "results.txt", "temp.txt", "tempmicrosat.txt"}));
+  // The summary holds the tests that finished: the overall test and the first locus.
+  EXPECT_EQ(LinesOf(ReadBytes("stopped/Summary_results.tsv"), 1, 3),
+            ReadBytes("stopped/Summary_results.tsv"));
+  EXPECT_EQ(LinesOf(ReadBytes("stopped/Summary_results.tsv"), 1, 3),
+            LinesOf(ReadBytes("solo/Summary_results.tsv"), 1, 3));
 }
 
 TEST(RunFolder, AStopBeforeTheResultsFileKeepsThePreviousOne) {

@@ -1,0 +1,25 @@
+#pragma once
+
+// A Run's results at a glance: what the command line prints when a Run ends.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/test_outcome.h"
+
+namespace genosieve {
+
+inline constexpr double kSignificanceLevel = 0.05;
+
+// How many of the hypotheses Holm's step-down procedure rejects at level alpha: with the
+// P-values in ascending order p(1) <= ... <= p(m), it rejects p(1) .. p(j) for the
+// largest j such that p(i) <= alpha / (m - i + 1) for every i <= j.
+int32_t HolmRejections(std::vector<double> pValues, double alpha);
+
+// One line per kind of test that finished: the overall test's observed and expected Fis
+// and both P-values; for the loci and the populations, how many have p_lower at most
+// kSignificanceLevel, raw and after Holm's correction.
+std::vector<std::string> InterpretationLines(const std::vector<TestOutcome>& outcomes);
+
+}  // namespace genosieve

@@ -1,0 +1,171 @@
+#include "analysis/outcome_files.h"
+
+#include <string_view>
+#include <utility>
+
+#include "reports/number_format.h"
+
+namespace genosieve {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+// A name as one TSV field: quoted, with its quotes doubled, when it holds a separator, a
+// line end or a quote, as CSV readers expect.
+std::string Field(const std::string& text) {
+  if (text.find_first_of("\t\r\n\"") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+std::string Shortest(Extended value) { return FormatShortest(static_cast<double>(value)); }
+
+}  // namespace
+
+std::string ResultStem(const std::string& resultName) {
+  const size_t slash = resultName.find_last_of('/');
+  const size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = resultName.find_last_of('.');
+  // A leading dot starts a hidden name, not an extension.
+  if (dot == std::string::npos || dot <= start) return resultName;
+  return resultName.substr(0, dot);
+}
+
+std::string SummaryFileName(const std::string& resultName) {
+  return "Summary_" + ResultStem(resultName) + ".tsv";
+}
+
+std::string FisValuesFileName(const std::string& resultName) {
+  return "Fisvalues_" + ResultStem(resultName) + ".tsv";
+}
+
+std::string SummaryHeader() {
+  return "test\tindex\tname\tindividuals\tdistinct_genotypes\tobserved_fis\texpected_fis\t"
+         "p_lower\tp_upper\titerations\tseed";
+}
+
+std::string SummaryRow(const TestOutcome& outcome) {
+  std::string row = KindName(outcome.kind);
+  for (const std::string& field :
+       {std::to_string(outcome.index), Field(outcome.name), std::to_string(outcome.individuals),
+        std::to_string(outcome.distinctGenotypes), Shortest(outcome.observed),
+        Shortest(outcome.expected), Shortest(outcome.pLower), Shortest(outcome.pUpper),
+        std::to_string(outcome.iterations), std::to_string(outcome.seed)}) {
+    row += '\t';
+    row += field;
+  }
+  return row;
+}
+
+std::string FisValuesHeader() { return "test\tindex\titeration\trandomized_fis"; }
+
+OutcomeFiles StartOutcomeFiles(const std::string& resultName, bool writeFisValues,
+                               RewriteSchedule summarySchedule) {
+  OutcomeFiles files;
+  files.summarySchedule = summarySchedule;
+  files.summaryName = SummaryFileName(resultName);
+  if (writeFisValues) files.valuesName = FisValuesFileName(resultName);
+  files.summaryText = SummaryHeader();
+  files.summaryText += kLineEnd;
+  return files;
+}
+
+namespace {
+
+// Whether the summary has rows that its file lacks; without any the previous Run's file
+// stays.
+bool SummaryDue(const OutcomeFiles& files) {
+  return files.rows > 0 && files.summaryPublished != files.summaryText.size();
+}
+
+// Puts the summary with every row so far in place.
+void PublishSummary(const WorkingFolder& folder, OutcomeFiles& files) {
+  const RewriteSchedule::Clock::time_point start = RewriteSchedule::Clock::now();
+  WriteWholeFile(folder, files.summaryName, files.summaryText);
+  files.summaryPublished = files.summaryText.size();
+  Rewritten(files.summarySchedule, start);
+}
+
+}  // namespace
+
+void AddOutcome(const WorkingFolder& folder, OutcomeFiles& files, const TestOutcome& outcome) {
+  const std::size_t before = files.summaryText.size();
+  files.summaryText += SummaryRow(outcome);
+  files.summaryText += kLineEnd;
+  ++files.rows;
+  if (RewriteDue(files.summarySchedule, files.summaryText.size())) {
+    try {
+      PublishSummary(folder, files);
+    } catch (...) {
+      // The row of a test whose report failed is not the summary's.
+      files.summaryText.resize(before);
+      --files.rows;
+      throw;
+    }
+  }
+
+  if (files.valuesName.empty()) return;
+  try {
+    if (files.values.fd < 0) {
+      files.values = CreateOutputFile(folder, files.valuesName);
+      PutText(files.values, FisValuesHeader());
+      PutText(files.values, kLineEnd);
+    }
+    const std::string prefix =
+        std::string(KindName(outcome.kind)) + '\t' + std::to_string(outcome.index) + '\t';
+    for (size_t i = 0; i < outcome.randomizedFis.size(); ++i) {
+      PutText(files.values, prefix);
+      PutText(files.values, std::to_string(i + 1));
+      PutChar(files.values, '\t');
+      PutText(files.values, Shortest(outcome.randomizedFis[i]));
+      PutText(files.values, kLineEnd);
+    }
+    // The finished test's rows reach the file now, so that a failure later keeps them.
+    FlushOutputFile(files.values);
+  } catch (...) {
+    // A file holding part of a test's rows is never put in place.
+    files.values = OutputFile();
+    throw;
+  }
+}
+
+void FinishOutcomeFiles(const WorkingFolder& folder, OutcomeFiles& files) {
+  if (SummaryDue(files)) PublishSummary(folder, files);
+  if (files.values.fd >= 0) CommitOutputFile(files.values);
+}
+
+void SalvageOutcomeFiles(const WorkingFolder& folder, OutcomeFiles& files) noexcept {
+  try {
+    if (SummaryDue(files)) PublishSummary(folder, files);
+  } catch (...) {
+    // The previous version of the summary stays.
+  }
+  try {
+    if (files.values.fd >= 0) CommitOutputFile(files.values);
+  } catch (...) {
+    // The file that could not be put in place is abandoned, and removed, with `files`.
+    files.values = OutputFile();
+  }
+}
+
+std::vector<std::string> FigureFileNames(const std::string& resultName, bool perLocus,
+                                         bool perPopulation) {
+  std::vector<std::string> prefixes = {"Fis_distribution_", "Running_pvalue_"};
+  if (perLocus) prefixes.push_back("Locus_fis_");
+  if (perPopulation) prefixes.push_back("Population_fis_");
+  std::vector<std::string> names;
+  for (const std::string& prefix : prefixes) {
+    for (const char* extension : {".svg", ".png"}) {
+      names.push_back(prefix + ResultStem(resultName) + extension);
+    }
+  }
+  return names;
+}
+
+}  // namespace genosieve
