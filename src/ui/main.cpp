@@ -27,7 +27,12 @@ int main(int argc, char** argv) {
       QStringLiteral("Working folder where the Run writes its files (default: the current "
                      "folder, or the data file's folder when started from the home folder)."),
       QStringLiteral("DIR"));
+  const QCommandLineOption besideData(
+      QStringLiteral("beside-data"),
+      QStringLiteral("The Run writes its files into the data file's folder, chosen or typed, "
+                     "whatever the current folder (the desktop entry starts the window so)."));
   parser.addOption(directory);
+  parser.addOption(besideData);
   parser.process(app);
 
   TForm1 form1;
@@ -38,9 +43,9 @@ int main(int argc, char** argv) {
   }
   if (parser.isSet(directory)) {
     form1.SetWorkingFolder(QDir::current().absoluteFilePath(parser.value(directory)));
-  } else if (arguments.isEmpty() && QDir::current() == QDir::home()) {
-    // Started from the desktop's menu: the home folder is no place for a Run's files,
-    // which go next to the data instead.
+  } else if (parser.isSet(besideData) || (arguments.isEmpty() && QDir::current() == QDir::home())) {
+    // Started from the desktop's menu, whose current folder may be any (most often the
+    // home folder): no place for a Run's files, which go next to the data instead.
     form1.SetWorkingFolderBesideData();
   }
   QApplication::setWindowIcon(form1.windowIcon());

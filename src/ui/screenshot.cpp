@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
@@ -54,11 +53,9 @@ int main(int argc, char** argv) {
     form1.findChild<QPushButton*>(QStringLiteral("Button3"))->click();
     // Lets the chart draw its curve before the picture is taken.
     QTimer::singleShot(1000, &form1, [&] {
-      QPixmap picture;
-      if (QScreen* screen = form1.screen()) picture = screen->grabWindow(form1.winId());
-      if (picture.isNull() || picture.size() != form1.size() * picture.devicePixelRatio()) {
-        picture = form1.grab();
-      }
+      // Drawn by the widgets themselves: a grab of the screen misses what the window
+      // gained when its results panel opened, until the server repaints it.
+      const QPixmap picture = form1.grab();
       if (!picture.save(picturePath, "PNG")) {
         std::fprintf(stderr, "genosieve-screenshot: cannot write %s\n",
                      picturePath.toLocal8Bit().constData());

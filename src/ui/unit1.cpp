@@ -51,6 +51,7 @@
 #include <cmath>
 #include <exception>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <thread>
 #include <utility>
@@ -63,6 +64,7 @@
 #include "chart_export.h"
 #include "curve_decimation.h"
 #include "errors.h"
+#include "fis_figures.h"
 #include "messages.h"
 #include "reports/number_format.h"
 #include "results_table.h"
@@ -676,7 +678,8 @@ void TForm1::Button3Click() {
   hasOverall_ = false;
   notices_.clear();
   lastSeed_.reset();
-  HistogramView->chart()->removeAllSeries();
+  DrawHistogram();
+  ResultsCaption->clear();
   {
     const std::lock_guard lock(report_.mutex);
     report_.run = RunProgress{};
@@ -774,7 +777,11 @@ void TForm1::Button3Click() {
     if (!notices_.isEmpty()) caption += QLatin1Char('\n') + notices_.join(QLatin1Char('\n'));
     ResultsCaption->setText(caption);
     ResultsTable->resizeColumnsToContents();
+    DrawHistogram();
     ShowResults(true);
+  } else if (resultsShown_) {
+    // No test ended: an empty table would only hide the chart's room.
+    ShowResults(false);
   }
 
   const bool quitting = quitAfterRun_;
@@ -870,6 +877,37 @@ void TForm1::ShowResults(bool shown) {
     resize(std::max(wanted, width()), height());
   }
   Relayout();
+}
+
+void TForm1::DrawHistogram() {
+  std::unique_ptr<QChart> chart;
+  if (hasOverall_ && !overallRandomized_.empty()) {
+    chart = genosieve::FisDistributionChart(overallRandomized_, overallObserved_, overallPLower_,
+                                            overallPUpper_);
+    // The figure is laid out for a file of 800 x 500 pixels; the panel is a few hundred
+    // wide: the window's own font sizes and a one-line title keep its labels readable.
+    const QFont text = font();
+    QFont bold = text;
+    bold.setBold(true);
+    chart->setTitleFont(bold);
+    chart->setTitle(
+        QStringLiteral("Overall test: P(lower) = %1, P(upper) = %2")
+            .arg(QString::number(overallPLower_, 'g', 4), QString::number(overallPUpper_, 'g', 4)));
+    chart->legend()->setFont(text);
+    for (QAbstractAxis* axis : chart->axes()) {
+      axis->setTitleFont(text);
+      axis->setLabelsFont(text);
+    }
+    chart->setMargins(QMargins(4, 4, 4, 4));
+  } else {
+    chart = std::make_unique<QChart>();
+    chart->legend()->hide();
+    chart->setBackgroundRoundness(0);
+  }
+  // The view does not delete the chart it lets go of.
+  QChart* previous = HistogramView->chart();
+  HistogramView->setChart(chart.release());
+  delete previous;
 }
 
 void TForm1::OnWindowThread(std::function<void()> action, bool wait) {

@@ -151,6 +151,8 @@ class TForm1 : public QWidget, public genosieve::RunView {
   void SetRunning(bool running);
   void Relayout();
   void ShowResults(bool shown);
+  // The overall test's randomized Fis with its observed value, or an empty chart.
+  void DrawHistogram();
   void ShowWorkingFolder();
   QString EffectiveWorkingFolder() const;
   void SaveChart(QChartView* view, const QString& title);

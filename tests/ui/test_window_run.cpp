@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -40,6 +41,7 @@
 #include "run_progress.h"
 #include "support/fake_run_view.h"
 #include "support/test_files.h"
+#include "support/tsv_table.h"
 #include "unit1.h"
 #include "window_fixture.h"
 
@@ -352,6 +354,71 @@ class WindowRunTest : public QObject {
     }
   }
 
+  // A Genepop file chosen with the dialog, as a user would: its folder takes the files, the
+  // table shows what the summary file holds and the histogram the overall test's values.
+  void genepopRunFromTheDialogShowsTheSummaryAndTheHistogram() {
+    const ScopedWorkingFolder folder;
+    const fs::path field = folder.path() / "field";
+    fs::create_directories(field);
+    const fs::path data = field / "zostera.gen";
+    fs::copy_file(genosieve::testing::TestDataPath("import/genepop/zostera.gen"), data);
+    TForm1 form;
+    Boxes boxes;
+    boxes.Attach(form);
+    form.chooseFile = [&](QFileDialog&) -> std::optional<QString> { return Native(data); };
+    form.Button1Click();
+    Control<QLineEdit>(form, "Edit2")->setText(QStringLiteral("40"));
+    Control<QCheckBox>(form, "CheckBox2")->setChecked(true);
+    Control<QCheckBox>(form, "CheckBox3")->setChecked(true);
+    form.runSeed = 5;
+    form.Button3Click();
+    QCOMPARE(boxes.errors, QStringList());
+    QCOMPARE(boxes.messages, QStringList{QStringLiteral("done ! ")});
+    QVERIFY(fs::exists(field / "results.txt"));
+    QVERIFY(!fs::exists(folder.path() / "results.txt"));
+
+    const genosieve::testing::TsvTable summary =
+        genosieve::testing::ReadTsv(ReadBytes(field / "Summary_results.tsv"));
+    QStandardItemModel* table =
+        qobject_cast<QStandardItemModel*>(Control<QTableView>(form, "ResultsTable")->model());
+    QVERIFY(table->rowCount() > 2);
+    QCOMPARE(static_cast<size_t>(table->rowCount()), summary.size() - 1);
+    // Test, index, name, individuals, distinct genotypes, observed and expected Fis and
+    // both P-values, in the order of the summary's columns.
+    for (int row = 0; row < table->rowCount(); ++row) {
+      const std::vector<std::string>& line = summary[static_cast<size_t>(row) + 1];
+      for (int column = 0; column < 9; ++column) {
+        QCOMPARE(table->index(row, column).data().toString(),
+                 QString::fromStdString(line[static_cast<size_t>(column)]));
+      }
+    }
+
+    // The histogram holds every randomized value and marks the observed one.
+    QChart* histogram = Control<QChartView>(form, "HistogramView")->chart();
+    QAreaSeries* bars = nullptr;
+    QLineSeries* observed = nullptr;
+    for (QAbstractSeries* series : histogram->series()) {
+      if (auto* area = qobject_cast<QAreaSeries*>(series)) bars = area;
+      if (auto* line = qobject_cast<QLineSeries*>(series)) observed = line;
+    }
+    QVERIFY(bars != nullptr && observed != nullptr);
+    const QList<QPointF> outline = bars->upperSeries()->points();
+    double counted = 0;
+    for (qsizetype i = 1; i + 1 < outline.size(); i += 2) counted += outline[i].y();
+    QCOMPARE(counted, 40.0);
+    QCOMPARE(observed->at(0).x(), std::stod(summary[1][5]));
+    QVERIFY(
+        histogram->title().contains(QString::fromStdString(summary[1][0]), Qt::CaseInsensitive));
+
+    // A Run that ends before any test leaves neither the histogram nor an empty panel.
+    Control<QLineEdit>(form, "Edit1")->setText(Native(field / "missing.gen"));
+    form.Button3Click();
+    QCOMPARE(boxes.errors.size(), 1);
+    QVERIFY(Control<QChartView>(form, "HistogramView")->chart()->series().isEmpty());
+    QVERIFY(!Control<QPushButton>(form, "ResultsButton")->isChecked());
+    QVERIFY(!Control<QWidget>(form, "ResultsPanel")->isVisibleTo(&form));
+  }
+
   void tableAndChartsAreSavedAndCopied() {
     const ScopedWorkingFolder folder;
     RunWindow window("zostera.txt", "40");
@@ -532,6 +599,29 @@ class WindowRunTest : public QObject {
     static_cast<QObject&>(form).event(&drop);
     QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), Native(other / "trout.dat"));
     QCOMPARE(form.WorkingFolder(), Native(other));
+  }
+
+  // As started from the desktop's menu: no folder is chosen yet, the files follow the data
+  // file, typed too, and never land in the current folder.
+  void besideTheDataTheFilesFollowATypedPath() {
+    const ScopedWorkingFolder folder;
+    const fs::path field = folder.path() / "field";
+    fs::create_directories(field);
+    fs::copy_file(ExamplePath("zostera.txt"), field / "zostera.txt");
+    TForm1 form;
+    Boxes boxes;
+    boxes.Attach(form);
+    form.SetWorkingFolderBesideData();
+    QVERIFY(Control<QLabel>(form, "FolderLabel")->text().contains(QStringLiteral("data file")));
+    Control<QLineEdit>(form, "Edit1")->setText(QStringLiteral("field/zostera.txt"));
+    Control<QLineEdit>(form, "Edit2")->setText(QStringLiteral("5"));
+    form.runSeed = 3;
+    form.Button3Click();
+    QCOMPARE(boxes.errors, QStringList());
+    QVERIFY(fs::exists(field / "results.txt"));
+    QVERIFY(!fs::exists(folder.path() / "results.txt"));
+    Control<QPushButton>(form, "OpenFolderButton")->click();
+    QCOMPARE(boxes.openedFolders, QStringList{Native(field)});
   }
 
   void openFolderShowsWhereTheLastRunWrote() {
