@@ -101,6 +101,7 @@ const QString kResultNameKey = QStringLiteral("run/resultName");
 const QString kPValueFilesKey = QStringLiteral("run/pValueFiles");
 const QString kPerLocusKey = QStringLiteral("run/perLocus");
 const QString kPerPopulationKey = QStringLiteral("run/perPopulation");
+const QString kFisValuesKey = QStringLiteral("run/fisValues");
 
 // The window was laid out for "MS Sans Serif" at 8 points; where that font is missing
 // the system's own sans serif at the same size keeps the texts inside their controls.
@@ -1245,6 +1246,7 @@ void TForm1::RestoreSettings() {
   CheckBox1->setChecked(settings.value(kPValueFilesKey, false).toBool());
   CheckBox2->setChecked(settings.value(kPerLocusKey, false).toBool());
   CheckBox3->setChecked(settings.value(kPerPopulationKey, false).toBool());
+  CheckBox4->setChecked(settings.value(kFisValuesKey, false).toBool());
 }
 
 void TForm1::SaveSettings() const {
@@ -1256,4 +1258,5 @@ void TForm1::SaveSettings() const {
   settings.setValue(kPValueFilesKey, CheckBox1->isChecked());
   settings.setValue(kPerLocusKey, CheckBox2->isChecked());
   settings.setValue(kPerPopulationKey, CheckBox3->isChecked());
+  settings.setValue(kFisValuesKey, CheckBox4->isChecked());
 }

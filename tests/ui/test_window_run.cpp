@@ -693,6 +693,7 @@ class WindowRunTest : public QObject {
       Control<QLineEdit>(first, "Edit2")->setText(QStringLiteral("250"));
       Control<QLineEdit>(first, "Edit5")->setText(QStringLiteral("aspen.txt"));
       Control<QCheckBox>(first, "CheckBox2")->setChecked(true);
+      Control<QCheckBox>(first, "CheckBox4")->setChecked(true);
       Control<QLineEdit>(first, "SeedEdit")->setText(QStringLiteral("99"));
       first.resize(900, 600);
       first.show();
@@ -705,6 +706,7 @@ class WindowRunTest : public QObject {
     QCOMPARE(Control<QLineEdit>(second, "Edit5")->text(), QStringLiteral("aspen.txt"));
     QVERIFY(Control<QCheckBox>(second, "CheckBox2")->isChecked());
     QVERIFY(!Control<QCheckBox>(second, "CheckBox3")->isChecked());
+    QVERIFY(Control<QCheckBox>(second, "CheckBox4")->isChecked());
     // The data path starts empty and the seed is not repeated by surprise.
     QCOMPARE(Control<QLineEdit>(second, "Edit1")->text(), QString());
     QCOMPARE(Control<QLineEdit>(second, "SeedEdit")->text(), QString());
