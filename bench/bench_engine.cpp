@@ -160,10 +160,10 @@ void BM_PreparedIterationLarge(benchmark::State& state) {
     ResampleFast(fast, plan, generator);
     benchmark::DoNotOptimize(EvaluateFastIteration(fast));
   }
-  state.counters["alleles"] = static_cast<double>(fast.evaluation.cellBegin.size() - 1);
-  state.counters["cells"] = static_cast<double>(fast.evaluation.cellPopulation.size());
-  state.counters["slots"] = static_cast<double>(fast.evaluation.slots.size());
-  state.counters["memo"] = fast.evaluation.memo.enabled ? 1.0 : 0.0;  // still on at the end
+  state.counters["alleles"] = static_cast<double>(fast.evaluation->cellBegin.size() - 1);
+  state.counters["cells"] = static_cast<double>(fast.evaluation->cellEntry.size());
+  state.counters["slots"] = static_cast<double>(fast.evaluation->slots.size());
+  state.counters["memo"] = fast.work.memo.enabled ? 1.0 : 0.0;  // still on at the end
 }
 BENCHMARK(BM_PreparedIterationLarge)
     ->ArgName("overall_0_locus_1_population_2")

@@ -171,7 +171,8 @@ FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable&
   CandidateGenotypes candidates;
   std::vector<CopySlot> slots;
   CandidatesAndSlots(plan, cloneFree, changes, fast, candidates, slots);
-  fast.evaluation = PrepareEvaluation(fixed, candidates, slots);
+  fast.evaluation =
+      std::make_shared<const PreparedEvaluation>(PrepareEvaluation(fixed, candidates, slots));
   fast.chosen.resize(slots.size());
   ChooseCandidates(fast);
   return fast;
@@ -189,7 +190,7 @@ void ResampleFast(FastResampler& fast, const ResamplingPlan& plan, RandomGenerat
 }
 
 Extended EvaluateFastIteration(FastResampler& fast) {
-  return EvaluatePrepared(fast.evaluation, fast.chosen.data());
+  return EvaluatePrepared(*fast.evaluation, fast.work, fast.chosen.data());
 }
 
 namespace {

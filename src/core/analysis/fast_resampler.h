@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "analysis/random_generator.h"
@@ -30,7 +31,9 @@ struct FastResampler {
   std::vector<uint8_t> written;      // per population: whether the test writes its rows
   std::vector<int32_t> placeOffset;  // per population: where its places start in `places`
   std::vector<int32_t> places;       // 1-based distinct genotype receiving each clonal count
-  PreparedEvaluation evaluation;
+  // Read only once made: copies of the resampler share it, each with its own `work`.
+  std::shared_ptr<const PreparedEvaluation> evaluation;
+  EvaluationWork work;
   // Per copy slot: its entry in `places`, the candidate of its population's distinct
   // genotype 1, and the candidate chosen by the current iteration.
   std::vector<int32_t> slotPlace;

@@ -71,7 +71,6 @@ struct SeriesPass {
   ResamplingPlan plan;
   FastResampler fast;
   uint64_t drawsPerIteration = 0;
-  PopulationLayout layout;
   std::vector<uint8_t> populationConstant;  // per population: its rows never change
   std::vector<Series> series;
 
@@ -119,10 +118,10 @@ bool Needed(const SeriesPass& pass, const Worker& worker, std::size_t slot, int3
 
 // A locus test's value from the overall table's outcome of its locus: the float sums
 // and the errors of a table of that locus alone.
-Extended LocusValue(const PreparedEvaluation& evaluation, int32_t locus) {
-  const int32_t used = evaluation.usedIndex[Size(locus)];
+Extended LocusValue(const EvaluationWork& work, int32_t locus) {
+  const int32_t used = work.usedIndex[Size(locus)];
   if (used < 0) return FisFromOutcomes(nullptr, 0);
-  return FisFromOutcomes(&evaluation.locus.outcomes[Size(used)], 1);
+  return FisFromOutcomes(&work.locus.outcomes[Size(used)], 1);
 }
 
 void Iterate(SeriesPass& pass, Worker& worker, RandomGenerator& generator, int32_t i) {
@@ -136,25 +135,24 @@ void Iterate(SeriesPass& pass, Worker& worker, RandomGenerator& generator, int32
     }
     return;
   }
-  PreparedEvaluation& evaluation = fast.evaluation;
+  const PreparedEvaluation& evaluation = *fast.evaluation;
+  EvaluationWork& work = fast.work;
   if (pass.baseValue || pass.loci) {
-    EvaluatePreparedLoci(evaluation, fast.chosen.data());
+    EvaluatePreparedLoci(evaluation, work, fast.chosen.data());
   } else {
-    CountPrepared(evaluation, fast.chosen.data());
+    CountPrepared(evaluation, work, fast.chosen.data());
   }
   auto keep = [&](std::size_t slot, const Outcome& outcome) {
     Record(pass, worker, slot, i, outcome);
     if (constantTable) worker.constant[slot] = outcome;
   };
   if (pass.baseValue && Needed(pass, worker, 0, i)) {
-    keep(0, Try([&] {
-           return FisFromOutcomes(evaluation.locus.outcomes.data(), evaluation.usedLoci.size());
-         }));
+    keep(0, Try([&] { return FisFromOutcomes(work.locus.outcomes.data(), work.usedLoci.size()); }));
   }
   if (pass.loci) {
     for (int32_t k = 1; k <= pass.locusCount; ++k) {
       if (!Needed(pass, worker, Size(k), i)) continue;
-      keep(Size(k), Try([&] { return LocusValue(evaluation, k - 1); }));
+      keep(Size(k), Try([&] { return LocusValue(work, k - 1); }));
     }
   }
   if (pass.populations) {
@@ -167,7 +165,7 @@ void Iterate(SeriesPass& pass, Worker& worker, RandomGenerator& generator, int32
         continue;
       }
       const Outcome outcome = Try([&] {
-        return EvaluatePopulation(pass.layout, evaluation, k - 1, pass.plan.size[Size(k - 1)],
+        return EvaluatePopulation(evaluation, work.lanes.data(), k - 1, pass.plan.size[Size(k - 1)],
                                   worker.population);
       });
       Record(pass, worker, slot, i, outcome);
@@ -267,8 +265,6 @@ std::shared_ptr<SeriesPass> StartPass(const RandomizationInputs& inputs, const R
   if (pass->populations) {
     pass->populationCount = plan.header.populations;
     slots += Size(pass->populationCount);
-    pass->layout = MakePopulationLayout(pass->fast.evaluation, plan.header.populations,
-                                        plan.header.highestAllele);
     for (std::size_t p = 0; p < plan.size.size(); ++p) {
       pass->populationConstant.push_back(plan.clonal[p] == 0 || plan.distinct[p] <= 1 ? 1 : 0);
     }

@@ -376,8 +376,14 @@ Extended FinishLoci(const std::vector<UsedLocus>& loci, LocusScratch& scratch, A
 AlleleOutcome OutcomeOfAllele(const LocusValues& v, const AlleleSums& sums) {
   const Extended meanFreq = MeanFreqOf(v, sums);
   if (!AlleleInBand(meanFreq)) return AlleleOutcome{};
-  const VarianceComponents components = ComponentsFromSums(v, sums, meanFreq);
-  return AlleleOutcome{true, components.b, components.c};
+  const Extended freqVariance = FreqVarianceOf(v, sums, meanFreq);
+  const Extended meanHet = MeanHetOf(v, sums);
+  if (v.nbarMinus1 == 0.0L) {
+    return AlleleOutcome{true, 0.0L, 0.0L,
+                         ZeroDenominatorMessage(NumeratorOf(v, meanFreq, freqVariance, meanHet))};
+  }
+  const VarianceComponents components = Components(v, meanFreq, freqVariance, meanHet);
+  return AlleleOutcome{true, components.b, components.c, nullptr};
 }
 
 bool AlleleInBand(Extended meanFreq) { return kLowFreq < meanFreq && meanFreq < kHighFreq; }

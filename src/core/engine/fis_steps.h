@@ -174,11 +174,13 @@ void FinishLociApart(const std::vector<UsedLocus>& loci, LocusScratch& scratch, 
 Extended FisFromOutcomes(const LocusOutcome* outcomes, std::size_t count);
 
 // Whether an allele takes part, and its components: what FinishLoci works out for one
-// allele of a locus with values `v`. Throws the error of a used allele when n̄ = 1.
+// allele of a locus with values `v`; for a used allele when n̄ = 1, the error it meets
+// instead of its components.
 struct AlleleOutcome {
   bool used = false;
   Extended b = 0.0L;
   Extended c = 0.0L;
+  const char* error = nullptr;
 };
 AlleleOutcome OutcomeOfAllele(const LocusValues& v, const AlleleSums& sums);
 

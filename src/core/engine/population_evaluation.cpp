@@ -13,6 +13,7 @@ namespace genosieve {
 namespace {
 
 constexpr std::size_t kMemoEntries = std::size_t{1} << 16;
+constexpr std::size_t kLocusMemoEntries = std::size_t{1} << 16;
 
 // Keys hold n, h and the filler size below 2^12 and c below 2^13 (the engine's tables
 // hold at most 5000 individuals); larger counts are not remembered.
@@ -54,197 +55,218 @@ AlleleOutcome WorkOut(const LocusValues& v, int32_t n, const Extended* terms, ui
   return OutcomeOfAllele(v, sums);
 }
 
-}  // namespace
-
-PopulationLayout MakePopulationLayout(const PreparedEvaluation& evaluation, int32_t populations,
-                                      int32_t highestAllele) {
-  PopulationLayout layout;
-  layout.populations = populations;
-  layout.loci = evaluation.loci;
-  const std::size_t loci = Size(evaluation.loci);
-  const std::size_t places = Size(populations) * loci;
-  layout.entry.assign(places, -1);
-  // Cells counted per population and locus, then placed in ascending allele order.
-  std::vector<int32_t> cellPlace(evaluation.cellPopulation.size(), 0);
-  layout.cellBegin.assign(places + 1, 0);
-  for (std::size_t l = 0; l < loci; ++l) {
-    for (int32_t e = evaluation.populationBegin[l]; e < evaluation.populationBegin[l + 1]; ++e) {
-      const auto p = Size(evaluation.entryPopulation[Size(e)]);
-      layout.entry[p * loci + l] = e;
-    }
-    for (int32_t a = evaluation.alleleBegin[l]; a < evaluation.alleleBegin[l + 1]; ++a) {
-      for (int32_t cell = evaluation.cellBegin[Size(a)]; cell < evaluation.cellBegin[Size(a) + 1];
-           ++cell) {
-        const auto p =
-            Size(evaluation.entryPopulation[Size(evaluation.cellPopulation[Size(cell)])]);
-        cellPlace[Size(cell)] = static_cast<int32_t>(p * loci + l);
-        ++layout.cellBegin[p * loci + l + 1];
-      }
-    }
-  }
-  for (std::size_t i = 0; i < places; ++i) layout.cellBegin[i + 1] += layout.cellBegin[i];
-  layout.cells.resize(cellPlace.size());
-  layout.highest.resize(cellPlace.size());
-  std::vector<int32_t> next(layout.cellBegin.begin(), layout.cellBegin.end() - 1);
-  for (std::size_t l = 0; l < loci; ++l) {
-    for (int32_t a = evaluation.alleleBegin[l]; a < evaluation.alleleBegin[l + 1]; ++a) {
-      const bool highest =
-          evaluation.alleleNumber[Size(a)] == static_cast<uint32_t>(std::max(highestAllele, 0));
-      for (int32_t cell = evaluation.cellBegin[Size(a)]; cell < evaluation.cellBegin[Size(a) + 1];
-           ++cell) {
-        const auto at = Size(next[Size(cellPlace[Size(cell)])]++);
-        layout.cells[at] = cell;
-        layout.highest[at] = highest ? 1 : 0;
-      }
-    }
-  }
-  return layout;
-}
-
-namespace {
-
-// SumB and SumBC of loci [first, last) from their used alleles' components, four loci
-// side by side so that their float chains overlap; each chain is that of AddComponents.
-// Returns the first locus whose sums overflowed, or `last`.
-std::size_t SumLoci(const PopulationWorkspace& ws, std::size_t first, std::size_t last, float* sumB,
-                    float* sumBC) {
+// SumB and SumBC of the pending loci from their used alleles' components, four loci side
+// by side so that their float chains overlap; each chain is that of AddComponents, and a
+// chain that overflowed once stays infinite (the components are finite).
+void SumPendingLoci(PopulationWorkspace& ws) {
   constexpr std::size_t kLanes = 4;
   const Extended* b = ws.b.data();
   const Extended* c = ws.c.data();
-  for (std::size_t group = first; group < last; group += kLanes) {
-    const std::size_t lanes = std::min(kLanes, last - group);
+  const std::size_t pending = ws.pending.size();
+  for (std::size_t group = 0; group < pending; group += kLanes) {
+    const std::size_t lanes = std::min(kLanes, pending - group);
     float laneB[kLanes] = {0.0f, 0.0f, 0.0f, 0.0f};
     float laneBC[kLanes] = {0.0f, 0.0f, 0.0f, 0.0f};
+    std::size_t locus[kLanes] = {0, 0, 0, 0};
     int32_t longest = 0;
     for (std::size_t u = 0; u < lanes; ++u) {
-      longest = std::max(longest, ws.usedEnd[group + u] - ws.usedBegin[group + u]);
+      locus[u] = Size(ws.pending[group + u]);
+      longest = std::max(longest, ws.usedEnd[locus[u]] - ws.usedBegin[locus[u]]);
     }
     for (int32_t j = 0; j < longest; ++j) {
       for (std::size_t u = 0; u < lanes; ++u) {
-        const int32_t at = ws.usedBegin[group + u] + j;
-        if (at >= ws.usedEnd[group + u]) continue;
+        const int32_t at = ws.usedBegin[locus[u]] + j;
+        if (at >= ws.usedEnd[locus[u]]) continue;
         laneB[u] = static_cast<float>(b[at] + static_cast<Extended>(laneB[u]));
         laneBC[u] = static_cast<float>((b[at] + static_cast<Extended>(laneBC[u])) + c[at]);
       }
     }
     for (std::size_t u = 0; u < lanes; ++u) {
-      sumB[group + u] = laneB[u];
-      sumBC[group + u] = laneBC[u];
+      LocusOutcome& outcome = ws.outcomes[locus[u]];
+      outcome.sumB = laneB[u];
+      outcome.sumBC = laneBC[u];
+      if (std::isinf(laneB[u]) || std::isinf(laneBC[u])) outcome.error = kOverflowMessage;
     }
   }
-  // A chain that overflowed once stays infinite: the components are finite.
-  for (std::size_t l = first; l < last; ++l) {
-    if (std::isinf(sumB[l]) || std::isinf(sumBC[l])) return l;
+}
+
+// The key of a locus of at most two alleles: n, the filler size, the number of alleles,
+// the place of the highest allele, and each allele's count and heterozygote count; zero
+// when they do not fit.
+struct LocusKey {
+  uint64_t key[2] = {0, 0};
+};
+
+LocusKey KeyOfLocus(uint32_t n, uint32_t size, int32_t cells, int32_t highest,
+                    const uint64_t* lanes) {
+  LocusKey key;
+  if (n >= kKeyLimit || size >= kKeyLimit) return key;
+  uint64_t alleles = 0;
+  for (int32_t j = 0; j < cells; ++j) {
+    const uint64_t count = lanes[j] & 0xFFFFFFFFu;
+    const uint64_t het = lanes[j] >> 32;
+    if (count >= 2 * kKeyLimit || het >= kKeyLimit) return key;
+    alleles |= (count | het << 13) << (25 * j);
   }
-  return last;
+  key.key[0] = (static_cast<uint64_t>(n) | static_cast<uint64_t>(size) << 12 |
+                static_cast<uint64_t>(cells) << 24 | static_cast<uint64_t>(highest + 1) << 26) +
+               1;  // never 0, the empty entry
+  key.key[1] = alleles;
+  return key;
+}
+
+std::size_t LocusSlotOf(const LocusKey& key) {
+  uint64_t h = (key.key[0] * 0x9E3779B97F4A7C15u) ^ (key.key[1] * 0xC2B2AE3D27D4EB4Fu);
+  h ^= h >> 29;
+  return static_cast<std::size_t>(h >> 17) & (kLocusMemoEntries - 1);
+}
+
+void Remember(LocusMemo& memo, const LocusKey& key, const LocusOutcome& outcome) {
+  LocusMemo::Entry& slot = memo.entries[LocusSlotOf(key)];
+  slot.key[0] = key.key[0];
+  slot.key[1] = key.key[1];
+  slot.outcome = outcome;
+}
+
+// The alleles of one locus of the population under test, in ascending allele order, then
+// the filler's highest allele when the population does not carry it: it is the highest
+// of all. `take` receives each one's count, heterozygote count and whether it is the
+// highest allele; it returns false to end the locus early.
+template <typename Take>
+void ForEachAllele(const uint64_t* cells, int32_t cellCount, int32_t highestCell, Take take) {
+  for (int32_t j = 0; j <= cellCount; ++j) {
+    uint32_t count = 0;
+    uint32_t het = 0;
+    bool highest = true;
+    if (j < cellCount) {
+      count = static_cast<uint32_t>(cells[j] & 0xFFFFFFFFu);
+      het = static_cast<uint32_t>(cells[j] >> 32);
+      highest = j == highestCell;
+    } else if (highestCell >= 0) {
+      break;
+    }
+    if (!take(count, het, highest)) return;
+  }
 }
 
 }  // namespace
 
-Extended EvaluatePopulation(const PopulationLayout& layout, const PreparedEvaluation& evaluation,
-                            int32_t p, int32_t size, PopulationWorkspace& workspace) {
+Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t* lanes, int32_t p,
+                            int32_t size, PopulationWorkspace& workspace) {
   TrimTerms(workspace.terms);
   PopulationMemo& memo = workspace.memo;
   if (memo.entries.empty()) memo.entries.resize(kMemoEntries);
+  LocusMemo& locusMemo = workspace.locusMemo;
+  if (locusMemo.entries.empty()) locusMemo.entries.resize(kLocusMemoEntries);
   const Extended* fillerTerms = TermsFor(workspace.terms, size);
-  const std::size_t loci = Size(layout.loci);
-  const int32_t* sampleSize = evaluation.sampleSize.data();
-  const uint64_t* counts = evaluation.counts.data();
+  const std::size_t loci = Size(evaluation.loci);
+  const std::size_t firstPlace = Size(p) * loci;
   workspace.usedBegin.resize(loci);
   workspace.usedEnd.resize(loci);
   workspace.locusUsed.assign(loci, 0);
-  workspace.sumB.resize(loci);
-  workspace.sumBC.resize(loci);
+  workspace.outcomes.resize(loci);
+  workspace.pending.clear();
+  workspace.pendingKey.clear();
   std::size_t needed = 0;
-  for (std::size_t l = 0; l < loci; ++l) {
-    const std::size_t place = Size(p) * loci + l;
-    needed += Size(layout.cellBegin[place + 1] - layout.cellBegin[place]) + 1;
-  }
+  for (std::size_t l = 0; l < loci; ++l) needed += Size(evaluation.blockCells[firstPlace + l]) + 1;
   if (workspace.b.size() < needed) {
     workspace.b.resize(needed);
     workspace.c.resize(needed);
   }
 
-  // The components of the used alleles, locus by locus in order. A locus with n̄ = 1
-  // ends the evaluation at its first used allele, unless an earlier locus overflows.
-  std::size_t stop = loci;
-  std::exception_ptr stopError;
+  // Locus by locus in order, up to the first whose alleles meet an error (n̄ = 1): the
+  // whole outcome of a remembered locus, else its used alleles' components, summed below.
   int32_t used = 0;
-  for (std::size_t l = 0; l < loci && stop == loci; ++l) {
-    const std::size_t place = Size(p) * loci + l;
-    const int32_t entry = layout.entry[place];
-    const int32_t sizes[2] = {entry < 0 ? 0 : sampleSize[entry], size};
+  for (std::size_t l = 0; l < loci; ++l) {
+    const std::size_t place = firstPlace + l;
+    const int32_t lane = evaluation.blockLane[place];
+    const int32_t n = lane < 0 ? 0 : static_cast<int32_t>(static_cast<uint32_t>(lanes[lane]));
+    const int32_t sizes[2] = {n, size};
     workspace.usedBegin[l] = used;
     workspace.usedEnd[l] = used;
     LocusSummary summary;
     if (!SummariseLocus(sizes, 2, summary)) continue;
     workspace.locusUsed[l] = 1;
-    const int32_t n = sizes[0];
     const LocusValues v = LocusValuesOf(summary.contributingPops, summary.meanSampleSize);
     const Extended* terms = TermsFor(workspace.terms, n);
+    const int32_t cellCount = lane < 0 ? 0 : evaluation.blockCells[place];
+    const int32_t highestCell = lane < 0 ? -1 : evaluation.blockHighest[place];
+    const uint64_t* cells = lane < 0 ? nullptr : lanes + lane + 1;
+    LocusOutcome& outcome = workspace.outcomes[l];
+
+    // A locus of at most two alleles seen before is one look-up; one not seen before is
+    // worked out as the others, and remembered once its sums are known.
+    LocusKey key;
+    if (cellCount <= 2) {
+      key = KeyOfLocus(static_cast<uint32_t>(n), static_cast<uint32_t>(size), cellCount,
+                       highestCell, cells);
+      const LocusMemo::Entry& slot = locusMemo.entries[LocusSlotOf(key)];
+      if (key.key[0] != 0 && slot.key[0] == key.key[0] && slot.key[1] == key.key[1]) {
+        outcome = slot.outcome;
+        // The first error in locus order decides: later loci do not matter.
+        if (outcome.error != nullptr) break;
+        continue;
+      }
+    }
+
     // n̄ = 1 ends in the error of the first used allele: nothing to remember.
     const bool remember = v.nbarMinus1 != 0.0L && Size(n) < kKeyLimit && Size(size) < kKeyLimit;
-
-    bool sawHighest = false;
-    const int32_t last = layout.cellBegin[place + 1];
-    // The population's alleles in ascending order, then the filler's highest allele when
-    // the population does not carry it: it is the highest of all.
-    try {
-      for (int32_t j = layout.cellBegin[place]; j <= last; ++j) {
-        uint32_t count = 0;
-        uint32_t het = 0;
-        bool highest = true;
-        if (j < last) {
-          const uint64_t value = counts[layout.cells[Size(j)]];
-          count = static_cast<uint32_t>(value & 0xFFFFFFFFu);
-          het = static_cast<uint32_t>(value >> 32);
-          highest = layout.highest[Size(j)] != 0;
-          sawHighest = sawHighest || highest;
-        } else if (sawHighest) {
-          break;
+    outcome = LocusOutcome{};
+    ForEachAllele(cells, cellCount, highestCell, [&](uint32_t count, uint32_t het, bool highest) {
+      if (remember && count < 2 * kKeyLimit && het < kKeyLimit) {
+        const uint64_t key =
+            KeyOf(static_cast<uint32_t>(n), count, het, static_cast<uint32_t>(size), highest);
+        PopulationMemo::Entry& slot = memo.entries[SlotOf(key)];
+        if (slot.key != key) {
+          const AlleleOutcome allele = WorkOut(v, n, terms, count, het, highest, size, fillerTerms);
+          slot.key = key;
+          slot.used = allele.used ? 1 : 0;
+          std::memcpy(slot.b, &allele.b, sizeof slot.b);
+          std::memcpy(slot.c, &allele.c, sizeof slot.c);
         }
-        if (remember && count < 2 * kKeyLimit && het < kKeyLimit) {
-          const uint64_t key =
-              KeyOf(static_cast<uint32_t>(n), count, het, static_cast<uint32_t>(size), highest);
-          PopulationMemo::Entry& slot = memo.entries[SlotOf(key)];
-          if (slot.key != key) {
-            const AlleleOutcome outcome =
-                WorkOut(v, n, terms, count, het, highest, size, fillerTerms);
-            slot.key = key;
-            slot.used = outcome.used ? 1 : 0;
-            std::memcpy(slot.b, &outcome.b, sizeof slot.b);
-            std::memcpy(slot.c, &outcome.c, sizeof slot.c);
-          }
-          if (slot.used == 0) continue;
-          // The 80 bits as they were stored.
-          std::memcpy(&workspace.b[Size(used)], slot.b, sizeof slot.b);
-          std::memcpy(&workspace.c[Size(used)], slot.c, sizeof slot.c);
-          ++used;
-          continue;
-        }
-        const AlleleOutcome outcome = WorkOut(v, n, terms, count, het, highest, size, fillerTerms);
-        if (!outcome.used) continue;
-        workspace.b[Size(used)] = outcome.b;
-        workspace.c[Size(used)] = outcome.c;
+        if (slot.used == 0) return true;
+        // The 80 bits as they were stored.
+        std::memcpy(&workspace.b[Size(used)], slot.b, sizeof slot.b);
+        std::memcpy(&workspace.c[Size(used)], slot.c, sizeof slot.c);
         ++used;
+        return true;
       }
-    } catch (const RunError&) {
-      stop = l;
-      stopError = std::current_exception();
-    }
+      const AlleleOutcome allele = WorkOut(v, n, terms, count, het, highest, size, fillerTerms);
+      if (!allele.used) return true;
+      if (allele.error != nullptr) {
+        outcome.error = allele.error;
+        return false;
+      }
+      workspace.b[Size(used)] = allele.b;
+      workspace.c[Size(used)] = allele.c;
+      ++used;
+      return true;
+    });
     workspace.usedEnd[l] = used;
+    if (outcome.error != nullptr) {
+      if (key.key[0] != 0) Remember(locusMemo, key, outcome);
+      break;
+    }
+    workspace.pending.push_back(static_cast<int32_t>(l));
+    workspace.pendingKey.push_back(key.key[0]);
+    workspace.pendingKey.push_back(key.key[1]);
+  }
+  SumPendingLoci(workspace);
+  for (std::size_t j = 0; j < workspace.pending.size(); ++j) {
+    const LocusKey key{{workspace.pendingKey[2 * j], workspace.pendingKey[2 * j + 1]}};
+    if (key.key[0] != 0) Remember(locusMemo, key, workspace.outcomes[Size(workspace.pending[j])]);
   }
 
-  const std::size_t overflow =
-      SumLoci(workspace, 0, stop, workspace.sumB.data(), workspace.sumBC.data());
-  if (overflow < stop) throw RunError(kOverflowMessage);
-  if (stopError) std::rethrow_exception(stopError);
+  // The first error in locus order, else the totals over the used loci in order; loci
+  // after an error were not looked at.
   Extended totalB = 0.0L;
   Extended totalBC = 0.0L;
   for (std::size_t l = 0; l < loci; ++l) {
     if (workspace.locusUsed[l] == 0) continue;
-    totalB += static_cast<Extended>(workspace.sumB[l]);
-    totalBC += static_cast<Extended>(workspace.sumBC[l]);
+    const LocusOutcome& outcome = workspace.outcomes[l];
+    if (outcome.error != nullptr) throw RunError(outcome.error);
+    totalB += static_cast<Extended>(outcome.sumB);
+    totalBC += static_cast<Extended>(outcome.sumBC);
   }
   return FisFromTotals(totalB, totalBC);
 }

@@ -17,8 +17,11 @@ constexpr uint32_t kDenseAlleles = uint32_t{1} << 16;
 // Rows beyond this would let a count (at most twice the rows) overflow 32 bits.
 constexpr int64_t kMostRows = int64_t{1} << 29;
 
-// Marks a typed contribution until PrepareEvaluation ends.
-constexpr uint32_t kTypedContribution = 0x80000000u;
+// Class counts are 16-bit: a population whose copies add up to more counts its copies
+// lane by lane.
+constexpr int64_t kMostClassCopies = 0xFFFF;
+
+std::size_t Size(int32_t value) { return static_cast<std::size_t>(value); }
 
 // A code EvaluateFis would refuse; `who` names the row or candidate (0-based `number`).
 void CheckCode(int32_t code, int32_t highestAllele, const char* who, std::size_t number,
@@ -31,9 +34,11 @@ void CheckCode(int32_t code, int32_t highestAllele, const char* who, std::size_t
 uint32_t FirstAllele(int32_t code) { return static_cast<uint32_t>(code) / 1000; }
 uint32_t SecondAllele(int32_t code) { return static_cast<uint32_t>(code) % 1000; }
 
-// What one copy of a genotype adds to the counts of a cell: 1 copy of the allele, and
-// 1 heterozygote when it is one.
-uint64_t CountUnit(bool heterozygous) { return 1u | (static_cast<uint64_t>(heterozygous) << 32); }
+// What `copies` copies of a genotype add to the lane of one of its alleles: the copies of
+// the allele, and as many heterozygotes when it is one.
+uint64_t CountUnit(uint64_t copies, bool heterozygous) {
+  return copies | (heterozygous ? copies << 32 : 0);
+}
 
 // What PrepareEvaluation reads, and its working storage across loci.
 struct Preparation {
@@ -41,6 +46,7 @@ struct Preparation {
   const CandidateGenotypes& candidates;
   std::size_t candidateCount = 0;
   std::vector<bool> hasSlot{};           // per population: whether a slot copies from it
+  std::vector<int64_t> slotCopies{};     // per population: the copies its slots add
   std::vector<int32_t> rowPopulation{};  // per fixed row
 
   // The locus being laid out.
@@ -52,7 +58,10 @@ struct Preparation {
   std::vector<uint32_t> distinct{};  // the locus's alleles, ascending
   bool dense = true;
   std::vector<int32_t> rankOf = std::vector<int32_t>(kDenseAlleles, -1);
-  std::vector<int32_t> cellTable{};  // [rank][entry]: the cell's number, -1 when none
+  std::vector<bool> cellTable{};  // [rank][entry]: whether the cell exists
+
+  // Across loci: the allele number of every lane (0 for sample-size lanes).
+  std::vector<uint32_t> laneAllele{};
 
   // A candidate counts only where a slot can copy it.
   bool Copied(std::size_t c) const {
@@ -63,11 +72,6 @@ struct Preparation {
     if (dense) return static_cast<std::size_t>(rankOf[allele]);
     return static_cast<std::size_t>(std::lower_bound(distinct.begin(), distinct.end(), allele) -
                                     distinct.begin());
-  }
-
-  uint32_t CellOf(uint32_t allele, int32_t entry) const {
-    return static_cast<uint32_t>(
-        cellTable[Rank(allele) * entryCount + static_cast<std::size_t>(entry - entryBase)]);
   }
 };
 
@@ -86,14 +90,16 @@ void CheckInputs(Preparation& prep, const std::vector<CopySlot>& slots) {
       ThrowInternalError(FillMessage("a candidate genotype of population {}", p + 1));
     }
   }
-  prep.hasSlot.assign(static_cast<std::size_t>(populations), false);
+  prep.hasSlot.assign(Size(populations), false);
+  prep.slotCopies.assign(Size(populations), 0);
   int64_t totalRows = fixedRows.individuals;
   for (const CopySlot& slot : slots) {
     if (slot.population < 0 || slot.population >= populations || slot.copies < 0) {
       ThrowInternalError(
           FillMessage("{} copies for population {}", slot.copies, slot.population + 1));
     }
-    prep.hasSlot[static_cast<std::size_t>(slot.population)] = true;
+    prep.hasSlot[Size(slot.population)] = true;
+    prep.slotCopies[Size(slot.population)] += slot.copies;
     totalRows += slot.copies;
   }
   if (totalRows > kMostRows) {
@@ -103,11 +109,9 @@ void CheckInputs(Preparation& prep, const std::vector<CopySlot>& slots) {
 
 void FindRowPopulations(Preparation& prep) {
   const EngineInput& fixedRows = prep.fixedRows;
-  prep.rowPopulation.resize(static_cast<std::size_t>(fixedRows.individuals));
+  prep.rowPopulation.resize(Size(fixedRows.individuals));
   for (int32_t p = 0, row = 0; p < fixedRows.populations; ++p) {
-    for (; row < fixedRows.populationEnd[static_cast<std::size_t>(p)]; ++row) {
-      prep.rowPopulation[static_cast<std::size_t>(row)] = p;
-    }
+    for (; row < fixedRows.populationEnd[Size(p)]; ++row) prep.rowPopulation[Size(row)] = p;
   }
 }
 
@@ -116,29 +120,29 @@ void NumberTypedPopulations(Preparation& prep, int32_t l, PreparedEvaluation& te
   const int32_t rows = prep.fixedRows.individuals;
   const int32_t populations = prep.fixedRows.populations;
   const int32_t highestAllele = prep.fixedRows.highestAllele;
-  std::vector<bool> typed(static_cast<std::size_t>(populations), false);
+  std::vector<bool> typed(Size(populations), false);
   for (int32_t row = 0; row < rows; ++row) {
     const int32_t code = prep.column[row];
     if (code == 0) continue;
-    CheckCode(code, highestAllele, "individual", static_cast<std::size_t>(row), l);
-    typed[static_cast<std::size_t>(prep.rowPopulation[static_cast<std::size_t>(row)])] = true;
+    CheckCode(code, highestAllele, "individual", Size(row), l);
+    typed[Size(prep.rowPopulation[Size(row)])] = true;
   }
   for (std::size_t c = 0; c < prep.candidateCount; ++c) {
     const int32_t code = prep.candidateColumn[c];
     if (code == 0) continue;
     CheckCode(code, highestAllele, "candidate genotype", c, l);
-    if (prep.Copied(c)) typed[static_cast<std::size_t>(prep.candidates.population[c])] = true;
+    if (prep.Copied(c)) typed[Size(prep.candidates.population[c])] = true;
   }
   prep.entryBase = test.populationBegin.back();
   int32_t entries = prep.entryBase;
-  prep.entryOf.resize(static_cast<std::size_t>(populations));
+  prep.entryOf.resize(Size(populations));
   for (int32_t p = 0; p < populations; ++p) {
-    prep.entryOf[static_cast<std::size_t>(p)] = typed[static_cast<std::size_t>(p)] ? entries++ : -1;
+    prep.entryOf[Size(p)] = typed[Size(p)] ? entries++ : -1;
   }
-  prep.entryCount = static_cast<std::size_t>(entries - prep.entryBase);
+  prep.entryCount = Size(entries - prep.entryBase);
   test.populationBegin.push_back(entries);
   for (int32_t p = 0; p < populations; ++p) {
-    if (typed[static_cast<std::size_t>(p)]) test.entryPopulation.push_back(p);
+    if (typed[Size(p)]) test.entryPopulation.push_back(p);
   }
 }
 
@@ -185,85 +189,167 @@ void RankAlleles(Preparation& prep, PreparedEvaluation& test) {
 }
 
 // Cells: (allele, population) pairs that some row or copied candidate carries, in
-// ascending allele order, then ascending population order; cellTable[rank][entry]
-// marks them, then holds their numbers.
+// ascending allele order, then ascending population order.
 void LayOutCells(Preparation& prep, PreparedEvaluation& test) {
   const int32_t rows = prep.fixedRows.individuals;
-  prep.cellTable.assign(prep.distinct.size() * prep.entryCount, -1);
+  prep.cellTable.assign(prep.distinct.size() * prep.entryCount, false);
   auto mark = [&prep](int32_t code, int32_t population) {
     if (code == 0) return;
-    const auto entry = static_cast<std::size_t>(prep.entryOf[static_cast<std::size_t>(population)] -
-                                                prep.entryBase);
-    prep.cellTable[prep.Rank(FirstAllele(code)) * prep.entryCount + entry] = 0;
-    prep.cellTable[prep.Rank(SecondAllele(code)) * prep.entryCount + entry] = 0;
+    const auto entry = Size(prep.entryOf[Size(population)] - prep.entryBase);
+    prep.cellTable[prep.Rank(FirstAllele(code)) * prep.entryCount + entry] = true;
+    prep.cellTable[prep.Rank(SecondAllele(code)) * prep.entryCount + entry] = true;
   };
-  for (int32_t row = 0; row < rows; ++row) {
-    mark(prep.column[row], prep.rowPopulation[static_cast<std::size_t>(row)]);
-  }
+  for (int32_t row = 0; row < rows; ++row) mark(prep.column[row], prep.rowPopulation[Size(row)]);
   for (std::size_t c = 0; c < prep.candidateCount; ++c) {
     if (prep.Copied(c)) mark(prep.candidateColumn[c], prep.candidates.population[c]);
   }
-  // cellBegin gets the end of every allele (its last entry is the begin of the first).
-  std::size_t cells = static_cast<std::size_t>(test.cellBegin.back());
   for (std::size_t r = 0; r < prep.distinct.size(); ++r) {
     for (std::size_t e = 0; e < prep.entryCount; ++e) {
-      int32_t& cell = prep.cellTable[r * prep.entryCount + e];
-      if (cell < 0) continue;
-      cell = static_cast<int32_t>(cells++);
-      test.cellPopulation.push_back(prep.entryBase + static_cast<int32_t>(e));
+      if (prep.cellTable[r * prep.entryCount + e]) {
+        test.cellEntry.push_back(prep.entryBase + static_cast<int32_t>(e));
+      }
     }
-    test.cellBegin.push_back(static_cast<int32_t>(cells));
+    test.cellBegin.push_back(static_cast<int32_t>(test.cellEntry.size()));
   }
-  test.fixedSampleSize.resize(static_cast<std::size_t>(test.populationBegin.back()), 0);
-  test.fixedCounts.resize(cells, 0);
 }
 
-// The sample sizes and cell counts of the fixed rows at the locus.
+// The lanes, population by population and within a population locus by locus: each
+// block's sample-size lane, then its cells in ascending allele order.
+void AssignLanes(Preparation& prep, PreparedEvaluation& test) {
+  const auto loci = Size(test.loci);
+  const std::size_t places = Size(test.populations) * loci;
+  test.blockLane.assign(places, -1);
+  test.blockCells.assign(places, 0);
+  test.blockHighest.assign(places, -1);
+  auto placeOf = [&](int32_t entry, std::size_t l) {
+    return Size(test.entryPopulation[Size(entry)]) * loci + l;
+  };
+  for (std::size_t l = 0; l < loci; ++l) {
+    for (int32_t e = test.populationBegin[l]; e < test.populationBegin[l + 1]; ++e) {
+      test.blockLane[placeOf(e, l)] = 0;
+    }
+    for (int32_t j = test.cellBegin[Size(test.alleleBegin[l])];
+         j < test.cellBegin[Size(test.alleleBegin[l + 1])]; ++j) {
+      ++test.blockCells[placeOf(test.cellEntry[Size(j)], l)];
+    }
+  }
+  int32_t lanes = 0;
+  for (std::size_t place = 0; place < places; ++place) {
+    if (test.blockLane[place] < 0) continue;
+    test.blockLane[place] = lanes;
+    lanes += 1 + test.blockCells[place];
+  }
+  test.laneCount = Size(lanes);
+  prep.laneAllele.assign(test.laneCount, 0);
+  test.entryLane.resize(test.entryPopulation.size());
+  test.cellLane.resize(test.cellEntry.size());
+  std::vector<int32_t> next(places, 0);  // cells of each block placed so far
+  for (std::size_t l = 0; l < loci; ++l) {
+    for (int32_t e = test.populationBegin[l]; e < test.populationBegin[l + 1]; ++e) {
+      test.entryLane[Size(e)] = test.blockLane[placeOf(e, l)];
+    }
+    for (int32_t a = test.alleleBegin[l]; a < test.alleleBegin[l + 1]; ++a) {
+      const uint32_t allele = test.alleleNumber[Size(a)];
+      for (int32_t j = test.cellBegin[Size(a)]; j < test.cellBegin[Size(a) + 1]; ++j) {
+        const std::size_t place = placeOf(test.cellEntry[Size(j)], l);
+        const int32_t rank = next[place]++;
+        const int32_t lane = test.blockLane[place] + 1 + rank;
+        test.cellLane[Size(j)] = lane;
+        prep.laneAllele[Size(lane)] = allele;
+        if (allele == static_cast<uint32_t>(std::max(test.highestAllele, 0))) {
+          test.blockHighest[place] = rank;
+        }
+      }
+    }
+  }
+}
+
+// The rank of `allele` among the cells of the block at `place`.
+uint16_t RankInBlock(const Preparation& prep, const PreparedEvaluation& test, std::size_t place,
+                     uint32_t allele) {
+  const auto first = prep.laneAllele.begin() + test.blockLane[place] + 1;
+  return static_cast<uint16_t>(std::lower_bound(first, first + test.blockCells[place], allele) -
+                               first);
+}
+
+// The lanes of the fixed rows.
 void CountFixedRows(const Preparation& prep, PreparedEvaluation& test) {
-  for (int32_t row = 0; row < prep.fixedRows.individuals; ++row) {
-    const int32_t code = prep.column[row];
-    if (code == 0) continue;
-    const int32_t entry =
-        prep.entryOf[static_cast<std::size_t>(prep.rowPopulation[static_cast<std::size_t>(row)])];
-    ++test.fixedSampleSize[static_cast<std::size_t>(entry)];
-    const uint64_t unit = CountUnit(FirstAllele(code) != SecondAllele(code));
-    test.fixedCounts[prep.CellOf(FirstAllele(code), entry)] += unit;
-    test.fixedCounts[prep.CellOf(SecondAllele(code), entry)] += unit;
-  }
-}
-
-// What one copy of each copied candidate adds at locus l; the others are left for
-// FinishContributions.
-void SetContributions(const Preparation& prep, int32_t l, PreparedEvaluation& test) {
-  const auto loci = static_cast<std::size_t>(prep.fixedRows.loci);
-  for (std::size_t c = 0; c < prep.candidateCount; ++c) {
-    const int32_t code = prep.candidateColumn[c];
-    if (code == 0 || !prep.Copied(c)) continue;
-    PreparedEvaluation::Contribution& contribution =
-        test.contributions[c * loci + static_cast<std::size_t>(l)];
-    const int32_t entry = prep.entryOf[static_cast<std::size_t>(prep.candidates.population[c])];
-    contribution.sample = static_cast<uint32_t>(entry);
-    contribution.first = prep.CellOf(FirstAllele(code), entry);
-    contribution.second = prep.CellOf(SecondAllele(code), entry);
-    contribution.het = FirstAllele(code) != SecondAllele(code) ? 1u : 0u;
-    contribution.het |= kTypedContribution;
-  }
-}
-
-// Missing genotypes (and candidates no slot copies) add to the trailing entries, which
-// are never read.
-void FinishContributions(PreparedEvaluation& test) {
-  const auto trailingSample = static_cast<uint32_t>(test.fixedSampleSize.size());
-  const auto trailingCell = static_cast<uint32_t>(test.fixedCounts.size());
-  for (PreparedEvaluation::Contribution& contribution : test.contributions) {
-    if (contribution.het & kTypedContribution) {
-      contribution.het &= 1u;
-    } else {
-      contribution = {trailingSample, trailingCell, trailingCell, 0u};
+  const EngineInput& fixedRows = prep.fixedRows;
+  const auto loci = Size(test.loci);
+  test.fixedLanes.assign(test.laneCount, 0);
+  for (std::size_t l = 0; l < loci; ++l) {
+    const int32_t* column = fixedRows.codes.data() + l * Size(fixedRows.individuals);
+    for (int32_t row = 0; row < fixedRows.individuals; ++row) {
+      const int32_t code = column[row];
+      if (code == 0) continue;
+      const std::size_t place = Size(prep.rowPopulation[Size(row)]) * loci + l;
+      const auto lane = Size(test.blockLane[place]);
+      const uint16_t first = RankInBlock(prep, test, place, FirstAllele(code));
+      const uint16_t second = RankInBlock(prep, test, place, SecondAllele(code));
+      const uint64_t unit = CountUnit(1, first != second);
+      ++test.fixedLanes[lane];
+      test.fixedLanes[lane + 1 + first] += unit;
+      test.fixedLanes[lane + 1 + second] += unit;
     }
   }
-  test.fixedSampleSize.push_back(0);
-  test.fixedCounts.push_back(0);
+}
+
+// The class loci of each population that a slot copies from, with copies that 16-bit
+// counts hold: its blocks of at most two alleles.
+void ChooseClassLoci(const Preparation& prep, PreparedEvaluation& test) {
+  const auto loci = Size(test.loci);
+  test.classLoci.assign(Size(test.populations), 0);
+  test.classBegin.assign(Size(test.populations) + 1, 0);
+  for (std::size_t p = 0; p < Size(test.populations); ++p) {
+    test.classBegin[p] = static_cast<int64_t>(test.classBlock.size());
+    if (!prep.hasSlot[p] || prep.slotCopies[p] > kMostClassCopies) continue;
+    for (std::size_t l = 0; l < loci; ++l) {
+      const std::size_t place = p * loci + l;
+      if (test.blockLane[place] < 0 || test.blockCells[place] > 2) continue;
+      test.classBlock.push_back(static_cast<int32_t>(place));
+      ++test.classLoci[p];
+    }
+  }
+  test.classBegin.back() = static_cast<int64_t>(test.classBlock.size());
+}
+
+// What one copy of each copied candidate adds: class flags at its population's class
+// loci, lane contributions elsewhere; nothing where it is missing.
+void SetContributions(const Preparation& prep, PreparedEvaluation& test) {
+  const auto loci = Size(test.loci);
+  std::vector<int32_t> classIndex(Size(test.populations) * loci, -1);
+  for (std::size_t p = 0; p < Size(test.populations); ++p) {
+    for (int32_t d = 0; d < test.classLoci[p]; ++d) {
+      classIndex[Size(test.classBlock[Size(test.classBegin[p]) + Size(d)])] = d;
+    }
+  }
+  test.contributionBegin.assign(prep.candidateCount + 1, 0);
+  test.classFlagBegin.assign(prep.candidateCount, 0);
+  for (std::size_t c = 0; c < prep.candidateCount; ++c) {
+    test.contributionBegin[c] = static_cast<int64_t>(test.contributions.size());
+    if (!prep.Copied(c)) continue;
+    const auto p = Size(prep.candidates.population[c]);
+    const auto classes = Size(test.classLoci[p]);
+    test.classFlagBegin[c] = static_cast<int64_t>(test.classFlags.size());
+    test.classFlags.resize(test.classFlags.size() + 3 * classes, 0);
+    uint8_t* flags = test.classFlags.data() + test.classFlagBegin[c];
+    for (std::size_t l = 0; l < loci; ++l) {
+      const int32_t code = prep.candidates.codes[l * prep.candidateCount + c];
+      if (code == 0) continue;
+      const std::size_t place = p * loci + l;
+      const uint16_t first = RankInBlock(prep, test, place, FirstAllele(code));
+      const uint16_t second = RankInBlock(prep, test, place, SecondAllele(code));
+      const int32_t d = classIndex[place];
+      if (d >= 0) {
+        // Homozygotes for the first allele, for the second, heterozygotes.
+        const std::size_t row = first != second ? 2 : first;
+        flags[row * classes + Size(d)] = 1;
+        continue;
+      }
+      test.contributions.push_back({static_cast<uint32_t>(test.blockLane[place]), first, second});
+    }
+  }
+  test.contributionBegin.back() = static_cast<int64_t>(test.contributions.size());
 }
 
 }  // namespace
@@ -272,51 +358,44 @@ PreparedEvaluation PrepareEvaluation(const EngineInput& fixedRows,
                                      const CandidateGenotypes& candidates,
                                      const std::vector<CopySlot>& slots) {
   Preparation prep{fixedRows, candidates};
-  prep.candidateCount = static_cast<std::size_t>(std::max(candidates.count, 0));
+  prep.candidateCount = Size(std::max(candidates.count, 0));
   CheckInputs(prep, slots);
   FindRowPopulations(prep);
 
   PreparedEvaluation test;
-  const int32_t loci = fixedRows.loci;
-  test.loci = loci;
+  test.populations = fixedRows.populations;
+  test.loci = fixedRows.loci;
+  test.highestAllele = fixedRows.highestAllele;
   test.slots = slots;
   test.candidatePopulation = candidates.population;
-  test.contributions.resize(static_cast<std::size_t>(loci) * prep.candidateCount);
   test.populationBegin.push_back(0);
   test.alleleBegin.push_back(0);
   test.cellBegin.push_back(0);
-  for (int32_t l = 0; l < loci; ++l) {
-    prep.column = fixedRows.codes.data() +
-                  static_cast<std::size_t>(l) * static_cast<std::size_t>(fixedRows.individuals);
-    prep.candidateColumn =
-        candidates.codes.data() + static_cast<std::size_t>(l) * prep.candidateCount;
+  for (int32_t l = 0; l < test.loci; ++l) {
+    prep.column = fixedRows.codes.data() + Size(l) * Size(fixedRows.individuals);
+    prep.candidateColumn = candidates.codes.data() + Size(l) * prep.candidateCount;
     NumberTypedPopulations(prep, l, test);
     RankAlleles(prep, test);
     LayOutCells(prep, test);
-    CountFixedRows(prep, test);
-    SetContributions(prep, l, test);
     if (prep.dense) {
       for (uint32_t allele : prep.distinct) prep.rankOf[allele] = -1;
     }
   }
-  FinishContributions(test);
-
-  test.sampleSize.resize(test.fixedSampleSize.size());
-  test.counts.resize(test.fixedCounts.size());
-  test.populationTerms.resize(test.fixedSampleSize.size());
-  test.populationHetTerms.resize(test.fixedSampleSize.size());
+  AssignLanes(prep, test);
+  CountFixedRows(prep, test);
+  ChooseClassLoci(prep, test);
+  SetContributions(prep, test);
   return test;
 }
 
 namespace {
 
-// The counts of the fixed rows plus the copies of the chosen candidates.
-void AddChosenCopies(PreparedEvaluation& test, const int32_t* chosen) {
-  std::copy(test.fixedSampleSize.begin(), test.fixedSampleSize.end(), test.sampleSize.begin());
-  std::copy(test.fixedCounts.begin(), test.fixedCounts.end(), test.counts.begin());
-  int32_t* sampleSize = test.sampleSize.data();
-  uint64_t* counts = test.counts.data();
-  const auto loci = static_cast<std::size_t>(test.loci);
+// The lanes of the fixed rows plus the copies of the chosen candidates.
+void AddChosenCopies(const PreparedEvaluation& test, EvaluationWork& work, const int32_t* chosen) {
+  work.lanes.assign(test.fixedLanes.begin(), test.fixedLanes.end());
+  work.classCounts.assign(3 * test.classBlock.size(), 0);
+  uint64_t* lanes = work.lanes.data();
+  const PreparedEvaluation::Contribution* contributions = test.contributions.data();
   const auto candidateCount = test.candidatePopulation.size();
   for (std::size_t j = 0; j < test.slots.size(); ++j) {
     const CopySlot& slot = test.slots[j];
@@ -326,52 +405,91 @@ void AddChosenCopies(PreparedEvaluation& test, const int32_t* chosen) {
       ThrowInternalError(FillMessage("candidate {} chosen for a slot of population {}", chosen[j],
                                      slot.population + 1));
     }
-    const auto copies = static_cast<uint32_t>(slot.copies);
-    const PreparedEvaluation::Contribution* contribution =
-        test.contributions.data() + candidate * loci;
-    for (std::size_t l = 0; l < loci; ++l, ++contribution) {
-      sampleSize[contribution->sample] += static_cast<int32_t>(copies);
-      const uint64_t added = copies | (static_cast<uint64_t>(copies * contribution->het) << 32);
-      counts[contribution->first] += added;
-      counts[contribution->second] += added;
+    const auto copies = static_cast<uint64_t>(slot.copies);
+    const int64_t end = test.contributionBegin[candidate + 1];
+    for (int64_t i = test.contributionBegin[candidate]; i < end; ++i) {
+      const PreparedEvaluation::Contribution& contribution = contributions[i];
+      uint64_t* block = lanes + contribution.lane;
+      const uint64_t unit = CountUnit(copies, contribution.first != contribution.second);
+      block[0] += copies;
+      block[1 + contribution.first] += unit;
+      block[1 + contribution.second] += unit;
+    }
+    // Genotype classes at the class loci, many loci per instruction.
+    const auto p = Size(slot.population);
+    const std::size_t count = 3 * Size(test.classLoci[p]);
+    uint16_t* counts = work.classCounts.data() + 3 * test.classBegin[p];
+    const uint8_t* flags = test.classFlags.data() + test.classFlagBegin[candidate];
+    const auto classCopies = static_cast<uint16_t>(slot.copies);
+    for (std::size_t i = 0; i < count; ++i) {
+      counts[i] = static_cast<uint16_t>(counts[i] + flags[i] * classCopies);
+    }
+  }
+  // The classes' counts into the lanes of their blocks.
+  for (std::size_t p = 0; p < Size(test.populations); ++p) {
+    const auto classes = Size(test.classLoci[p]);
+    if (classes == 0) continue;
+    const uint16_t* counts = work.classCounts.data() + 3 * test.classBegin[p];
+    const int32_t* blocks = test.classBlock.data() + test.classBegin[p];
+    for (std::size_t d = 0; d < classes; ++d) {
+      const uint64_t first = counts[d];
+      const uint64_t second = counts[classes + d];
+      const uint64_t both = counts[2 * classes + d];
+      const auto place = Size(blocks[d]);
+      uint64_t* block = lanes + test.blockLane[place];
+      block[0] += first + second + both;
+      block[1] += (2 * first + both) | (both << 32);
+      if (test.blockCells[place] == 2) block[2] += (2 * second + both) | (both << 32);
     }
   }
 }
 
 }  // namespace
 
-void CountPrepared(PreparedEvaluation& test, const int32_t* chosen) {
-  AddChosenCopies(test, chosen);
+void CountPrepared(const PreparedEvaluation& test, EvaluationWork& work, const int32_t* chosen) {
+  AddChosenCopies(test, work, chosen);
 }
 
-void EvaluatePreparedLoci(PreparedEvaluation& test, const int32_t* chosen) {
-  AddChosenCopies(test, chosen);
+void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
+                          const int32_t* chosen) {
+  AddChosenCopies(test, work, chosen);
 
   // Sums of every allele of every used locus, then the outcomes of those loci.
-  test.usedLoci.clear();
-  test.usedIndex.assign(static_cast<std::size_t>(test.loci), -1);
+  work.usedLoci.clear();
+  work.usedIndex.assign(Size(test.loci), -1);
+  const std::size_t entries = test.entryLane.size();
+  if (work.populationTerms.size() < entries) {
+    work.populationTerms.resize(entries);
+    work.populationHetTerms.resize(entries);
+  }
   std::size_t alleleSums = 0;
-  const int32_t* sampleSize = test.sampleSize.data();
-  const uint64_t* counts = test.counts.data();
+  const uint64_t* lanes = work.lanes.data();
   const int32_t* cellBegin = test.cellBegin.data();
-  const int32_t* cellPopulation = test.cellPopulation.data();
-  for (std::size_t l = 0; l < static_cast<std::size_t>(test.loci); ++l) {
-    const auto first = static_cast<std::size_t>(test.populationBegin[l]);
-    const auto last = static_cast<std::size_t>(test.populationBegin[l + 1]);
+  const int32_t* cellEntry = test.cellEntry.data();
+  const int32_t* cellLane = test.cellLane.data();
+  for (std::size_t l = 0; l < Size(test.loci); ++l) {
+    const auto first = Size(test.populationBegin[l]);
+    const auto count = Size(test.populationBegin[l + 1]) - first;
+    work.sampleSizes.resize(count);
+    int32_t* sampleSizes = work.sampleSizes.data();
+    for (std::size_t q = 0; q < count; ++q) {
+      sampleSizes[q] =
+          static_cast<int32_t>(static_cast<uint32_t>(lanes[test.entryLane[first + q]]));
+    }
     LocusSummary summary;
-    if (!SummariseLocus(sampleSize + first, last - first, summary)) continue;
-    test.usedIndex[l] = static_cast<int32_t>(test.usedLoci.size());
-    SetPopulationTerms(test.terms, sampleSize + first, last - first,
-                       test.populationTerms.data() + first, test.populationHetTerms.data() + first);
-    const Extended* const* populationTerms = test.populationTerms.data();
-    const Extended* const* populationHetTerms = test.populationHetTerms.data();
+    if (!SummariseLocus(sampleSizes, count, summary)) continue;
+    work.usedIndex[l] = static_cast<int32_t>(work.usedLoci.size());
+    SetPopulationTerms(work.terms, sampleSizes, count, work.populationTerms.data() + first,
+                       work.populationHetTerms.data() + first);
+    const Extended* const* populationTerms = work.populationTerms.data();
+    const Extended* const* populationHetTerms = work.populationHetTerms.data();
 
-    const auto alleleFirst = static_cast<std::size_t>(test.alleleBegin[l]);
-    const auto alleles = static_cast<std::size_t>(test.alleleBegin[l + 1]) - alleleFirst;
-    test.usedLoci.push_back(
+    const auto alleleFirst = Size(test.alleleBegin[l]);
+    const auto alleles = Size(test.alleleBegin[l + 1]) - alleleFirst;
+    work.usedLoci.push_back(
         {summary.contributingPops, summary.meanSampleSize, alleleSums, alleleSums + alleles});
-    if (test.locus.sums.size() < alleleSums + alleles) test.locus.sums.resize(alleleSums + alleles);
-    AlleleSums* sums = test.locus.sums.data() + alleleSums;
+    if (work.locus.sums.size() < alleleSums + alleles) work.locus.sums.resize(alleleSums + alleles);
+    AlleleSums* sums = work.locus.sums.data() + alleleSums;
     alleleSums += alleles;
     for (std::size_t a = 0; a < alleles; ++a) {
       // P1, P2, H1 in ascending population order over the populations that can carry
@@ -381,8 +499,8 @@ void EvaluatePreparedLoci(PreparedEvaluation& test, const int32_t* chosen) {
       Extended h1 = 0.0L;
       const int32_t end = cellBegin[alleleFirst + a + 1];
       for (int32_t cell = cellBegin[alleleFirst + a]; cell < end; ++cell) {
-        const auto q = static_cast<std::size_t>(cellPopulation[cell]);
-        const uint64_t value = counts[cell];
+        const auto q = Size(cellEntry[cell]);
+        const uint64_t value = lanes[cellLane[cell]];
         const Extended* terms = populationTerms[q] + 2 * (value & 0xFFFFFFFFu);
         p1 += terms[0];
         p2 += terms[1];
@@ -391,13 +509,14 @@ void EvaluatePreparedLoci(PreparedEvaluation& test, const int32_t* chosen) {
       sums[a] = AlleleSums{p1, p2, h1};
     }
   }
-  test.locus.outcomes.resize(test.usedLoci.size());
-  FinishLociApart(test.usedLoci, test.locus, &test.memo, test.locus.outcomes.data());
+  work.locus.outcomes.resize(work.usedLoci.size());
+  FinishLociApart(work.usedLoci, work.locus, &work.memo, work.locus.outcomes.data());
 }
 
-Extended EvaluatePrepared(PreparedEvaluation& test, const int32_t* chosen) {
-  EvaluatePreparedLoci(test, chosen);
-  return FisFromOutcomes(test.locus.outcomes.data(), test.usedLoci.size());
+Extended EvaluatePrepared(const PreparedEvaluation& test, EvaluationWork& work,
+                          const int32_t* chosen) {
+  EvaluatePreparedLoci(test, work, chosen);
+  return FisFromOutcomes(work.locus.outcomes.data(), work.usedLoci.size());
 }
 
 }  // namespace genosieve

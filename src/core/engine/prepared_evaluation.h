@@ -9,12 +9,21 @@
 // the fixed rows plus, per copy slot, copies × the counts of the chosen genotype; and
 // the alleles present at each locus, with the (population, allele) cells that can hold
 // a copy, are the same in every iteration. PrepareEvaluation counts the fixed rows and lays
-// out the cells once; EvaluatePrepared then does C × L integer additions (C slots, L
-// loci) instead of decoding every individual, and sums only cells that can be non-zero.
+// out the cells once; CountPrepared then adds what the copies add instead of decoding every
+// individual, and the evaluations sum only cells that can be non-zero.
+//
+// The counts live in lanes laid out population by population, so that each population's
+// counts are one stretch of memory: the evaluations of the per-population tests, and the
+// additions of one population's copies, read and write no other. Where a population
+// carries at most two alleles at a locus (biallelic data), the copies are added as
+// genotype classes, many loci at a time, and turned into lanes afterwards.
 //
 // All counts are exact integers, and the estimate runs the same steps as EvaluateFis
-// (engine/fis_steps.h), so EvaluatePrepared gives the bits, or the error, that
-// EvaluateFis gives for a table holding the same rows in any order.
+// (engine/fis_steps.h), so the evaluations give the bits, or the error, that EvaluateFis
+// gives for a table holding the same rows in any order.
+//
+// A PreparedEvaluation is only read once prepared: threads share it, each with its own
+// EvaluationWork.
 
 #include <cstdint>
 #include <vector>
@@ -39,49 +48,75 @@ struct CopySlot {
   int32_t copies = 0;
 };
 
-// Everything EvaluatePrepared reads, built by PrepareEvaluation, plus its working
-// storage.
+// Everything the evaluations read, built by PrepareEvaluation.
 struct PreparedEvaluation {
+  int32_t populations = 0;
   int32_t loci = 0;
+  int32_t highestAllele = 0;
   std::vector<CopySlot> slots;
   std::vector<int32_t> candidatePopulation;
 
-  // Per locus l: its populations [populationBegin[l], populationBegin[l + 1]) of the
-  // sample-size entries (the populations that can be typed there, in ascending order),
-  // and its alleles [alleleBegin[l], alleleBegin[l + 1]) in ascending order.
+  // Blocks: per place p * loci + l, the lanes of population p at locus l when it can be
+  // typed there: the sample-size lane at blockLane, then blockCells lanes, one per allele
+  // it can carry there, in ascending allele order, with the allele count in the low and
+  // the heterozygote count in the high 32 bits. blockLane is -1 for a population never
+  // typed at the locus. blockHighest is the place among those alleles of the highest
+  // allele number, -1 when it is not one of them.
+  std::vector<int32_t> blockLane;
+  std::vector<int32_t> blockCells;
+  std::vector<int32_t> blockHighest;
+  std::size_t laneCount = 0;
+
+  // Per locus l: its sample-size entries [populationBegin[l], populationBegin[l + 1]) (the
+  // populations that can be typed there, in ascending order) and its alleles
+  // [alleleBegin[l], alleleBegin[l + 1]) in ascending order. Per entry, its population
+  // (0-based) and lane.
   std::vector<int32_t> populationBegin;
-  std::vector<int32_t> alleleBegin;
-  // Per allele a: its cells [cellBegin[a], cellBegin[a + 1]), one per population that
-  // can carry it, in ascending population order; cellPopulation gives the sample-size
-  // entry of each cell.
-  std::vector<int32_t> cellBegin;
-  std::vector<int32_t> cellPopulation;
-  // The allele number of each allele, and the population (0-based) of each sample-size
-  // entry.
-  std::vector<uint32_t> alleleNumber;
   std::vector<int32_t> entryPopulation;
+  std::vector<int32_t> entryLane;
+  std::vector<int32_t> alleleBegin;
+  std::vector<uint32_t> alleleNumber;
+  // Per allele a: its cells [cellBegin[a], cellBegin[a + 1]), one per population that can
+  // carry it, in ascending population order: the cell's entry and lane.
+  std::vector<int32_t> cellBegin;
+  std::vector<int32_t> cellEntry;
+  std::vector<int32_t> cellLane;
 
-  // Counts of the fixed rows: sample sizes per entry, and per cell the allele count in
-  // the low and the heterozygote count in the high 32 bits. Each has one trailing
-  // entry that takes the additions of missing genotypes and is never read.
-  std::vector<int32_t> fixedSampleSize;
-  std::vector<uint64_t> fixedCounts;
+  // The lanes of the fixed rows.
+  std::vector<uint64_t> fixedLanes;
 
-  // What one copy of a candidate adds at a locus: 1 to sample-size entry `sample` (the
-  // trailing entry when missing), 1 to the allele count of cells `first` and `second`
-  // (the same cell twice for a homozygote), and `het` (0 or 1) to their heterozygote
-  // counts. Indexed [candidate * loci + locus].
+  // What one copy of a candidate adds where it is typed, locus by locus, apart from the
+  // class loci below: 1 to the sample-size lane `lane`, 1 copy of the alleles at ranks
+  // `first` and `second` of its block (the same rank twice for a homozygote) and, for a
+  // heterozygote, 1 heterozygote to both. Candidate c's are
+  // [contributionBegin[c], contributionBegin[c + 1]).
   struct Contribution {
-    uint32_t sample = 0;
-    uint32_t first = 0;
-    uint32_t second = 0;
-    uint32_t het = 0;
+    uint32_t lane = 0;
+    uint16_t first = 0;
+    uint16_t second = 0;
   };
   std::vector<Contribution> contributions;
+  std::vector<int64_t> contributionBegin;
 
-  // Working storage of the evaluations.
-  std::vector<int32_t> sampleSize;
-  std::vector<uint64_t> counts;
+  // Class loci: for population p, the classLoci[p] blocks of at most two alleles
+  // (classBlock[classBegin[p] + d], d = 0..classLoci[p] - 1, in locus order) at which its
+  // copies are counted as genotype classes: homozygotes for the block's first allele, for
+  // its second, heterozygotes. Its accumulators are three rows of classLoci[p] 16-bit
+  // counts from classBegin[p] * 3. Candidate c of such a population has three rows of 0/1
+  // flags from classFlagBegin[c]. Only populations whose copies add up to fewer than
+  // 2^16 have class loci.
+  std::vector<int32_t> classLoci;
+  std::vector<int64_t> classBegin;
+  std::vector<int32_t> classBlock;
+  std::vector<int64_t> classFlagBegin;
+  std::vector<uint8_t> classFlags;
+};
+
+// Working storage of the evaluations, one per thread.
+struct EvaluationWork {
+  std::vector<uint64_t> lanes;  // the counts of the current table (as fixedLanes)
+  std::vector<uint16_t> classCounts;
+  std::vector<int32_t> sampleSizes;  // one locus's, in entry order
   std::vector<const Extended*> populationTerms;
   std::vector<const Extended*> populationHetTerms;
   TermsCache terms;
@@ -103,15 +138,16 @@ PreparedEvaluation PrepareEvaluation(const EngineInput& fixedRows,
 // FisOverall of the fixed rows plus test.slots[j].copies copies of candidate chosen[j]
 // for every slot j; a chosen candidate must belong to its slot's population
 // (InternalError otherwise). Floating-point errors as EvaluateFis.
-Extended EvaluatePrepared(PreparedEvaluation& test, const int32_t* chosen);
+Extended EvaluatePrepared(const PreparedEvaluation& test, EvaluationWork& work,
+                          const int32_t* chosen);
 
-// The counts of the same table only: test.sampleSize per sample-size entry, test.counts
-// per cell (allele count in the low, heterozygote count in the high 32 bits).
-void CountPrepared(PreparedEvaluation& test, const int32_t* chosen);
+// The counts of the same table only, in work.lanes.
+void CountPrepared(const PreparedEvaluation& test, EvaluationWork& work, const int32_t* chosen);
 
-// The same evaluation up to the per-locus outcomes, without throwing: test.usedIndex
-// tells which loci are used, test.locus.outcomes[test.usedIndex[l]] is locus l's. The
+// The same evaluation up to the per-locus outcomes, without throwing: work.usedIndex
+// tells which loci are used, work.locus.outcomes[work.usedIndex[l]] is locus l's. The
 // counts are left as CountPrepared leaves them.
-void EvaluatePreparedLoci(PreparedEvaluation& test, const int32_t* chosen);
+void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
+                          const int32_t* chosen);
 
 }  // namespace genosieve

@@ -804,6 +804,47 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathOnLargerSkewedData) {
   EXPECT_EQ(fast.files.size(), 1u + 2u + 1u + 1u + 3u + 20u);
 }
 
+TEST(RandomizationPaths, FastPathEqualsPlainPathOnBiallelicLoci) {
+  // Many loci of two alleles, some fixed within a population, some missing: the copies are
+  // counted as genotype classes, and the population tests remember whole loci.
+  std::mt19937 random(59);
+  for (int trial = 0; trial < 3; ++trial) {
+    const int32_t populations = 3 + trial;
+    const int32_t loci = 25;
+    std::vector<Individual> individuals;
+    for (int32_t p = 1; p <= populations; ++p) {
+      std::vector<int32_t> fixedAt;  // per locus: 0, or the only allele of the population
+      for (int32_t l = 0; l < loci; ++l)
+        fixedAt.push_back(random() % 4 == 0 ? 1 + random() % 2 : 0);
+      std::vector<Individual> distinct;
+      for (int32_t i = 0; i < 14; ++i) {
+        if (!distinct.empty() && random() % 3 == 0) {
+          individuals.push_back(distinct[random() % distinct.size()]);
+          continue;
+        }
+        Individual individual{p, {}};
+        for (int32_t l = 0; l < loci; ++l) {
+          const int32_t only = fixedAt[static_cast<size_t>(l)];
+          auto allele = [&] { return only != 0 ? only : 1 + static_cast<int32_t>(random() % 2); };
+          individual.genotypes.push_back(random() % 15 == 0 ? AllelePair{0, 0}
+                                                            : AllelePair{allele(), allele()});
+        }
+        distinct.push_back(individual);
+        individuals.push_back(individual);
+      }
+    }
+    RunSettings settings = Settings("30", false, true, true);
+    settings.seed = static_cast<uint32_t>(random());
+    const std::string data = DataText(populations, loci, 2 + trial, individuals);
+    const PathResult plain = RunTestsWith(RunPlainIterations, data, settings);
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    ExpectSameResults(RunTestsWith(RunPreparedIterations, data, settings, {true, 1 + trial}),
+                      plain);
+    ExpectSameResults(RunTestsWith(RunPreparedIterations, data, settings, {false, 1}), plain);
+    EXPECT_EQ(plain.error, "");
+  }
+}
+
 TEST(RandomizationPaths, FastPathEqualsPlainPathWhenAnIterationDividesByZero) {
   // Three populations X, X, Y with Y missing: when every population gives its extra copy
   // to Y, each has one typed individual (1/2, 2/3, 3/3), n̄ = 1, and the rounding

@@ -157,12 +157,13 @@ TEST(PreparedEvaluation, EqualsWholeTableEvaluationBitForBitAndErrorForError) {
   for (int trial = 0; trial < 400; ++trial) {
     const Scenario s = RandomScenario(random);
     PreparedEvaluation test = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
+    EvaluationWork testWork;
     EngineWorkspace workspace;
     for (int iteration = 0; iteration < 8; ++iteration) {
       const std::vector<int32_t> chosen = RandomChoice(s, random);
       const EngineInput whole = s.Whole(chosen);
       const std::string expected = Outcome([&] { return EvaluateFis(whole, workspace); });
-      ASSERT_EQ(Outcome([&] { return EvaluatePrepared(test, chosen.data()); }), expected)
+      ASSERT_EQ(Outcome([&] { return EvaluatePrepared(test, testWork, chosen.data()); }), expected)
           << "trial " << trial << " iteration " << iteration;
       ASSERT_EQ(Outcome([&] { return ReferenceFis(whole); }), expected)
           << "trial " << trial << " iteration " << iteration;
@@ -185,18 +186,24 @@ TEST(PreparedEvaluation, RememberedOutcomesGiveTheSameBits) {
     if (s.slots.empty()) continue;
     ++tests;
     PreparedEvaluation remembering = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
+    EvaluationWork rememberingWork;
     PreparedEvaluation forgetting = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
-    forgetting.memo.enabled = false;
+    EvaluationWork forgettingWork;
+    forgettingWork.memo.enabled = false;
     for (int iteration = 0; iteration < 150; ++iteration) {
       const std::vector<int32_t> chosen = RandomChoice(s, random);
       const std::string expected = Outcome([&] { return EvaluateFis(s.Whole(chosen)); });
-      ASSERT_EQ(Outcome([&] { return EvaluatePrepared(remembering, chosen.data()); }), expected)
+      ASSERT_EQ(
+          Outcome([&] { return EvaluatePrepared(remembering, rememberingWork, chosen.data()); }),
+          expected)
           << "test " << tests << " iteration " << iteration;
-      ASSERT_EQ(Outcome([&] { return EvaluatePrepared(forgetting, chosen.data()); }), expected)
+      ASSERT_EQ(
+          Outcome([&] { return EvaluatePrepared(forgetting, forgettingWork, chosen.data()); }),
+          expected)
           << "test " << tests << " iteration " << iteration;
     }
-    EXPECT_TRUE(forgetting.memo.entries.empty());
-    remembered += remembering.memo.windowHits;
+    EXPECT_TRUE(forgettingWork.memo.entries.empty());
+    remembered += rememberingWork.memo.windowHits;
   }
   EXPECT_GT(remembered, 1000u) << "the memo gave outcomes back";
 }
@@ -227,9 +234,10 @@ TEST(PreparedEvaluation, LargeAlleleNumbersAreLaidOutLikeSmallOnes) {
       s.slots.push_back({p, 1 + static_cast<int32_t>(random() % 3)});
     }
     PreparedEvaluation test = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
+    EvaluationWork testWork;
     for (int iteration = 0; iteration < 5; ++iteration) {
       const std::vector<int32_t> chosen = RandomChoice(s, random);
-      EXPECT_EQ(Outcome([&] { return EvaluatePrepared(test, chosen.data()); }),
+      EXPECT_EQ(Outcome([&] { return EvaluatePrepared(test, testWork, chosen.data()); }),
                 Outcome([&] { return EvaluateFis(s.Whole(chosen)); }))
           << "trial " << trial;
     }
@@ -246,12 +254,13 @@ TEST(PreparedEvaluation, MeetsEachFloatingPointErrorAsTheWholeTableDoes) {
   s.candidates = {{{Code(1, 2)}, {0}}, {{Code(1, 2)}, {0}}};
   s.slots = {{0, 1}, {1, 1}};
   PreparedEvaluation test = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
+  EvaluationWork testWork;
   for (const std::vector<int32_t>& chosen : {std::vector<int32_t>{0, 2}, {1, 3}, {0, 3}, {1, 2}}) {
     const std::string expected = Outcome([&] { return EvaluateFis(s.Whole(chosen)); });
-    EXPECT_EQ(Outcome([&] { return EvaluatePrepared(test, chosen.data()); }), expected);
+    EXPECT_EQ(Outcome([&] { return EvaluatePrepared(test, testWork, chosen.data()); }), expected);
   }
   const std::vector<int32_t> bothMissing{1, 3};
-  EXPECT_EQ(Outcome([&] { return EvaluatePrepared(test, bothMissing.data()); }),
+  EXPECT_EQ(Outcome([&] { return EvaluatePrepared(test, testWork, bothMissing.data()); }),
             std::string("error: ") + kInvalidOperationMessage);
 
   // r = 3, p̄ = 1/3: a rounding remainder makes the numerator non-zero, division by zero.
@@ -260,12 +269,14 @@ TEST(PreparedEvaluation, MeetsEachFloatingPointErrorAsTheWholeTableDoes) {
   three.loci = 1;
   three.fixedRows = {{{Code(1, 2)}}, {{Code(2, 3)}}, {{Code(3, 3)}}};
   PreparedEvaluation alone = PrepareEvaluation(three.Fixed(), three.Candidates(), three.slots);
-  EXPECT_EQ(Outcome([&] { return EvaluatePrepared(alone, nullptr); }),
+  EvaluationWork aloneWork;
+  EXPECT_EQ(Outcome([&] { return EvaluatePrepared(alone, aloneWork, nullptr); }),
             std::string("error: ") + kDivisionByZeroMessage);
   // Monomorphic: every allele outside the band.
   three.fixedRows = {{{Code(3, 3)}, {Code(3, 3)}}, {{Code(3, 3)}}};
   PreparedEvaluation mono = PrepareEvaluation(three.Fixed(), three.Candidates(), three.slots);
-  EXPECT_EQ(Outcome([&] { return EvaluatePrepared(mono, nullptr); }),
+  EvaluationWork monoWork;
+  EXPECT_EQ(Outcome([&] { return EvaluatePrepared(mono, monoWork, nullptr); }),
             std::string("error: ") + kInvalidOperationMessage);
 }
 
@@ -277,11 +288,12 @@ TEST(PreparedEvaluation, RefusesWhatCannotBeEvaluated) {
   s.candidates = {{{Code(1, 2)}}, {{Code(3, 4)}}};
   s.slots = {{0, 2}, {1, 1}};
   PreparedEvaluation test = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
+  EvaluationWork testWork;
   // A candidate of another population than its slot's.
   const std::vector<int32_t> crossed{1, 0};
-  EXPECT_THROW(EvaluatePrepared(test, crossed.data()), RunError);
+  EXPECT_THROW(EvaluatePrepared(test, testWork, crossed.data()), RunError);
   const std::vector<int32_t> outside{0, 2};
-  EXPECT_THROW(EvaluatePrepared(test, outside.data()), RunError);
+  EXPECT_THROW(EvaluatePrepared(test, testWork, outside.data()), RunError);
 
   Scenario bad = s;
   bad.candidates[1][0][0] = Code(10, 1);  // allele above A
