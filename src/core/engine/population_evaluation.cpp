@@ -174,6 +174,23 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
     workspace.c.resize(needed);
   }
 
+  // The keys of the loci of at most two alleles first, their entries fetched ahead: the
+  // look-ups below then rarely wait for memory.
+  workspace.locusKeys.assign(2 * loci, 0);
+  for (std::size_t l = 0; l < loci; ++l) {
+    const std::size_t place = firstPlace + l;
+    const int32_t lane = evaluation.blockLane[place];
+    // A population not typed at the locus leaves it unused.
+    if (lane < 0 || evaluation.blockCells[place] > 2) continue;
+    const LocusKey key =
+        KeyOfLocus(static_cast<uint32_t>(lanes[lane] & 0xFFFFFFFFu), static_cast<uint32_t>(size),
+                   evaluation.blockCells[place], evaluation.blockHighest[place], lanes + lane + 1);
+    if (key.key[0] == 0) continue;
+    workspace.locusKeys[2 * l] = key.key[0];
+    workspace.locusKeys[2 * l + 1] = key.key[1];
+    __builtin_prefetch(&locusMemo.entries[LocusSlotOf(key)]);
+  }
+
   // Locus by locus in order, up to the first whose alleles meet an error (n̄ = 1): the
   // whole outcome of a remembered locus, else its used alleles' components, summed below.
   int32_t used = 0;
@@ -187,8 +204,6 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
     LocusSummary summary;
     if (!SummariseLocus(sizes, 2, summary)) continue;
     workspace.locusUsed[l] = 1;
-    const LocusValues v = LocusValuesOf(summary.contributingPops, summary.meanSampleSize);
-    const Extended* terms = TermsFor(workspace.terms, n);
     const int32_t cellCount = lane < 0 ? 0 : evaluation.blockCells[place];
     const int32_t highestCell = lane < 0 ? -1 : evaluation.blockHighest[place];
     const uint64_t* cells = lane < 0 ? nullptr : lanes + lane + 1;
@@ -196,12 +211,10 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
 
     // A locus of at most two alleles seen before is one look-up; one not seen before is
     // worked out as the others, and remembered once its sums are known.
-    LocusKey key;
-    if (cellCount <= 2) {
-      key = KeyOfLocus(static_cast<uint32_t>(n), static_cast<uint32_t>(size), cellCount,
-                       highestCell, cells);
+    const LocusKey key{{workspace.locusKeys[2 * l], workspace.locusKeys[2 * l + 1]}};
+    if (key.key[0] != 0) {
       const LocusMemo::Entry& slot = locusMemo.entries[LocusSlotOf(key)];
-      if (key.key[0] != 0 && slot.key[0] == key.key[0] && slot.key[1] == key.key[1]) {
+      if (slot.key[0] == key.key[0] && slot.key[1] == key.key[1]) {
         outcome = slot.outcome;
         // The first error in locus order decides: later loci do not matter.
         if (outcome.error != nullptr) break;
@@ -209,6 +222,8 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
       }
     }
 
+    const LocusValues v = LocusValuesOf(summary.contributingPops, summary.meanSampleSize);
+    const Extended* terms = TermsFor(workspace.terms, n);
     // n̄ = 1 ends in the error of the first used allele: nothing to remember.
     const bool remember = v.nbarMinus1 != 0.0L && Size(n) < kKeyLimit && Size(size) < kKeyLimit;
     outcome = LocusOutcome{};

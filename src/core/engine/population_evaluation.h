@@ -50,6 +50,7 @@ struct PopulationWorkspace {
   TermsCache terms;
   PopulationMemo memo;
   LocusMemo locusMemo;
+  std::vector<uint64_t> locusKeys;  // per locus: its two-word key, 0 0 when none
   // One evaluation: per locus whether it is used and its outcome; the components of the
   // used alleles of the loci whose sums are still to be made, [usedBegin[l], usedEnd[l])
   // for locus l, those loci, and the keys under which to remember them.
