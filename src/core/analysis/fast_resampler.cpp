@@ -226,6 +226,12 @@ GenotypeTable ResampledLinesAt(const ResamplingPlan& plan, const GenotypeTable& 
   const size_t first = PerPopulation(variant) ? Size(variant.subject - 1) : 0;
   const size_t last = PerPopulation(variant) ? first + 1 : plan.size.size();
   generator.seed = ApplyJump(RandomJumpAhead(plan.drawsBefore[first]), generator.seed);
+  // Sized once: growing a large table by doubling would hold it about one and a half times.
+  size_t rows = 0;
+  for (size_t p = first; p < last; ++p) rows += Size(plan.size[p]);
+  if (PerPopulation(variant)) rows *= 2;
+  lines.population.reserve(rows);
+  lines.cells.reserve(rows * Size(lines.loci));
   for (size_t p = first; p < last; ++p) {
     places.resize(Size(plan.clonal[p]));
     DrawClonalPlaces(generator, plan.distinct[p], plan.clonal[p], places.data(), scratch);
