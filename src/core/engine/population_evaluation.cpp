@@ -157,7 +157,6 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
   PopulationMemo& memo = workspace.memo;
   if (memo.entries.empty()) memo.entries.resize(kMemoEntries);
   LocusMemo& locusMemo = workspace.locusMemo;
-  if (locusMemo.entries.empty()) locusMemo.entries.resize(kLocusMemoEntries);
   const Extended* fillerTerms = TermsFor(workspace.terms, size);
   const std::size_t loci = Size(evaluation.loci);
   const std::size_t firstPlace = Size(p) * loci;
@@ -182,6 +181,8 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
     const int32_t lane = evaluation.blockLane[place];
     // A population not typed at the locus leaves it unused.
     if (lane < 0 || evaluation.blockCells[place] > 2) continue;
+    // Made on first need: data with many alleles per population never use it.
+    if (locusMemo.entries.empty()) locusMemo.entries.resize(kLocusMemoEntries);
     const LocusKey key =
         KeyOfLocus(static_cast<uint32_t>(lanes[lane] & 0xFFFFFFFFu), static_cast<uint32_t>(size),
                    evaluation.blockCells[place], evaluation.blockHighest[place], lanes + lane + 1);
