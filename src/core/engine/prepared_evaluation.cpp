@@ -243,6 +243,7 @@ void AssignLanes(Preparation& prep, PreparedEvaluation& test) {
   prep.laneAllele.assign(test.laneCount, 0);
   test.entryLane.resize(test.entryPopulation.size());
   test.cellLane.resize(test.cellEntry.size());
+  test.laneCell.assign(test.laneCount, -1);
   std::vector<int32_t> next(places, 0);  // cells of each block placed so far
   for (std::size_t l = 0; l < loci; ++l) {
     for (int32_t e = test.populationBegin[l]; e < test.populationBegin[l + 1]; ++e) {
@@ -255,6 +256,7 @@ void AssignLanes(Preparation& prep, PreparedEvaluation& test) {
         const int32_t rank = next[place]++;
         const int32_t lane = test.blockLane[place] + 1 + rank;
         test.cellLane[Size(j)] = lane;
+        test.laneCell[Size(lane)] = j;
         prep.laneAllele[Size(lane)] = allele;
         if (allele == static_cast<uint32_t>(std::max(test.highestAllele, 0))) {
           test.blockHighest[place] = rank;
@@ -466,15 +468,26 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
   const uint64_t* lanes = work.lanes.data();
   const int32_t* cellBegin = test.cellBegin.data();
   const int32_t* cellEntry = test.cellEntry.data();
-  const int32_t* cellLane = test.cellLane.data();
   for (std::size_t l = 0; l < Size(test.loci); ++l) {
     const auto first = Size(test.populationBegin[l]);
     const auto count = Size(test.populationBegin[l + 1]) - first;
+    const auto alleleFirst = Size(test.alleleBegin[l]);
+    const auto alleles = Size(test.alleleBegin[l + 1]) - alleleFirst;
+    const int32_t cellFirst = cellBegin[alleleFirst];
     work.sampleSizes.resize(count);
+    work.cellValues.resize(Size(cellBegin[alleleFirst + alleles] - cellFirst));
     int32_t* sampleSizes = work.sampleSizes.data();
+    uint64_t* cellValues = work.cellValues.data();
+    // The locus's lanes population by population, as they lie in memory, put in cell
+    // order for the sums below.
     for (std::size_t q = 0; q < count; ++q) {
-      sampleSizes[q] =
-          static_cast<int32_t>(static_cast<uint32_t>(lanes[test.entryLane[first + q]]));
+      const auto lane = Size(test.entryLane[first + q]);
+      sampleSizes[q] = static_cast<int32_t>(static_cast<uint32_t>(lanes[lane]));
+      const auto place = Size(test.entryPopulation[first + q]) * Size(test.loci) + l;
+      const std::size_t end = lane + 1 + Size(test.blockCells[place]);
+      for (std::size_t at = lane + 1; at < end; ++at) {
+        cellValues[test.laneCell[at] - cellFirst] = lanes[at];
+      }
     }
     LocusSummary summary;
     if (!SummariseLocus(sampleSizes, count, summary)) continue;
@@ -484,8 +497,6 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
     const Extended* const* populationTerms = work.populationTerms.data();
     const Extended* const* populationHetTerms = work.populationHetTerms.data();
 
-    const auto alleleFirst = Size(test.alleleBegin[l]);
-    const auto alleles = Size(test.alleleBegin[l + 1]) - alleleFirst;
     work.usedLoci.push_back(
         {summary.contributingPops, summary.meanSampleSize, alleleSums, alleleSums + alleles});
     if (work.locus.sums.size() < alleleSums + alleles) work.locus.sums.resize(alleleSums + alleles);
@@ -500,7 +511,7 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
       const int32_t end = cellBegin[alleleFirst + a + 1];
       for (int32_t cell = cellBegin[alleleFirst + a]; cell < end; ++cell) {
         const auto q = Size(cellEntry[cell]);
-        const uint64_t value = lanes[cellLane[cell]];
+        const uint64_t value = cellValues[cell - cellFirst];
         const Extended* terms = populationTerms[q] + 2 * (value & 0xFFFFFFFFu);
         p1 += terms[0];
         p2 += terms[1];

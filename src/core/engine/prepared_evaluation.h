@@ -81,6 +81,8 @@ struct PreparedEvaluation {
   std::vector<int32_t> cellBegin;
   std::vector<int32_t> cellEntry;
   std::vector<int32_t> cellLane;
+  // Per lane, the cell it holds, -1 for a sample-size lane.
+  std::vector<int32_t> laneCell;
 
   // The lanes of the fixed rows.
   std::vector<uint64_t> fixedLanes;
@@ -117,6 +119,7 @@ struct EvaluationWork {
   std::vector<uint64_t> lanes;  // the counts of the current table (as fixedLanes)
   std::vector<uint16_t> classCounts;
   std::vector<int32_t> sampleSizes;  // one locus's, in entry order
+  std::vector<uint64_t> cellValues;  // one locus's lanes, in cell order
   std::vector<const Extended*> populationTerms;
   std::vector<const Extended*> populationHetTerms;
   TermsCache terms;
