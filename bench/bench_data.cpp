@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,32 @@ PopulationIndex MakeBenchPopulationIndex(const DataFile& data) {
     }
   }
   return index;
+}
+
+namespace {
+
+std::string ThreeDigits(int32_t allele) {
+  std::string text = std::to_string(allele);
+  return std::string(text.size() < 3 ? 3 - text.size() : 0, '0') + text;
+}
+
+}  // namespace
+
+bool WriteBenchDataFile(const std::string& name, const DataFile& data) {
+  std::ofstream out(name, std::ios::binary);
+  const HeaderNumbers& h = data.header;
+  out << h.populations << ' ' << h.loci << ' ' << h.highestAllele << " 3\r\n";
+  for (const std::string& locus : data.locusNames) out << locus << "\r\n";
+  for (int32_t row = 0; row < data.table.rows(); ++row) {
+    out << data.table.population[static_cast<size_t>(row)];
+    for (int32_t l = 0; l < data.table.loci; ++l) {
+      out << '\t' << ThreeDigits(data.table.at(row, l).first)
+          << ThreeDigits(data.table.at(row, l).second);
+    }
+    out << "\r\n";
+  }
+  out.close();
+  return static_cast<bool>(out);
 }
 
 }  // namespace genosieve::bench

@@ -20,6 +20,7 @@
 // are rare and a few are absent from some populations.
 
 #include <cstdint>
+#include <string>
 
 #include "data/genotype_table.h"
 
@@ -53,5 +54,9 @@ DataFile TypicalBenchData();
 // Row boundaries of the populations of data.table (P + 1 entries, as the reader's
 // population index).
 PopulationIndex MakeBenchPopulationIndex(const DataFile& data);
+
+// Writes `data` as a data file with three-digit alleles, for whole Runs of the command
+// line; false when the file could not be written.
+bool WriteBenchDataFile(const std::string& name, const DataFile& data);
 
 }  // namespace genosieve::bench

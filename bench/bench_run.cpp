@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -59,26 +58,6 @@ struct BenchFolder {
   }
 };
 
-std::string Allele(int32_t allele) {
-  std::string text = std::to_string(allele);
-  return std::string(text.size() < 3 ? 3 - text.size() : 0, '0') + text;
-}
-
-// The data as a data file with three-digit alleles.
-void WriteDataFile(const std::string& name, const DataFile& data) {
-  std::ofstream out(name, std::ios::binary);
-  const HeaderNumbers& h = data.header;
-  out << h.populations << ' ' << h.loci << ' ' << h.highestAllele << " 3\r\n";
-  for (const std::string& locus : data.locusNames) out << locus << "\r\n";
-  for (int32_t row = 0; row < data.table.rows(); ++row) {
-    out << data.table.population[static_cast<size_t>(row)];
-    for (int32_t l = 0; l < data.table.loci; ++l) {
-      out << '\t' << Allele(data.table.at(row, l).first) << Allele(data.table.at(row, l).second);
-    }
-    out << "\r\n";
-  }
-}
-
 DataFile DataOf(int64_t which) { return which == 0 ? LargeBenchData() : TypicalBenchData(); }
 
 RunSettings Settings(bool perLocus, bool perPopulation) {
@@ -95,7 +74,7 @@ RunSettings Settings(bool perLocus, bool perPopulation) {
 
 void BM_Run(benchmark::State& state) {
   BenchFolder folder;
-  WriteDataFile("data.txt", DataOf(state.range(0)));
+  WriteBenchDataFile("data.txt", DataOf(state.range(0)));
   const RunSettings settings = Settings(true, true);
   testing::FakeRunView view = QuietView();
   for (auto _ : state) {
@@ -137,7 +116,7 @@ std::vector<RunCase> RunCases() {
 void BM_RunCase(benchmark::State& state) {
   const RunCase run = RunCases()[static_cast<size_t>(state.range(0))];
   WorkingFolder folder;
-  WriteDataFile("data.txt", MakeBenchData(run.options));
+  WriteBenchDataFile("data.txt", MakeBenchData(run.options));
   RunSettings settings = Settings(run.perLocus, true);
   settings.iterationsText = std::to_string(run.iterations);
   settings.createPValueFiles = false;

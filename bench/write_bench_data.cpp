@@ -6,7 +6,6 @@
 // loci), loci200 / loci400 (the large data with 200 / 400 loci), pops8k / pops16k /
 // pops32k (8192 / 16384 / 32768 populations of 4, 10 loci).
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <string>
@@ -16,11 +15,6 @@
 namespace {
 
 using genosieve::bench::BenchDataOptions;
-
-std::string Allele(int32_t allele) {
-  std::string text = std::to_string(allele);
-  return std::string(text.size() < 3 ? 3 - text.size() : 0, '0') + text;
-}
 
 BenchDataOptions Options(const std::string& name, bool& known) {
   BenchDataOptions options = genosieve::bench::LargeOptions();
@@ -59,17 +53,5 @@ int main(int argc, char** argv) {
     return 2;
   }
   const genosieve::DataFile data = genosieve::bench::MakeBenchData(options);
-  std::ofstream out(argv[2], std::ios::binary);
-  const genosieve::HeaderNumbers& h = data.header;
-  out << h.populations << ' ' << h.loci << ' ' << h.highestAllele << " 3\r\n";
-  for (const std::string& locus : data.locusNames) out << locus << "\r\n";
-  for (int32_t row = 0; row < data.table.rows(); ++row) {
-    out << data.table.population[static_cast<size_t>(row)];
-    for (int32_t l = 0; l < data.table.loci; ++l) {
-      out << '\t' << Allele(data.table.at(row, l).first) << Allele(data.table.at(row, l).second);
-    }
-    out << "\r\n";
-  }
-  out.close();
-  return out ? 0 : 1;
+  return genosieve::bench::WriteBenchDataFile(argv[2], data) ? 0 : 1;
 }
