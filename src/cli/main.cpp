@@ -11,6 +11,7 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -25,18 +26,12 @@
 #include "data/data_format.h"
 #include "data/native_export.h"
 #include "errors.h"
+#include "figures_module.h"
 #include "io/io_error.h"
 #include "io/working_folder.h"
 #include "messages.h"
+#include "open_figures_module.h"
 #include "reports/number_format.h"
-
-#ifdef GENOSIEVE_HAVE_FIGURES
-#include <QApplication>
-#include <QtGlobal>
-#include <memory>
-
-#include "run_figures.h"
-#endif
 
 namespace {
 
@@ -162,38 +157,20 @@ struct CliView : genosieve::RunView {
     brief.randomizedFis.clear();
     brief.randomizedFis.shrink_to_fit();
     finished.push_back(std::move(brief));
-#ifdef GENOSIEVE_HAVE_FIGURES
-    if (drawFigures) genosieve::AddToFigures(figures, outcome);
-#endif
+    if (figureSession != nullptr) figures->add(*figureSession, outcome);
   }
 
-#ifdef GENOSIEVE_HAVE_FIGURES
   std::vector<genosieve::ViewFile> FilesToWrite() override {
-    std::vector<genosieve::ViewFile> files;
-    if (!drawFigures) return files;
-    for (genosieve::FigureFile& figure : genosieve::RunFigureFiles(figures, resultName)) {
-      files.push_back({std::move(figure.name), figure.bytes.toStdString()});
-    }
-    return files;
+    if (figureSession == nullptr) return {};
+    return figures->files(*figureSession, resultName);
   }
-#endif
 
   std::vector<genosieve::TestOutcome> finished;
-  bool drawFigures = false;
   std::string resultName;
-#ifdef GENOSIEVE_HAVE_FIGURES
-  genosieve::RunFigureData figures;
-#endif
+  // Set for --figures: the module that draws them and its session.
+  const genosieve::FiguresModule* figures = nullptr;
+  genosieve::FiguresSession* figureSession = nullptr;
 };
-
-#ifdef GENOSIEVE_HAVE_FIGURES
-// Qt's own notices (fonts, platform) are not the user's business; its errors still show.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
-  if (type == QtCriticalMsg || type == QtFatalMsg) {
-    std::cerr << "genosieve-cli: " << text.toStdString() << '\n';
-  }
-}
-#endif
 
 // The regional decimal separator as the locale writes it (empty when none is set), read
 // once; the C numeric locale is restored at once so that no number the program reads or
@@ -292,17 +269,20 @@ int main(int argc, char** argv) {
 
   if (!seedText.empty()) settings.seed = static_cast<uint32_t>(std::stoull(seedText));
 
+  // Qt, in the figures module, starts before the regional settings are read, as it sets
+  // the process locale when it starts; its session lasts until the program ends.
+  const genosieve::FiguresModule* figuresModule = nullptr;
+  std::unique_ptr<genosieve::FiguresSession, void (*)(genosieve::FiguresSession*)> figureSession(
+      nullptr, nullptr);
 #ifdef GENOSIEVE_HAVE_FIGURES
-  // Off screen, whatever display there is; made before the regional settings are read,
-  // as Qt sets the process locale when it starts.
-  std::unique_ptr<QApplication> qt;
-  int qtArgc = 1;
-  char qtName[] = "genosieve-cli";
-  char* qtArgv[] = {qtName, nullptr};
   if (figures) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(QuietQtMessages);
-    qt = std::make_unique<QApplication>(qtArgc, qtArgv);
+    const genosieve::OpenedFiguresModule opened = genosieve::OpenFiguresModule();
+    if (opened.module == nullptr) {
+      std::cerr << "genosieve-cli: --figures: " << opened.error << '\n';
+      return kExitRunFailed;
+    }
+    figuresModule = opened.module;
+    figureSession = {figuresModule->start(), figuresModule->end};
   }
 #else
   if (figures) {
@@ -333,7 +313,8 @@ int main(int argc, char** argv) {
   view.showProgress = !quiet && ::isatty(STDERR_FILENO) == 1;
   view.bothAnalyses = settings.perLocusAnalysis && settings.perPopulationAnalysis;
   view.showSeed = !quiet && !settings.seed;
-  view.drawFigures = figures;
+  view.figures = figuresModule;
+  view.figureSession = figureSession.get();
   view.resultName = settings.resultName;
   settings.drawFigures = figures;
 

@@ -1,4 +1,5 @@
-# cmake -DBUILD_DIR=... -DPREFIX=... -DWITH_WINDOW=ON|OFF -DHAVE_MANUAL=0|1 -P check_install.cmake
+# cmake -DBUILD_DIR=... -DPREFIX=... -DWITH_WINDOW=ON|OFF -DWITH_FIGURES=0|1 -DLIBDIR=lib
+#       -DHAVE_MANUAL=0|1 -P check_install.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE status OUTPUT_VARIABLE log ERROR_VARIABLE log)
@@ -14,6 +15,11 @@ if(WITH_WINDOW)
 endif()
 if(HAVE_MANUAL)
   list(APPEND expected share/man/man1/genosieve-cli.1)
+endif()
+# genosieve-cli's figures module, the one library installed, for the program alone.
+set(figures_module ${LIBDIR}/genosieve/genosieve-cli-figures.so)
+if(WITH_FIGURES)
+  list(APPEND expected ${figures_module})
 endif()
 foreach(path IN LISTS expected)
   if(NOT EXISTS ${PREFIX}/${path})
@@ -31,6 +37,7 @@ if(NOT programs STREQUAL expected_programs)
   message(FATAL_ERROR "installed programs: '${programs}', expected '${expected_programs}'")
 endif()
 file(GLOB_RECURSE libraries ${PREFIX}/*.a ${PREFIX}/*.so ${PREFIX}/*.h)
+list(REMOVE_ITEM libraries ${PREFIX}/${figures_module})
 if(libraries)
   message(FATAL_ERROR "development files installed: ${libraries}")
 endif()
@@ -56,5 +63,24 @@ execute_process(COMMAND ${PREFIX}/bin/genosieve-cli -q -n 9 --seed 1 -C ${work}
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL 0 OR NOT out STREQUAL "done ! \n")
   message(FATAL_ERROR "installed genosieve-cli: status ${status}, stdout '${out}', stderr '${err}'")
+endif()
+
+# It finds its figures module under the prefix, wherever that is.
+if(WITH_FIGURES)
+  set(work ${PREFIX}/figures)
+  file(MAKE_DIRECTORY ${work})
+  execute_process(COMMAND ${PREFIX}/bin/genosieve-cli -q -n 9 --seed 1 --figures -C ${work}
+                          ${PREFIX}/share/doc/genosieve/examples/two-populations.txt
+                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0 OR NOT out STREQUAL "done ! \n" OR NOT err STREQUAL "")
+    message(FATAL_ERROR
+            "installed genosieve-cli --figures: status ${status}, stdout '${out}', stderr '${err}'")
+  endif()
+  foreach(figure Fis_distribution_results.svg Fis_distribution_results.png
+                 Running_pvalue_results.svg Running_pvalue_results.png)
+    if(NOT EXISTS ${work}/${figure})
+      message(FATAL_ERROR "installed genosieve-cli --figures wrote no ${figure}")
+    endif()
+  endforeach()
 endif()
 file(REMOVE_RECURSE ${PREFIX})

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/test_files.h"
@@ -77,6 +78,12 @@ struct CliOptions {
   std::string stdoutPath;   // where stdout goes instead of a captured file (not kept)
 };
 
+// Which genosieve-cli is started, and what its environment has besides the test's.
+struct CliProgram {
+  std::string path = GENOSIEVE_CLI_PATH;  // or a copy of it elsewhere
+  std::vector<std::pair<std::string, std::string>> environment;
+};
+
 // A genosieve-cli child that runs while the test goes on.
 struct CliChild {
   pid_t pid = -1;
@@ -87,11 +94,12 @@ struct CliChild {
 // Starts genosieve-cli with `args` in the current working folder, in a child limited in
 // address space, CPU and wall time; stdout and stderr go to files outside the folder, or
 // elsewhere as `options` say.
-inline CliChild StartCli(const std::vector<std::string>& args, const CliOptions& options = {}) {
+inline CliChild StartCli(const std::vector<std::string>& args, const CliOptions& options = {},
+                         const CliProgram& program = {}) {
   CliChild child;
   child.outName = CaptureName("out");
   child.errName = CaptureName("err");
-  std::vector<std::string> argvText = {GENOSIEVE_CLI_PATH};
+  std::vector<std::string> argvText = {program.path};
   argvText.insert(argvText.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& arg : argvText) argv.push_back(arg.data());
@@ -128,7 +136,10 @@ inline CliChild StartCli(const std::vector<std::string>& args, const CliOptions&
     std::string asan = "allocator_may_return_null=1";
     if (const char* given = std::getenv("ASAN_OPTIONS")) asan = std::string(given) + ":" + asan;
     ::setenv("ASAN_OPTIONS", asan.c_str(), 1);
-    ::execv(GENOSIEVE_CLI_PATH, argv.data());
+    for (const auto& [name, value] : program.environment) {
+      ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    ::execv(program.path.c_str(), argv.data());
     ::_exit(127);
   }
   return child;
