@@ -247,7 +247,9 @@ void AssignLanes(Preparation& prep, PreparedEvaluation& test) {
   std::vector<int32_t> next(places, 0);  // cells of each block placed so far
   for (std::size_t l = 0; l < loci; ++l) {
     for (int32_t e = test.populationBegin[l]; e < test.populationBegin[l + 1]; ++e) {
-      test.entryLane[Size(e)] = test.blockLane[placeOf(e, l)];
+      const int32_t lane = test.blockLane[placeOf(e, l)];
+      test.entryLane[Size(e)] = lane;
+      test.laneCell[Size(lane)] = static_cast<int32_t>(test.cellEntry.size()) + e;
     }
     for (int32_t a = test.alleleBegin[l]; a < test.alleleBegin[l + 1]; ++a) {
       const uint32_t allele = test.alleleNumber[Size(a)];
@@ -468,6 +470,14 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
   const uint64_t* lanes = work.lanes.data();
   const int32_t* cellBegin = test.cellBegin.data();
   const int32_t* cellEntry = test.cellEntry.data();
+  // Every lane in one pass, as they lie in memory (population by population), put in
+  // cell order, then the sample sizes in entry order: a pass per locus would read the
+  // whole table once per locus.
+  const std::size_t cellCount = test.cellEntry.size();
+  work.cellValues.resize(test.laneCount);
+  uint64_t* values = work.cellValues.data();
+  const int32_t* laneCell = test.laneCell.data();
+  for (std::size_t lane = 0; lane < test.laneCount; ++lane) values[laneCell[lane]] = lanes[lane];
   for (std::size_t l = 0; l < Size(test.loci); ++l) {
     const auto first = Size(test.populationBegin[l]);
     const auto count = Size(test.populationBegin[l + 1]) - first;
@@ -475,19 +485,10 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
     const auto alleles = Size(test.alleleBegin[l + 1]) - alleleFirst;
     const int32_t cellFirst = cellBegin[alleleFirst];
     work.sampleSizes.resize(count);
-    work.cellValues.resize(Size(cellBegin[alleleFirst + alleles] - cellFirst));
     int32_t* sampleSizes = work.sampleSizes.data();
-    uint64_t* cellValues = work.cellValues.data();
-    // The locus's lanes population by population, as they lie in memory, put in cell
-    // order for the sums below.
+    const uint64_t* cellValues = values + cellFirst;
     for (std::size_t q = 0; q < count; ++q) {
-      const auto lane = Size(test.entryLane[first + q]);
-      sampleSizes[q] = static_cast<int32_t>(static_cast<uint32_t>(lanes[lane]));
-      const auto place = Size(test.entryPopulation[first + q]) * Size(test.loci) + l;
-      const std::size_t end = lane + 1 + Size(test.blockCells[place]);
-      for (std::size_t at = lane + 1; at < end; ++at) {
-        cellValues[test.laneCell[at] - cellFirst] = lanes[at];
-      }
+      sampleSizes[q] = static_cast<int32_t>(static_cast<uint32_t>(values[cellCount + first + q]));
     }
     LocusSummary summary;
     if (!SummariseLocus(sampleSizes, count, summary)) continue;
