@@ -19,15 +19,31 @@ void WriteRandomizedFile(const WorkingFolder& folder, const std::array<int32_t, 
   WriteGenotypeFile(folder, kRandomizedFileName, header, header[1], lines, Replacement::kExchange);
 }
 
+namespace {
+
+// "temp.txt" with iteration `iteration` of the test, now or when the series ends.
+void LeaveRandomizedTable(const RandomizationInputs& inputs, const ResamplingPlan& plan,
+                          const TableVariant& variant, uint32_t seed, int32_t iteration) {
+  if (inputs.pending != nullptr) {
+    PendingTables& pending = *inputs.pending;
+    pending.randomized = true;
+    pending.randomizedVariant = variant;
+    pending.seed = seed;
+    pending.iteration = iteration;
+    return;
+  }
+  WriteRandomizedFile(inputs.files.folder, VariantHeader(plan.header, variant),
+                      ResampledLinesAt(plan, inputs.clones.cloneFree, variant, seed, iteration));
+}
+
+}  // namespace
+
 void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPlan& plan,
                            const TableVariant& variant, TallyState& state, RunView& view) {
   CheckVariant(plan.header, variant);
   const int32_t iterations = inputs.iterations;
-  const GenotypeTable& cloneFree = inputs.clones.cloneFree;
-  const std::array<int32_t, 4> header = VariantHeader(plan.header, variant);
   const uint32_t seed = SeedForTest(inputs.settings.seed).seed;
   state.seed = seed;
-  const WorkingFolder& folder = inputs.files.folder;
   view.SetProgressRange(0, iterations + 1);
   if (iterations <= 0) return;
   const std::shared_ptr<SeriesPass> pass = SeriesFor(inputs, plan, variant, seed);
@@ -39,14 +55,14 @@ void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPl
     if (value.error) {
       StopSeries(*pass);
       // Leave the table that failed in "temp.txt", as if it had been written first.
-      WriteRandomizedFile(folder, header, ResampledLinesAt(plan, cloneFree, variant, seed, i));
+      LeaveRandomizedTable(inputs, plan, variant, seed, i);
       std::rethrow_exception(value.error);
     }
     UpdateTally(state, value.value);
     ++state.iterationIndex;
   }
   // "temp.txt" holds the last iteration's table, as if written in every iteration.
-  WriteRandomizedFile(folder, header, ResampledLinesAt(plan, cloneFree, variant, seed, iterations));
+  LeaveRandomizedTable(inputs, plan, variant, seed, iterations);
 }
 
 std::string SubjectName(const RandomizationInputs& inputs, RandomizationKind kind, int32_t k) {
@@ -98,14 +114,47 @@ ResamplingPlan PlanOf(const RandomizationInputs& inputs) {
   return MakeResamplingPlan(inputs.data, inputs.index, inputs.clones, inputs.summary);
 }
 
-// The observed evaluation that starts a per-locus or per-population test.
+// The observed evaluation that starts a per-locus or per-population test: the engine's
+// evaluation of the table it would load from "tempmicrosat.txt", which is left to write.
 void EvaluateObserved(const RandomizationInputs& inputs, const TableVariant& variant,
-                      TallyState& state) {
+                      TallyState& state, EngineWorkspace& workspace) {
+  if (inputs.pending == nullptr) {
+    const std::array<int32_t, 4> header = VariantHeader(inputs.data.header, variant);
+    const WorkingFolder& folder = inputs.files.folder;
+    WriteGenotypeFile(folder, kObservedFileName, header, header[1],
+                      ObservedLines(inputs.data, inputs.index, variant), Replacement::kExchange);
+    RunEvaluation(folder, EvaluationKind::kObserved, state);
+    return;
+  }
+  PendingTables& pending = *inputs.pending;
+  pending.observed = true;
+  pending.observedVariant = variant;
+  state.observedFlag = true;
   const std::array<int32_t, 4> header = VariantHeader(inputs.data.header, variant);
+  const EngineInput input =
+      LoadedGenotypes(header, ObservedLines(inputs.data, inputs.index, variant));
+  UpdateTally(state, EvaluateFis(input, workspace));
+}
+
+// Writes the intermediate files the tests left to write.
+void WritePendingTables(const RandomizationInputs& inputs, const ResamplingPlan& plan) {
+  if (inputs.pending == nullptr) return;
+  PendingTables& pending = *inputs.pending;
   const WorkingFolder& folder = inputs.files.folder;
-  WriteGenotypeFile(folder, kObservedFileName, header, header[1],
-                    ObservedLines(inputs.data, inputs.index, variant), Replacement::kExchange);
-  RunEvaluation(folder, EvaluationKind::kObserved, state);
+  if (pending.observed) {
+    pending.observed = false;
+    const std::array<int32_t, 4> header =
+        VariantHeader(inputs.data.header, pending.observedVariant);
+    WriteGenotypeFile(folder, kObservedFileName, header, header[1],
+                      ObservedLines(inputs.data, inputs.index, pending.observedVariant),
+                      Replacement::kExchange);
+  }
+  if (pending.randomized) {
+    pending.randomized = false;
+    WriteRandomizedFile(folder, VariantHeader(plan.header, pending.randomizedVariant),
+                        ResampledLinesAt(plan, inputs.clones.cloneFree, pending.randomizedVariant,
+                                         pending.seed, pending.iteration));
+  }
 }
 
 // One test per locus or per population (1..count): observed evaluation, iterations,
@@ -118,20 +167,34 @@ void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, i
   const ResamplingPlan plan = PlanOf(inputs);
   const RunSettings& settings = inputs.settings;
   RunFiles& files = inputs.files;
-  for (int32_t k = 1; k <= count; ++k) {
-    StopIfRequested(view);
-    view.TestStarted(kind, k, count, SubjectName(inputs, kind, k));
-    const TableVariant variant{kind, k};
-    EvaluateObserved(inputs, variant, state);
-    inputs.runIterations(inputs, plan, variant, state, view);
-    NormaliseTally(state);
-    if (settings.createPValueFiles) {
-      WritePValueFile(files.folder, pValueFileName(settings.resultName, k), state,
-                      settings.decimalSeparator);
+  PendingTables pending;
+  RandomizationInputs series = inputs;
+  series.pending = inputs.deferTables ? &pending : nullptr;
+  EngineWorkspace workspace;
+  try {
+    for (int32_t k = 1; k <= count; ++k) {
+      StopIfRequested(view);
+      view.TestStarted(kind, k, count, SubjectName(inputs, kind, k));
+      const TableVariant variant{kind, k};
+      EvaluateObserved(series, variant, state, workspace);
+      inputs.runIterations(series, plan, variant, state, view);
+      NormaliseTally(state);
+      if (settings.createPValueFiles) {
+        WritePValueFile(files.folder, pValueFileName(settings.resultName, k), state,
+                        settings.decimalSeparator);
+      }
+      writeSection(files.folder, files.results, state, k, settings.decimalSeparator);
+      ReportTestOutcome(inputs, kind, k, state, view);
     }
-    writeSection(files.folder, files.results, state, k, settings.decimalSeparator);
-    ReportTestOutcome(inputs, kind, k, state, view);
+  } catch (...) {
+    // The failure or the stop is what the Run reports, whatever happens to these files.
+    try {
+      WritePendingTables(series, plan);
+    } catch (...) {
+    }
+    throw;
   }
+  WritePendingTables(series, plan);
 }
 
 }  // namespace

@@ -20,6 +20,19 @@ namespace genosieve {
 struct RandomizationInputs;
 struct OutcomeFiles;
 
+// The intermediate genotype files that the tests of a series have left to write: every
+// test would replace the previous test's, so only the last versions are written, when
+// the series ends, fails or stops, and the folder then holds what it would hold had every
+// test written its own.
+struct PendingTables {
+  bool observed = false;  // "tempmicrosat.txt": the observed table of observedVariant
+  TableVariant observedVariant;
+  bool randomized = false;  // "temp.txt": iteration `iteration` of randomizedVariant
+  TableVariant randomizedVariant;
+  uint32_t seed = 0;
+  int32_t iteration = 0;
+};
+
 // Iterations 1..N of one test after its observed evaluation: seeds the generator, sets
 // the progress range, and advances the tally with one randomized evaluation per
 // iteration; "temp.txt" is left with the last iteration's table (or with the table whose
@@ -53,6 +66,12 @@ struct RandomizationInputs {
   SeriesStore* store = nullptr;
   // The Run's tables of finished tests; none when the tests run outside a Run.
   OutcomeFiles* outcomeFiles = nullptr;
+  // Whether the per-locus and per-population tests leave their intermediate files to be
+  // written when their series ends (see PendingTables); else each test writes its own
+  // and the engine loads them (the tests compare the two ways).
+  bool deferTables = true;
+  // Where the tests of a series leave them.
+  PendingTables* pending = nullptr;
 };
 
 // The randomized evaluation's file: the test's variant of `lines` as "temp.txt".

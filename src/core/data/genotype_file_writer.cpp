@@ -1,5 +1,6 @@
 #include "data/genotype_file_writer.h"
 
+#include "engine/genotype_code.h"
 #include "errors.h"
 #include "io/output_file.h"
 #include "messages.h"
@@ -91,6 +92,50 @@ void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
     PutLineEnd(out);
   }
   CommitOutputFile(out, replacement);
+}
+
+EngineInput LoadedGenotypes(const std::array<int32_t, 4>& headerValues,
+                            const GenotypeTable& lines) {
+  CheckShape(lines);
+  EngineInput input;
+  input.populations = headerValues[0];
+  input.loci = headerValues[1];
+  input.highestAllele = headerValues[2];
+  if (input.populations < 0 || input.loci != lines.loci || input.highestAllele < 0) {
+    ThrowInternalError(FillMessage("header {} {} {} for lines of {} loci", input.populations,
+                                   input.loci, input.highestAllele, lines.loci));
+  }
+  const auto loci = static_cast<std::size_t>(input.loci);
+  std::vector<int32_t> lineCount(static_cast<std::size_t>(input.populations), 0);
+  // Lines of population 0 are skipped by the loader.
+  std::vector<int32_t> rows;
+  rows.reserve(static_cast<std::size_t>(lines.rows()));
+  for (int32_t row = 0; row < lines.rows(); ++row) {
+    const int32_t population = lines.population[static_cast<std::size_t>(row)];
+    if (population == 0) continue;
+    if (population < 1 || population > input.populations) {
+      ThrowInternalError(FillMessage("population {} of {}", population, input.populations));
+    }
+    ++lineCount[static_cast<std::size_t>(population - 1)];
+    rows.push_back(row);
+  }
+  const std::size_t n = rows.size();
+  input.individuals = static_cast<int32_t>(n);
+  input.populationEnd = PopulationEnds(lineCount);
+  input.codes.resize(loci * n);
+  for (std::size_t k = 0; k < loci; ++k) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const AllelePair& pair = lines.at(rows[i], static_cast<int32_t>(k));
+      const int32_t code = pair.first * 1000 + pair.second;
+      if (pair.first < 0 || pair.first > 999 || pair.second < 0 || pair.second > 999 ||
+          !IsValidGenotypeCode(code, input.highestAllele)) {
+        ThrowInternalError(FillMessage("genotype {}/{} with A = {}", pair.first, pair.second,
+                                       input.highestAllele));
+      }
+      input.codes[k * n + i] = code;
+    }
+  }
+  return input;
 }
 
 }  // namespace genosieve

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "data/genotype_table.h"
+#include "engine/engine_input.h"
 #include "io/output_file.h"
 #include "io/working_folder.h"
 
@@ -19,5 +20,10 @@ namespace genosieve {
 void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
                        const std::array<int32_t, 4>& headerValues, int32_t labelCount,
                        const GenotypeTable& lines, Replacement replacement = Replacement::kRename);
+
+// What the engine loads from the file WriteGenotypeFile writes with these header values and
+// lines (labelCount = loci): the same input, without the file. An InternalError for lines
+// no such file could hold.
+EngineInput LoadedGenotypes(const std::array<int32_t, 4>& headerValues, const GenotypeTable& lines);
 
 }  // namespace genosieve

@@ -614,6 +614,7 @@ struct PathResult {
 struct LoopOptions {
   bool shared = false;
   int32_t threads = 0;
+  int32_t stopAtCall = 0;  // a stop asked at the view's stopAtCall-th question; 0: none
 };
 
 // The observed evaluation, the overall test and both analyses, as a Run does them; an
@@ -631,8 +632,14 @@ PathResult RunTestsWith(IterationLoop loop, const std::string& data, RunSettings
       prepared.settings,   files, prepared.data, prepared.index, prepared.clones, prepared.summary,
       prepared.iterations, loop};
   if (options.shared) inputs.store = &store;
+  // The plain path writes the intermediate files of every test and loads them.
+  inputs.deferTables = loop != RunPlainIterations;
   TallyState state = MakeTallyState(prepared.iterations);
   FakeRunView view;
+  int32_t questions = 0;
+  if (options.stopAtCall > 0) {
+    view.stopWhen = [&questions, &options] { return ++questions >= options.stopAtCall; };
+  }
   PathResult result;
   try {
     const HeaderNumbers& h = prepared.data.header;
@@ -684,6 +691,30 @@ void ExpectSameResults(const PathResult& fast, const PathResult& plain) {
           << "test " << t << " iteration " << i + 1;
     }
     EXPECT_EQ(std::memcmp(&a.pUpper, &b.pUpper, 10), 0) << "test " << t;
+  }
+}
+
+// A stop between or within the per-locus and per-population tests leaves the
+// intermediate files that writing them in every test leaves; within a test, "temp.txt"
+// aside, which the plain path writes at every iteration and the Run's loop only at the
+// end of a test.
+TEST(RandomizationPaths, AStopLeavesTheIntermediateFilesOfThePlainPath) {
+  const std::string data = DataText(3, 3, 20, RandomIndividuals(3, 3, 9, true, 77));
+  RunSettings settings = Settings("6", true, true, true);
+  settings.seed = 5;
+  // The view is asked once per iteration and once per test start: the overall test asks
+  // 6 times, so the later tests start at questions 7, 14, ..., 42.
+  for (int32_t call = 7; call <= 46; ++call) {
+    SCOPED_TRACE(call);
+    PathResult fast = RunTestsWith(RunPreparedIterations, data, settings, {.stopAtCall = call});
+    PathResult plain = RunTestsWith(RunPlainIterations, data, settings, {.stopAtCall = call});
+    EXPECT_EQ(fast.error, RunStopped().what());
+    EXPECT_TRUE(fast.files.count("tempmicrosat.txt"));
+    if ((call - 7) % 7 != 0) {
+      fast.files.erase("temp.txt");
+      plain.files.erase("temp.txt");
+    }
+    ExpectSameResults(fast, plain);
   }
 }
 
