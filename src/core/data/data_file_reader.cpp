@@ -121,20 +121,23 @@ struct Reading {
 
 // One allele of codeWidth characters, the first of which is already read.
 int32_t ReadAllele(Reading& r, int c, int32_t locus, const char* which) {
-  const std::string field = messages::AlleleField(which);
+  // Named only in a message: a data file has millions of alleles.
+  const auto field = [which] { return messages::AlleleField(which); };
   std::string text;
   bool cut = false;
   for (int32_t i = 0; i < r.codeWidth; ++i) {
     if (i > 0) c = GetChar(r.file);
-    if (c == kEnd) FailEndInsideLine(r, messages::LocusAndField(locus, field));
+    if (c == kEnd) FailEndInsideLine(r, messages::LocusAndField(locus, field()));
     if (IsLineEnd(c)) {
-      FailAt(r.path, r.line, locus, field, messages::LineEndsInsideGenotype(r.codeWidth));
+      FailAt(r.path, r.line, locus, field(), messages::LineEndsInsideGenotype(r.codeWidth));
     }
     Append(text, cut, c);
   }
-  const int32_t allele = Convert(r.path, r.line, locus, field, text, cut);
+  const std::optional<int32_t> value = cut ? std::nullopt : ParseInteger(text);
+  if (!value) FailAt(r.path, r.line, locus, field(), ConversionErrorMessage(Shown(text, cut)));
+  const int32_t allele = *value;
   if (allele < 0 || allele > 999 || allele > r.highestAllele) {
-    FailAt(r.path, r.line, locus, field, messages::BadAllele(allele, r.highestAllele));
+    FailAt(r.path, r.line, locus, field(), messages::BadAllele(allele, r.highestAllele));
   }
   return allele;
 }
