@@ -21,7 +21,14 @@ void WriteRandomizedFile(const WorkingFolder& folder, const std::array<int32_t, 
 
 namespace {
 
-// "temp.txt" with iteration `iteration` of the test, now or when the series ends.
+// "temp.txt" with iteration `iteration` of the test.
+void WriteRandomizedTable(const RandomizationInputs& inputs, const ResamplingPlan& plan,
+                          const TableVariant& variant, uint32_t seed, int32_t iteration) {
+  WriteRandomizedFile(inputs.files.folder, VariantHeader(plan.header, variant),
+                      ResampledLinesAt(plan, inputs.clones.cloneFree, variant, seed, iteration));
+}
+
+// The same, now or when the series ends.
 void LeaveRandomizedTable(const RandomizationInputs& inputs, const ResamplingPlan& plan,
                           const TableVariant& variant, uint32_t seed, int32_t iteration) {
   if (inputs.pending != nullptr) {
@@ -32,8 +39,7 @@ void LeaveRandomizedTable(const RandomizationInputs& inputs, const ResamplingPla
     pending.iteration = iteration;
     return;
   }
-  WriteRandomizedFile(inputs.files.folder, VariantHeader(plan.header, variant),
-                      ResampledLinesAt(plan, inputs.clones.cloneFree, variant, seed, iteration));
+  WriteRandomizedTable(inputs, plan, variant, seed, iteration);
 }
 
 }  // namespace
@@ -114,16 +120,20 @@ ResamplingPlan PlanOf(const RandomizationInputs& inputs) {
   return MakeResamplingPlan(inputs.data, inputs.index, inputs.clones, inputs.summary);
 }
 
+// "tempmicrosat.txt" with the observed table of the variant.
+void WriteObservedFile(const RandomizationInputs& inputs, const TableVariant& variant) {
+  const std::array<int32_t, 4> header = VariantHeader(inputs.data.header, variant);
+  WriteGenotypeFile(inputs.files.folder, kObservedFileName, header, header[1],
+                    ObservedLines(inputs.data, inputs.index, variant), Replacement::kExchange);
+}
+
 // The observed evaluation that starts a per-locus or per-population test: the engine's
 // evaluation of the table it would load from "tempmicrosat.txt", which is left to write.
 void EvaluateObserved(const RandomizationInputs& inputs, const TableVariant& variant,
                       TallyState& state, EngineWorkspace& workspace) {
   if (inputs.pending == nullptr) {
-    const std::array<int32_t, 4> header = VariantHeader(inputs.data.header, variant);
-    const WorkingFolder& folder = inputs.files.folder;
-    WriteGenotypeFile(folder, kObservedFileName, header, header[1],
-                      ObservedLines(inputs.data, inputs.index, variant), Replacement::kExchange);
-    RunEvaluation(folder, EvaluationKind::kObserved, state);
+    WriteObservedFile(inputs, variant);
+    RunEvaluation(inputs.files.folder, EvaluationKind::kObserved, state);
     return;
   }
   PendingTables& pending = *inputs.pending;
@@ -140,20 +150,13 @@ void EvaluateObserved(const RandomizationInputs& inputs, const TableVariant& var
 void WritePendingTables(const RandomizationInputs& inputs, const ResamplingPlan& plan) {
   if (inputs.pending == nullptr) return;
   PendingTables& pending = *inputs.pending;
-  const WorkingFolder& folder = inputs.files.folder;
   if (pending.observed) {
     pending.observed = false;
-    const std::array<int32_t, 4> header =
-        VariantHeader(inputs.data.header, pending.observedVariant);
-    WriteGenotypeFile(folder, kObservedFileName, header, header[1],
-                      ObservedLines(inputs.data, inputs.index, pending.observedVariant),
-                      Replacement::kExchange);
+    WriteObservedFile(inputs, pending.observedVariant);
   }
   if (pending.randomized) {
     pending.randomized = false;
-    WriteRandomizedFile(folder, VariantHeader(plan.header, pending.randomizedVariant),
-                        ResampledLinesAt(plan, inputs.clones.cloneFree, pending.randomizedVariant,
-                                         pending.seed, pending.iteration));
+    WriteRandomizedTable(inputs, plan, pending.randomizedVariant, pending.seed, pending.iteration);
   }
 }
 
