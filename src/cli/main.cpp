@@ -269,6 +269,20 @@ int main(int argc, char** argv) {
 
   if (!seedText.empty()) settings.seed = static_cast<uint32_t>(std::stoull(seedText));
 
+  if (app.count("-C") != 0) {
+    std::error_code error;
+    // An empty name would quietly mean the current folder.
+    if (directory.empty()) {
+      std::cerr << "genosieve-cli: -C: the folder name is empty\n";
+      return kExitUsage;
+    }
+    if (!std::filesystem::is_directory(directory, error)) {
+      std::cerr << "genosieve-cli: -C: '" << directory << "' is not an existing folder\n";
+      return kExitUsage;
+    }
+    settings.workingFolder = directory;
+  }
+
   // Qt, in the figures module, starts before the regional settings are read, as it sets
   // the process locale when it starts; its session lasts until the program ends.
   const genosieve::FiguresModule* figuresModule = nullptr;
@@ -292,19 +306,6 @@ int main(int argc, char** argv) {
   }
 #endif
 
-  if (app.count("-C") != 0) {
-    std::error_code error;
-    // An empty name would quietly mean the current folder.
-    if (directory.empty()) {
-      std::cerr << "genosieve-cli: -C: the folder name is empty\n";
-      return kExitUsage;
-    }
-    if (!std::filesystem::is_directory(directory, error)) {
-      std::cerr << "genosieve-cli: -C: '" << directory << "' is not an existing folder\n";
-      return kExitUsage;
-    }
-    settings.workingFolder = directory;
-  }
   settings.dataPath = dataPath;
   settings.format = *genosieve::FormatFromName(formatName);
 

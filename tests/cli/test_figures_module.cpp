@@ -76,6 +76,13 @@ TEST(FiguresModule, MissingModuleStopsFiguresBeforeTheRunAndNothingElse) {
   std::vector<std::string> entries = Entries(folder.path());
   EXPECT_EQ(entries, (std::vector<std::string>{kModuleFile, "install"}));
 
+  // A usage error is a usage error, whether the module can be found or not.
+  std::vector<std::string> missingFolder = kFigures;
+  missingFolder.insert(missingFolder.begin(), {"-C", "no-such-folder"});
+  const Outcome usage = RunCopy(copy, missingFolder);
+  EXPECT_EQ(usage.exitCode, 2);
+  EXPECT_EQ(usage.err, "genosieve-cli: -C: 'no-such-folder' is not an existing folder\n");
+
   const Outcome plain = RunCopy(
       copy, {"-q", "-n", "10", "--seed", "3", "--per-locus", ExamplePath("aspen.txt").string()});
   EXPECT_EQ(plain.exitCode, 0) << plain.err;
