@@ -126,7 +126,7 @@ EngineInput LoadedGenotypes(const std::array<int32_t, 4>& headerValues,
   for (std::size_t k = 0; k < loci; ++k) {
     for (std::size_t i = 0; i < n; ++i) {
       const AllelePair& pair = lines.at(rows[i], static_cast<int32_t>(k));
-      const int32_t code = pair.first * 1000 + pair.second;
+      const int32_t code = GenotypeCode(pair);
       if (pair.first < 0 || pair.first > 999 || pair.second < 0 || pair.second > 999 ||
           !IsValidGenotypeCode(code, input.highestAllele)) {
         ThrowInternalError(FillMessage("genotype {}/{} with A = {}", pair.first, pair.second,

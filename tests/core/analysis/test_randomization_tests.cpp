@@ -996,13 +996,53 @@ TEST(RandomizationPaths, InMemoryTableEqualsItsFileReadBack) {
   const std::array<int32_t, 4> header{4, 3, 999, 3};
   WriteGenotypeFile(CurrentFolder(), kRandomizedFileName, header, 3, lines);
   const EngineInput loaded = LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized);
-  const EngineInput built = EngineInputFromLines(header, lines);
-  EXPECT_EQ(loaded.populations, built.populations);
-  EXPECT_EQ(loaded.loci, built.loci);
-  EXPECT_EQ(loaded.highestAllele, built.highestAllele);
-  EXPECT_EQ(loaded.individuals, built.individuals);
-  EXPECT_EQ(loaded.populationEnd, built.populationEnd);
-  EXPECT_EQ(loaded.codes, built.codes);
+  for (const EngineInput& built :
+       {EngineInputFromLines(header, lines), LoadedGenotypes(header, lines)}) {
+    EXPECT_EQ(loaded.populations, built.populations);
+    EXPECT_EQ(loaded.loci, built.loci);
+    EXPECT_EQ(loaded.highestAllele, built.highestAllele);
+    EXPECT_EQ(loaded.individuals, built.individuals);
+    EXPECT_EQ(loaded.populationEnd, built.populationEnd);
+    EXPECT_EQ(loaded.codes, built.codes);
+  }
+}
+
+// What the Run evaluates without the file is what the loader reads from it, lines of
+// population 0 (which it skips) included; a genotype the loader would refuse is no table
+// the Run can make.
+TEST(RandomizationPaths, LoadedGenotypesAreWhatTheLoaderReads) {
+  ScopedWorkingFolder folder;
+  GenotypeTable lines;
+  lines.loci = 2;
+  const std::vector<std::pair<int32_t, std::vector<AllelePair>>> rows = {
+      {2, {{1, 2}, {0, 0}}}, {0, {{5, 5}, {4, 4}}}, {1, {{3, 3}, {2, 1}}}, {2, {{0, 0}, {5, 1}}}};
+  for (const auto& [population, cells] : rows) {
+    lines.population.push_back(population);
+    lines.cells.insert(lines.cells.end(), cells.begin(), cells.end());
+  }
+  const std::array<int32_t, 4> header{3, 2, 5, 3};
+  WriteGenotypeFile(CurrentFolder(), kRandomizedFileName, header, 2, lines);
+  const EngineInput loaded = LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized);
+  const EngineInput built = LoadedGenotypes(header, lines);
+  EXPECT_EQ(built.individuals, 3);
+  EXPECT_EQ(built.populationEnd, loaded.populationEnd);
+  EXPECT_EQ(built.codes, loaded.codes);
+  Extended values[2] = {0.0L, 0.0L};
+  std::string errors[2];
+  for (int which = 0; which < 2; ++which) {
+    try {
+      values[which] = EvaluateFis(which == 0 ? built : loaded);
+    } catch (const RunError& error) {
+      errors[which] = error.what();
+    }
+  }
+  EXPECT_EQ(errors[0], errors[1]);
+  EXPECT_EQ(std::memcmp(&values[0], &values[1], 10), 0);
+
+  lines.cells[1] = {3, 0};
+  EXPECT_THROW(LoadedGenotypes(header, lines), InternalError);
+  lines.cells[1] = {6, 6};
+  EXPECT_THROW(LoadedGenotypes(header, lines), InternalError);
 }
 
 }  // namespace
