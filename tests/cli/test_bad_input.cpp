@@ -95,7 +95,7 @@ const std::vector<Case>& Cases() {
        1,
        InFile("trailing_empty_line.txt",
               "line 8: the file ends inside an individual line (the last line is empty; an empty "
-              "line counts as an individual line)"),
+              "line counts as an individual line); the file reads as FSTAT (--format fstat)"),
        Writes::Nothing},
       {"one_individual.txt",
        {},
@@ -142,8 +142,8 @@ const std::vector<Case>& Cases() {
        {},
        1,
        InFile("header_d_max.txt",
-              "line 4, locus 1, first allele: the line ends inside the genotype (each genotype "
-              "has 2 x D = 4294967294 characters)"),
+              "line 1: the allele code width D is 2147483647; it must be 1, 2 or 3 (alleles are "
+              "numbers from 1 to 999)"),
        Writes::Nothing},
       {"header_p_overflow.txt",
        {},
@@ -237,7 +237,7 @@ const std::vector<Case>& Cases() {
        1,
        InFile("allele_one_missing.txt",
               "line 5, locus 1: the genotype has exactly one allele 0; only a genotype with both "
-              "alleles 0 is missing"),
+              "alleles 0 is missing; the file reads as FSTAT (--format fstat)"),
        Writes::Nothing},
       // Data paths that name no readable file (the program's own I/O messages).
       {"no_such_file.txt", {}, 1, "Fichier introuvable", Writes::Nothing},

@@ -122,17 +122,22 @@ TEST(ImportCli, FormatOptionChoosesTheReader) {
   EXPECT_EQ(asFstat.exitCode, 1);
   EXPECT_EQ(asFstat.err,
             "genosieve-cli: Data file \"zostera.txt\", line 1, header number P: 'Zostera' n'est "
-            "pas une valeur enti\xC3\xA8re correcte\n");
+            "pas une valeur enti\xC3\xA8re correcte; the file reads as Genepop (--format "
+            "genepop)\n");
 
-  // A file the native reader refuses, but which reads as FSTAT: said before the error.
-  const Outcome refused = RunCli({"-n", "2", "short.dat"});
+  // An FSTAT file with TABs, short codes and a one-digit 0: the native reader refuses it
+  // and says what reads it; the automatic choice reads it as FSTAT.
+  const Outcome refused = RunCli({"-n", "2", "--format", "native", "short.dat"});
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.err,
-            "genosieve-cli: Data file \"short.dat\": the native reader refuses this file, but it "
-            "reads as an FSTAT file; choose the FSTAT format (--format fstat) to read it so\n"
-            "genosieve-cli: Data file \"short.dat\", line 5, locus 1, second allele: '2\t' n'est "
-            "pas une valeur enti\xC3\xA8re correcte\n");
-  EXPECT_EQ(RunCli({"-q", "-n", "2", "short.dat"}).err.find("FSTAT"), std::string::npos);
+            "genosieve-cli: Data file \"short.dat\", line 5, locus 1, second allele: '2\\x09' "
+            "n'est pas une valeur enti\xC3\xA8re correcte; the file reads as FSTAT (--format "
+            "fstat)\n");
+  const Outcome recognised = RunCli({"-n", "2", "--seed", "1", "short.dat"});
+  EXPECT_EQ(recognised.exitCode, 0) << recognised.err;
+  EXPECT_EQ(recognised.err.substr(0, recognised.err.find('\n')),
+            "genosieve-cli: Data file \"short.dat\": read as FSTAT (3 populations, 3 loci, 15 "
+            "individuals; A = 20, D = 2)");
   EXPECT_EQ(RunCli({"-n", "2", "--format", "fstat", "short.dat"}).exitCode, 0);
 
   const Outcome bad = RunCli({"--format", "excel", "zostera.txt"});
