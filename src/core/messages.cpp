@@ -529,9 +529,10 @@ std::string NotDiploid(int64_t columns, std::string_view found) {
       ploidy = std::to_string(columns) + "-ploid";
   }
   return FillMessage(
-      "the data look {}: {}, {} allele {} per locus; the program analyses diploid data, two "
-      "allele columns per locus",
-      ploidy, found, columns, columns == 1 ? "column" : "columns");
+      "the data look {}: {}, {} per locus; the program analyses diploid data, two allele "
+      "columns per locus",
+      ploidy, found,
+      columns == 1 ? "one allele column" : FillMessage("{} allele columns", columns));
 }
 
 std::string OutputIsInput() { return "is the data file being read; choose another name"; }

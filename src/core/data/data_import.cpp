@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -124,11 +125,11 @@ std::string Named(DataFormat format) {
                                           at % loci + 1, pair.first, pair.second);
     }
   }
-  throw AmbiguousLayout(
+  const std::string message =
       Located(DataPlace(path),
               messages::LayoutsDisagree(how, Named(first.format) + ", " + readings[0].description,
-                                        Named(second.format) + ", " + readings[1].description)),
-      std::move(readings));
+                                        Named(second.format) + ", " + readings[1].description));
+  throw AmbiguousLayout(message, std::move(readings));
 }
 
 // The refusal `error` with, when other readers read the file, which --format picks them.
@@ -156,6 +157,18 @@ std::vector<DataFormat> OtherReaders(const std::string& path, DataFormat refused
     }
   }
   return reading;
+}
+
+// Whether a reading in `format` is kept when the most likely layout's reader refused the
+// file. The native and FSTAT layouts share their header, and each reads some files of
+// the other differently: a file that another layout was expected to read is FSTAT only
+// when it bears FSTAT's own marks, and never native (which would keep every later run of
+// population numbers in population P). Else, such as for a native file with one allele 0,
+// the refusal stands and says which --format reads the file.
+bool KeptInstead(DataFormat format, std::string_view text) {
+  if (format == DataFormat::kNative) return false;
+  if (format == DataFormat::kFstat) return HasShortGenotypes(text);
+  return true;
 }
 
 void Tell(const NoticeSink& notice, const Reading& reading) {
@@ -191,28 +204,31 @@ DataFile ImportDataFile(const std::string& path, DataFormat format, const Notice
 
   std::vector<Reading> readings;
   std::optional<RunError> refusal;  // the most likely layout's
-  std::vector<DataFormat> alsoReading;
+  // Readings not kept in place of the most likely layout's (KeptInstead).
+  std::vector<Reading> setAside;
   for (const DataFormat format : found.formats) {
     if (!readings.empty() && !MayReadOtherwise(readings.front().format, format)) continue;
     // The native reader refuses a population number followed by a blank.
     if (format == DataFormat::kNative && found.blankAfterPopulation) continue;
     try {
       Reading reading = ReadAs(format, text, path);
-      // A file that another layout was expected to read is FSTAT only when it bears
-      // FSTAT's own marks; else, such as a native file with one allele 0, the most likely
-      // reader's refusal stands and says that FSTAT reads it.
-      if (readings.empty() && format == DataFormat::kFstat && format != found.formats.front() &&
-          !HasShortGenotypes(text)) {
-        alsoReading.push_back(format);
-        continue;
-      }
-      readings.push_back(std::move(reading));
+      const bool kept =
+          !readings.empty() || format == found.formats.front() || KeptInstead(format, text);
+      (kept ? readings : setAside).push_back(std::move(reading));
     } catch (const RunError& error) {
       if (!RefusesTheData(error)) throw;
       if (!refusal) refusal = error;
     }
   }
-  if (readings.empty()) ThrowSaying(*refusal, alsoReading);
+  if (readings.empty()) {
+    if (!refusal) ThrowInternalError("no reader read the file, and none refused it");
+    std::vector<DataFormat> others;
+    for (const Reading& reading : setAside) others.push_back(reading.format);
+    ThrowSaying(*refusal, others);
+  }
+  // Any two readings that differ leave the choice to the user.
+  readings.insert(readings.end(), std::make_move_iterator(setAside.begin()),
+                  std::make_move_iterator(setAside.end()));
   for (size_t i = 1; i < readings.size(); ++i) {
     const Reading& first = readings.front();
     const Reading& other = readings[i];

@@ -195,7 +195,7 @@ void CheckPloidy(const Sheet& s, const Row& row) {
   if (named.front() != 3 || step == 2) return;
   FailAt(CellPlace(s.path, row.line),
          messages::NotDiploid(static_cast<int64_t>(step),
-                              FillMessage("row 3 names the L = {} loci in columns {} to {}", s.loci,
+                              FillMessage("the L = {} loci are named in columns {} to {}", s.loci,
                                           named.front(), named.back())));
 }
 
