@@ -239,6 +239,54 @@ const std::vector<Case>& Cases() {
               "line 5, locus 1: the genotype has exactly one allele 0; only a genotype with both "
               "alleles 0 is missing; the file reads as FSTAT (--format fstat)"),
        Writes::Nothing},
+      // Files of two layouts, impossible headers, names that cannot be written, data of
+      // another ploidy.
+      {"layouts_disagree.txt",
+       {},
+       1,
+       "Data file \"layouts_disagree.txt\": the file reads in two layouts, which give different "
+       "populations: as FSTAT (--format fstat), 2 populations of 4 and 2 individuals, 2 loci; as "
+       "native (--format native), 2 populations of 2 and 4 individuals, 2 loci; choose one with "
+       "--format",
+       Writes::Nothing},
+      {"header_a_wider_than_d.txt",
+       {},
+       1,
+       InFile("header_a_wider_than_d.txt",
+              "line 1: the highest allele number A is 140, which does not fit in D = 2 digits "
+              "(alleles of D digits go up to 99)"),
+       Writes::Nothing},
+      {"locus_name_nul.txt",
+       {},
+       1,
+       InFile("locus_name_nul.txt",
+              "line 2, locus 1: the locus name 'Loc\\x00A' holds the control character \\x00; "
+              "names go to the text files the Run writes, which hold no control characters"),
+       Writes::Nothing},
+      {"fstat_blanks.txt",
+       {"--format", "native"},
+       1,
+       InFile("fstat_blanks.txt",
+              "line 4, population number: a TAB follows the population number, but this line "
+              "holds none: '1 120124 130132' runs to its end; the file reads as FSTAT (--format "
+              "fstat)"),
+       Writes::Nothing},
+      {"genalex_haploid.csv",
+       {},
+       1,
+       InFile("genalex_haploid.csv",
+              "row 3: the data look haploid: the L = 6 loci are named in columns 3 to 8, one "
+              "allele column per locus; the program analyses diploid data, two allele columns "
+              "per locus"),
+       Writes::Nothing},
+      {"genalex_escape.csv",
+       {},
+       1,
+       InFile("genalex_escape.csv",
+              "row 2, column 4: the population name 'A\\x1B]0;x\\x07' holds the control "
+              "character \\x1B; names go to the text files the Run writes, which hold no control "
+              "characters"),
+       Writes::Nothing},
       // Data paths that name no readable file (the program's own I/O messages).
       {"no_such_file.txt", {}, 1, "Fichier introuvable", Writes::Nothing},
       {"a_folder", {}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},

@@ -148,7 +148,10 @@ std::vector<DataFormat> OtherReaders(const std::string& path, DataFormat refused
   const std::string text = ReadWholeFile(path);
   std::vector<DataFormat> reading;
   for (const DataFormat format : DetectLayouts(text, path).formats) {
-    if (format == refused) continue;
+    // Not named twice for one reading.
+    if (format == refused || (!reading.empty() && !MayReadOtherwise(reading.front(), format))) {
+      continue;
+    }
     try {
       ReadAs(format, text, path);
       reading.push_back(format);

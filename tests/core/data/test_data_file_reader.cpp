@@ -116,6 +116,25 @@ TEST(DataFileReader, HeaderVariantsReadAlike) {
   }
 }
 
+// A UTF-8 byte order mark, as Notepad writes, stands before the header: skipped, and the
+// header is still line 1.
+TEST(DataFileReader, ByteOrderMarkIsSkipped) {
+  ScopedWorkingFolder folder;
+  const std::string bom = "\xEF\xBB\xBF";
+  WriteBytes("data.txt", bom + "2 1 200 3\r\nA\r\n1\t120124\r\n2\t124124\r\n");
+  const DataFile data = ReadDataFile("data.txt");
+  EXPECT_EQ(data.header.populations, 2);
+  EXPECT_EQ(data.locusNames, std::vector<std::string>{"A"});
+  EXPECT_EQ(Row(data, 1), (std::vector<AllelePair>{{124, 124}}));
+  EXPECT_EQ(ErrorFor(bom + "2 x 200 3\r\nA\r\n1\t120124\r\n2\t124124\r\n"),
+            "Data file \"data.txt\", line 1, header number L: 'x' n'est pas une valeur "
+            "enti\xC3\xA8re correcte");
+  // Only at the start of the file, and only whole.
+  EXPECT_NE(ErrorFor("\xEF\xBB" + std::string("2 1 200 3\r\nA\r\n1\t120124\r\n2\t124124\r\n"))
+                .find("header number P: '\\xEF\\xBB2'"),
+            std::string::npos);
+}
+
 TEST(DataFileReader, CodeWidthAndMissingAlleles) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", "1 2 999 3\r\nA\r\nB\r\n5\t000000\t999001\t\r\n5\t123456 000000\r\n");
