@@ -30,6 +30,8 @@ constexpr qsizetype kLaterPoints = 3000;
 // figure, finer than its plot) are drawn once.
 constexpr double kFigureCellsAcross = 1600;
 constexpr double kFigureCellsDown = 1000;
+// The numbered panel's dots are see-through beyond this many tests.
+constexpr size_t kOpaqueDots = 1000;
 
 const QColor kRandomizedColour(0x4c, 0x72, 0xb0);
 const QColor kObservedColour(0xc4, 0x1e, 0x3a);
@@ -313,9 +315,13 @@ std::unique_ptr<QChart> NumberedRangeChart(const std::vector<FisRange>& tests,
     delete ranges;
   }
 
-  // Dots as large as the named panel's while the tests are few, smaller as they crowd.
+  // Dots as large as the named panel's while the tests are few, smaller as they crowd,
+  // and see-through when they overlap, so that where they crowd shows; the red ones stay
+  // whole.
   const int dotPenWidth = count <= 60 ? 3 : count <= 200 ? 2 : 1;
-  QLineSeries* plain = DotSeries(tests, false, span, kNeutralColour, dotPenWidth);
+  QColor dotColour = kNeutralColour;
+  if (count > kOpaqueDots) dotColour.setAlphaF(0.4f);
+  QLineSeries* plain = DotSeries(tests, false, span, dotColour, dotPenWidth);
   plain->setName(QStringLiteral("observed Fis"));
   QLineSeries* significant = DotSeries(tests, true, span, kObservedColour, dotPenWidth);
   significant->setName(QStringLiteral("observed Fis, P(lower) \u2264 0.05"));
