@@ -1,6 +1,5 @@
 #include "data/data_import.h"
 
-#include <algorithm>
 #include <exception>
 #include <iterator>
 #include <optional>
@@ -102,7 +101,7 @@ std::string Named(DataFormat format) {
   return FillMessage("{} (--format {})", FormatTitle(format), FormatName(format));
 }
 
-// Refuses to choose between two readings that differ, saying how.
+// Refuses to choose between two readings that differ, saying how they differ.
 [[noreturn]] void ThrowAmbiguous(const std::string& path, const Reading& first,
                                  const Reading& second) {
   std::vector<AmbiguousLayout::Reading> readings = {{first.format, Describe(first)},
@@ -111,19 +110,6 @@ std::string Named(DataFormat format) {
   if (first.index == second.index) {
     how =
         first.data.table.loci == second.data.table.loci ? "different genotypes" : "different loci";
-  }
-  if (how == "different genotypes") {
-    // Where the genotypes first differ, for the user to check against the data.
-    const std::vector<AllelePair>& a = first.data.table.cells;
-    const std::vector<AllelePair>& b = second.data.table.cells;
-    const auto at =
-        static_cast<size_t>(std::mismatch(a.begin(), a.end(), b.begin()).first - a.begin());
-    const auto loci = static_cast<size_t>(first.data.table.loci);
-    for (auto* reading : {&readings[0], &readings[1]}) {
-      const AllelePair& pair = reading == &readings[0] ? a[at] : b[at];
-      reading->description += FillMessage(", individual {} at locus {}: {}/{}", at / loci + 1,
-                                          at % loci + 1, pair.first, pair.second);
-    }
   }
   const std::string message =
       Located(DataPlace(path),
