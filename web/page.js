@@ -389,6 +389,7 @@ function finish(status) {
   run.status = status;
   run.ms = performance.now() - run.started;
   showProgress();
+  document.body.dataset.runMilliseconds = String(Math.round(run.ms));
   document.body.dataset.state = status === 0 ? 'done' : status === 130 ? 'stopped' : 'failed';
   if (run.outcomes.length > 0) {
     $('results').hidden = false;

@@ -144,8 +144,8 @@ for (const [relative, title] of layouts) {
 
 test('a Run is stopped, and the next one runs', async () => {
   const { page, requests } = await openPage();
-  await runOnPage(page, join(root, 'examples/aspen.txt'), { iterations: '100000000', all: true });
-  await page.waitForFunction(() => /iteration [1-9]/.test(document.getElementById('progressText').textContent));
+  await runOnPage(page, join(root, 'examples/aspen.txt'), { iterations: '2000000', all: true });
+  await page.waitForFunction(() => /iteration [1-9]/.test(document.getElementById('progressText').textContent), null, { timeout: 60000 });
   await page.click('#stop');
   await page.waitForSelector('body[data-state="stopped"]');
   assert.equal(await page.textContent('#message'), 'Run interrupted');
