@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bitset>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -152,10 +153,34 @@ ResourceEstimate EstimateResources(const RunShape& shape) {
   return result;
 }
 
-void CheckRunResources(const WorkingFolder& folder, const RunSettings& settings,
-                       const RunShape& shape, RunView& view) {
+RunRoom RoomForRun(const WorkingFolder& folder, const RunSettings& settings,
+                   const RunShape& shape) {
+  RunRoom room;
+  room.memory = MemoryRoomNow();
+  // The optional files by the file system they go to (the folder parts of their names may
+  // lead elsewhere); each folder is looked at once.
+  std::map<std::string, std::optional<DiskRoom>> folders;
+  for (const PlannedFile& file : OptionalFiles(settings, shape)) {
+    const std::size_t slash = file.name.rfind('/');
+    const std::string part = slash == std::string::npos ? "" : file.name.substr(0, slash + 1);
+    auto known = folders.find(part);
+    if (known == folders.end()) known = folders.emplace(part, DiskRoomOf(folder, file.name)).first;
+    if (!known->second) continue;
+    const auto same = std::find_if(room.disks.begin(), room.disks.end(), [&](const DiskNeed& disk) {
+      return disk.room.device == known->second->device;
+    });
+    if (same == room.disks.end()) {
+      room.disks.push_back({*known->second, file.bytes});
+    } else {
+      same->need += file.bytes;
+    }
+  }
+  return room;
+}
+
+std::string JudgeResources(const RunShape& shape, const RunRoom& room) {
   const ResourceEstimate estimate = EstimateResources(shape);
-  const MemoryRoom memory = MemoryRoomNow();
+  const MemoryRoom& memory = room.memory;
   const uint64_t need = estimate.memoryBytes();
   const uint64_t more = need > memory.inUse ? need - memory.inUse : 0;
   if (memory.available && more > *memory.available) {
@@ -164,47 +189,32 @@ void CheckRunResources(const WorkingFolder& folder, const RunSettings& settings,
         messages::ByteSize(estimate.iterationBytes), shape.iterations, TestCount(shape),
         messages::ByteSize(memory.inUse), messages::ByteSize(*memory.available)));
   }
-
-  // The optional files, by the file system they go to (the folder parts of their names may
-  // lead elsewhere); each folder is looked at once.
-  struct Disk {
-    uint64_t need = 0;
-    DiskRoom room;
-  };
-  std::map<dev_t, Disk> disks;
-  std::map<std::string, std::optional<DiskRoom>> folders;
-  for (const PlannedFile& file : OptionalFiles(settings, shape)) {
-    const std::size_t slash = file.name.rfind('/');
-    const std::string part = slash == std::string::npos ? "" : file.name.substr(0, slash + 1);
-    auto known = folders.find(part);
-    if (known == folders.end()) known = folders.emplace(part, DiskRoomOf(folder, file.name)).first;
-    if (!known->second) continue;
-    Disk& disk = disks[known->second->device];
-    if (disk.need == 0) disk.room = *known->second;
-    disk.need += file.bytes;
-  }
-  std::optional<uint64_t> freeForAll;
-  for (const auto& [device, disk] : disks) {
+  std::optional<uint64_t> leastFree;
+  for (const DiskNeed& disk : room.disks) {
     if (!disk.room.free) continue;
     if (disk.need > *disk.room.free) {
-      const std::string what = shape.pValueFiles && shape.fisValues ? "the p-value files and the "
-                                                                      "table of Fis values"
-                               : shape.pValueFiles                  ? "the p-value files"
-                                                                    : "the table of Fis values";
+      const std::string what = shape.pValueFiles && shape.fisValues
+                                   ? "the p-value files and the table of Fis values"
+                               : shape.pValueFiles ? "the p-value files"
+                                                   : "the table of Fis values";
       throw RunError(Located({.lead = "Folder", .path = disk.room.folder},
                              messages::DiskNeeded(what, messages::ByteSize(disk.need),
                                                   messages::ByteSize(*disk.room.free))));
     }
-    freeForAll = freeForAll ? std::min(*freeForAll, *disk.room.free) : *disk.room.free;
+    leastFree = leastFree ? std::min(*leastFree, *disk.room.free) : *disk.room.free;
   }
+  if (need < kLargeRunBytes && estimate.diskBytes() < kLargeRunBytes) return "";
+  return messages::LargeRun(
+      messages::ByteSize(need),
+      memory.available ? messages::ByteSize(memory.inUse + *memory.available) : "",
+      estimate.diskBytes() > 0 ? messages::ByteSize(estimate.diskBytes()) : "",
+      leastFree ? messages::ByteSize(*leastFree) : "");
+}
 
-  if (need >= kLargeRunBytes || estimate.diskBytes() >= kLargeRunBytes) {
-    view.ShowNotice(messages::LargeRun(
-        messages::ByteSize(need),
-        memory.available ? messages::ByteSize(memory.inUse + *memory.available) : "",
-        estimate.diskBytes() > 0 ? messages::ByteSize(estimate.diskBytes()) : "",
-        freeForAll ? messages::ByteSize(*freeForAll) : ""));
-  }
+void CheckRunResources(const WorkingFolder& folder, const RunSettings& settings,
+                       const RunShape& shape, RunView& view) {
+  const std::string notice = JudgeResources(shape, RoomForRun(folder, settings, shape));
+  if (!notice.empty()) view.ShowNotice(notice);
 }
 
 }  // namespace genosieve

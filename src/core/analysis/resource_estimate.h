@@ -11,10 +11,13 @@
 // whether the estimate still holds.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
 #include "data/genotype_table.h"
+#include "io/system_resources.h"
 #include "io/working_folder.h"
 
 namespace genosieve {
@@ -59,22 +62,22 @@ inline constexpr uint64_t kPopulationTestsPerLocus = 4096;
 inline constexpr uint64_t kPopulationTestsPerLocusIndividual = 48;
 inline constexpr uint64_t kPopulationTestsPerLocusAllele = 48;
 // Each thread besides the Run's own: its stack and its copy of the working tables.
-inline constexpr uint64_t kPerThread = uint64_t{1} << 20;
+inline constexpr uint64_t kPerThread = uint64_t{2} << 20;
 inline constexpr uint64_t kPerThreadPerGenotype = 1;
 // Per iteration, whatever the number of tests: the tally (two extended values), the
 // finished test's values as reported (two copies) and the chart's running P-value.
-inline constexpr uint64_t kPerIteration = 80;
+inline constexpr uint64_t kPerIteration = 96;
 // Per iteration and test computed in one pass (every test when the Run makes the pass
 // for all of them at once): one extended value, with the allocator's share.
 inline constexpr uint64_t kPerIterationPerTest = 17;
-// The files: the p-value file's heading, and per line the iteration's digits and this
-// much more (TAB, a P-value of up to 17 characters, CR LF); the Fis values' heading, and
-// per row the test's name and index and the iteration's digits and this much more (three
-// TABs, a value of up to 22 characters, CR LF).
+// The files: the p-value file's heading, and per line the iteration's digits and at most
+// this much more (TAB, a P-value of up to 20 characters, CR LF); the Fis values' heading,
+// and per row the test's name and index, the iteration's digits and at most this much more
+// (three TABs, a value of up to 23 characters, CR LF).
 inline constexpr uint64_t kPValueFileHeading = 19;
-inline constexpr uint64_t kPValueLine = 20;
-inline constexpr uint64_t kFisValuesHeading = 36;
-inline constexpr uint64_t kFisValuesRow = 27;
+inline constexpr uint64_t kPValueLine = 23;
+inline constexpr uint64_t kFisValuesHeading = 37;
+inline constexpr uint64_t kFisValuesRow = 28;
 }  // namespace estimate
 
 struct ResourceEstimate {
@@ -95,6 +98,21 @@ uint64_t PValueFileBytes(int32_t iterations);
 
 // Runs from this estimate on are announced (ShowNotice) before their first test.
 inline constexpr uint64_t kLargeRunBytes = uint64_t{1} << 30;
+
+// The room a Run has, as io/system_resources.h reads it: this process's memory, and each
+// file system that its optional files go to, with the bytes they will take there.
+struct DiskNeed {
+  DiskRoom room;
+  uint64_t need = 0;
+};
+struct RunRoom {
+  MemoryRoom memory;
+  std::vector<DiskNeed> disks;
+};
+RunRoom RoomForRun(const WorkingFolder& folder, const RunSettings& settings, const RunShape& shape);
+
+// Refuses as CheckRunResources says, with that room; the notice of a large Run, or "".
+std::string JudgeResources(const RunShape& shape, const RunRoom& room);
 
 // Before the first test: refuses, with a RunError that says what is needed and what is
 // available, a Run whose memory exceeds the room this process has (io/system_resources.h),

@@ -75,6 +75,10 @@ WorkingFolder OpenOutputFolder(const WorkingFolder& working, const std::string& 
   do {
     folder.fd = ::openat(working.fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   } while (folder.fd < 0 && errno == EINTR);
+  // Named as the folder it is, links resolved ("res" a link to "A" is "A").
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::canonical(folder.shown, error);
+  if (!error) folder.shown = resolved.string();
   if (folder.fd < 0) {
     const int err = errno;
     if (err == ENOENT) Fail(folder.shown, messages::NoSuchFolder(), messages::kOutputFolderLead);

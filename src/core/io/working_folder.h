@@ -26,7 +26,8 @@ struct WorkingFolder {
 WorkingFolder OpenWorkingFolder(const std::string& path);
 
 // Opens the folder part `part` ("res/") of an output name, relative to the working
-// folder, links followed; a RunError naming the output's folder when it cannot be opened.
+// folder, links followed, and names it by its path with links resolved; a RunError naming
+// the output's folder when it cannot be opened.
 WorkingFolder OpenOutputFolder(const WorkingFolder& working, const std::string& part);
 
 }  // namespace genosieve
