@@ -80,6 +80,18 @@ void CheckWhatStandsThere(const std::string& name, const std::string& shown,
                                                        : messages::WriteDataNameTakenBy(kind));
 }
 
+// Exchanges the temporary and the final names in one step, where the system can (Linux);
+// false when it cannot or when nothing has the final name yet: the caller renames.
+bool ExchangeNames(const OutputFile& file) {
+#ifdef RENAME_EXCHANGE
+  return ::renameat2(file.folderFd, file.temporary.c_str(), file.folderFd, file.path.c_str(),
+                     RENAME_EXCHANGE) == 0;
+#else
+  (void)file;
+  return false;
+#endif
+}
+
 // Closes and removes the temporary file, keeping errno for the caller's message.
 void Abandon(OutputFile& file) {
   const int saved = errno;
@@ -178,7 +190,8 @@ OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name
   // file that a live program writes from one that a killed Run left (folder_lock.h). The
   // file is new: nothing else can hold it.
   ::flock(file.fd, LOCK_EX | LOCK_NB);
-  file.buffer = std::make_unique_for_overwrite<char[]>(OutputFile::kBufferSize);
+  // Left uninitialised: every byte is written before it is flushed.
+  file.buffer.reset(new char[OutputFile::kBufferSize]);
   return file;
 }
 
@@ -199,9 +212,7 @@ void CommitOutputFile(OutputFile& file, Replacement replacement) {
       CheckWhatStandsThere(file.path, file.shown, status, file.existing);
     }
   }
-  if (replacement == Replacement::kExchange &&
-      ::renameat2(file.folderFd, file.temporary.c_str(), file.folderFd, file.path.c_str(),
-                  RENAME_EXCHANGE) == 0) {
+  if (replacement == Replacement::kExchange && ExchangeNames(file)) {
     // The temporary name now holds the old file (or the link that stood there).
     if (::unlinkat(file.folderFd, file.temporary.c_str(), 0) != 0) {
       FailOn(errno, file.shown, messages::CannotPutInPlace());
