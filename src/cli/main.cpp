@@ -248,8 +248,14 @@ CLI::Validator IterationsOption() {
         text = WithoutBlanks(text);
         try {
           genosieve::ConvertIterations(text);
-        } catch (const genosieve::RunError& error) {
-          return error.what();
+        } catch (const genosieve::RunError&) {
+          // The same message about the text as shown: a text with control characters is
+          // no integer either way.
+          try {
+            genosieve::ConvertIterations(genosieve::EscapeControls(text));
+          } catch (const genosieve::RunError& error) {
+            return error.what();
+          }
         }
         return "";
       },

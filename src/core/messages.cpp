@@ -505,11 +505,11 @@ std::string CannotCreateLockFile(std::string_view lockName, std::string_view rea
 std::string NameOfAFolder() { return "the name is that of a folder, not of a file"; }
 
 std::string FolderMissing(std::string_view folder) {
-  return FillMessage("the folder \"{}\" does not exist", folder);
+  return FillMessage("the folder \"{}\" does not exist", EscapeControls(folder));
 }
 
 std::string FolderNotAFolder(std::string_view folder) {
-  return FillMessage("\"{}\" is not a folder", folder);
+  return FillMessage("\"{}\" is not a folder", EscapeControls(folder));
 }
 
 std::string OutputsCoincide(std::string_view firstRole, std::string_view firstName,
@@ -517,14 +517,14 @@ std::string OutputsCoincide(std::string_view firstRole, std::string_view firstNa
   return FillMessage(
       "the {} \"{}\" and the {} \"{}\" would be one and the same file; choose another result "
       "name",
-      firstRole, firstName, secondRole, secondName);
+      firstRole, EscapeControls(firstName), secondRole, EscapeControls(secondName));
 }
 
 std::string DataFileIsOutput(std::string_view role, std::string_view name) {
   return FillMessage(
       "it is also the {} \"{}\", which the Run writes; rename the data file, or choose another "
       "result name or working folder",
-      role, name);
+      role, EscapeControls(name));
 }
 
 std::string CannotOpenForReading() { return "cannot open it for reading"; }
