@@ -60,7 +60,11 @@ std::vector<std::string> Leftovers(const fs::path& folder) {
 std::string LargeData(std::size_t bytes) {
   constexpr int kLoci = 20;
   std::string text = "4 " + std::to_string(kLoci) + " 99 2\r\n";
-  for (int locus = 1; locus <= kLoci; ++locus) text += "L" + std::to_string(locus) + "\r\n";
+  for (int locus = 1; locus <= kLoci; ++locus) {
+    text += 'L';
+    text += std::to_string(locus);
+    text += "\r\n";
+  }
   const std::size_t lineLength = 2 + 5 * kLoci + 2;
   const std::size_t perPopulation = std::max<std::size_t>(2, bytes / lineLength / 4);
   uint32_t state = 12345;
