@@ -8,12 +8,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/cli_process.h"
@@ -27,13 +25,14 @@ using genosieve::testing::Entries;
 using genosieve::testing::ExamplePath;
 using genosieve::testing::InFullFolder;
 using genosieve::testing::InSmallFolder;
+using genosieve::testing::Leftovers;
 using genosieve::testing::Outcome;
 using genosieve::testing::ReadBytes;
 using genosieve::testing::RunCli;
-using genosieve::testing::Running;
 using genosieve::testing::ScopedWorkingFolder;
 using genosieve::testing::StartCli;
 using genosieve::testing::WaitCli;
+using genosieve::testing::WaitUntil;
 using genosieve::testing::WriteBytes;
 
 namespace fs = std::filesystem;
@@ -54,16 +53,6 @@ std::string Differs(const Outcome& outcome, const std::string& expected) {
 }
 
 std::string CurrentFolder() { return fs::current_path().string(); }
-
-// Hidden files a Run leaves behind: temporary files and lock files.
-std::vector<std::string> Leftovers(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.starts_with(".genosieve")) names.push_back(entry.path().string());
-  }
-  return names;
-}
 
 TEST(FileMessages, AReadOnlyFolderIsNamedWithWhatFailed) {
   const std::optional<std::string> problem = InSmallFolder(
@@ -208,12 +197,8 @@ TEST(FileMessages, SighupStopsTheRunLikeSigterm) {
     WriteBytes("results.txt", "the previous Run's results\r\n");
     const CliChild running = StartCli(args);
     // Once the clone files are written, the overall test is running.
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (Running(running) && !fs::exists("Withoutrepeats_results.txt") &&
-           std::chrono::steady_clock::now() < limit) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    caught = Running(running) && ::kill(running.pid, SIGHUP) == 0;
+    caught = WaitUntil(running, [] { return fs::exists("Withoutrepeats_results.txt"); }) &&
+             ::kill(running.pid, SIGHUP) == 0;
     outcome = WaitCli(running);
     args[2] += "0";
   }

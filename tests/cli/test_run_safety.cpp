@@ -26,13 +26,14 @@ namespace {
 using genosieve::testing::CliChild;
 using genosieve::testing::Entries;
 using genosieve::testing::ExamplePath;
+using genosieve::testing::Leftovers;
 using genosieve::testing::Outcome;
 using genosieve::testing::ReadBytes;
 using genosieve::testing::RunCli;
-using genosieve::testing::Running;
 using genosieve::testing::ScopedWorkingFolder;
 using genosieve::testing::StartCli;
 using genosieve::testing::WaitCli;
+using genosieve::testing::WaitUntil;
 using genosieve::testing::WithoutResultsAtAGlance;
 using genosieve::testing::WriteBytes;
 
@@ -81,29 +82,6 @@ std::vector<std::pair<std::string, std::string>> Contents(const fs::path& folder
   return files;
 }
 
-// Hidden files a Run leaves behind: temporary files and the lock file.
-std::vector<std::string> Leftovers(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.starts_with(".genosieve")) names.push_back(entry.path().string());
-  }
-  return names;
-}
-
-// Waits until `ready` holds, or until the child ends or 60 seconds pass: whether it held
-// while the child was still running.
-template <typename Ready>
-bool WaitFor(const CliChild& child, Ready ready) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (std::chrono::steady_clock::now() < limit) {
-    if (!Running(child)) return false;
-    if (ready()) return Running(child);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return false;
-}
-
 // Whether the process holds an exclusive flock, as the kernel lists them.
 bool HoldsExclusiveLock(pid_t pid) {
   std::istringstream locks(ReadBytes("/proc/locks"));
@@ -128,7 +106,7 @@ TEST(RunSafety, ASecondRunInTheSameFolderIsRefusedAndTheFirstGivesASoloRunsResul
   for (int attempt = 0; attempt < 4 && running.pid < 0; ++attempt) {
     if (attempt > 0) first[2] += "0";
     const CliChild started = StartCli(first);
-    if (WaitFor(started, [&started] { return HoldsExclusiveLock(started.pid); }) &&
+    if (WaitUntil(started, [&started] { return HoldsExclusiveLock(started.pid); }) &&
         ::kill(started.pid, SIGSTOP) == 0) {
       running = started;
     } else {
@@ -295,7 +273,7 @@ bool Interrupt(std::vector<std::string> args, int signal, Ready ready, Outcome& 
   for (int attempt = 0; attempt < 4; ++attempt) {
     WriteBytes("results.txt", "the previous Run's results\r\n");
     const CliChild running = StartCli(args);
-    const bool caught = WaitFor(running, ready) && ::kill(running.pid, signal) == 0;
+    const bool caught = WaitUntil(running, ready) && ::kill(running.pid, signal) == 0;
     outcome = WaitCli(running);
     if (caught) return true;
     args[args.size() - 2] += "0";

@@ -27,13 +27,14 @@ namespace {
 using genosieve::testing::CliChild;
 using genosieve::testing::Entries;
 using genosieve::testing::ExamplePath;
+using genosieve::testing::Leftovers;
 using genosieve::testing::Outcome;
 using genosieve::testing::ReadBytes;
 using genosieve::testing::RunCli;
-using genosieve::testing::Running;
 using genosieve::testing::ScopedWorkingFolder;
 using genosieve::testing::StartCli;
 using genosieve::testing::WaitCli;
+using genosieve::testing::WaitUntil;
 using genosieve::testing::WriteBytes;
 
 namespace fs = std::filesystem;
@@ -44,17 +45,6 @@ const std::string kValidData =
     "2\t120120\t130130\t\r\n2\t124120\t132132\t\r\n2\t120124\t132130\t\r\n";
 
 const std::string kDenied = "Acc\xC3\xA8s au fichier refus\xC3\xA9";
-
-// Hidden files a Run or an export leaves behind under `folder`: temporary files and
-// lock files.
-std::vector<std::string> Leftovers(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.starts_with(".genosieve")) names.push_back(entry.path().string());
-  }
-  return names;
-}
 
 // A file of the native layout of about `bytes` bytes: P = 4 populations, L = 20 loci.
 std::string LargeData(std::size_t bytes) {
@@ -81,19 +71,6 @@ std::string LargeData(std::size_t bytes) {
     }
   }
   return text;
-}
-
-// Waits until `ready` holds, or until the child ends or 60 seconds pass: whether it held
-// while the child was still running.
-template <typename Ready>
-bool WaitFor(const CliChild& child, Ready ready) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (std::chrono::steady_clock::now() < limit) {
-    if (!Running(child)) return false;
-    if (ready()) return Running(child);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return false;
 }
 
 // Whether process `pid` has the file at `path` open.
@@ -248,7 +225,7 @@ bool InterruptExport(int signal, Ready ready, Outcome& outcome) {
     WriteBytes("out.txt", "the previous export\r\n");
     const CliChild running = StartCli({"-q", "--write-data", "out.txt", "big.txt"});
     const bool caught =
-        WaitFor(running, [&] { return ready(running); }) && ::kill(running.pid, signal) == 0;
+        WaitUntil(running, [&] { return ready(running); }) && ::kill(running.pid, signal) == 0;
     outcome = WaitCli(running);
     if (caught) return true;
   }

@@ -21,6 +21,7 @@ namespace genosieve {
 
 namespace {
 
+#if defined(__linux__)
 // The first line of a small system file, or nothing.
 std::optional<std::string> FirstLine(const std::string& path) {
   std::ifstream in(path);
@@ -62,7 +63,6 @@ void Limit(std::optional<uint64_t>& room, uint64_t more) {
 
 uint64_t Less(uint64_t total, uint64_t used) { return total > used ? total - used : 0; }
 
-#if defined(__linux__)
 // The room of this process's control group: its limit less its usage without the page
 // cache. Version 2 ("0::/path") and version 1 (the memory controller's line).
 std::optional<uint64_t> ControlGroupRoom() {
