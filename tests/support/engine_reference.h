@@ -68,6 +68,9 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
     }
   }
 
+  // A table of one population: the estimator for one sample, b = n/(n - 1) [p(1 - p) -
+  // (2n - 1) h / (4n)], c = h/2, over the loci typed in two individuals or more.
+  const bool oneSample = P == 1;
   Extended totalB = 0.0L;
   Extended totalBC = 0.0L;
   for (int k = 1; k <= L; ++k) {
@@ -78,7 +81,10 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
           static_cast<Extended>(meanSampleSize) +
           static_cast<Extended>(sampleSize[static_cast<std::size_t>(p - 1) * L + (k - 1)]));
     }
-    if (!(r[static_cast<std::size_t>(k)] > 1 && meanSampleSize != 0.0f)) continue;
+    if (oneSample ? !(r[static_cast<std::size_t>(k)] == 1 && meanSampleSize >= 2.0f)
+                  : !(r[static_cast<std::size_t>(k)] > 1 && meanSampleSize != 0.0f)) {
+      continue;
+    }
     meanSampleSize = static_cast<float>(static_cast<Extended>(meanSampleSize) / rk);
     const Extended nbar = meanSampleSize;
     float sumB = 0.0f;
@@ -98,12 +104,12 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
       }
       const Extended meanFreq = (p1 / rk) / nbar;
       Extended s2 = p2 - (meanFreq * meanFreq) * (rk * nbar);
-      s2 = (s2 / (rk - 1.0L)) / nbar;
+      if (!oneSample) s2 = (s2 / (rk - 1.0L)) / nbar;
       const Extended meanHet = (h1 / rk) / nbar;
       if (options.band && !(0.001L < meanFreq && meanFreq < 0.999L)) continue;
       if (!options.band && meanFreq == 0.0L) continue;
       Extended u = (1.0L - meanFreq) * meanFreq;
-      u = u - ((rk - 1.0L) * s2) / rk;
+      if (!oneSample) u = u - ((rk - 1.0L) * s2) / rk;
       const Extended v = (2.0L * nbar - 1.0L) * meanHet;
       u = u - (v / 4.0L) / nbar;
       const Extended numerator = u * nbar;
