@@ -8,6 +8,7 @@
 #include <memory>
 #include <utility>
 
+#include "clone_size_figure.h"
 #include "run_figures.h"
 
 struct genosieve::FiguresSession {
@@ -17,6 +18,7 @@ struct genosieve::FiguresSession {
   char* argv[2] = {name, nullptr};
   std::unique_ptr<QApplication> application;
   RunFigureData figures;
+  std::vector<CloneSizeSeries> cloneSizes;
 };
 
 namespace genosieve {
@@ -47,7 +49,14 @@ std::vector<ViewFile> Files(FiguresSession& session, const std::string& resultNa
   for (FigureFile& figure : RunFigureFiles(session.figures, resultName)) {
     files.push_back({std::move(figure.name), figure.bytes.toStdString()});
   }
+  for (FigureFile& figure : CloneSizeFigureFiles(session.cloneSizes, resultName)) {
+    files.push_back({std::move(figure.name), figure.bytes.toStdString()});
+  }
   return files;
+}
+
+void AddClonality(FiguresSession& session, const ClonalityResults& results) {
+  session.cloneSizes = results.cloneSizes;
 }
 
 void End(FiguresSession* session) { delete session; }
@@ -59,6 +68,7 @@ constexpr FiguresModule kModule = {
     .add = Add,
     .files = Files,
     .end = End,
+    .addClonality = AddClonality,
 };
 
 }  // namespace

@@ -160,12 +160,18 @@ struct CliView : genosieve::RunView {
     if (figureSession != nullptr) figures->add(*figureSession, outcome);
   }
 
+  void ClonalityFound(const genosieve::ClonalityResults& results) override {
+    clonality = results;
+    if (figureSession != nullptr) figures->addClonality(*figureSession, results);
+  }
+
   std::vector<genosieve::ViewFile> FilesToWrite() override {
     if (figureSession == nullptr) return {};
     return figures->files(*figureSession, resultName);
   }
 
   std::vector<genosieve::TestOutcome> finished;
+  genosieve::ClonalityResults clonality;
   std::string resultName;
   // Set for --figures: the module that draws them and its session.
   const genosieve::FiguresModule* figures = nullptr;
@@ -357,6 +363,9 @@ int main(int argc, char** argv) {
   }
   if (!quiet) {
     for (const std::string& line : genosieve::InterpretationLines(view.finished)) {
+      std::cerr << "genosieve-cli: " << line << '\n';
+    }
+    for (const std::string& line : genosieve::ClonalityLines(view.clonality)) {
       std::cerr << "genosieve-cli: " << line << '\n';
     }
   }

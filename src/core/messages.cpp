@@ -51,6 +51,12 @@ std::string IterationsNegative(std::string_view iterationsText) {
   return FillMessage("The number of iterations must be 0 or more, not {}.", iterationsText);
 }
 
+std::string OneSampleEstimator() {
+  return "one population: the overall and per-locus tests estimate Fis with Weir & "
+         "Cockerham's estimator for one sample; each population test pairs the population with "
+         "its filler population as usual";
+}
+
 std::string TooManyLines() { return "the file has more than 2147483647 lines"; }
 
 std::string TooFewLines(int64_t lines, int64_t loci, int64_t individuals) {

@@ -69,6 +69,12 @@ namespace messages {
 
 // The Run.
 std::string IterationsNegative(std::string_view iterationsText);
+// Data of one population: the notice (after `Data file "<path>"`) and the line before
+// the overall section of the results file that say which estimator gave the values.
+std::string OneSampleEstimator();
+inline constexpr std::string_view kOneSampleEstimatorLine =
+    "One population: Fis of the overall and per-locus tests by Weir & Cockerham's estimator "
+    "for one sample";
 
 // The data file reader: the whole file, then its header.
 std::string TooManyLines();

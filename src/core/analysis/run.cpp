@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/clonality.h"
 #include "analysis/outcome_files.h"
 #include "analysis/random_generator.h"
 #include "analysis/randomization_tests.h"
@@ -57,6 +58,12 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   const WorkingFolder& folder = files.folder;
   TallyState state = Allocating(FillMessage("test tally for N = {}", iterations),
                                 [&] { return MakeTallyState(iterations); });
+  // One population: the overall and per-locus tests take the estimator for one sample.
+  const bool onePopulation = header.populations == 1;
+  if (onePopulation) {
+    view.ShowNotice(
+        Located({"Data file", settings.dataPath, 0, 0, {}}, messages::OneSampleEstimator()));
+  }
 
   // 5. Observed evaluation over all loci and populations.
   const TableVariant overall{RandomizationKind::kOverall, 0};
@@ -73,6 +80,13 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
 
   // 7. Clone-free data file.
   WriteCloneFreeFile(folder, "Withoutrepeats_" + resultName, header, clones.cloneFree);
+
+  // Clonal richness and diversity, and whether each repeated genotype is one genet.
+  StopIfRequested(view);
+  const ClonalityResults clonality = Allocating(
+      "clonality and psex tables", [&] { return DescribeClonality(data, index, clones, summary); });
+  WriteClonalityFiles(folder, resultName, clonality);
+  view.ClonalityFound(clonality);
 
   // One seed for every test: the one given, or the clock read once, so that the tests
   // draw the same tables and the Run can be repeated with it.
@@ -97,7 +111,8 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
                [&] { RunOverallTest(inputs, state, view); });
 
     // 10. Results file, started afresh with the overall section.
-    WriteOverallSection(folder, files.results, state, settings.decimalSeparator);
+    WriteOverallSection(folder, files.results, state, settings.decimalSeparator,
+                        onePopulation ? messages::kOneSampleEstimatorLine : std::string_view{});
     ReportTestOutcome(inputs, RandomizationKind::kOverall, 1, state, view);
 
     // 11. Per-locus analysis.

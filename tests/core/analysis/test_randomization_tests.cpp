@@ -404,8 +404,8 @@ TEST(RandomizationRun, SeededRunsWriteIdenticalFiles) {
     genosieve::Run(Settings("60", true, true, true), view);
     const std::map<std::string, std::string> files = FolderFiles(folder.path());
     // The data, tempmicrosat.txt, temp.txt, the three clone files, the results file, the
-    // seven p-value files and the summary table.
-    EXPECT_EQ(files.size(), 1u + 2u + 3u + 1u + 7u + 1u);
+    // seven p-value files and the summary, clonality and psex tables.
+    EXPECT_EQ(files.size(), 1u + 2u + 3u + 1u + 7u + 3u);
     if (run == 0)
       first = files;
     else
