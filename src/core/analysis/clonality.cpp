@@ -19,6 +19,8 @@ namespace {
 
 constexpr const char* kLineEnd = "\r\n";
 constexpr double kLn10 = 2.30258509299404568401799145468437;
+// Significant digits of the probabilities: the precision their computation keeps.
+constexpr int kProbabilityDigits = 12;
 
 // Weir & Cockerham's Fis of a table, or none where the estimator meets 0/0, x/0 or an
 // overflow: a table with one population gets the estimator for one sample.
@@ -159,27 +161,56 @@ std::string FormatLogProbability(std::optional<double> logValue) {
   const double log = *logValue;
   if (std::isnan(log)) ThrowInternalError("a NaN probability was about to be written");
   if (log == -HUGE_VAL) return "0";
+  // The decimal exponent and the mantissa in [1, 10): from the value while it is a normal
+  // double, else from the logarithm, which then holds fewer digits of the mantissa (a
+  // double carries about 16 significant digits, shared with the exponent's).
+  int digits = kProbabilityDigits;
+  int64_t exponent = 0;
+  double mantissa = 0.0;
   const double value = std::exp(log);
-  if (value >= DBL_MIN) return FormatShortest(value);
-  // Below the range of a double: mantissa and exponent from log10. A double holds about
-  // 16 significant digits of the logarithm, shared by the exponent's digits and the
-  // mantissa's.
-  const double log10 = log / kLn10;
-  auto exponent = static_cast<int64_t>(std::floor(log10));
-  const std::string exponentDigits = std::to_string(-exponent);
-  const int digits = std::max(3, 15 - static_cast<int>(exponentDigits.size()));
+  if (value >= DBL_MIN) {
+    exponent = static_cast<int64_t>(std::floor(std::log10(value)));
+    mantissa = value / std::pow(10.0, static_cast<double>(exponent));
+  } else {
+    const double log10 = log / kLn10;
+    exponent = static_cast<int64_t>(std::floor(log10));
+    mantissa = std::pow(10.0, log10 - static_cast<double>(exponent));
+    const auto exponentDigits = static_cast<int>(std::to_string(-exponent).size());
+    digits = std::min(digits, std::max(3, 15 - exponentDigits));
+  }
   const double scale = std::pow(10.0, digits - 1);
-  auto mantissa = static_cast<int64_t>(
-      std::llround(std::pow(10.0, log10 - static_cast<double>(exponent)) * scale));
-  if (mantissa >= static_cast<int64_t>(scale) * 10) {
-    mantissa /= 10;
+  auto rounded = static_cast<int64_t>(std::llround(mantissa * scale));
+  // log10 may put the mantissa just below 1 or at 10: one more or one less.
+  if (rounded < static_cast<int64_t>(scale)) {
+    rounded = static_cast<int64_t>(std::llround(mantissa * scale * 10.0));
+    --exponent;
+  }
+  if (rounded >= static_cast<int64_t>(scale) * 10) {
+    rounded = static_cast<int64_t>(std::llround(static_cast<double>(rounded) / 10.0));
     ++exponent;
   }
-  std::string digitsText = std::to_string(mantissa);
-  digitsText.erase(digitsText.find_last_not_of('0') + 1);
-  std::string text(1, digitsText.front());
-  if (digitsText.size() > 1) text.append(".").append(digitsText, 1);
-  return text.append("e").append(std::to_string(exponent));
+  std::string significant = std::to_string(rounded);
+  significant.erase(significant.find_last_not_of('0') + 1);
+  std::string text;
+  if (exponent >= -4 && exponent <= 0) {
+    // 0.000ddd, or d.ddd
+    if (exponent < 0) {
+      text = "0.";
+      text.append(static_cast<std::size_t>(-exponent - 1), '0');
+      text.append(significant);
+    } else {
+      text.assign(1, significant.front());
+      if (significant.size() > 1) text.append(".").append(significant, 1);
+    }
+    return text;
+  }
+  text.assign(1, significant.front());
+  if (significant.size() > 1) text.append(".").append(significant, 1);
+  // The exponent as the summary table's numbers write it: a sign and two digits at least.
+  const std::string magnitude = std::to_string(exponent < 0 ? -exponent : exponent);
+  text.append(exponent < 0 ? "e-" : "e+");
+  if (magnitude.size() < 2) text.append("0");
+  return text.append(magnitude);
 }
 
 void WriteClonalityFiles(const WorkingFolder& folder, const std::string& resultName,

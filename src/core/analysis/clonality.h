@@ -79,9 +79,10 @@ std::vector<std::string> PsexCells(const PsexRow& row);
 // "one genet", "possibly distinct genets", or empty.
 std::string VerdictText(PsexVerdict verdict);
 
-// A probability given by its natural logarithm: the shortest text of its double when it
-// is a normal double, else "d.ddde-x" with the digits its logarithm holds; "0" for
-// -infinity, empty for none.
+// A probability given by its natural logarithm, to 12 significant digits (fewer far below
+// the range of a double, where the logarithm holds fewer), trailing zeros dropped, with a
+// point: "0.25", "0.000123", "4.70871238406e-13", "1.7e-589"; "0" for -infinity, empty
+// for none.
 std::string FormatLogProbability(std::optional<double> logValue);
 
 // Writes both tables, each whole or not at all; a failure is the Run's I/O error.

@@ -42,7 +42,13 @@ QValueAxis* AddAxis(QChart& chart, Qt::Alignment alignment, const QString& title
   axis->setLabelsColor(QColor(0x33, 0x33, 0x33));
   axis->setLabelFormat(QStringLiteral("%.2g"));
   axis->setRange(low, high);
-  axis->applyNiceNumbers();
+  // Ticks on round values (1, 2 or 5 times a power of ten) over exactly this range.
+  const double rough = (high - low) / 5;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
+  const double scaled = rough / magnitude;
+  axis->setTickType(QValueAxis::TicksDynamic);
+  axis->setTickAnchor(0);
+  axis->setTickInterval((scaled < 1.5 ? 1 : scaled < 3 ? 2 : scaled < 7 ? 5 : 10) * magnitude);
   chart.addAxis(axis, alignment);
   return axis;
 }
@@ -78,14 +84,17 @@ std::unique_ptr<QChart> CloneSizeChart(const std::vector<CloneSizeSeries>& popul
       first = false;
     }
   }
-  // A single point, or a single size, still gets a plot of some width.
+  // A single point, or a single size, still gets a plot of some width; a margin keeps the
+  // points on the axes (x = ln 1, y = ln 1) whole.
   highX = std::max(highX, lowX + 1.0);
   highY = std::max(highY, lowY + 1.0);
+  const double marginX = 0.04 * (highX - lowX);
+  const double marginY = 0.04 * (highY - lowY);
   QValueAxis* xAxis = AddAxis(*chart, Qt::AlignBottom, QStringLiteral("ln(clone size x)"),
-                              std::min(lowX, 0.0), highX);
+                              lowX - marginX, highX + marginX);
   QValueAxis* yAxis =
       AddAxis(*chart, Qt::AlignLeft, QStringLiteral("ln(genets with at least x ramets)"),
-              std::min(lowY, 0.0), highY);
+              lowY - marginY, highY + marginY);
 
   for (std::size_t i = 0; i < populations.size(); ++i) {
     const CloneSizeSeries& population = populations[i];
