@@ -87,9 +87,15 @@ ClonalityResults DescribeClonality(const DataFile& data, const PopulationIndex& 
   ClonalityRow all;
   all.name = "all";
   all.diversity = DescribeClonalDiversity(CloneSizes(summary, 0));
-  const TableVariant overall{RandomizationKind::kOverall, 0};
-  all.fisRamets = FisOf(VariantHeader(h, overall), ObservedLines(data, index, overall));
-  all.fisGenets = FisOf(VariantHeader(h, overall), clones.cloneFree);
+  if (populations == 1) {
+    // The same tables as the population's row.
+    all.fisRamets = results.rows.front().fisRamets;
+    all.fisGenets = results.rows.front().fisGenets;
+  } else {
+    const TableVariant overall{RandomizationKind::kOverall, 0};
+    all.fisRamets = FisOf(VariantHeader(h, overall), ObservedLines(data, index, overall));
+    all.fisGenets = FisOf(VariantHeader(h, overall), clones.cloneFree);
+  }
   results.rows.push_back(std::move(all));
 
   for (GenotypeProbability& probability :

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <limits>
 
 #include "data/binomial_tail.h"
 #include "errors.h"
@@ -14,7 +13,6 @@ namespace genosieve {
 namespace {
 
 constexpr double kLn2 = 0.69314718055994530941723212145818;
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 std::size_t Size(int64_t value) { return static_cast<std::size_t>(value); }
 
@@ -213,10 +211,19 @@ double LocusInbreeding(const RoundRobin& robin, int32_t locus, AlleleTally& tall
   return Inbreeding(tally, typed, heterozygotes);
 }
 
-// ln of a frequency: copies / total.
+// ln of a frequency: copies / total, both at least 1.
 double LogFrequency(int64_t copies, int64_t total) {
-  return copies == 0 ? -kInfinity
-                     : std::log(static_cast<double>(copies) / static_cast<double>(total));
+  return std::log(static_cast<double>(copies) / static_cast<double>(total));
+}
+
+// The round-robin copies of an allele that a repeated genotype carries, at least 1: the
+// round robin leaves out every carrier of an allele whose carriers all agree, at the
+// other loci, with an earlier genotype that lacks it (one that differs only there, as
+// after a somatic mutation or a scoring error). A frequency of 0 would make the sampled
+// genotype impossible, pgen and psex 0, and the verdict "one genet" whatever the data;
+// the allele counts instead as seen once among the alleles counted.
+int64_t Counted(const AlleleTally& frequencies, int32_t allele) {
+  return std::max<int64_t>(frequencies.Of(allele), 1);
 }
 
 // What a locus adds to the logarithms of pgen and pgen_fis of one genotype.
@@ -232,23 +239,21 @@ struct Product {
       pgenUndefined = true;
       return;
     }
-    const int64_t copiesA = frequencies.Of(pair.first);
+    const int64_t copiesA = Counted(frequencies, pair.first);
     const double logA = LogFrequency(copiesA, frequencies.total);
     if (pair.first == pair.second) {
       logPgen += 2.0 * logA;
-      // p (p + (1 - p) F): 0 with p, undefined below 0.
+      // p (p + (1 - p) F), undefined below 0.
       const double pA = static_cast<double>(copiesA) / static_cast<double>(frequencies.total);
       const double inbred = pA + (1.0 - pA) * f;
-      if (copiesA == 0) {
-        logPgenFis = -kInfinity;
-      } else if (inbred < 0.0) {
+      if (inbred < 0.0) {
         fisUndefined = true;
       } else {
         logPgenFis += logA + std::log(inbred);
       }
       return;
     }
-    const double logB = LogFrequency(frequencies.Of(pair.second), frequencies.total);
+    const double logB = LogFrequency(Counted(frequencies, pair.second), frequencies.total);
     logPgen += kLn2 + logA + logB;
     logPgenFis += kLn2 + logA + logB + std::log1p(-f);
   }

@@ -42,6 +42,8 @@ std::vector<double> GenetInbreeding(const GenotypeTable& table, int32_t begin, i
 // One repeated MLG of a population. Logarithms are natural; -infinity for a probability
 // of 0; nullopt where the probability is undefined: a locus at which the MLG is typed but
 // no kept individual is (pgen), or a homozygote's p (p + (1 - p) F) below 0 (pgen_fis).
+// An allele of the MLG that the round robin does not count at a locus counts there as
+// one copy among those counted, not as a frequency of 0 (the MLG was sampled).
 struct GenotypeProbability {
   int32_t population = 0;  // 1-based
   int32_t genotype = 0;    // its number in the population, as in the clone members file

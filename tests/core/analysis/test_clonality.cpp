@@ -279,6 +279,24 @@ TEST(GenotypeProbabilities, DegenerateLociAndFrequencies) {
             (std::vector<std::string>{"2", "pop2", "3", "1", "0", "0", "", "", "", ""}));
 }
 
+TEST(GenotypeProbabilities, AnAlleleTheRoundRobinLeavesOutCountsOnce) {
+  ScopedWorkingFolder folder;
+  // A = 1/1 3/3 4/4, B = 2/2 3/3 4/4 twice, C = 1/1 3/4 3/4. B differs from A only at
+  // locus 1, so locus 1 keeps A and C: alleles 1 1 1 1, none of B's allele 2, which then
+  // counts as one copy of four. Loci 2 and 3 keep A, B, C: p(3) = 5/6 at locus 2, p(4) =
+  // 5/6 at locus 3. pgen(B) = (1/4)^2 (5/6)^2 (5/6)^2 = 625/20736, not 0.
+  const Grouped g = GroupedData(
+      "1 3 4 1\r\nL1\r\nL2\r\nL3\r\n1\t11\t33\t44\t\r\n1\t22\t33\t44\t\r\n"
+      "1\t22\t33\t44\t\r\n1\t11\t34\t34\t\r\n");
+  EXPECT_EQ(RoundRobinCounts(g.data.table, 0, 4, g.clones.genotypeNumber)[0].CopiesOf(2), 0);
+  const std::vector<GenotypeProbability> p =
+      RepeatedGenotypeProbabilities(g.data.table, g.index, g.clones);
+  ASSERT_EQ(p.size(), 1u);
+  const double pgen = 625.0 / 20736.0;
+  EXPECT_NEAR(std::exp(*p[0].logPgen), pgen, 1e-15);
+  EXPECT_NEAR(std::exp(*p[0].logPsex), 1.0 - std::pow(1.0 - pgen, 4), 1e-15);
+}
+
 TEST(GenotypeProbabilities, AHomozygoteUnderHeterozygoteExcessHasNoPgenFis) {
   ScopedWorkingFolder folder;
   // Ten genets at locus 1: 1/1 twice (one genet) and nine 2/3: p(1) = 1/10, F = 1 - 0.9 /
