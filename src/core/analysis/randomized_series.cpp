@@ -31,7 +31,7 @@ struct Series {
 // A value or an error, as a test's evaluation gives it.
 struct Outcome {
   bool known = false;
-  Extended value = 0.0L;
+  Extended value = Extended(0);
   std::exception_ptr error;
 };
 
@@ -40,7 +40,7 @@ Outcome Try(Evaluate evaluate) {
   try {
     return Outcome{true, evaluate(), nullptr};
   } catch (const RunError&) {
-    return Outcome{true, 0.0L, std::current_exception()};
+    return Outcome{true, Extended(0), std::current_exception()};
   }
 }
 
@@ -85,12 +85,17 @@ struct SeriesPass {
   std::unique_ptr<Worker> inlineWorker;
   int32_t inlineNext = 0;
   std::vector<std::unique_ptr<Worker>> threadWorkers;
-  // Declared last: stopped and joined before anything they use is destroyed.
-  std::vector<std::jthread> workers;
+  // Declared last, and stopped and joined on every path (StopSeries, the destructor)
+  // before anything they use is destroyed.
+  std::vector<std::thread> workers;
 
-  ~SeriesPass() {
+  ~SeriesPass() { JoinWorkers(); }
+
+  void JoinWorkers() {
     stopping = true;
-    workers.clear();
+    for (std::thread& worker : workers) {
+      if (worker.joinable()) worker.join();
+    }
   }
 };
 
@@ -335,18 +340,13 @@ IterationValue AwaitValue(SeriesPass& pass, const TableVariant& variant, int32_t
   if (!pass.done[Size(b)]) ThrowInternalError("the values were stopped");
   Series& series = pass.series[Size(slot)];
   const int32_t failedAt = series.failedAt.load(std::memory_order_relaxed);
-  if (iteration == failedAt) return IterationValue{0.0L, series.failure};
+  if (iteration == failedAt) return IterationValue{Extended(0), series.failure};
   if (iteration > failedAt) {
     ThrowInternalError(FillMessage("iteration {} after the failure of {}", iteration, failedAt));
   }
   return IterationValue{series.values[Size(iteration - 1)], nullptr};
 }
 
-void StopSeries(SeriesPass& pass) {
-  pass.stopping = true;
-  for (std::jthread& worker : pass.workers) {
-    if (worker.joinable()) worker.join();
-  }
-}
+void StopSeries(SeriesPass& pass) { pass.JoinWorkers(); }
 
 }  // namespace genosieve

@@ -21,6 +21,8 @@
 #include "support/test_files.h"
 
 namespace fs = std::filesystem;
+using genosieve::Extended;
+using genosieve::operator""_ext;
 using genosieve::testing::ExamplePath;
 using genosieve::testing::ReadBytes;
 using genosieve::testing::ScopedWorkingFolder;
@@ -186,10 +188,10 @@ class FiguresTest : public QObject {
   void runFiguresKeepOnlyRangesOfSingleTests() {
     genosieve::RunFigureData data;
     genosieve::TestOutcome overall;
-    overall.randomizedFis = {0.1L, 0.3L, 0.2L};
-    overall.observed = 0.2L;
-    overall.pLower = 0.75L;
-    overall.pUpper = 0.75L;
+    overall.randomizedFis = {0.1_ext, 0.3_ext, 0.2_ext};
+    overall.observed = 0.2_ext;
+    overall.pLower = 0.75_ext;
+    overall.pUpper = 0.75_ext;
     overall.iterations = 3;
     genosieve::AddToFigures(data, overall);
     genosieve::TestOutcome locus = overall;
@@ -197,10 +199,11 @@ class FiguresTest : public QObject {
     locus.name = "LocA";
     genosieve::AddToFigures(data, locus);
     QVERIFY(data.hasOverall);
-    QCOMPARE(data.runningPValues, (std::vector<double>{1.0, static_cast<double>(2.0L / 3), 0.75}));
+    QCOMPARE(data.runningPValues,
+             (std::vector<double>{1.0, static_cast<double>(Extended(2) / 3), 0.75}));
     QCOMPARE(data.loci.size(), size_t{1});
-    QCOMPARE(data.loci[0].low, static_cast<double>(0.1L));
-    QCOMPARE(data.loci[0].high, static_cast<double>(0.3L));
+    QCOMPARE(data.loci[0].low, static_cast<double>(0.1_ext));
+    QCOMPARE(data.loci[0].high, static_cast<double>(0.3_ext));
     QVERIFY(data.populations.empty());
 
     std::vector<std::string> names;
