@@ -279,6 +279,22 @@ TEST(GenotypeProbabilities, DegenerateLociAndFrequencies) {
             (std::vector<std::string>{"2", "pop2", "3", "1", "0", "0", "", "", "", ""}));
 }
 
+TEST(ClonalityTables, APopulationOfOneRametDefinesNothingButItsCounts) {
+  ScopedWorkingFolder folder;
+  // Population 2 has a single individual: no R, D, evenness, beta or Fis, and no repeat.
+  const Grouped g = GroupedData("2 1 2 1\r\nL1\r\n1\t12\t\r\n1\t11\t\r\n1\t22\t\r\n2\t12\t\r\n");
+  const ClonalityResults results =
+      DescribeClonality(g.data, g.index, g.clones, SummariseClones(g.clones, g.index));
+  ASSERT_EQ(results.rows.size(), 3u);
+  EXPECT_EQ(ClonalityCells(results.rows[1]),
+            (std::vector<std::string>{"2", "pop2", "1", "1", "", "", "", "", "", ""}));
+  EXPECT_TRUE(results.psex.empty());
+  EXPECT_EQ(results.cloneSizes[1].fit.points.size(), 1u);
+  // Population 1 alone: 1/2, 1/1, 2/2, one sample of three: p = 1/2, h = 1/3 for both
+  // alleles, b = 3/2 (1/4 - 5/36) = 1/6, c = 1/6: Fis = 1/2.
+  EXPECT_NEAR(*results.rows[0].fisRamets, 0.5, 1e-7);
+}
+
 TEST(GenotypeProbabilities, AnAlleleTheRoundRobinLeavesOutCountsOnce) {
   ScopedWorkingFolder folder;
   // A = 1/1 3/3 4/4, B = 2/2 3/3 4/4 twice, C = 1/1 3/4 3/4. B differs from A only at
