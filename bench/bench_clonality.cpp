@@ -46,10 +46,10 @@ void Counters(benchmark::State& state, const DataFile& data, std::size_t repeate
       static_cast<double>(data.table.cells.size() * sizeof(AllelePair)) / (1024.0 * 1024.0);
 }
 
-// A million ramets, 10 loci, about 430 000 genotypes repeated: round robin, pgen and
-// psex of each.
-void BM_RepeatedGenotypeProbabilities_Million(benchmark::State& state) {
-  const DataFile data = MakePopulation(1000000, 10, 600000);
+// Round robin, pgen and psex of every repeated genotype of one population.
+void ProbabilitiesBenchmark(benchmark::State& state, int32_t individuals, int32_t loci,
+                            int32_t distinct) {
+  const DataFile data = MakePopulation(individuals, loci, distinct);
   const PopulationIndex index{0, data.table.rows()};
   const CloneDetection clones = DetectClones(data.table, index);
   std::size_t repeated = 0;
@@ -61,9 +61,20 @@ void BM_RepeatedGenotypeProbabilities_Million(benchmark::State& state) {
   }
   Counters(state, data, repeated);
 }
+
+// A million ramets, 10 loci, about 300 000 genotypes repeated.
+void BM_RepeatedGenotypeProbabilities_Million(benchmark::State& state) {
+  ProbabilitiesBenchmark(state, 1000000, 10, 600000);
+}
 BENCHMARK(BM_RepeatedGenotypeProbabilities_Million)->Unit(benchmark::kMillisecond);
 
-// The whole of both tables (with the Fis of ramets and genets) for the same population.
+// 500 loci: pgen far below the range of a double.
+void BM_RepeatedGenotypeProbabilities_ManyLoci(benchmark::State& state) {
+  ProbabilitiesBenchmark(state, 20000, 500, 12000);
+}
+BENCHMARK(BM_RepeatedGenotypeProbabilities_ManyLoci)->Unit(benchmark::kMillisecond);
+
+// The whole of both tables (with the Fis of ramets and genets) for a million ramets.
 void BM_DescribeClonality_Million(benchmark::State& state) {
   const DataFile data = MakePopulation(1000000, 10, 600000);
   const PopulationIndex index{0, data.table.rows()};
@@ -78,22 +89,6 @@ void BM_DescribeClonality_Million(benchmark::State& state) {
   Counters(state, data, repeated);
 }
 BENCHMARK(BM_DescribeClonality_Million)->Unit(benchmark::kMillisecond);
-
-// 500 loci: pgen far below the range of a double.
-void BM_RepeatedGenotypeProbabilities_ManyLoci(benchmark::State& state) {
-  const DataFile data = MakePopulation(20000, 500, 12000);
-  const PopulationIndex index{0, data.table.rows()};
-  const CloneDetection clones = DetectClones(data.table, index);
-  std::size_t repeated = 0;
-  for (auto _ : state) {
-    const std::vector<GenotypeProbability> p =
-        RepeatedGenotypeProbabilities(data.table, index, clones);
-    repeated = p.size();
-    benchmark::DoNotOptimize(p.data());
-  }
-  Counters(state, data, repeated);
-}
-BENCHMARK(BM_RepeatedGenotypeProbabilities_ManyLoci)->Unit(benchmark::kMillisecond);
 
 // One tail of a million trials: two copies (closed form), a clone far above the mean, and
 // the slowest case, a clone size at the mean of a large N p.
