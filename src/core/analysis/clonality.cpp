@@ -1,16 +1,15 @@
 #include "analysis/clonality.h"
 
 #include <algorithm>
-#include <array>
 #include <cfloat>
 #include <cmath>
 
 #include "analysis/outcome_files.h"
-#include "analysis/table_variant.h"
-#include "data/genotype_file_writer.h"
 #include "engine/engine.h"
+#include "engine/genotype_code.h"
 #include "errors.h"
 #include "io/output_file.h"
+#include "messages.h"
 #include "reports/number_format.h"
 
 namespace genosieve {
@@ -22,25 +21,44 @@ constexpr double kLn10 = 2.30258509299404568401799145468437;
 // Significant digits of the probabilities: the precision their computation keeps.
 constexpr int kProbabilityDigits = 12;
 
+// The engine's input of the rows of `source` between successive `bounds`, each stretch a
+// population (1, 2, ...): what LoadedGenotypes gives for those rows as lines, without
+// copying them into lines first.
+EngineInput InputOfRows(const GenotypeTable& source, const std::vector<int32_t>& bounds,
+                        int32_t highestAllele) {
+  EngineInput input;
+  input.populations = static_cast<int32_t>(bounds.size()) - 1;
+  input.loci = source.loci;
+  input.highestAllele = highestAllele;
+  const int32_t first = bounds.front();
+  input.individuals = bounds.back() - first;
+  for (std::size_t p = 1; p < bounds.size(); ++p) input.populationEnd.push_back(bounds[p] - first);
+  const auto n = static_cast<std::size_t>(input.individuals);
+  input.codes.resize(static_cast<std::size_t>(input.loci) * n);
+  for (int32_t k = 0; k < input.loci; ++k) {
+    int32_t* column = input.codes.data() + static_cast<std::size_t>(k) * n;
+    for (std::size_t i = 0; i < n; ++i) {
+      const AllelePair& pair = source.at(first + static_cast<int32_t>(i), k);
+      if (pair.first < 0 || pair.first > 999 || pair.second < 0 || pair.second > 999) {
+        ThrowInternalError(FillMessage("genotype {}/{}", pair.first, pair.second));
+      }
+      column[i] = GenotypeCode(pair);
+    }
+  }
+  return input;
+}
+
 // Weir & Cockerham's Fis of a table, or none where the estimator meets 0/0, x/0 or an
 // overflow: a table with one population gets the estimator for one sample.
-std::optional<double> FisOf(const std::array<int32_t, 4>& header, const GenotypeTable& lines) {
+std::optional<double> FisOf(const EngineInput& input) {
   try {
     EngineWorkspace workspace;
-    return static_cast<double>(EvaluateFis(LoadedGenotypes(header, lines), workspace));
+    return static_cast<double>(EvaluateFis(input, workspace));
   } catch (const InternalError&) {
     throw;
   } catch (const RunError&) {
     return std::nullopt;
   }
-}
-
-// Rows [first, first + count) of `source` as population 1 of a table of their own.
-GenotypeTable OnePopulation(const GenotypeTable& source, int32_t first, int32_t count) {
-  GenotypeTable lines;
-  lines.loci = source.loci;
-  AppendVariantRows(lines, source, first, count, 1, TableVariant{});
-  return lines;
 }
 
 std::string Optional(const std::optional<double>& value) {
@@ -66,10 +84,10 @@ PsexVerdict VerdictOf(const std::optional<double>& logPsex) {
 }  // namespace
 
 ClonalityResults DescribeClonality(const DataFile& data, const PopulationIndex& index,
-                                   const CloneDetection& clones, const CloneSummary& summary) {
-  const HeaderNumbers& h = data.header;
+                                   const CloneDetection& clones, const CloneSummary& summary,
+                                   std::optional<double> overallFis) {
+  const int32_t highest = data.header.highestAllele;
   const int32_t populations = static_cast<int32_t>(index.size()) - 1;
-  const std::array<int32_t, 4> one = {1, h.loci, h.highestAllele, h.codeWidth};
   ClonalityResults results;
   for (int32_t k = 1; k <= populations; ++k) {
     const auto p = static_cast<std::size_t>(k - 1);
@@ -78,9 +96,9 @@ ClonalityResults DescribeClonality(const DataFile& data, const PopulationIndex& 
     row.name = PopulationName(data, static_cast<std::size_t>(k));
     const std::vector<int64_t> sizes = CloneSizes(summary, k);
     row.diversity = DescribeClonalDiversity(sizes);
-    row.fisRamets = FisOf(one, OnePopulation(data.table, index[p], index[p + 1] - index[p]));
-    row.fisGenets = FisOf(
-        one, OnePopulation(clones.cloneFree, summary.distinctOffset[p], summary.ndGenotypes[p]));
+    row.fisRamets = FisOf(InputOfRows(data.table, {index[p], index[p + 1]}, highest));
+    row.fisGenets = FisOf(InputOfRows(
+        clones.cloneFree, {summary.distinctOffset[p], summary.distinctOffset[p + 1]}, highest));
     results.cloneSizes.push_back({k, row.name, FitPareto(sizes)});
     results.rows.push_back(std::move(row));
   }
@@ -92,9 +110,8 @@ ClonalityResults DescribeClonality(const DataFile& data, const PopulationIndex& 
     all.fisRamets = results.rows.front().fisRamets;
     all.fisGenets = results.rows.front().fisGenets;
   } else {
-    const TableVariant overall{RandomizationKind::kOverall, 0};
-    all.fisRamets = FisOf(VariantHeader(h, overall), ObservedLines(data, index, overall));
-    all.fisGenets = FisOf(VariantHeader(h, overall), clones.cloneFree);
+    all.fisRamets = overallFis ? overallFis : FisOf(InputOfRows(data.table, index, highest));
+    all.fisGenets = FisOf(InputOfRows(clones.cloneFree, summary.distinctOffset, highest));
   }
   results.rows.push_back(std::move(all));
 

@@ -62,8 +62,11 @@ struct ClonalityResults {
   std::vector<CloneSizeSeries> cloneSizes;
 };
 
+// `overallFis`, when known, is the overall test's observed Fis, the row of all
+// populations' `fisRamets`, which is then not worked out again.
 ClonalityResults DescribeClonality(const DataFile& data, const PopulationIndex& index,
-                                   const CloneDetection& clones, const CloneSummary& summary);
+                                   const CloneDetection& clones, const CloneSummary& summary,
+                                   std::optional<double> overallFis = std::nullopt);
 
 // "Clonality_" + stem + ".tsv" and "Psex_" + stem + ".tsv".
 std::string ClonalityFileName(const std::string& resultName);

@@ -83,8 +83,9 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
 
   // Clonal richness and diversity, and whether each repeated genotype is one genet.
   StopIfRequested(view);
-  const ClonalityResults clonality = Allocating(
-      "clonality and psex tables", [&] { return DescribeClonality(data, index, clones, summary); });
+  const ClonalityResults clonality = Allocating("clonality and psex tables", [&] {
+    return DescribeClonality(data, index, clones, summary, static_cast<double>(state.observed()));
+  });
   WriteClonalityFiles(folder, resultName, clonality);
   view.ClonalityFound(clonality);
 

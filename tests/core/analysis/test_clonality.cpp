@@ -404,8 +404,13 @@ TEST(ClonalityRun, TheViewIsToldOnceTheTablesAreInPlaceBeforeTheFirstTest) {
   ASSERT_EQ(results.cloneSizes.size(), 2u);
   EXPECT_EQ(results.cloneSizes[1].name, "pop2");
   EXPECT_EQ(results.cloneSizes[1].fit.points.size(), 2u);
-  // The row of all populations has the overall test's Fis: its estimator, on all ramets.
+  // The row of all populations has the overall test's Fis: its estimator, on all ramets;
+  // the Run hands it over, and working it out again gives the same value.
   EXPECT_EQ(clonality[3][8], ReadTsv(ReadBytes("Summary_results.tsv"))[1][5]);
+  const Grouped g = GroupedData(ReadBytes(TestDataPath(kHandMade)));
+  const ClonalityResults again =
+      DescribeClonality(g.data, g.index, g.clones, SummariseClones(g.clones, g.index));
+  EXPECT_EQ(ClonalityCells(again.rows[2]), ClonalityCells(results.rows[2]));
   // Population 2 has 1 repeated genotype of psex < 0.05, population 1 two above it.
   EXPECT_EQ(CountPossiblyDistinct(results, 1).possiblyDistinct, 2);
   EXPECT_EQ(CountPossiblyDistinct(results, 2).possiblyDistinct, 0);
