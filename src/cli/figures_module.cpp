@@ -8,7 +8,6 @@
 #include <memory>
 #include <utility>
 
-#include "clone_size_figure.h"
 #include "run_figures.h"
 
 struct genosieve::FiguresSession {
@@ -18,7 +17,6 @@ struct genosieve::FiguresSession {
   char* argv[2] = {name, nullptr};
   std::unique_ptr<QApplication> application;
   RunFigureData figures;
-  std::vector<CloneSizeSeries> cloneSizes;
 };
 
 namespace genosieve {
@@ -44,19 +42,17 @@ void Add(FiguresSession& session, const TestOutcome& outcome) {
   AddToFigures(session.figures, outcome);
 }
 
-std::vector<ViewFile> Files(FiguresSession& session, const std::string& resultName) {
+std::vector<ViewFile> Files(FiguresSession& session, const std::string& resultName,
+                            const std::function<bool()>& stopRequested) {
   std::vector<ViewFile> files;
-  for (FigureFile& figure : RunFigureFiles(session.figures, resultName)) {
-    files.push_back({std::move(figure.name), figure.bytes.toStdString()});
-  }
-  for (FigureFile& figure : CloneSizeFigureFiles(session.cloneSizes, resultName)) {
+  for (FigureFile& figure : RunFigureFiles(session.figures, resultName, stopRequested)) {
     files.push_back({std::move(figure.name), figure.bytes.toStdString()});
   }
   return files;
 }
 
 void AddClonality(FiguresSession& session, const ClonalityResults& results) {
-  session.cloneSizes = results.cloneSizes;
+  AddClonalityToFigures(session.figures, results);
 }
 
 void End(FiguresSession* session) { delete session; }

@@ -12,8 +12,7 @@
 #include <array>
 #include <cmath>
 
-#include "analysis/outcome_files.h"
-#include "figure_rendering.h"
+#include "plain_text.h"
 
 namespace genosieve {
 
@@ -100,7 +99,8 @@ std::unique_ptr<QChart> CloneSizeChart(const std::vector<CloneSizeSeries>& popul
     const CloneSizeSeries& population = populations[i];
     const QColor colour(kPalette[i % kPalette.size()]);
     auto* points = new QScatterSeries;
-    points->setName(QString::fromStdString(population.name));
+    // Qt Charts reads a legend's label as HTML: the name is drawn as written.
+    points->setName(PlainTextHtml(population.name));
     points->setColor(colour);
     points->setBorderColor(colour);
     points->setMarkerSize(9);
@@ -124,15 +124,6 @@ std::unique_ptr<QChart> CloneSizeChart(const std::vector<CloneSizeSeries>& popul
     for (QLegendMarker* marker : chart->legend()->markers(line)) marker->setVisible(false);
   }
   return chart;
-}
-
-std::vector<FigureFile> CloneSizeFigureFiles(const std::vector<CloneSizeSeries>& populations,
-                                             const std::string& resultName) {
-  if (populations.empty()) return {};
-  const std::unique_ptr<QChart> chart = CloneSizeChart(populations);
-  const std::string stem = "Clone_sizes_" + ResultStem(resultName);
-  return {{stem + ".svg", ChartSvg(*chart, QString::fromStdString(stem))},
-          {stem + ".png", ChartPng(*chart)}};
 }
 
 }  // namespace genosieve

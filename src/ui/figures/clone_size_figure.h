@@ -6,18 +6,13 @@
 
 #include <QChart>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "analysis/clonality.h"
-#include "run_figures.h"
 
 namespace genosieve {
 
+// Drawn by RunFigureFiles (run_figures.h) as "Clone_sizes_" + the result name's stem.
 std::unique_ptr<QChart> CloneSizeChart(const std::vector<CloneSizeSeries>& populations);
-
-// "Clone_sizes_" + the result name's stem + ".svg" and ".png"; none without populations.
-std::vector<FigureFile> CloneSizeFigureFiles(const std::vector<CloneSizeSeries>& populations,
-                                             const std::string& resultName);
 
 }  // namespace genosieve

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "clone_size_figure.h"
+#include "run_figures.h"
 #include "support/test_files.h"
 
 using genosieve::testing::ExamplePath;
@@ -81,14 +82,29 @@ class CloneSizeFigureTest : public QObject {
     QCOMPARE(lines[0]->at(1).y(), *fit.intercept + *fit.slope * std::log(3.0));
   }
 
-  void filesAreNamedAfterTheResultAndDrawn() {
-    QVERIFY(genosieve::CloneSizeFigureFiles({}, "out.txt").empty());
-    const auto files = genosieve::CloneSizeFigureFiles({Series(1, {5, 2, 2, 1})}, "out.txt");
+  void populationNamesAreDrawnAsWritten() {
+    genosieve::CloneSizeSeries named = Series(1, {2, 1});
+    named.name = "<b>Lac & Noir</b>";
+    const std::unique_ptr<QChart> chart = genosieve::CloneSizeChart({named});
+    auto* points = qobject_cast<QScatterSeries*>(chart->series().front());
+    QVERIFY(points != nullptr);
+    QCOMPARE(points->name(), QStringLiteral("&lt;b&gt;Lac\u00A0&amp;\u00A0Noir&lt;/b&gt;"));
+  }
+
+  void filesAreNamedAfterTheResultAndDrawnWithTheRunsOtherFigures() {
+    genosieve::RunFigureData data;
+    QVERIFY(genosieve::RunFigureFiles(data, "out.txt").empty());
+    genosieve::ClonalityResults results;
+    results.cloneSizes = {Series(1, {5, 2, 2, 1})};
+    genosieve::AddClonalityToFigures(data, results);
+    const auto files = genosieve::RunFigureFiles(data, "out.txt");
     QCOMPARE(files.size(), size_t{2});
     QCOMPARE(files[0].name, std::string("Clone_sizes_out.svg"));
     QCOMPARE(files[1].name, std::string("Clone_sizes_out.png"));
     QVERIFY(HasInk(RenderSvg(files[0].bytes)));
     QCOMPARE(QImage::fromData(files[1].bytes, "PNG").size(), QSize(1600, 1000));
+    // A stop asked before it is drawn leaves it out.
+    QVERIFY(genosieve::RunFigureFiles(data, "out.txt", [] { return true; }).empty());
   }
 
   void commandLineDrawsThePlotOfItsPopulations() {
