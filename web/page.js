@@ -92,8 +92,9 @@ function inspect() {
   const lines = [];
   worker.onmessage = ({ data }) => {
     if (data.type === 'layout') {
-      lines.unshift(`${state.name}: ${data.title} layout — ${data.populations} populations, ` +
-        `${data.loci} loci, ${data.individuals} individuals; A = ${data.highestAllele}, ` +
+      const count = (n, one, many) => `${n} ${n === 1 ? one : many}`;
+      lines.unshift(`${state.name}: ${data.title} layout — ${count(data.populations, 'population', 'populations')}, ` +
+        `${count(data.loci, 'locus', 'loci')}, ${count(data.individuals, 'individual', 'individuals')}; A = ${data.highestAllele}, ` +
         `D = ${data.digits}`);
     } else if (data.type === 'notice') {
       lines.push(data.text);
