@@ -9,7 +9,7 @@
 //   GENOSIEVE_NATIVE_CLI=build/release/src/cli/genosieve-cli node --test tests/web/page.test.mjs
 //
 // GENOSIEVE_WEB_DIR (default build/web), GENOSIEVE_CHROMIUM (default /usr/bin/chromium),
-// GENOSIEVE_FIREFOX (default /usr/bin/firefox-esr; "none" leaves Firefox out);
+// GENOSIEVE_FIREFOX (default /usr/bin/firefox-esr); "none" for either leaves that browser out;
 // GENOSIEVE_SCREENSHOT=FILE also saves a picture of the page after a Run.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -19,7 +19,7 @@ import { copyFileSync, existsSync, mkdtempSync, readFileSync, readdirSync, rmSyn
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { basename, dirname, extname, join, resolve } from 'node:path';
-import { fileURLToPath } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
 const require = createRequire(join(root, 'web/package.json'));
@@ -224,6 +224,23 @@ for (const browser of browsers) {
       assert.deepEqual(pageErrors, []);
       await close();
     });
+
+    // The README tells Firefox users they may open index.html from the folder itself.
+    if (browser.name === 'firefox') {
+      test('opened from its folder (file://), the page runs', async () => {
+        const page = await context.newPage();
+        const pageErrors = [];
+        page.on('pageerror', (error) => pageErrors.push(String(error)));
+        await page.goto(pathToFileURL(join(webDir, 'index.html')).href);
+        await page.waitForSelector('body[data-state="idle"]');
+        await runOnPage(page, join(root, 'examples/aspen.txt'), { iterations: '20', all: false });
+        await page.waitForSelector('body:is([data-state="done"], [data-state="failed"])', { timeout: 60000 });
+        assert.equal(await page.textContent('#message'), 'done ! ');
+        assert.equal(await page.locator('#summary tbody tr').count(), 1);
+        assert.deepEqual(pageErrors, []);
+        await page.close();
+      });
+    }
 
     test('a malformed file shows the command line\'s message, on reading and on Run', async () => {
       const data = join(root, 'tests/data/bad_input/allele_above_a.txt');
