@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include <sys/stat.h>
+
 namespace genosieve {
 
 std::string IoErrorMessage(int code) {
@@ -33,9 +35,32 @@ std::string ConversionErrorMessage(std::string_view text) {
   return message;
 }
 
+std::string EscapeControls(std::string_view text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 32 && byte != 127) {
+      shown += c;
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else {
+      shown += "\\x";
+      shown += kDigits[byte >> 4];
+      shown += kDigits[byte & 15];
+    }
+  }
+  return shown;
+}
+
 std::string Located(const FilePlace& place, std::string_view what) {
   std::string message(place.lead);
-  message.append(" \"").append(place.path).append("\"");
+  message.append(" \"").append(EscapeControls(place.path)).append("\"");
   if (place.line != 0) message.append(", line ").append(std::to_string(place.line));
   if (place.locus != 0) message.append(", locus ").append(std::to_string(place.locus));
   if (!place.field.empty()) message.append(", ").append(place.field);
@@ -86,6 +111,21 @@ std::string HighestAlleleOutOfRange(int32_t highestAllele) {
       highestAllele);
 }
 
+std::string CodeWidthAboveThree(int32_t codeWidth) {
+  return FillMessage(
+      "the allele code width D is {}; it must be 1, 2 or 3 (alleles are numbers from 1 to 999)",
+      codeWidth);
+}
+
+std::string HighestAlleleWiderThanCode(int32_t highestAllele, int32_t codeWidth) {
+  int32_t widest = 9;
+  for (int32_t d = 1; d < codeWidth; ++d) widest = widest * 10 + 9;
+  return FillMessage(
+      "the highest allele number A is {}, which does not fit in D = {} {} (alleles of D digits "
+      "go up to {})",
+      highestAllele, codeWidth, codeWidth == 1 ? "digit" : "digits", widest);
+}
+
 std::string TooFewPopulationRuns(int32_t populations, int64_t firstLine, int64_t lastLine,
                                  int64_t runs) {
   return FillMessage(
@@ -109,7 +149,10 @@ std::string LineEmpty() {
 
 std::string NoTabAfterPopulation() { return "no TAB after the population number"; }
 
-std::string LineEndsBeforeTab() { return "the line ends before the TAB that follows it"; }
+std::string NoTabBeforeLineEnd(std::string_view quoted) {
+  return FillMessage(
+      "a TAB follows the population number, but this line holds none: {} runs to its end", quoted);
+}
 
 std::string GenotypeCount(int32_t genotypes, int32_t loci) {
   return FillMessage("the line holds {} genotypes, L = {}", genotypes, loci);
@@ -186,9 +229,14 @@ std::string ReadAs(std::string_view format, int64_t populations, int64_t loci, i
                      individuals == 1 ? "individual" : "individuals", highestAllele, codeWidth);
 }
 
-std::string NativeRefusesButFstatReads() {
-  return "the native reader refuses this file, but it reads as an FSTAT file; choose the FSTAT "
-         "format (--format fstat) to read it so";
+std::string ReadsAsOtherLayout(std::string_view readings) {
+  return FillMessage("the file reads as {}", readings);
+}
+
+std::string LayoutsDisagree(std::string_view how, std::string_view first, std::string_view second) {
+  return FillMessage(
+      "the file reads in two layouts, which give {}: as {}; as {}; choose one with --format", how,
+      first, second);
 }
 
 std::string AlleleAboveProgramRange(std::string_view quoted) {
@@ -202,6 +250,21 @@ std::string NameHoldsTabOrLineEnd(std::string_view what, std::string_view quoted
   return FillMessage(
       "{} {} holds a TAB or a line end; names are written to TAB-separated files, one "
       "individual per line",
+      what, quoted);
+}
+
+std::string NameHoldsControl(std::string_view what, std::string_view quoted,
+                             std::string_view control) {
+  return FillMessage(
+      "{} {} holds the control character {}; names go to the text files the Run writes, which "
+      "hold no control characters",
+      what, quoted, control);
+}
+
+std::string NamesReadAsWindows1252(std::string_view what, std::string_view quoted) {
+  return FillMessage(
+      "{} {} is not UTF-8 text; every name of the file is read as Windows-1252 (as spreadsheets "
+      "on Windows save text) and written as UTF-8",
       what, quoted);
 }
 
@@ -300,8 +363,11 @@ std::string NeitherPopNorIndividual(bool startsWithPop) {
   return message;
 }
 
-std::string FstatHeaderWords(int64_t words) {
-  return FillMessage("the header line holds {} numbers; it holds the four numbers P L A D", words);
+std::string FstatHeaderWords(int64_t words, std::string_view quoted) {
+  if (words == 0) return "the header line is empty; an FSTAT header holds the four numbers P L A D";
+  return FillMessage(
+      "the header line holds {} {} ({}); an FSTAT header holds the four numbers P L A D", words,
+      words == 1 ? "word" : "words", quoted);
 }
 
 std::string TextAfterHeaderNumbers(std::string_view quoted) {
@@ -441,9 +507,66 @@ std::string PopulationSizeDiffers(std::string_view quoted, int32_t size, int32_t
                      size, rows);
 }
 
+std::string PopulationsFromColumnTwo(int64_t populations) {
+  return FillMessage(
+      "row 1 gives no population sizes, so the populations are the names of column 2: {} {}, "
+      "numbered in order of first appearance",
+      populations, populations == 1 ? "name" : "names");
+}
+
+std::string PopulationNameEmpty() {
+  return "no population name; row 1 gives no population sizes, so column 2 names each sample's "
+         "population";
+}
+
+std::string PopulationCountDiffers(int32_t populations, int64_t found, std::string_view list) {
+  return FillMessage("row 1 gives {} populations, but column 2 holds {} population {} ({})",
+                     populations, found, found == 1 ? "name" : "names", list);
+}
+
+std::string GenalexRegrouped(int64_t row, std::string_view list) {
+  return FillMessage(
+      "the samples of a population are not all listed together (row {} is the first away from "
+      "its population); they are grouped by population, populations in order of first "
+      "appearance in column 2 ({})",
+      row, list);
+}
+
+std::string NotDiploid(int64_t columns, std::string_view found) {
+  std::string ploidy;
+  switch (columns) {
+    case 1:
+      ploidy = "haploid";
+      break;
+    case 3:
+      ploidy = "triploid";
+      break;
+    case 4:
+      ploidy = "tetraploid";
+      break;
+    case 6:
+      ploidy = "hexaploid";
+      break;
+    case 8:
+      ploidy = "octoploid";
+      break;
+    default:
+      ploidy = std::to_string(columns) + "-ploid";
+  }
+  return FillMessage(
+      "the data look {}: {}, {} per locus; the program analyses diploid data, two allele "
+      "columns per locus",
+      ploidy, found,
+      columns == 1 ? "one allele column" : FillMessage("{} allele columns", columns));
+}
+
 std::string OutputIsInput() { return "is the data file being read; choose another name"; }
 
 std::string WrittenInNativeLayout() { return "written in the native layout"; }
+
+std::string WrittenToStandardOutput() {
+  return "the data are written to the standard output in the native layout";
+}
 
 std::string DecimalSeparatorReplaced(std::string_view regional, char used) {
   return FillMessage(
@@ -469,14 +592,18 @@ std::string LockFileNotRegular(std::string_view lockName) {
       lockName);
 }
 
+std::string CannotCreateLockFile(std::string_view lockName, std::string_view reason) {
+  return FillMessage("cannot make its lock file \"{}\": {}", lockName, reason);
+}
+
 std::string NameOfAFolder() { return "the name is that of a folder, not of a file"; }
 
 std::string FolderMissing(std::string_view folder) {
-  return FillMessage("the folder \"{}\" does not exist", folder);
+  return FillMessage("the folder \"{}\" does not exist", EscapeControls(folder));
 }
 
 std::string FolderNotAFolder(std::string_view folder) {
-  return FillMessage("\"{}\" is not a folder", folder);
+  return FillMessage("\"{}\" is not a folder", EscapeControls(folder));
 }
 
 std::string OutputsCoincide(std::string_view firstRole, std::string_view firstName,
@@ -484,14 +611,105 @@ std::string OutputsCoincide(std::string_view firstRole, std::string_view firstNa
   return FillMessage(
       "the {} \"{}\" and the {} \"{}\" would be one and the same file; choose another result "
       "name",
-      firstRole, firstName, secondRole, secondName);
+      firstRole, EscapeControls(firstName), secondRole, EscapeControls(secondName));
 }
 
 std::string DataFileIsOutput(std::string_view role, std::string_view name) {
   return FillMessage(
       "it is also the {} \"{}\", which the Run writes; rename the data file, or choose another "
       "result name or working folder",
-      role, name);
+      role, EscapeControls(name));
+}
+
+std::string CannotOpenForReading() { return "cannot open it for reading"; }
+
+std::string CannotRead() { return "cannot read it"; }
+
+std::string CannotCheckName() { return "cannot look up its name"; }
+
+std::string CannotCreate() { return "cannot create it"; }
+
+std::string CannotWrite() { return "cannot write it"; }
+
+std::string CannotPutInPlace() { return "cannot put it in place"; }
+
+std::string NotARegularFile(std::string_view kind) {
+  return FillMessage("it is {}, not a regular file", kind);
+}
+
+std::string NameTakenBy(std::string_view kind) {
+  return FillMessage("its name is taken by {}", kind);
+}
+
+std::string WriteDataNameTakenBy(std::string_view kind) {
+  return FillMessage(
+      "its name is taken by {}; --write-data replaces only a regular file (\"-\" writes to the "
+      "standard output)",
+      kind);
+}
+
+std::string FileKind(unsigned mode) {
+  switch (mode & S_IFMT) {
+    case S_IFDIR:
+      return "a folder";
+    case S_IFIFO:
+      return "a named pipe";
+    case S_IFCHR:
+    case S_IFBLK:
+      return "a device";
+    case S_IFSOCK:
+      return "a socket";
+    case S_IFLNK:
+      return "a symbolic link";
+    default:
+      return "a special file";
+  }
+}
+
+std::string ByteSize(uint64_t bytes) {
+  static constexpr const char* kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  if (bytes < 1024) return FillMessage("{} bytes", bytes);
+  double value = static_cast<double>(bytes);
+  int unit = 0;
+  while (value >= 1024.0 && unit < 6) {
+    value /= 1024.0;
+    ++unit;
+  }
+  // One decimal, rounded, written without the locale.
+  const auto tenths = static_cast<uint64_t>(value * 10.0 + 0.5);
+  return FillMessage("{}.{} {}", tenths / 10, tenths % 10, kUnits[unit]);
+}
+
+std::string MemoryNeeded(std::string_view need, std::string_view data, std::string_view values,
+                         int32_t iterations, int64_t tests, std::string_view inUse,
+                         std::string_view available) {
+  return FillMessage(
+      "the Run would need about {} of memory: {} for the data and {} for the values of N = {} "
+      "iterations of {} {}; it uses {} and about {} more is available",
+      need, data, values, iterations, tests, tests == 1 ? "test" : "tests", inUse, available);
+}
+
+std::string DiskNeeded(std::string_view what, std::string_view need, std::string_view free) {
+  return FillMessage(
+      "not enough free disk space: {} would take about {}, and {} is free there; free some space, "
+      "or choose fewer iterations or another folder",
+      what, need, free);
+}
+
+std::string LargeRun(std::string_view memory, std::string_view available, std::string_view disk,
+                     std::string_view free) {
+  std::string text = FillMessage("this Run needs about {} of memory", memory);
+  if (!available.empty()) text += FillMessage(" ({} available)", available);
+  if (!disk.empty()) {
+    text += FillMessage(" and about {} of disk for its p-value files and Fis values", disk);
+    if (!free.empty()) text += FillMessage(" ({} free)", free);
+  }
+  return text;
+}
+
+std::string NoLocusInTwoPopulations() {
+  return "no locus is typed in at least two populations: the Weir & Cockerham estimator compares "
+         "populations, so Fis cannot be estimated from these data";
 }
 
 std::string OutOfMemoryFor(std::string_view what) {

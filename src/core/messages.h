@@ -54,8 +54,13 @@ struct FilePlace {
   int64_t column = 0;        // spreadsheet column, 1-based; 0 when none
 };
 
-// `<lead> "<path>"[, line N][, locus k][, <field>][, row N][, column M]: <what>`
+// `<lead> "<path>"[, line N][, locus k][, <field>][, row N][, column M]: <what>`, the
+// path's control characters escaped (EscapeControls).
 std::string Located(const FilePlace& place, std::string_view what);
+
+// A name as a message shows it: its control characters (below 32, and 127) written as
+// \t, \n, \r or \xHH, so that a name cannot break or redraw the message's line.
+std::string EscapeControls(std::string_view text);
 
 // ---- The project's texts ---------------------------------------------------------------
 
@@ -79,6 +84,8 @@ std::string HeaderLineEndsBefore(std::string_view field);
 // `name` is "number of populations P", "number of loci L" or "allele code width D".
 std::string HeaderValueBelowOne(std::string_view name, int32_t value);
 std::string HighestAlleleOutOfRange(int32_t highestAllele);
+std::string CodeWidthAboveThree(int32_t codeWidth);
+std::string HighestAlleleWiderThanCode(int32_t highestAllele, int32_t codeWidth);
 std::string TooFewPopulationRuns(int32_t populations, int64_t firstLine, int64_t lastLine,
                                  int64_t runs);
 
@@ -88,7 +95,8 @@ std::string LastLineEmpty();
 std::string LineEmpty();
 inline constexpr std::string_view kPopulationNumberField = "population number";
 std::string NoTabAfterPopulation();
-std::string LineEndsBeforeTab();
+// `quoted`: the population number's text up to the line end.
+std::string NoTabBeforeLineEnd(std::string_view quoted);
 std::string GenotypeCount(int32_t genotypes, int32_t loci);
 std::string AlleleField(std::string_view which);
 std::string LocusAndField(int32_t locus, std::string_view field);
@@ -120,6 +128,8 @@ std::string NoSuchFolder();
 std::string NotAFolder();
 std::string FolderInUse();
 std::string LockFileNotRegular(std::string_view lockName);
+// `reason`: the system's message.
+std::string CannotCreateLockFile(std::string_view lockName, std::string_view reason);
 std::string NameOfAFolder();
 std::string FolderMissing(std::string_view folder);
 std::string FolderNotAFolder(std::string_view folder);
@@ -127,6 +137,43 @@ std::string FolderNotAFolder(std::string_view folder);
 std::string OutputsCoincide(std::string_view firstRole, std::string_view firstName,
                             std::string_view secondRole, std::string_view secondName);
 std::string DataFileIsOutput(std::string_view role, std::string_view name);
+
+// Input/output errors about a file (RunError::fileRole and RunError::doing): which file,
+// and what the Run was doing with it when the system's message came.
+inline constexpr std::string_view kDataFileRole = "Data file";
+inline constexpr std::string_view kFileRole = "File";
+std::string CannotOpenForReading();
+std::string CannotRead();
+std::string CannotCheckName();
+std::string CannotCreate();
+std::string CannotWrite();
+std::string CannotPutInPlace();
+// `kind` as FileKind gives it.
+std::string NotARegularFile(std::string_view kind);
+std::string NameTakenBy(std::string_view kind);
+std::string WriteDataNameTakenBy(std::string_view kind);
+// "a folder", "a named pipe", "a device", "a socket", "a symbolic link", or "a special
+// file", from a stat mode.
+std::string FileKind(unsigned mode);
+// A folder the Run writes into besides its working folder (the folder part of an output
+// name), after `Output folder "<path>"`.
+inline constexpr std::string_view kOutputFolderLead = "Output folder";
+
+// The resources a Run needs, checked before its first test: sizes as ByteSize writes
+// them ("12.3 MiB").
+std::string ByteSize(uint64_t bytes);
+// After "Mémoire insuffisante (" ... ")".
+std::string MemoryNeeded(std::string_view need, std::string_view data, std::string_view values,
+                         int32_t iterations, int64_t tests, std::string_view inUse,
+                         std::string_view available);
+// After `Folder "<path>"`: `what` the files are.
+std::string DiskNeeded(std::string_view what, std::string_view need, std::string_view free);
+std::string LargeRun(std::string_view memory, std::string_view available, std::string_view disk,
+                     std::string_view free);
+
+// The line under "Opération en virgule flottante incorrecte" when no locus of the data
+// is typed in two populations.
+std::string NoLocusInTwoPopulations();
 
 // The last line of the results file of a Run stopped by its user, and the message of
 // the stop.
@@ -139,9 +186,15 @@ std::string OutOfMemoryFor(std::string_view what);
 // from the file, already shown between quotes.
 std::string ReadAs(std::string_view format, int64_t populations, int64_t loci, int64_t individuals,
                    int32_t highestAllele, int32_t codeWidth);
-std::string NativeRefusesButFstatReads();
+// `readings`: "GenAlEx (--format genalex)", or several joined by " and as ".
+std::string ReadsAsOtherLayout(std::string_view readings);
+// `how` says how the readings differ; `first` and `second` describe each.
+std::string LayoutsDisagree(std::string_view how, std::string_view first, std::string_view second);
 std::string AlleleAboveProgramRange(std::string_view quoted);
 std::string NameHoldsTabOrLineEnd(std::string_view what, std::string_view quoted);
+std::string NameHoldsControl(std::string_view what, std::string_view quoted,
+                             std::string_view control);
+std::string NamesReadAsWindows1252(std::string_view what, std::string_view quoted);
 std::string HalfMissingRead(std::string_view quoted, int64_t more);
 std::string TooFewIndividuals(int64_t individuals);
 std::string EveryGenotypeMissing();
@@ -160,7 +213,8 @@ std::string IndividualTooLong(int64_t line, int32_t loci);
 std::string PopulationWithoutIndividual(int32_t population);
 std::string NeitherPopNorIndividual(bool startsWithPop);
 // FSTAT.
-std::string FstatHeaderWords(int64_t words);
+// `quoted`: the words of the header line, each between quotes, separated by ", ".
+std::string FstatHeaderWords(int64_t words, std::string_view quoted);
 std::string TextAfterHeaderNumbers(std::string_view quoted);
 std::string FstatHighestAllele(int32_t highestAllele);
 std::string FstatCodeWidth(int32_t codeWidth);
@@ -187,11 +241,18 @@ std::string QuoteNeverClosed();
 std::string TooFewRows(int64_t rows);
 std::string SampleCountDiffers(int32_t samples, int64_t rows);
 std::string PopulationSizeDiffers(std::string_view quoted, int32_t size, int32_t rows);
+std::string PopulationsFromColumnTwo(int64_t populations);
+std::string PopulationNameEmpty();
+std::string PopulationCountDiffers(int32_t populations, int64_t found, std::string_view list);
+std::string GenalexRegrouped(int64_t row, std::string_view list);
+// `columns` allele columns per locus (1 for haploid data).
+std::string NotDiploid(int64_t columns, std::string_view found);
 
 // Writing the data in the native layout.
 inline constexpr std::string_view kOutputFileLead = "Output file";
 std::string OutputIsInput();
 std::string WrittenInNativeLayout();
+std::string WrittenToStandardOutput();
 
 }  // namespace messages
 

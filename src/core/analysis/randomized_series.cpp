@@ -85,12 +85,17 @@ struct SeriesPass {
   std::unique_ptr<Worker> inlineWorker;
   int32_t inlineNext = 0;
   std::vector<std::unique_ptr<Worker>> threadWorkers;
-  // Declared last: stopped and joined before anything they use is destroyed.
-  std::vector<std::jthread> workers;
+  // Declared last, and stopped and joined on every path (StopSeries, the destructor)
+  // before anything they use is destroyed.
+  std::vector<std::thread> workers;
 
-  ~SeriesPass() {
+  ~SeriesPass() { JoinWorkers(); }
+
+  void JoinWorkers() {
     stopping = true;
-    workers.clear();
+    for (std::thread& worker : workers) {
+      if (worker.joinable()) worker.join();
+    }
   }
 };
 
@@ -298,8 +303,15 @@ std::shared_ptr<SeriesPass> StartPass(const RandomizationInputs& inputs, const R
 }  // namespace
 
 int32_t ThreadCount(int32_t setting) {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  // WebAssembly without threads: the Run's own thread works out every value, and the
+  // files are the same as with any count.
+  (void)setting;
+  return 1;
+#else
   if (setting > 0) return setting;
   return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+#endif
 }
 
 std::shared_ptr<SeriesPass> SeriesFor(const RandomizationInputs& inputs, const ResamplingPlan& plan,
@@ -342,11 +354,6 @@ IterationValue AwaitValue(SeriesPass& pass, const TableVariant& variant, int32_t
   return IterationValue{series.values[Size(iteration - 1)], nullptr};
 }
 
-void StopSeries(SeriesPass& pass) {
-  pass.stopping = true;
-  for (std::jthread& worker : pass.workers) {
-    if (worker.joinable()) worker.join();
-  }
-}
+void StopSeries(SeriesPass& pass) { pass.JoinWorkers(); }
 
 }  // namespace genosieve

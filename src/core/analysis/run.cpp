@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/outcome_files.h"
 #include "analysis/random_generator.h"
 #include "analysis/randomization_tests.h"
 #include "analysis/randomized_series.h"
+#include "analysis/resource_estimate.h"
 #include "analysis/run_files.h"
 #include "analysis/table_variant.h"
 #include "data/clone_files.h"
@@ -21,6 +24,7 @@
 #include "errors.h"
 #include "io/folder_lock.h"
 #include "io/output_file.h"
+#include "io/stop_check.h"
 #include "io/working_folder.h"
 #include "messages.h"
 #include "reports/results_file.h"
@@ -36,15 +40,49 @@ constexpr std::size_t kResultsSmallSize = std::size_t{8} << 10;
 
 // The files the view made of the finished tests (its figures), written with the Run's
 // other outputs; their names were checked with those.
-void WriteViewFiles(const RunSettings& settings, RunView& view, const WorkingFolder& folder) {
+void WriteViewFiles(const RunSettings& settings, RunView& view, const WorkingFolder& folder,
+                    const std::function<bool()>& stopRequested) {
   if (!settings.drawFigures) return;
   const std::vector<std::string> expected = FigureFileNames(
       settings.resultName, settings.perLocusAnalysis, settings.perPopulationAnalysis);
-  for (const ViewFile& file : view.FilesToWrite()) {
+  for (const ViewFile& file : view.FilesToWrite(stopRequested)) {
     if (std::find(expected.begin(), expected.end(), file.name) == expected.end()) {
       ThrowInternalError(FillMessage("the view made the unlisted file \"{}\"", file.name));
     }
     WriteWholeFile(folder, file.name, file.bytes);
+  }
+}
+
+// Whether some locus is typed (holds a genotype that is not missing) in at least two
+// populations: without one the estimator has nothing to compare.
+bool SomeLocusTypedInTwoPopulations(const DataFile& data, const PopulationIndex& index) {
+  const GenotypeTable& table = data.table;
+  for (int32_t locus = 0; locus < table.loci; ++locus) {
+    int32_t typed = 0;
+    for (std::size_t k = 1; k < index.size() && typed < 2; ++k) {
+      for (int32_t row = index[k - 1]; row < index[k]; ++row) {
+        if (table.at(row, locus).first != 0) {
+          ++typed;
+          break;
+        }
+      }
+    }
+    if (typed >= 2) return true;
+  }
+  return false;
+}
+
+// After a stop or a failure, the figures of the tests that finished, as far as they can be
+// drawn and written: the Run ends with its own stop or failure whatever happens here.
+// After a stop, the drawing goes on to the end (a second signal ends the command line at
+// once); after a failure, a stop ends it.
+void WriteViewFilesOfFinishedTests(const RunSettings& settings, RunView& view,
+                                   const WorkingFolder& folder, bool stopped) noexcept {
+  try {
+    WriteViewFiles(settings, view, folder,
+                   [&view, stopped] { return !stopped && view.StopRequested(); });
+  } catch (...) {
+    // The files written stay, each complete; the Run's own ending is reported.
   }
 }
 
@@ -60,11 +98,21 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
 
   // 5. Observed evaluation over all loci and populations.
   const TableVariant overall{RandomizationKind::kOverall, 0};
-  Allocating("observed evaluation", [&] {
-    WriteGenotypeFile(folder, kObservedFileName, VariantHeader(header, overall), header.loci,
-                      ObservedLines(data, index, overall), Replacement::kExchange);
-    RunEvaluation(folder, EvaluationKind::kObserved, state);
-  });
+  try {
+    Allocating("observed evaluation", [&] {
+      WriteGenotypeFile(folder, kObservedFileName, VariantHeader(header, overall), header.loci,
+                        ObservedLines(data, index, overall), Replacement::kExchange);
+      RunEvaluation(folder, EvaluationKind::kObserved, state);
+    });
+  } catch (const RunError& error) {
+    // The system's message stays as it is; the line under it says why.
+    if (std::string_view(error.what()) != kInvalidOperationMessage ||
+        SomeLocusTypedInTwoPopulations(data, index)) {
+      throw;
+    }
+    throw RunError(std::string(kInvalidOperationMessage) + "\n" +
+                   messages::NoLocusInTwoPopulations());
+  }
 
   // 6. Clone summary and clone report.
   const CloneSummary summary = SummariseClones(clones, index);
@@ -112,13 +160,23 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
                  [&] { RunPerPopulationAnalysis(inputs, state, view); });
     }
     StopIfRequested(view);
-  } catch (...) {
-    // The finished tests' values stay, as their sections of the results file do.
+  } catch (const RunStopped&) {
+    // The finished tests' values stay, as their sections of the results file do, and so
+    // do their figures.
     SalvageOutcomeFiles(folder, outcomeFiles);
+    WriteViewFilesOfFinishedTests(settings, view, folder, true);
+    throw;
+  } catch (...) {
+    SalvageOutcomeFiles(folder, outcomeFiles);
+    WriteViewFilesOfFinishedTests(settings, view, folder, false);
     throw;
   }
   FinishOutcomeFiles(folder, outcomeFiles);
-  WriteViewFiles(settings, view, folder);
+  if (settings.drawFigures) {
+    // A stop while the figures are drawn ends the Run with those drawn until then.
+    WriteViewFiles(settings, view, folder, [&view] { return view.StopRequested(); });
+    StopIfRequested(view);
+  }
 }
 
 // Phases 1 to 12, with the working folder locked.
@@ -129,10 +187,23 @@ void RunInFolder(const RunSettings& settings, RunView& view) {
   const WorkingFolder folder = OpenWorkingFolder(settings.workingFolder);
   CheckOutputName(folder, settings.resultName);
   const FolderLock lock = LockWorkingFolder(folder);
+  // The other folders the outputs go to are locked as the working folder is: those the
+  // result name gives at once, those of the per-test files once the data give P and L.
+  OutputFolderLocks outputFolders;
+  {
+    std::vector<std::string> names;
+    for (const RunOutput& output : RunOutputs(settings, 0, 0, 0)) {
+      CheckOutputName(folder, output.name);
+      names.push_back(output.name);
+    }
+    LockOutputFolders(folder, names, outputFolders);
+  }
 
-  // 1. Read the data file, in the layout the settings give or the one recognised.
+  // 1. Read the data file, in the layout the settings give or the one recognised; a stop
+  // asked for meanwhile ends the reading.
   const std::string dataFile = FillMessage("data file \"{}\"", settings.dataPath);
   const DataFile data = Allocating("genotype table of " + dataFile, [&] {
+    const StopReadingWhen stop([&view] { return view.StopRequested(); });
     return ImportDataFile(settings.dataPath, settings.format,
                           [&view](const std::string& text) { view.ShowNotice(text); });
   });
@@ -149,8 +220,16 @@ void RunInFolder(const RunSettings& settings, RunView& view) {
   // 4. Iteration count; every file the Run will write is now known, and checked before
   // the first is written.
   const int32_t iterations = ConvertIterations(settings.iterationsText);
-  CheckRunOutputs(folder, settings.dataPath, settings.resultName,
-                  RunOutputs(settings, header.populations, header.loci, iterations));
+  const std::vector<RunOutput> outputs =
+      RunOutputs(settings, header.populations, header.loci, iterations);
+  CheckRunOutputs(folder, settings.dataPath, settings.resultName, outputs);
+  {
+    std::vector<std::string> names;
+    for (const RunOutput& output : outputs) names.push_back(output.name);
+    LockOutputFolders(folder, names, outputFolders);
+  }
+  // Before the first test: the memory and disk the Run will take.
+  CheckRunResources(folder, settings, ShapeOfRun(settings, data, index, iterations), view);
   StopIfRequested(view);
 
   RunFiles files{folder, {}};
