@@ -552,7 +552,7 @@ TEST(SoftExtendedAgainstX87, TiesAndSubnormalResults) {
     const int32_t shift = 64 + static_cast<int32_t>(r >> 24 & 3);
     const int32_t be = e - shift;
     uint64_t bs = soft_extended::kIntegerBit;
-    if ((r >> 26 & 1) != 0) bs |= random.Next() >> (1 + (r >> 27 & 63));
+    if ((r >> 26 & 1) != 0) bs |= (random.Next() >> 1) >> (r >> 27 & 63);
     if (be > 0)
       CheckOp((r >> 33 & 1) != 0 ? Op::kAdd : Op::kSubtract, a,
               Encoding((r >> 34 & 1) != 0, static_cast<uint32_t>(be), bs), mismatches);
