@@ -15,7 +15,7 @@
 namespace genosieve {
 
 // Raised whenever a member of FiguresModule, or what one does, changes.
-inline constexpr uint32_t kFiguresModuleVersion = 1;
+inline constexpr uint32_t kFiguresModuleVersion = 2;
 inline constexpr char kFiguresModuleFile[] = "genosieve-cli-figures.so";
 inline constexpr char kFiguresModuleEntry[] = "genosieve_cli_figures";
 

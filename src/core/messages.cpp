@@ -51,6 +51,15 @@ std::string IterationsNegative(std::string_view iterationsText) {
   return FillMessage("The number of iterations must be 0 or more, not {}.", iterationsText);
 }
 
+std::string ThreadsNotStarted(int32_t started, int32_t asked) {
+  const std::string goesOn =
+      started == 0 ? std::string("its own thread") : FillMessage("{}", started);
+  return FillMessage(
+      "Only {} of {} threads could be started; the Run goes on with {} (the results are the "
+      "same, only slower).",
+      started, asked, goesOn);
+}
+
 std::string TooManyLines() { return "the file has more than 2147483647 lines"; }
 
 std::string TooFewLines(int64_t lines, int64_t loci, int64_t individuals) {

@@ -69,6 +69,8 @@ namespace messages {
 
 // The Run.
 std::string IterationsNegative(std::string_view iterationsText);
+// A notice: the system started only `started` of the `asked` worker threads.
+std::string ThreadsNotStarted(int32_t started, int32_t asked);
 
 // The data file reader: the whole file, then its header.
 std::string TooManyLines();

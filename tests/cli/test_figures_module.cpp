@@ -113,7 +113,7 @@ TEST(FiguresModule, ModuleOfAnotherBuildIsRefusedBeforeTheRun) {
   };
   const std::vector<Case> cases = {
       {GENOSIEVE_OTHER_INTERFACE_MODULE_PATH,
-       "it has version 2 of the figures interface, this genosieve-cli needs version 1"},
+       "it has version 3 of the figures interface, this genosieve-cli needs version 2"},
       {GENOSIEVE_OTHER_PROGRAM_MODULE_PATH, "it belongs to GENOSIEVE " GENOSIEVE_VERSION
                                             "-other, this genosieve-cli is " GENOSIEVE_VERSION}};
   for (const Case& other : cases) {

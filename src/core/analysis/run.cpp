@@ -55,15 +55,26 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   const std::string& resultName = settings.resultName;
   const HeaderNumbers& header = data.header;
   const WorkingFolder& folder = files.folder;
-  TallyState state = Allocating(FillMessage("test tally for N = {}", iterations),
-                                [&] { return MakeTallyState(iterations); });
+  // With the room for the overall test's values, the one test whose values stay.
+  TallyState state = Allocating(FillMessage("test tally for N = {}", iterations), [&] {
+    TallyState tally = MakeTallyState(iterations);
+    tally.keepValues = true;
+    tally.values.reserve(static_cast<std::size_t>(iterations));
+    tally.notAboveFlags.reserve(static_cast<std::size_t>(iterations));
+    return tally;
+  });
 
-  // 5. Observed evaluation over all loci and populations.
+  // 5. Observed evaluation over all loci and populations: "tempmicrosat.txt" is written,
+  // and the engine evaluates the table it would load from it (LoadedGenotypes).
   const TableVariant overall{RandomizationKind::kOverall, 0};
   Allocating("observed evaluation", [&] {
-    WriteGenotypeFile(folder, kObservedFileName, VariantHeader(header, overall), header.loci,
-                      ObservedLines(data, index, overall), Replacement::kExchange);
-    RunEvaluation(folder, EvaluationKind::kObserved, state);
+    const std::array<int32_t, 4> headerValues = VariantHeader(header, overall);
+    const GenotypeTable lines = ObservedLines(data, index, overall);
+    WriteGenotypeFile(folder, kObservedFileName, headerValues, header.loci, lines,
+                      Replacement::kExchange);
+    EngineWorkspace workspace;
+    state.observedFlag = true;
+    UpdateTally(state, EvaluateFis(LoadedGenotypes(headerValues, lines), workspace));
   });
 
   // 6. Clone summary and clone report.

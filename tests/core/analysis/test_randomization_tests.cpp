@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/outcome_files.h"
 #include "analysis/randomization_tests.h"
 #include "analysis/run.h"
 #include "analysis/table_variant.h"
@@ -225,13 +226,6 @@ struct SectionCountingView : FakeRunView {
   }
 };
 
-// Both tails of one finished test count the observed value; together they count the
-// randomized values equal to it twice.
-size_t TiesWithObserved(const TestOutcome& outcome) {
-  return static_cast<size_t>(
-      std::count(outcome.randomizedFis.begin(), outcome.randomizedFis.end(), outcome.observed));
-}
-
 TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 12, true, 1)));
@@ -263,17 +257,34 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
     EXPECT_EQ(FormatNumber(outcome.observed, '.'), ValueOf(lines[body - 1], "Observed"));
     EXPECT_EQ(FormatNumber(outcome.expected, '.'), ValueOf(lines[body], "Expected"));
     EXPECT_EQ(FormatNumber(outcome.pLower, '.'), ValueOf(lines[body + 1], "p-value"));
-    // The randomized values are those the tally summed, in iteration order.
-    ASSERT_EQ(outcome.randomizedFis.size(), 30u);
-    Extended sum = outcome.observed;
-    for (Extended value : outcome.randomizedFis) sum += value;
-    EXPECT_EQ(sum / 31.0L, outcome.expected);
     const Extended lowerCount = outcome.pLower * 31.0L;
     const Extended upperCount = outcome.pUpper * 31.0L;
     EXPECT_NEAR(static_cast<double>(lowerCount), std::round(static_cast<double>(lowerCount)), 1e-9);
     EXPECT_NEAR(static_cast<double>(upperCount), std::round(static_cast<double>(upperCount)), 1e-9);
-    EXPECT_EQ(std::llround(static_cast<double>(lowerCount + upperCount)),
-              32 + static_cast<long long>(TiesWithObserved(outcome)));
+    // Every value is in one tail at least, the observed one in both.
+    EXPECT_GE(std::llround(static_cast<double>(lowerCount + upperCount)), 32);
+    EXPECT_LE(outcome.centralRange.low, outcome.centralRange.high);
+    if (t > 0) {
+      // Only the overall test reports its randomized values.
+      EXPECT_TRUE(outcome.randomizedFis.empty());
+      EXPECT_TRUE(outcome.notAboveObserved.empty());
+      continue;
+    }
+    // Those the tally summed, in iteration order, and the central 95 % of them.
+    ASSERT_EQ(outcome.randomizedFis.size(), 30u);
+    ASSERT_EQ(outcome.notAboveObserved.size(), 30u);
+    Extended sum = outcome.observed;
+    int64_t notAbove = 1;
+    for (size_t i = 0; i < 30; ++i) {
+      sum += outcome.randomizedFis[i];
+      if (outcome.notAboveObserved[i]) ++notAbove;
+    }
+    EXPECT_NEAR(static_cast<double>(sum / 31.0L), static_cast<double>(outcome.expected), 1e-12);
+    EXPECT_EQ(std::llround(static_cast<double>(lowerCount)), notAbove);
+    std::vector<double> sorted = outcome.randomizedFis;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(outcome.centralRange.low, sorted[0]);  // k = 1 of 30
+    EXPECT_EQ(outcome.centralRange.high, sorted[29]);
   }
   // The overall test and each locus test hold every individual, a population test its own.
   const TestOutcome& overall = view.outcomes[0];
@@ -291,7 +302,7 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
   ASSERT_EQ(view.points.size(), 30u);
   Extended notAbove = 1.0L;
   for (size_t i = 0; i < 30; ++i) {
-    if (overall.randomizedFis[i] <= overall.observed) notAbove += 1.0L;
+    if (overall.notAboveObserved[i]) notAbove += 1.0L;
     EXPECT_EQ(static_cast<double>(notAbove / static_cast<Extended>(i + 2)), view.points[i]) << i;
   }
 }
@@ -312,6 +323,18 @@ TEST(RandomizationOutcomes, NoIterationGivesBothTailsOne) {
     // Without a seed the generator starts from the clock: a millisecond of the UTC day.
     EXPECT_LT(outcome.seed, 86'400'000u);
   }
+}
+
+// The upper-tail P-value of a tally of these randomized values after `observed`.
+Extended UpperTailPValue(Extended observed, const std::vector<Extended>& randomized) {
+  TallyState state = MakeTallyState(static_cast<int32_t>(randomized.size()));
+  state.observedFlag = true;
+  UpdateTally(state, observed);
+  for (Extended value : randomized) {
+    ++state.iterationIndex;
+    UpdateTally(state, value);
+  }
+  return state.upperPValue();
 }
 
 TEST(RandomizationOutcomes, UpperTailCountsTheObservedValueAndTies) {
@@ -524,7 +547,7 @@ TEST(RandomizationRun, FailedRandomizedEvaluationLeavesItsTableInTempFile) {
     WriteGenotypeFile(here, kObservedFileName, {2, 2, 9, 3}, 2,
                       ObservedLines(data, index, {RandomizationKind::kOverall, 0}));
     RunEvaluation(here, EvaluationKind::kObserved, state);
-    const TestTally observed = state.testTally;
+    const Extended observed = state.observed();
     FakeRunView view;
     try {
       RunOverallTest(inputs, state, view);
@@ -536,11 +559,12 @@ TEST(RandomizationRun, FailedRandomizedEvaluationLeavesItsTableInTempFile) {
     const std::vector<std::string> lines = Lines(ReadBytes("temp.txt"));
     ASSERT_EQ(lines.size(), 9u);
     for (size_t row : {5u, 8u}) EXPECT_EQ(lines[row].substr(lines[row].size() - 8), "\t000000\t");
-    EXPECT_EQ(state.testTally[0], observed[0]);
+    EXPECT_EQ(state.observed(), observed);
     // The failing iteration is the last one started; it left the tally as it was.
     ASSERT_FALSE(view.calls.empty());
     EXPECT_EQ(view.calls.back(), "position " + std::to_string(state.iterationIndex));
-    EXPECT_EQ(state.testTally[static_cast<size_t>(state.iterationIndex) + 2], 0.0L);
+    EXPECT_EQ(state.randomized, state.iterationIndex - 1);
+    EXPECT_FALSE(state.normalised);
     failedTables.push_back(ReadBytes("temp.txt"));
   }
   EXPECT_EQ(failedTables[0], failedTables[1]) << "prepared and plain loops fail alike";
@@ -601,11 +625,30 @@ Prepared Prepare(const RunSettings& settings) {
   return prepared;
 }
 
+// What a test's tally holds, bit for bit.
+struct TallyBits {
+  std::string observed;
+  std::string sum;
+  int64_t notAbove = 0;
+  int64_t notBelow = 0;
+  int32_t randomized = 0;
+  bool normalised = false;
+  bool operator==(const TallyBits&) const = default;
+};
+
+std::string Bits(Extended value) { return std::string(reinterpret_cast<const char*>(&value), 10); }
+
+TallyBits BitsOf(const TallyState& state) {
+  return {Bits(state.observedFis), Bits(state.sumFis), state.notAbove,
+          state.notBelow,          state.randomized,   state.normalised};
+}
+
 struct PathResult {
   std::map<std::string, std::string> files;
-  std::vector<TestTally> tallies;
+  std::vector<TallyBits> tallies;
   std::vector<std::string> calls;
   std::vector<TestOutcome> outcomes;
+  std::vector<FakeRunView::RunningBatch> running;
   std::string error;  // the message of the error that ended the tests, if any
 };
 
@@ -617,8 +660,9 @@ struct LoopOptions {
   int32_t stopAtCall = 0;  // a stop asked at the view's stopAtCall-th question; 0: none
 };
 
-// The observed evaluation, the overall test and both analyses, as a Run does them; an
-// error ends them and is recorded with what was written up to it.
+// The observed evaluation, the overall test and both analyses, as a Run does them, with
+// the summary table and, as the settings ask, the table of Fis values; an error ends them
+// and is recorded with what was written up to it.
 PathResult RunTestsWith(IterationLoop loop, const std::string& data, RunSettings settings,
                         LoopOptions options = {}) {
   ScopedWorkingFolder folder;
@@ -628,10 +672,12 @@ PathResult RunTestsWith(IterationLoop loop, const std::string& data, RunSettings
   SeriesStore store;
   const WorkingFolder here = CurrentFolder();
   RunFiles files{here, {settings.resultName, {}, false}};
+  OutcomeFiles outcomeFiles = StartOutcomeFiles(settings.resultName, settings.writeFisValues);
   RandomizationInputs inputs{
       prepared.settings,   files, prepared.data, prepared.index, prepared.clones, prepared.summary,
       prepared.iterations, loop};
   if (options.shared) inputs.store = &store;
+  inputs.outcomeFiles = &outcomeFiles;
   // The plain path writes the intermediate files of every test and loads them.
   inputs.deferTables = loop != RunPlainIterations;
   TallyState state = MakeTallyState(prepared.iterations);
@@ -648,31 +694,36 @@ PathResult RunTestsWith(IterationLoop loop, const std::string& data, RunSettings
         ObservedLines(prepared.data, prepared.index, {RandomizationKind::kOverall, 0}));
     RunEvaluation(here, EvaluationKind::kObserved, state);
     RunOverallTest(inputs, state, view);
-    result.tallies.push_back(state.testTally);
+    result.tallies.push_back(BitsOf(state));
     WriteOverallSection(here, files.results, state, settings.decimalSeparator);
+    ReportTestOutcome(inputs, RandomizationKind::kOverall, 1, state, view);
     RunPerLocusAnalysis(inputs, state, view);
-    result.tallies.push_back(state.testTally);
+    result.tallies.push_back(BitsOf(state));
     RunPerPopulationAnalysis(inputs, state, view);
+    FinishOutcomeFiles(here, outcomeFiles);
+  } catch (const RunStopped& error) {
+    // A stopped test's tally is no result: the Run's loop leaves it as it was.
+    result.error = error.what();
+    SalvageOutcomeFiles(here, outcomeFiles);
   } catch (const RunError& error) {
     result.error = error.what();
+    SalvageOutcomeFiles(here, outcomeFiles);
+    result.tallies.push_back(BitsOf(state));
   }
-  result.tallies.push_back(state.testTally);
+  if (result.error.empty()) result.tallies.push_back(BitsOf(state));
   result.files = FolderFiles(folder.path());
   result.calls = view.calls;
   result.outcomes = view.outcomes;
+  result.running = view.running;
   return result;
 }
 
+// Equal doubles, or both NaN.
+bool Same(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
 void ExpectSameResults(const PathResult& fast, const PathResult& plain) {
-  ASSERT_EQ(fast.tallies.size(), plain.tallies.size());
-  for (size_t t = 0; t < fast.tallies.size(); ++t) {
-    ASSERT_EQ(fast.tallies[t].size(), plain.tallies[t].size());
-    for (size_t r = 0; r < fast.tallies[t].size(); ++r) {
-      // Bit for bit: the same value, not merely a close one.
-      EXPECT_EQ(std::memcmp(&fast.tallies[t][r], &plain.tallies[t][r], 10), 0)
-          << "tally " << t << " row " << r;
-    }
-  }
+  // Bit for bit: the same values, not merely close ones.
+  EXPECT_TRUE(fast.tallies == plain.tallies);
   EXPECT_EQ(fast.files, plain.files);  // temp.txt and tempmicrosat.txt included
   EXPECT_EQ(fast.calls, plain.calls);
   EXPECT_EQ(fast.error, plain.error);
@@ -685,12 +736,23 @@ void ExpectSameResults(const PathResult& fast, const PathResult& plain) {
     EXPECT_EQ(a.seed, b.seed);
     EXPECT_EQ(a.individuals, b.individuals);
     EXPECT_EQ(a.distinctGenotypes, b.distinctGenotypes);
-    ASSERT_EQ(a.randomizedFis.size(), b.randomizedFis.size());
-    for (size_t i = 0; i < a.randomizedFis.size(); ++i) {
-      EXPECT_EQ(std::memcmp(&a.randomizedFis[i], &b.randomizedFis[i], 10), 0)
-          << "test " << t << " iteration " << i + 1;
+    EXPECT_EQ(a.randomizedFis, b.randomizedFis) << "test " << t;
+    EXPECT_EQ(a.notAboveObserved, b.notAboveObserved) << "test " << t;
+    EXPECT_TRUE(Same(a.centralRange.low, b.centralRange.low)) << "test " << t;
+    EXPECT_TRUE(Same(a.centralRange.high, b.centralRange.high)) << "test " << t;
+    EXPECT_EQ(Bits(a.observed), Bits(b.observed)) << "test " << t;
+    EXPECT_EQ(Bits(a.expected), Bits(b.expected)) << "test " << t;
+    EXPECT_EQ(Bits(a.pLower), Bits(b.pLower)) << "test " << t;
+    EXPECT_EQ(Bits(a.pUpper), Bits(b.pUpper)) << "test " << t;
+  }
+  ASSERT_EQ(fast.running.size(), plain.running.size());
+  for (size_t c = 0; c < fast.running.size(); ++c) {
+    EXPECT_EQ(fast.running[c].lastPosition, plain.running[c].lastPosition);
+    ASSERT_EQ(fast.running[c].points.size(), plain.running[c].points.size());
+    for (size_t j = 0; j < fast.running[c].points.size(); ++j) {
+      EXPECT_EQ(fast.running[c].points[j].iteration, plain.running[c].points[j].iteration);
+      EXPECT_EQ(fast.running[c].points[j].pValue, plain.running[c].points[j].pValue);
     }
-    EXPECT_EQ(std::memcmp(&a.pUpper, &b.pUpper, 10), 0) << "test " << t;
   }
 }
 
@@ -834,8 +896,9 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathOnLargerSkewedData) {
   const PathResult plain = RunTestsWith(RunPlainIterations, data, settings);
   ExpectSameResults(fast, plain);
   EXPECT_EQ(fast.error, "");
-  // The data, tempmicrosat.txt, temp.txt, the results file and 24 p-value files.
-  EXPECT_EQ(fast.files.size(), 1u + 2u + 1u + 1u + 3u + 20u);
+  // The data, tempmicrosat.txt, temp.txt, the results file, the summary table and 24
+  // p-value files.
+  EXPECT_EQ(fast.files.size(), 1u + 2u + 1u + 1u + 1u + 3u + 20u);
 }
 
 TEST(RandomizationPaths, FastPathEqualsPlainPathOnBiallelicLoci) {

@@ -186,7 +186,9 @@ class FiguresTest : public QObject {
   void runFiguresKeepOnlyRangesOfSingleTests() {
     genosieve::RunFigureData data;
     genosieve::TestOutcome overall;
-    overall.randomizedFis = {0.1L, 0.3L, 0.2L};
+    overall.randomizedFis = {0.1, 0.3, 0.2};
+    overall.notAboveObserved = {true, false, true};
+    overall.centralRange = {0.1, 0.3};
     overall.observed = 0.2L;
     overall.pLower = 0.75L;
     overall.pUpper = 0.75L;
@@ -199,8 +201,8 @@ class FiguresTest : public QObject {
     QVERIFY(data.hasOverall);
     QCOMPARE(data.runningPValues, (std::vector<double>{1.0, static_cast<double>(2.0L / 3), 0.75}));
     QCOMPARE(data.loci.size(), size_t{1});
-    QCOMPARE(data.loci[0].low, static_cast<double>(0.1L));
-    QCOMPARE(data.loci[0].high, static_cast<double>(0.3L));
+    QCOMPARE(data.loci[0].low, 0.1);
+    QCOMPARE(data.loci[0].high, 0.3);
     QVERIFY(data.populations.empty());
 
     std::vector<std::string> names;
