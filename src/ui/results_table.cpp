@@ -3,9 +3,10 @@
 #include <csv.h>
 
 #include <QStandardItemModel>
-#include <charconv>
 #include <cmath>
 #include <string>
+
+#include "reports/double_text.h"
 
 namespace {
 
@@ -112,9 +113,7 @@ void AppendResultRow(QStandardItemModel& model, const genosieve::TestOutcome& ou
 QString ShortestNumber(double value) {
   if (std::isnan(value)) return QStringLiteral("nan");
   if (std::isinf(value)) return value > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return QString::fromLatin1(buffer, result.ptr - buffer);
+  return QString::fromStdString(genosieve::ShortestDoubleText(value));
 }
 
 QString ResultsTsv(const QAbstractItemModel& model, const QList<int>& rows) {

@@ -82,3 +82,44 @@ QString ProgressTitle(const QString& caption, const RunProgress& progress) {
       .arg(static_cast<int>(std::floor(*fraction * 100)))
       .arg(caption);
 }
+
+QString DoneStatus(int32_t tests, int32_t iterations, int64_t elapsedMilliseconds, uint32_t seed,
+                   const QString& folder) {
+  return QStringLiteral("Done: %1 %2 of %3 iterations in %4; seed %5; files in %6")
+      .arg(tests)
+      .arg(tests == 1 ? QStringLiteral("test") : QStringLiteral("tests"))
+      .arg(iterations)
+      .arg(DurationText(elapsedMilliseconds))
+      .arg(seed)
+      .arg(folder);
+}
+
+QString InterruptedStatus(const RunProgress& progress, int64_t elapsedMilliseconds,
+                          const QString& folder) {
+  return QStringLiteral("Run interrupted after %1, during %2; files in %3")
+      .arg(DurationText(elapsedMilliseconds),
+           progress.testsStarted == 0
+               ? QStringLiteral("the reading of the data")
+               : TestCaption(progress.kind, progress.index, progress.count, progress.name),
+           folder);
+}
+
+QString FailedStatus(int64_t elapsedMilliseconds, const QString& error) {
+  return QStringLiteral("Run failed after %1: %2").arg(DurationText(elapsedMilliseconds), error);
+}
+
+QString ResultsCaption(const QString& dataFileName, int32_t iterations, const QString& folder,
+                       std::optional<uint32_t> seed, const QStringList& notices) {
+  QString caption = QStringLiteral("%1: %2 iterations per test, files in %3.")
+                        .arg(dataFileName)
+                        .arg(iterations)
+                        .arg(folder);
+  if (seed) {
+    caption += QStringLiteral(
+                   " Seed %1: given as the seed, with the same data and settings, "
+                   "it repeats this Run.")
+                   .arg(*seed);
+  }
+  if (!notices.isEmpty()) caption += QLatin1Char('\n') + notices.join(QLatin1Char('\n'));
+  return caption;
+}

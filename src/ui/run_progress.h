@@ -4,6 +4,7 @@
 // is, and how long it has taken and may still take.
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,3 +40,16 @@ QString ProgressStatus(const RunProgress& progress, int64_t elapsedMilliseconds)
 
 // The window's title during a Run: the whole Run's percentage before the caption.
 QString ProgressTitle(const QString& caption, const RunProgress& progress);
+
+// The status line once a Run has ended: it went through, its user stopped it, or it
+// failed with the error's text; `folder` is where it wrote its files.
+QString DoneStatus(int32_t tests, int32_t iterations, int64_t elapsedMilliseconds, uint32_t seed,
+                   const QString& folder);
+QString InterruptedStatus(const RunProgress& progress, int64_t elapsedMilliseconds,
+                          const QString& folder);
+QString FailedStatus(int64_t elapsedMilliseconds, const QString& error);
+
+// What the results panel's results are of: the data file, the iterations, where the
+// files are, the seed that repeats the Run, and the Run's notices.
+QString ResultsCaption(const QString& dataFileName, int32_t iterations, const QString& folder,
+                       std::optional<uint32_t> seed, const QStringList& notices);

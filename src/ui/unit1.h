@@ -3,20 +3,23 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
+#include "pvalue_chart.h"
+#include "results_panel.h"
+#include "run_controller.h"
 #include "run_progress.h"
+#include "working_folder_choice.h"
 
-class QChart;
 class QChartView;
 class QCheckBox;
 class QElapsedTimer;
@@ -27,10 +30,7 @@ class QLineSeries;
 class QMenu;
 class QProgressBar;
 class QPushButton;
-class QStandardItemModel;
-class QTableView;
 class QTimer;
-class QValueAxis;
 
 // The program's one window: gathers the run settings, starts the Run and shows its
 // progress, the overall test's running P-value, its results and its messages.
@@ -72,7 +72,7 @@ class TForm1 : public QWidget, public genosieve::RunView {
 
   // The folder that receives the files of the next Run: empty for the process's current
   // folder.
-  QString WorkingFolder() const { return workingFolder_; }
+  QString WorkingFolder() const;
   void SetWorkingFolder(const QString& folder);
   // The data file's own folder becomes the working folder at the next Run, as when the
   // file was chosen with the dialog; for a start from the desktop's menu, where the
@@ -89,7 +89,7 @@ class TForm1 : public QWidget, public genosieve::RunView {
 
   // Every running P-value of the last overall test, as added; the chart draws a
   // decimated copy.
-  const std::vector<double>& ChartValues() const { return chartValues_; }
+  const std::vector<double>& ChartValues() const { return pValueChart_.values; }
 
   // Run view; safe to call from the thread that performs the Run.
   void RunPlanned(int32_t tests, int32_t iterations) override;
@@ -124,19 +124,6 @@ class TForm1 : public QWidget, public genosieve::RunView {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  // What the Run's thread reports of its progress, applied on the window's thread in one
-  // go however many calls came meanwhile.
-  struct ProgressReport {
-    std::mutex mutex;
-    int minimum = 0;
-    int maximum = 100;
-    int position = 0;
-    bool rangeChanged = false;
-    bool positionChanged = false;
-    RunProgress run;
-    bool posted = false;
-  };
-
   // Runs the action on the window's thread after every earlier one; with wait, returns
   // only once it has run.
   void OnWindowThread(std::function<void()> action, bool wait);
@@ -144,23 +131,15 @@ class TForm1 : public QWidget, public genosieve::RunView {
   void ReportProgress(const std::function<void(ProgressReport&)>& change);
   void ApplyProgress();
   void ShowRunStatus();
-  void FlushChartPoints();
-  void RedrawCurve();
-  // Fits the axes to the points the series is about to hold.
-  void RescaleAxes(const QList<QPointF>& points);
   void SetRunning(bool running);
   void Relayout();
   void ShowResults(bool shown);
-  // The overall test's randomized Fis with its observed value, or an empty chart.
-  void DrawHistogram();
   void ShowWorkingFolder();
   QString EffectiveWorkingFolder() const;
-  void SaveChart(QChartView* view, const QString& title);
-  void CopyChartImage(QChartView* view);
-  void CopyChartValues();
-  void CopyTable();
-  void ExportTable();
-  QMenu* NewChartMenu(QChartView* view, const QString& title,
+  // Where the save dialogs start: the last Run's folder, else the working folder.
+  QString SaveFolder() const;
+  void SaveChart(QChartView* view, const QString& prefix);
+  QMenu* NewChartMenu(QChartView* view, const QString& prefix,
                       const std::function<void()>& copyValues);
   void ShowCurvePoint(const QPointF& point, bool state);
 
@@ -180,6 +159,7 @@ class TForm1 : public QWidget, public genosieve::RunView {
   QLabel* Label1;              // "Number of iterations : ", before Edit2
   QLabel* Label4;              // "Name of  result file", before Edit5
   QFileDialog* OpenDialog1;    // the file-open dialog of Button1
+  QLineSeries* Series2;        // Chart2's series: the running P-value, decimated
 
   // Added to the first layout, in its free space.
   QLabel* SeedLabel;              // "Seed:", before SeedEdit
@@ -190,27 +170,10 @@ class TForm1 : public QWidget, public genosieve::RunView {
   QPushButton* OpenFolderButton;  // "Open folder": the working folder in the file manager
   QLabel* FolderLabel;            // "Working folder: ..."
   QPushButton* ResultsButton;     // "Results": shows or hides the results panel
-  QWidget* ResultsPanel;          // right of everything: the last Run's results
-  QLabel* ResultsCaption;         // what the results are of
-  QTableView* ResultsTable;       // one row per finished test
-  QChartView* HistogramView;      // the overall test's randomized Fis
-  QStandardItemModel* resultsModel_;
 
-  QChart* chart_;        // Chart2's chart: title, axes and Series2
-  QLineSeries* Series2;  // the running P-value, decimated for drawing
-  QValueAxis* axisX_;    // bottom axis: the iteration number
-  QValueAxis* axisY_;    // left axis: the running P-value
+  PValueChart pValueChart_;  // Chart2 and Series2 with their axes and values
+  ResultsPanel results_;     // right of everything: the last Run's results
 
-  // Every running P-value of the overall test; drawn decimated once the series is shown.
-  std::vector<double> chartValues_;
-  // Values added since the series was last drawn.
-  bool curveChanged_ = false;
-  // The overall test's randomized Fis and observed value, for the histogram.
-  std::vector<double> overallRandomized_;
-  double overallObserved_ = 0;
-  double overallPLower_ = 1;
-  double overallPUpper_ = 1;
-  bool hasOverall_ = false;
   QStringList notices_;
   // The seed of the last Run's tests, once the Run has chosen it.
   std::optional<uint32_t> lastSeed_;
@@ -218,8 +181,7 @@ class TForm1 : public QWidget, public genosieve::RunView {
   // The dialog's file name: what was chosen last, kept when the dialog is cancelled.
   QString dialogFileName_;
   QString lastDataFolder_;
-  QString workingFolder_;
-  bool workingFolderBesideData_ = false;
+  WorkingFolderChoice workingFolder_;
   QString lastRunFolder_;  // where the last Run wrote its files
   bool rememberSettings_ = false;
   // The first failure of a view operation during a Run, shown when the Run ends.

@@ -1,0 +1,42 @@
+#include "window_settings.h"
+
+#include <QSettings>
+
+namespace {
+
+const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kDataFolderKey = QStringLiteral("data/folder");
+const QString kIterationsKey = QStringLiteral("run/iterations");
+const QString kResultNameKey = QStringLiteral("run/resultName");
+const QString kPValueFilesKey = QStringLiteral("run/pValueFiles");
+const QString kPerLocusKey = QStringLiteral("run/perLocus");
+const QString kPerPopulationKey = QStringLiteral("run/perPopulation");
+const QString kFisValuesKey = QStringLiteral("run/fisValues");
+
+}  // namespace
+
+RememberedSettings ReadRememberedSettings(const RememberedSettings& defaults) {
+  const QSettings saved;
+  RememberedSettings settings;
+  settings.geometry = saved.value(kGeometryKey, defaults.geometry).toByteArray();
+  settings.dataFolder = saved.value(kDataFolderKey, defaults.dataFolder).toString();
+  settings.iterations = saved.value(kIterationsKey, defaults.iterations).toString();
+  settings.resultName = saved.value(kResultNameKey, defaults.resultName).toString();
+  settings.pValueFiles = saved.value(kPValueFilesKey, defaults.pValueFiles).toBool();
+  settings.perLocus = saved.value(kPerLocusKey, defaults.perLocus).toBool();
+  settings.perPopulation = saved.value(kPerPopulationKey, defaults.perPopulation).toBool();
+  settings.fisValues = saved.value(kFisValuesKey, defaults.fisValues).toBool();
+  return settings;
+}
+
+void WriteRememberedSettings(const RememberedSettings& settings) {
+  QSettings saved;
+  saved.setValue(kGeometryKey, settings.geometry);
+  saved.setValue(kDataFolderKey, settings.dataFolder);
+  saved.setValue(kIterationsKey, settings.iterations);
+  saved.setValue(kResultNameKey, settings.resultName);
+  saved.setValue(kPValueFilesKey, settings.pValueFiles);
+  saved.setValue(kPerLocusKey, settings.perLocus);
+  saved.setValue(kPerPopulationKey, settings.perPopulation);
+  saved.setValue(kFisValuesKey, settings.fisValues);
+}

@@ -1,0 +1,377 @@
+// The window's parts through their own interfaces: the P-value chart, the results panel,
+// saving and copying, the remembered settings, the error texts, the working folder, the
+// Run controller and the texts of a Run's end.
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QValueAxis>
+#include <QWidget>
+#include <filesystem>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "analysis/run_settings.h"
+#include "error_text.h"
+#include "errors.h"
+#include "exports.h"
+#include "pvalue_chart.h"
+#include "results_panel.h"
+#include "results_table.h"
+#include "run_controller.h"
+#include "run_progress.h"
+#include "support/fake_run_view.h"
+#include "support/test_files.h"
+#include "window_settings.h"
+#include "working_folder_choice.h"
+
+namespace fs = std::filesystem;
+using genosieve::RandomizationKind;
+using genosieve::TestOutcome;
+using genosieve::testing::ReadBytes;
+using genosieve::testing::ScopedWorkingFolder;
+
+namespace {
+
+TestOutcome Outcome(RandomizationKind kind, int32_t index, const std::string& name, double pLower,
+                    const std::vector<double>& randomized = {}) {
+  TestOutcome outcome;
+  outcome.kind = kind;
+  outcome.index = index;
+  outcome.name = name;
+  outcome.individuals = 40;
+  outcome.distinctGenotypes = 25;
+  outcome.observed = genosieve::Extended(1) / 8;
+  outcome.expected = genosieve::Extended(1) / 4;
+  outcome.pLower = pLower;
+  outcome.pUpper = 1 - pLower;
+  outcome.iterations = static_cast<int32_t>(randomized.size());
+  for (double value : randomized) outcome.randomizedFis.push_back(value);
+  return outcome;
+}
+
+// A save dialog that answers with the given path, recording what it suggested.
+SaveFileChooser Answering(std::optional<QString> answer, QString* suggested) {
+  return [answer, suggested](const QString&, const QString&, const QString& proposal) {
+    *suggested = proposal;
+    return answer;
+  };
+}
+
+}  // namespace
+
+class WindowPartsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QCoreApplication::setOrganizationName(QStringLiteral("genosieve-tests"));
+    QCoreApplication::setApplicationName(QStringLiteral("ui-window-parts"));
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder_.path());
+  }
+
+  void pValueChartKeepsEveryValueAndDrawsADecimatedCurve() {
+    QWidget parent;
+    PValueChart chart = NewPValueChart(&parent);
+    QCOMPARE(chart.view->objectName(), QStringLiteral("Chart2"));
+    QCOMPARE(chart.series->objectName(), QStringLiteral("Series2"));
+    QCOMPARE(chart.view->parent(), &parent);
+    QCOMPARE(chart.view->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(chart.axisX->min(), 0.0);
+    QCOMPARE(chart.axisX->max(), 1.0);
+
+    std::vector<double> values(50'000);
+    for (size_t i = 0; i < values.size(); ++i) values[i] = 1.0 / static_cast<double>(i + 2);
+    AddPValues(chart, values);
+    // Nothing is drawn until flushed, and a second flush draws nothing new.
+    QCOMPARE(chart.series->count(), 0);
+    int replaced = 0;
+    QObject::connect(chart.series, &QXYSeries::pointsReplaced, [&] { ++replaced; });
+    FlushPValueCurve(chart);
+    FlushPValueCurve(chart);
+    QCOMPARE(replaced, 1);
+    QVERIFY(chart.series->count() > 0 && chart.series->count() < 10'000);
+    QCOMPARE(chart.axisX->max(), 49'999.0);
+    QVERIFY(chart.axisY->min() <= values.back() && chart.axisY->max() >= values.front());
+
+    CurvePoint point;
+    QVERIFY(CurvePointAt(chart, 9.4, point));
+    QCOMPARE(point.iteration, size_t{10});
+    QCOMPARE(point.value, values[9]);
+    // Beyond the ends: the nearest iteration.
+    QVERIFY(CurvePointAt(chart, 1e9, point));
+    QCOMPARE(point.iteration, values.size());
+    QVERIFY(CurvePointAt(chart, -5, point));
+    QCOMPARE(point.iteration, size_t{1});
+    QCOMPARE(CurvePointText({10, 0.25}), QStringLiteral("iteration 10: P-value 0.25"));
+
+    ClearPValueChart(chart);
+    QVERIFY(chart.values.empty());
+    QCOMPARE(chart.series->count(), 0);
+    QVERIFY(!CurvePointAt(chart, 0, point));
+  }
+
+  void resultsPanelKeepsTheOverallValuesOnly() {
+    QWidget parent;
+    ResultsPanel results = NewResultsPanel(&parent);
+    QVERIFY(!results.panel->isVisibleTo(&parent));
+    for (QObject* part :
+         std::initializer_list<QObject*>{results.caption, results.table, results.copyTable,
+                                         results.exportTable, results.histogram, results.figure}) {
+      QVERIFY(!part->objectName().isEmpty());
+    }
+    const TestOutcome overall =
+        Outcome(RandomizationKind::kOverall, 1, "overall", 0.5, {0.1, 0.2, 0.3, 0.2});
+    const TestOutcome locus = Outcome(RandomizationKind::kPerLocus, 1, "Loc1", 0.01, {0.5});
+    const TestOutcome row = WithoutValues(locus);
+    QVERIFY(row.randomizedFis.empty());
+    QCOMPARE(row.name, locus.name);
+    QCOMPARE(row.pLower, locus.pLower);
+    AddResult(results, WithoutValues(overall), {0.1, 0.2, 0.3, 0.2});
+    AddResult(results, row, {});
+    QCOMPARE(results.model->rowCount(), 2);
+    QVERIFY(results.hasOverall);
+    QCOMPARE(results.overallRandomized.size(), size_t{4});
+    QCOMPARE(results.overallObserved, 0.125);
+
+    ShowResultsOf(results, QStringLiteral("zostera.txt: 4 iterations per test"));
+    QCOMPARE(results.caption->text(), QStringLiteral("zostera.txt: 4 iterations per test"));
+    QVERIFY(!results.histogram->chart()->series().isEmpty());
+    QVERIFY(results.histogram->chart()->title().startsWith(QStringLiteral("Overall test")));
+
+    ClearResults(results);
+    QCOMPARE(results.model->rowCount(), 0);
+    QVERIFY(!results.hasOverall);
+    QVERIFY(results.histogram->chart()->series().isEmpty());
+    QVERIFY(results.caption->text().isEmpty());
+  }
+
+  void exportsSuggestNamesBesideTheRunAndWriteTheChosenFormat() {
+    const ScopedWorkingFolder folder;
+    QCOMPARE(ResultStem(QStringLiteral("results.txt")), QStringLiteral("results"));
+    QCOMPARE(ResultStem(QStringLiteral("out/run1.txt")), QStringLiteral("run1"));
+    QCOMPARE(ResultStem(QStringLiteral(".hidden")), QStringLiteral(".hidden"));
+    QCOMPARE(ValuesTsv({QStringLiteral("iteration"), QStringLiteral("P-value")}, {0.5, 0.25}),
+             QStringLiteral("iteration\tP-value\n1\t0.5\n2\t0.25\n"));
+
+    QWidget parent;
+    PValueChart chart = NewPValueChart(&parent);
+    chart.view->resize(300, 200);
+    AddPValues(chart, {0.5, 0.4, 0.3});
+    FlushPValueCurve(chart);
+    QString suggested;
+    const QString here = QDir::currentPath();
+    // Cancelled: nothing written, no error.
+    QCOMPARE(SaveChartAs(*chart.view, QStringLiteral("Running_pvalue_"), here,
+                         QStringLiteral("res.txt"), Answering(std::nullopt, &suggested)),
+             QString());
+    QCOMPARE(suggested, QDir(here).filePath(QStringLiteral("Running_pvalue_res.png")));
+    QVERIFY(QDir(here).isEmpty());
+    // A name without a known extension becomes a PNG.
+    QCOMPARE(
+        SaveChartAs(*chart.view, QStringLiteral("Running_pvalue_"), here, QStringLiteral("res.txt"),
+                    Answering(QDir(here).filePath(QStringLiteral("curve")), &suggested)),
+        QString());
+    QVERIFY(ReadBytes("curve.png").starts_with("\x89PNG"));
+    QCOMPARE(
+        SaveChartAs(*chart.view, QStringLiteral("Running_pvalue_"), here, QStringLiteral("res.txt"),
+                    Answering(QDir(here).filePath(QStringLiteral("curve.PDF")), &suggested)),
+        QString());
+    QVERIFY(ReadBytes("curve.PDF").starts_with("%PDF"));
+
+    QStandardItemModel* model = NewResultsModel(&parent);
+    AppendResultRow(*model, Outcome(RandomizationKind::kOverall, 1, "overall", 0.5));
+    AppendResultRow(*model, Outcome(RandomizationKind::kPerLocus, 1, "Loc, \"one\"", 0.25));
+    QCOMPARE(ExportTableAs(*model, here, QStringLiteral("res.txt"),
+                           Answering(QDir(here).filePath(QStringLiteral("table")), &suggested)),
+             QString());
+    QCOMPARE(suggested, QDir(here).filePath(QStringLiteral("Table_res.csv")));
+    const std::string csv = ReadBytes("table.csv");
+    QVERIFY(csv.find("\"Loc, \"\"one\"\"\"") != std::string::npos);
+    QCOMPARE(ExportTableAs(*model, here, QStringLiteral("res.txt"),
+                           Answering(QDir(here).filePath(QStringLiteral("table.txt")), &suggested)),
+             QString());
+    QCOMPARE(QString::fromStdString(ReadBytes("table.txt")), ResultsTsv(*model));
+    // A folder under the chosen name: the error names it, nothing is written.
+    fs::create_directory("taken.csv");
+    const QString error =
+        ExportTableAs(*model, here, QStringLiteral("res.txt"),
+                      Answering(QDir(here).filePath(QStringLiteral("taken.csv")), &suggested));
+    QVERIFY2(error.contains(QDir(here).filePath(QStringLiteral("taken.csv"))), qPrintable(error));
+
+    // The selected rows, or all of them.
+    QTableView table;
+    table.setModel(model);
+    QCOMPARE(SelectedRowsTsv(table), ResultsTsv(*model));
+    table.setSelectionBehavior(QAbstractItemView::SelectRows);
+    table.selectRow(1);
+    QCOMPARE(SelectedRowsTsv(table), ResultsTsv(*model, {1}));
+  }
+
+  void rememberedSettingsComeBackAndDefaultsFillTheRest() {
+    QSettings().clear();
+    RememberedSettings defaults;
+    defaults.iterations = QStringLiteral("999");
+    RememberedSettings read = ReadRememberedSettings(defaults);
+    QCOMPARE(read.iterations, QStringLiteral("999"));
+    QCOMPARE(read.resultName, QStringLiteral("results.txt"));
+    QVERIFY(read.geometry.isEmpty() && !read.perLocus);
+
+    RememberedSettings saved;
+    saved.geometry = QByteArray("geometry");
+    saved.dataFolder = QStringLiteral("/data/field");
+    saved.iterations = QStringLiteral("5000");
+    saved.resultName = QStringLiteral("aspen.txt");
+    saved.pValueFiles = true;
+    saved.perPopulation = true;
+    WriteRememberedSettings(saved);
+    read = ReadRememberedSettings(defaults);
+    QCOMPARE(read.geometry, saved.geometry);
+    QCOMPARE(read.dataFolder, saved.dataFolder);
+    QCOMPARE(read.iterations, saved.iterations);
+    QCOMPARE(read.resultName, saved.resultName);
+    QVERIFY(read.pValueFiles && !read.perLocus && read.perPopulation && !read.fisValues);
+  }
+
+  void errorTextsNameTheFileBeforeTheSystemsMessage() {
+    const ScopedWorkingFolder folder;
+    genosieve::RunError missing("Fichier introuvable");
+    missing.file = "data/aspen.txt";
+    QCOMPARE(ErrorText(std::make_exception_ptr(missing)),
+             QStringLiteral("File \"%1\": Fichier introuvable")
+                 .arg(QDir::current().absoluteFilePath(QStringLiteral("data/aspen.txt"))));
+    genosieve::RunError empty("Fichier introuvable");
+    empty.file = "";
+    QCOMPARE(ErrorText(std::make_exception_ptr(empty)),
+             QStringLiteral("No data file given: Fichier introuvable"));
+    QCOMPARE(ErrorText(std::make_exception_ptr(genosieve::RunError("Disque plein"))),
+             QStringLiteral("Disque plein"));
+    QCOMPARE(ErrorText(std::make_exception_ptr(std::bad_alloc())),
+             QString::fromUtf8("M\xc3\xa9moire insuffisante"));
+    QVERIFY(IsStop(std::make_exception_ptr(genosieve::RunStopped())));
+    QVERIFY(!IsStop(std::make_exception_ptr(missing)));
+  }
+
+  void workingFolderIsTheChosenOneTheDataFilesOrTheCurrentOne() {
+    const ScopedWorkingFolder folder;
+    WorkingFolderChoice choice;
+    QCOMPARE(EffectiveWorkingFolder(choice, QStringLiteral("/data/a.txt")), QDir::currentPath());
+    QCOMPARE(
+        WorkingFolderCaption(choice, QString()),
+        QStringLiteral("Working folder: %1").arg(QDir::toNativeSeparators(QDir::currentPath())));
+    choice.besideData = true;
+    QCOMPARE(EffectiveWorkingFolder(choice, QStringLiteral("/data/a.txt")),
+             QStringLiteral("/data"));
+    QCOMPARE(EffectiveWorkingFolder(choice, QStringLiteral("field/a.txt")),
+             QDir::current().absoluteFilePath(QStringLiteral("field")));
+    QCOMPARE(EffectiveWorkingFolder(choice, QString()), QDir::currentPath());
+    QCOMPARE(WorkingFolderCaption(choice, QString()),
+             QStringLiteral("Working folder: the data file's folder"));
+    choice.folder = QStringLiteral("/out");
+    QCOMPARE(EffectiveWorkingFolder(choice, QStringLiteral("/data/a.txt")), QStringLiteral("/out"));
+  }
+
+  void progressReportIsAppliedOnceForManyChanges() {
+    ProgressReport report;
+    QVERIFY(ChangeProgress(report, [](ProgressReport& r) { r.run.plannedTests = 3; }));
+    // While an application waits, further changes join it.
+    for (int i = 1; i <= 100; ++i) {
+      QVERIFY(!ChangeProgress(report, [i](ProgressReport& r) {
+        r.position = i;
+        r.positionChanged = true;
+      }));
+    }
+    ProgressChanges changes = TakeProgress(report);
+    QVERIFY(!changes.range);
+    QCOMPARE(*changes.position, 100);
+    QCOMPARE(changes.run.plannedTests, 3);
+    changes = TakeProgress(report);
+    QVERIFY(!changes.position);
+    QVERIFY(ChangeProgress(report, [](ProgressReport& r) {
+      r.minimum = 0;
+      r.maximum = 11;
+      r.rangeChanged = true;
+    }));
+    QCOMPARE(*TakeProgress(report).range, std::pair(0, 11));
+    ResetProgress(report);
+    QCOMPARE(TakeProgress(report).run.plannedTests, 0);
+  }
+
+  void runInBackgroundReturnsTheRunsErrorAfterItsQueuedCalls() {
+    const ScopedWorkingFolder folder;
+    genosieve::testing::FakeRunView view;
+    genosieve::RunSettings settings;
+    settings.dataPath = "missing.txt";
+    settings.workingFolder = fs::current_path().string();
+    const std::exception_ptr failure = RunInBackground(settings, view);
+    QVERIFY(failure);
+    QVERIFY(!IsStop(failure));
+    QVERIFY(ErrorText(failure).endsWith(QStringLiteral("Fichier introuvable")));
+
+    // Calls queued for this thread by the Run's thread have all arrived when it returns.
+    fs::copy_file(genosieve::testing::ExamplePath("zostera.txt"), "zostera.txt");
+    settings.dataPath = "zostera.txt";
+    settings.iterationsText = "20";
+    settings.seed = 4;
+    struct QueuingView : genosieve::testing::FakeRunView {
+      QObject receiver;
+      int arrived = 0;
+      void SetProgressPosition(int position) override {
+        FakeRunView::SetProgressPosition(position);
+        QMetaObject::invokeMethod(
+            &receiver, [this] { ++arrived; }, Qt::QueuedConnection);
+      }
+    } queuing;
+    QVERIFY(!RunInBackground(settings, queuing));
+    QVERIFY(queuing.Done());
+    QCOMPARE(queuing.arrived, 20);
+  }
+
+  void endOfRunTextsSayWhatHappenedAndWhere() {
+    QCOMPARE(DoneStatus(12, 30, 65'000, 7, QStringLiteral("/data")),
+             QStringLiteral("Done: 12 tests of 30 iterations in 1:05; seed 7; files in /data"));
+    QCOMPARE(DoneStatus(1, 30, 0, 7, QStringLiteral("/data")),
+             QStringLiteral("Done: 1 test of 30 iterations in 0:00; seed 7; files in /data"));
+    RunProgress progress;
+    QCOMPARE(InterruptedStatus(progress, 3'000, QStringLiteral("/data")),
+             QStringLiteral("Run interrupted after 0:03, during the reading of the data; files "
+                            "in /data"));
+    progress.testsStarted = 2;
+    progress.kind = RandomizationKind::kPerLocus;
+    progress.index = 1;
+    progress.count = 9;
+    progress.name = "Loc1";
+    QCOMPARE(InterruptedStatus(progress, 3'000, QStringLiteral("/data")),
+             QStringLiteral("Run interrupted after 0:03, during Locus 1 of 9 (Loc1); files in "
+                            "/data"));
+    QCOMPARE(FailedStatus(1'000, QStringLiteral("Disque plein")),
+             QStringLiteral("Run failed after 0:01: Disque plein"));
+    QCOMPARE(ResultsCaption(QStringLiteral("a.txt"), 99, QStringLiteral("/d"), 5,
+                            {QStringLiteral("read as Genepop")}),
+             QStringLiteral("a.txt: 99 iterations per test, files in /d. Seed 5: given as the "
+                            "seed, with the same data and settings, it repeats this Run.\n"
+                            "read as Genepop"));
+    QCOMPARE(ResultsCaption(QStringLiteral("a.txt"), 99, QStringLiteral("/d"), std::nullopt, {}),
+             QStringLiteral("a.txt: 99 iterations per test, files in /d."));
+  }
+
+ private:
+  QTemporaryDir settingsFolder_;
+};
+
+QTEST_MAIN(WindowPartsTest)
+#include "test_window_parts.moc"
