@@ -95,7 +95,7 @@ void RunPlainIterations(const RandomizationInputs& inputs, const ResamplingPlan&
     StopIfRequested(view);
     view.SetProgressPosition(i);
     ResampleAllPopulations(generator, table, plan);
-    WriteRandomizedFile(folder, header, ResampledLines(table, plan, variant));
+    WriteRandomizedFile(folder, header, LinesOf(ResampledLines(table, plan, variant)));
     RunEvaluation(folder, EvaluationKind::kRandomized, state);
     FeedRunningPValues(feed, state.notAboveFlags, i, view);
     ++state.iterationIndex;

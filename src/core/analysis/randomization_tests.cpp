@@ -1,6 +1,7 @@
 #include "analysis/randomization_tests.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@
 namespace genosieve {
 
 void WriteRandomizedFile(const WorkingFolder& folder, const std::array<int32_t, 4>& header,
-                         const GenotypeTable& lines) {
+                         const GenotypeLines& lines) {
   WriteGenotypeFile(folder, kRandomizedFileName, header, header[1], lines, Replacement::kExchange);
 }
 
@@ -157,11 +158,18 @@ ResamplingPlan PlanOf(const RandomizationInputs& inputs) {
   return MakeResamplingPlan(inputs.data, inputs.index, inputs.clones, inputs.summary);
 }
 
+// The pass's observed evaluation of a test, when the Run's pass made it.
+const IterationValue* MadeObserved(const RandomizationInputs& inputs, const TableVariant& variant) {
+  if (inputs.store == nullptr || !inputs.store->pass) return nullptr;
+  return PassObserved(*inputs.store->pass, variant);
+}
+
 // "tempmicrosat.txt" with the observed table of the variant.
 void WriteObservedFile(const RandomizationInputs& inputs, const TableVariant& variant) {
   const std::array<int32_t, 4> header = VariantHeader(inputs.data.header, variant);
   WriteGenotypeFile(inputs.files.folder, kObservedFileName, header, header[1],
-                    ObservedLines(inputs.data, inputs.index, variant), Replacement::kExchange);
+                    ObservedGenotypeLines(inputs.data, inputs.index, variant),
+                    Replacement::kExchange);
 }
 
 // The observed evaluation that starts a per-locus or per-population test: the engine's
@@ -177,18 +185,15 @@ void EvaluateObserved(const RandomizationInputs& inputs, const TableVariant& var
   pending.observed = true;
   pending.observedVariant = variant;
   state.observedFlag = true;
-  // The Run's pass made it on its threads, the same way.
-  const IterationValue* made = inputs.store != nullptr && inputs.store->pass
-                                   ? PassObserved(*inputs.store->pass, variant)
-                                   : nullptr;
-  if (made != nullptr) {
+  // The Run's pass made it on its threads, with the same bits or error.
+  if (const IterationValue* made = MadeObserved(inputs, variant)) {
     if (made->error) std::rethrow_exception(made->error);
     UpdateTally(state, made->value);
     return;
   }
   const std::array<int32_t, 4> header = VariantHeader(inputs.data.header, variant);
   const EngineInput input =
-      LoadedGenotypes(header, ObservedLines(inputs.data, inputs.index, variant));
+      LoadedGenotypes(header, ObservedGenotypeLines(inputs.data, inputs.index, variant));
   UpdateTally(state, EvaluateFis(input, workspace));
 }
 
@@ -249,6 +254,32 @@ void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, i
 }
 
 }  // namespace
+
+void StartRunSeries(const RandomizationInputs& inputs, TallyState& state, RunView& view) {
+  if (inputs.store == nullptr || inputs.runIterations != RunPreparedIterations) return;
+  try {
+    SeriesFor(inputs, PlanOf(inputs), TableVariant{RandomizationKind::kOverall, 0},
+              SeedForTest(inputs.settings.seed).seed, state, view);
+  } catch (const RunError&) {
+    // The overall test starts it again, and meets the failure where a Run always met it.
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+void EvaluateOverallObserved(const RandomizationInputs& inputs, TallyState& state) {
+  const TableVariant overall{RandomizationKind::kOverall, 0};
+  state.observedFlag = true;
+  if (const IterationValue* made = MadeObserved(inputs, overall)) {
+    if (made->error) std::rethrow_exception(made->error);
+    UpdateTally(state, made->value);
+    return;
+  }
+  EngineWorkspace workspace;
+  UpdateTally(
+      state, EvaluateFis(LoadedGenotypes(VariantHeader(inputs.data.header, overall),
+                                         ObservedGenotypeLines(inputs.data, inputs.index, overall)),
+                         workspace));
+}
 
 void RunOverallTest(const RandomizationInputs& inputs, TallyState& state, RunView& view) {
   const ResamplingPlan plan = PlanOf(inputs);

@@ -99,7 +99,7 @@ struct RandomizationInputs {
 
 // The randomized evaluation's file: the test's variant of `lines` as "temp.txt".
 void WriteRandomizedFile(const WorkingFolder& folder, const std::array<int32_t, 4>& header,
-                         const GenotypeTable& lines);
+                         const GenotypeLines& lines);
 
 // The name of the subject of test k of a kind: "overall", the locus name from the data
 // file, or the population's name (data/genotype_table.h).
@@ -115,6 +115,16 @@ TestOutcome MakeTestOutcome(const RandomizationInputs& inputs, RandomizationKind
 // tally's values), then the view's TestFinished.
 void ReportTestOutcome(const RandomizationInputs& inputs, RandomizationKind kind, int32_t index,
                        TallyState& state, RunView& view);
+
+// Starts the pass of every test of the Run (analysis/randomized_series.h) before the
+// files of phases 5 to 7 are written, so that its threads make the observed evaluations
+// and the first iterations meanwhile. A pass that cannot start then is started again by
+// the overall test, which meets the same failure where a Run always met it.
+void StartRunSeries(const RandomizationInputs& inputs, TallyState& state, RunView& view);
+
+// The overall observed evaluation: the pass's when it made it, else the engine's
+// evaluation of the table it would load from "tempmicrosat.txt".
+void EvaluateOverallObserved(const RandomizationInputs& inputs, TallyState& state);
 
 // Overall test and its reporting up to the chart: iterations, tally normalisation,
 // chart points and the optional "overall p-values_" file. The tally holds the

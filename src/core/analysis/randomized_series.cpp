@@ -17,8 +17,6 @@
 #include "analysis/randomization_tests.h"
 #include "analysis/run_view.h"
 #include "analysis/spilled_values.h"
-#include "data/genotype_file_writer.h"
-#include "engine/engine.h"
 #include "engine/population_evaluation.h"
 #include "errors.h"
 #include "messages.h"
@@ -60,13 +58,11 @@ struct Failure {
 };
 
 // What one thread works with: the resampler's working copy, the population tests'
-// storage, the observed evaluations' storage, and the values of tables known not to
-// change.
+// storage, and the values of tables known not to change.
 struct Worker {
   FastResampler* fast = nullptr;
   FastResampler ownFast;
   PopulationWorkspace population;
-  EngineWorkspace engine;
   std::vector<Outcome> constant;  // per slot
   bool constantKnown = false;     // `constant` holds every value of a table that never changes
   std::vector<int32_t> failedAt;  // per slot: the first failure this worker saw
@@ -94,10 +90,12 @@ struct SeriesPass {
   std::vector<uint8_t> populationConstant;  // per population: its rows never change
   std::vector<Failure> failures;            // per slot
 
-  // The observed evaluations the threads make first: slots, and per slot its outcome.
-  std::vector<int32_t> observedJobs;
-  std::atomic<int32_t> nextObserved{0};
-  int32_t observedDone = 0;  // under mutex
+  // The observed evaluation of every test, which a thread makes first (a pass shared by
+  // the tests of a Run): the observed table is the resampled table of the observed places.
+  bool observedToMake = false;
+  std::vector<int32_t> observedPlaces;
+  std::atomic<bool> observedTaken{false};
+  bool observedMade = false;  // under mutex
   std::vector<IterationValue> observed;
 
   // Blocks of iterations, worked out into a ring of `window` buffers of every slot's
@@ -144,12 +142,6 @@ struct SeriesPass {
 };
 
 namespace {
-
-TableVariant VariantOfSlot(const SeriesPass& pass, int32_t slot) {
-  if (slot == 0) return pass.base;
-  if (pass.loci && slot <= pass.locusCount) return {RandomizationKind::kPerLocus, slot};
-  return {RandomizationKind::kPerPopulation, slot - pass.populationSlot + 1};
-}
 
 void Record(SeriesPass& pass, Worker& worker, Extended* row, std::size_t slot, int32_t i,
             const Outcome& outcome) {
@@ -253,18 +245,36 @@ bool RunBlock(SeriesPass& pass, Worker& worker, int32_t b) {
   return true;
 }
 
-// The observed evaluation of a later test, as the test itself would make it from the table
-// of its "tempmicrosat.txt".
-void RunObservedJob(SeriesPass& pass, Worker& worker, int32_t job) {
-  const int32_t slot = pass.observedJobs[Size(job)];
-  const TableVariant variant = VariantOfSlot(pass, slot);
-  const Outcome outcome = Try([&] {
-    const EngineInput input = LoadedGenotypes(VariantHeader(pass.data->header, variant),
-                                              ObservedLines(*pass.data, *pass.index, variant));
-    return EvaluateFis(input, worker.engine);
-  });
-  pass.observed[Size(slot)] = IterationValue{outcome.value, outcome.error};
-  if (outcome.error) pass.failures[Size(slot)].failedAt.store(0, std::memory_order_relaxed);
+// Every test's observed evaluation, as each test's own would give it (the prepared
+// evaluation of a table holds the bits, or the error, of the engine's evaluation of any
+// table of the same genotypes: ObservedPlaces).
+void MakeObserved(SeriesPass& pass, Worker& worker) {
+  FastResampler& fast = *worker.fast;
+  const std::vector<int32_t> chosen = ChosenFor(fast, pass.observedPlaces);
+  const PreparedEvaluation& evaluation = *fast.evaluation;
+  EvaluationWork& work = fast.work;
+  EvaluatePreparedLoci(evaluation, work, chosen.data());
+  std::vector<Outcome> outcomes(Size(pass.slots));
+  if (pass.baseValue) {
+    outcomes[0] =
+        Try([&] { return FisFromOutcomes(work.locus.outcomes.data(), work.usedLoci.size()); });
+  }
+  for (int32_t k = 1; pass.loci && k <= pass.locusCount; ++k) {
+    outcomes[Size(k)] = Try([&] { return LocusValue(work, k - 1); });
+  }
+  for (int32_t k = 1; pass.populations && k <= pass.populationCount; ++k) {
+    outcomes[Size(pass.populationSlot + k - 1)] = Try([&] {
+      return EvaluatePopulation(evaluation, work.lanes.data(), k - 1, pass.plan.size[Size(k - 1)],
+                                worker.population);
+    });
+  }
+  for (int32_t slot = 0; slot < pass.slots; ++slot) {
+    const Outcome& outcome = outcomes[Size(slot)];
+    if (!outcome.known) continue;
+    pass.observed[Size(slot)] = IterationValue{outcome.value, outcome.error};
+    // A test whose observed evaluation fails makes no iteration.
+    if (outcome.error) pass.failures[Size(slot)].failedAt.store(0, std::memory_order_relaxed);
+  }
 }
 
 std::unique_ptr<Worker> MakeWorker(SeriesPass& pass, bool ownCopy) {
@@ -282,13 +292,11 @@ std::unique_ptr<Worker> MakeWorker(SeriesPass& pass, bool ownCopy) {
 
 void WorkerLoop(SeriesPass& pass, Worker* worker) {
   try {
-    const auto jobs = static_cast<int32_t>(pass.observedJobs.size());
-    for (int32_t job = pass.nextObserved.fetch_add(1); job < jobs;
-         job = pass.nextObserved.fetch_add(1)) {
-      if (pass.stopping.load(std::memory_order_relaxed)) return;
-      RunObservedJob(pass, *worker, job);
+    if (pass.observedToMake && !pass.observedTaken.exchange(true)) {
+      MakeObserved(pass, *worker);
       const std::lock_guard<std::mutex> lock(pass.mutex);
-      if (++pass.observedDone == jobs) pass.blockDone.notify_all();
+      pass.observedMade = true;
+      pass.blockDone.notify_all();
     }
     while (!pass.stopping.load(std::memory_order_relaxed)) {
       const int32_t b = pass.nextBlock.fetch_add(1);
@@ -386,11 +394,12 @@ std::shared_ptr<SeriesPass> StartPass(const RandomizationInputs& inputs, const R
   pass->failures = std::vector<Failure>(Size(slots));
   if (!pass->baseValue) pass->failures[0].failedAt = 0;  // no test of its own
 
-  // Every test but the one whose observed evaluation is given starts with its own.
-  const int32_t givenSlot = SlotOf(*pass, variant);
+  // A pass shared by the tests of a Run makes their observed evaluations; each test of its
+  // own is given its own.
   pass->observed.resize(Size(slots));
-  for (int32_t slot = 1; slot < slots; ++slot) {
-    if (slot != givenSlot) pass->observedJobs.push_back(slot);
+  if (inputs.store != nullptr) {
+    pass->observedToMake = true;
+    pass->observedPlaces = ObservedPlaces(inputs.index, inputs.clones);
   }
   // The test's own values go to the room its tally has for them (the Run makes it before
   // writing any file, so that a Run too large for memory fails first).
@@ -453,16 +462,23 @@ void StartTallies(SeriesPass& pass) {
   pass.folding.assign(Size(pass.slots), 0);
   for (int32_t slot = 0; slot < pass.slots; ++slot) {
     TallyState& tally = pass.tallies[Size(slot)];
+    if (slot == 0 && !pass.baseValue) continue;
     if (slot == 0) {
-      if (!pass.baseValue) continue;
       tally = std::move(pass.baseObserved);
       tally.keepValues = true;
       tally.values.clear();
       tally.notAboveFlags.clear();
-    } else {
+    }
+    if (pass.observedToMake) {
       const IterationValue& observed = pass.observed[Size(slot)];
       if (observed.error) continue;
+      std::vector<double> values = std::move(tally.values);
+      std::vector<bool> flags = std::move(tally.notAboveFlags);
+      const bool keep = tally.keepValues;
       tally = MakeTallyState(pass.iterations);
+      tally.keepValues = keep;
+      tally.values = std::move(values);
+      tally.notAboveFlags = std::move(flags);
       tally.observedFlag = true;
       UpdateTally(tally, observed.value);
     }
@@ -505,15 +521,18 @@ void FoldBlock(SeriesPass& pass, int32_t b) {
   }
 }
 
+// Makes the observed evaluations on this thread when no other thread does.
+void MakeObservedHere(SeriesPass& pass) {
+  if (!pass.observedToMake || pass.observedTaken.exchange(true)) return;
+  MakeObserved(pass, *pass.inlineWorker);
+  pass.observedMade = true;
+}
+
 // Works out (on this thread) or waits for the next block, then folds it.
 void FoldNext(SeriesPass& pass) {
   const int32_t b = pass.folded;
   if (pass.inlineWorker) {
-    if (!pass.talliesStarted) {
-      for (std::size_t job = 0; job < pass.observedJobs.size(); ++job) {
-        RunObservedJob(pass, *pass.inlineWorker, static_cast<int32_t>(job));
-      }
-    }
+    MakeObservedHere(pass);
     if (!RunBlock(pass, *pass.inlineWorker, b)) ThrowInternalError("the values were stopped");
     FoldBlock(pass, b);
     pass.folded = b + 1;
@@ -521,9 +540,9 @@ void FoldNext(SeriesPass& pass) {
   }
   {
     std::unique_lock<std::mutex> lock(pass.mutex);
-    const auto jobs = static_cast<int32_t>(pass.observedJobs.size());
     pass.blockDone.wait(lock, [&] {
-      return (pass.observedDone == jobs && pass.ringBlock[Size(b % pass.window)] == b) ||
+      return ((pass.observedMade || !pass.observedToMake) &&
+              pass.ringBlock[Size(b % pass.window)] == b) ||
              pass.fatal || pass.stopping;
     });
     if (pass.fatal) std::rethrow_exception(pass.fatal);
@@ -614,13 +633,15 @@ void TakeTally(SeriesPass& pass, const TableVariant& variant, TallyState& state)
 
 const IterationValue* PassObserved(SeriesPass& pass, const TableVariant& variant) {
   const int32_t slot = SlotOf(pass, variant);
-  if (slot < 0 || std::find(pass.observedJobs.begin(), pass.observedJobs.end(), slot) ==
-                      pass.observedJobs.end()) {
-    return nullptr;
+  if (slot < 0 || !pass.observedToMake) return nullptr;
+  if (pass.inlineWorker) {
+    MakeObservedHere(pass);
+  } else {
+    std::unique_lock<std::mutex> lock(pass.mutex);
+    pass.blockDone.wait(lock, [&] { return pass.observedMade || pass.fatal || pass.stopping; });
+    if (pass.fatal) std::rethrow_exception(pass.fatal);
+    if (!pass.observedMade) ThrowInternalError("the observed evaluations were stopped");
   }
-  // Made before the first block is folded.
-  if (!pass.talliesStarted && pass.folded < pass.blocks) FoldNext(pass);
-  if (!pass.talliesStarted) return nullptr;
   return &pass.observed[Size(slot)];
 }
 

@@ -64,32 +64,11 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
     return tally;
   });
 
-  // 5. Observed evaluation over all loci and populations: "tempmicrosat.txt" is written,
-  // and the engine evaluates the table it would load from it (LoadedGenotypes).
-  const TableVariant overall{RandomizationKind::kOverall, 0};
-  Allocating("observed evaluation", [&] {
-    const std::array<int32_t, 4> headerValues = VariantHeader(header, overall);
-    const GenotypeTable lines = ObservedLines(data, index, overall);
-    WriteGenotypeFile(folder, kObservedFileName, headerValues, header.loci, lines,
-                      Replacement::kExchange);
-    EngineWorkspace workspace;
-    state.observedFlag = true;
-    UpdateTally(state, EvaluateFis(LoadedGenotypes(headerValues, lines), workspace));
-  });
-
-  // 6. Clone summary and clone report.
-  const CloneSummary summary = SummariseClones(clones, index);
-  WriteCloneReport(folder, "Clones_" + resultName, summary);
-  WriteCloneMembers(folder, "Clonemembers_" + resultName, data, index, clones);
-
-  // 7. Clone-free data file.
-  WriteCloneFreeFile(folder, "Withoutrepeats_" + resultName, header, clones.cloneFree);
-
   // One seed for every test: the one given, or the clock read once, so that the tests
   // draw the same tables and the Run can be repeated with it.
   RunSettings seeded = settings;
   seeded.seed = SeedForTest(settings.seed).seed;
-  view.SeedChosen(*seeded.seed);
+  const CloneSummary summary = SummariseClones(clones, index);
   SeriesStore store;
   // The summary table grows with the tests, as the results file does: the same schedule.
   OutcomeFiles outcomeFiles = StartOutcomeFiles(resultName, settings.writeFisValues,
@@ -97,6 +76,27 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   RandomizationInputs inputs{seeded, files, data, index, clones, summary, iterations};
   inputs.store = &store;
   inputs.outcomeFiles = &outcomeFiles;
+  // The tests' threads start now, and work while this thread writes the files of phases
+  // 5 to 7.
+  StartRunSeries(inputs, state, view);
+
+  // 5. Observed evaluation over all loci and populations: "tempmicrosat.txt" is written,
+  // and the evaluation is of the table the engine would load from it.
+  const TableVariant overall{RandomizationKind::kOverall, 0};
+  Allocating("observed evaluation", [&] {
+    WriteGenotypeFile(folder, kObservedFileName, VariantHeader(header, overall), header.loci,
+                      ObservedGenotypeLines(data, index, overall), Replacement::kExchange);
+    EvaluateOverallObserved(inputs, state);
+  });
+
+  // 6. Clone report.
+  WriteCloneReport(folder, "Clones_" + resultName, summary);
+  WriteCloneMembers(folder, "Clonemembers_" + resultName, data, index, clones);
+
+  // 7. Clone-free data file.
+  WriteCloneFreeFile(folder, "Withoutrepeats_" + resultName, header, clones.cloneFree);
+
+  view.SeedChosen(*seeded.seed);
   view.RunPlanned(1 + (settings.perLocusAnalysis ? header.loci : 0) +
                       (settings.perPopulationAnalysis ? header.populations : 0),
                   iterations);

@@ -90,12 +90,9 @@ void UpdateTally(TallyState& state, Extended fis) {
     state.notBelow = 1;
     state.normalised = false;
     state.range = MakeRangeSelection(state.iterations);
+    // The room for the values stays: the Run makes it once, before its first file.
     state.values.clear();
     state.notAboveFlags.clear();
-    if (state.keepValues) {
-      state.values.reserve(static_cast<std::size_t>(state.iterations));
-      state.notAboveFlags.reserve(static_cast<std::size_t>(state.iterations));
-    }
     state.observedFlag = false;
     return;
   }
