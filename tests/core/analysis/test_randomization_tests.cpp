@@ -257,8 +257,8 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
     EXPECT_EQ(FormatNumber(outcome.observed, '.'), ValueOf(lines[body - 1], "Observed"));
     EXPECT_EQ(FormatNumber(outcome.expected, '.'), ValueOf(lines[body], "Expected"));
     EXPECT_EQ(FormatNumber(outcome.pLower, '.'), ValueOf(lines[body + 1], "p-value"));
-    const Extended lowerCount = outcome.pLower * 31.0L;
-    const Extended upperCount = outcome.pUpper * 31.0L;
+    const Extended lowerCount = outcome.pLower * Extended(31);
+    const Extended upperCount = outcome.pUpper * Extended(31);
     EXPECT_NEAR(static_cast<double>(lowerCount), std::round(static_cast<double>(lowerCount)), 1e-9);
     EXPECT_NEAR(static_cast<double>(upperCount), std::round(static_cast<double>(upperCount)), 1e-9);
     // Every value is in one tail at least, the observed one in both.
@@ -279,7 +279,7 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
       sum += outcome.randomizedFis[i];
       if (outcome.notAboveObserved[i]) ++notAbove;
     }
-    EXPECT_NEAR(static_cast<double>(sum / 31.0L), static_cast<double>(outcome.expected), 1e-12);
+    EXPECT_NEAR(static_cast<double>(sum / Extended(31)), static_cast<double>(outcome.expected), 1e-12);
     EXPECT_EQ(std::llround(static_cast<double>(lowerCount)), notAbove);
     std::vector<double> sorted = outcome.randomizedFis;
     std::sort(sorted.begin(), sorted.end());
@@ -300,9 +300,9 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
   EXPECT_LT(overall.distinctGenotypes, overall.individuals);  // the data have clones
   // The chart's running P-values follow from the overall test's randomized values.
   ASSERT_EQ(view.points.size(), 30u);
-  Extended notAbove = 1.0L;
+  Extended notAbove = Extended(1);
   for (size_t i = 0; i < 30; ++i) {
-    if (overall.notAboveObserved[i]) notAbove += 1.0L;
+    if (overall.notAboveObserved[i]) notAbove += Extended(1);
     EXPECT_EQ(static_cast<double>(notAbove / static_cast<Extended>(i + 2)), view.points[i]) << i;
   }
 }
@@ -318,8 +318,8 @@ TEST(RandomizationOutcomes, NoIterationGivesBothTailsOne) {
   for (const TestOutcome& outcome : view.outcomes) {
     EXPECT_TRUE(outcome.randomizedFis.empty());
     EXPECT_EQ(outcome.expected, outcome.observed);
-    EXPECT_EQ(outcome.pLower, 1.0L);
-    EXPECT_EQ(outcome.pUpper, 1.0L);
+    EXPECT_EQ(outcome.pLower, Extended(1));
+    EXPECT_EQ(outcome.pUpper, Extended(1));
     // Without a seed the generator starts from the clock: a millisecond of the UTC day.
     EXPECT_LT(outcome.seed, 86'400'000u);
   }
@@ -339,9 +339,10 @@ Extended UpperTailPValue(Extended observed, const std::vector<Extended>& randomi
 
 TEST(RandomizationOutcomes, UpperTailCountsTheObservedValueAndTies) {
   // Above, tie, below, above: the observed value, the tie and both values above count.
-  EXPECT_EQ(UpperTailPValue(0.25L, {0.5L, 0.25L, 0.125L, 0.375L}), 4.0L / 5.0L);
-  EXPECT_EQ(UpperTailPValue(0.25L, {0.125L, -0.5L}), 1.0L / 3.0L);
-  EXPECT_EQ(UpperTailPValue(-0.25L, {}), 1.0L);
+  EXPECT_EQ(UpperTailPValue(0.25_ext, {0.5_ext, 0.25_ext, 0.125_ext, 0.375_ext}),
+            Extended(4) / Extended(5));
+  EXPECT_EQ(UpperTailPValue(0.25_ext, {0.125_ext, -0.5_ext}), Extended(1) / Extended(3));
+  EXPECT_EQ(UpperTailPValue(-0.25_ext, {}), Extended(1));
 }
 
 TEST(RandomizationRun, NoIterationGivesPValueOneAndHeaderOnlyFiles) {
@@ -636,7 +637,10 @@ struct TallyBits {
   bool operator==(const TallyBits&) const = default;
 };
 
-std::string Bits(Extended value) { return std::string(reinterpret_cast<const char*>(&value), 10); }
+std::string Bits(Extended value) {
+  const ExtendedBits bits = BitsOf(value);
+  return std::to_string(bits.significand) + " " + std::to_string(bits.signExponent);
+}
 
 TallyBits BitsOf(const TallyState& state) {
   return {Bits(state.observedFis), Bits(state.sumFis), state.notAbove,
@@ -1122,7 +1126,7 @@ TEST(RandomizationPaths, LoadedGenotypesAreWhatTheLoaderReads) {
   EXPECT_EQ(built.individuals, 3);
   EXPECT_EQ(built.populationEnd, loaded.populationEnd);
   EXPECT_EQ(built.codes, loaded.codes);
-  Extended values[2] = {0.0L, 0.0L};
+  Extended values[2] = {Extended(0), Extended(0)};
   std::string errors[2];
   for (int which = 0; which < 2; ++which) {
     try {
