@@ -169,8 +169,13 @@ void RunAnalysis(benchmark::State& state, Analysis analysis, IterationLoop loop,
     state.PauseTiming();
     TallyState tally = MakeTallyState(iterations);
     RunEvaluation(here, EvaluationKind::kObserved, tally);
-    // The analyses add to the results file that the overall section starts.
-    WriteOverallSection(here, files.results, tally, settings.decimalSeparator);
+    // The analyses add to the results file that the overall section starts (here that of
+    // a test without iterations).
+    TallyState started = MakeTallyState(0);
+    started.observedFlag = true;
+    UpdateTally(started, tally.observed());
+    NormaliseTally(started);
+    WriteOverallSection(here, files.results, started, settings.decimalSeparator);
     state.ResumeTiming();
     switch (analysis) {
       case Analysis::kOverall:
