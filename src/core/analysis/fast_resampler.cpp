@@ -125,18 +125,20 @@ EngineInput FixedRows(const ResamplingPlan& plan, const GenotypeTable& cloneFree
   return fixed;
 }
 
-// The candidates and copy slots of the populations that change.
-void CandidatesAndSlots(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
-                        const std::vector<uint8_t>& changes, FastResampler& fast,
-                        CandidateGenotypes& candidates, std::vector<CopySlot>& slots) {
-  std::vector<std::vector<int32_t>> candidateSources(1);
+// The candidates and copy slots of the populations that change. A candidate is one of the
+// distinct genotypes of its population, which the fixed rows hold already: it is given as
+// that row.
+void CandidatesAndSlots(const ResamplingPlan& plan, const std::vector<uint8_t>& changes,
+                        FastResampler& fast, CandidateGenotypes& candidates,
+                        std::vector<CopySlot>& slots) {
   int32_t filePopulation = 0;
+  int32_t fixedRowsBefore = 0;  // the fixed rows of the written populations before p
   for (size_t p = 0; p < plan.size.size(); ++p) {
     if (!fast.written[p]) continue;
     if (changes[p]) {
       const int32_t firstCandidate = candidates.count;
       for (int32_t g = 0; g < plan.distinct[p]; ++g) {
-        candidateSources[0].push_back(plan.firstDistinct[p] + g);
+        candidates.fixedRow.push_back(fixedRowsBefore + g);
         candidates.population.push_back(filePopulation);
       }
       candidates.count += plan.distinct[p];
@@ -145,12 +147,13 @@ void CandidatesAndSlots(const ResamplingPlan& plan, const GenotypeTable& cloneFr
         fast.slotPlace.push_back(fast.placeOffset[p] + k);
         fast.slotFirstCandidate.push_back(firstCandidate);
       }
+      fixedRowsBefore += plan.distinct[p];
+    } else {
+      // Its distinct genotypes and the copies that cannot change (FixedRows).
+      fixedRowsBefore += plan.size[p];
     }
     ++filePopulation;
   }
-  const int32_t loci = LociInFile(plan.header, fast.variant);
-  candidates.codes.reserve(Size(loci) * candidateSources[0].size());
-  AppendCodes(candidates.codes, cloneFree, candidateSources, fast.variant, loci, 0, 0);
 }
 
 // The candidate each slot copies in the current iteration.
@@ -172,7 +175,7 @@ FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable&
   const EngineInput fixed = FixedRows(plan, cloneFree, fast, changes);
   CandidateGenotypes candidates;
   std::vector<CopySlot> slots;
-  CandidatesAndSlots(plan, cloneFree, changes, fast, candidates, slots);
+  CandidatesAndSlots(plan, changes, fast, candidates, slots);
   fast.evaluation =
       std::make_shared<const PreparedEvaluation>(PrepareEvaluation(fixed, candidates, slots));
   fast.chosen.resize(slots.size());
