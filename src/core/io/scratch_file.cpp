@@ -21,13 +21,25 @@ void Close(int& fd) {
   fd = -1;
 }
 
-// A name no other file of the folder has, hidden and the program's own.
+// A name no other file of the folder has, hidden and the program's own: the temporary
+// files' pattern, so that a later Run removes one that a killed Run left behind
+// (io/folder_lock.h).
 std::string ScratchName(int attempt) {
   static std::atomic<uint64_t> counter{0};
   uint64_t bits = 0;
-  if (::getentropy(&bits, sizeof bits) != 0) bits = counter++ * 0x9E3779B97F4A7C15u;
-  return std::string(kTemporaryPrefix) + "scratch-" + std::to_string(::getpid()) + "-" +
-         std::to_string(bits) + "-" + std::to_string(attempt) + ".tmp";
+  if (::getentropy(&bits, sizeof bits) != 0) {
+    bits = (counter++ + static_cast<uint64_t>(::getpid()) * 1000003u) * 0x9E3779B97F4A7C15u;
+  }
+  bits += static_cast<uint64_t>(attempt);
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string name(kTemporaryPrefix);
+  for (int shift = 60; shift >= 0; shift -= 4) name += kHex[(bits >> shift) & 0xF];
+  return name + ".tmp";
+}
+
+// The Run's I/O error about the scratch file: it names the working folder.
+[[noreturn]] void Fail(const ScratchFile& file, int err) {
+  ThrowIoErrorFromErrno(err, file.shown, "Working folder", messages::CannotKeepScratchValues());
 }
 
 }  // namespace
@@ -64,12 +76,12 @@ ScratchFile CreateScratchFile(const WorkingFolder& folder) {
       if (::unlinkat(folder.fd, name.c_str(), 0) != 0) {
         const int err = errno;
         Close(file.fd);
-        ThrowIoErrorFromErrno(err, file.shown);
+        Fail(file, err);
       }
     } else if (errno != EEXIST && errno != EINTR) {
-      ThrowIoErrorFromErrno(errno, file.shown);
+      Fail(file, errno);
     } else if (attempt == 100) {
-      ThrowIoErrorFromErrno(EEXIST, file.shown);
+      Fail(file, EEXIST);
     }
   }
   return file;
@@ -81,9 +93,9 @@ void WriteScratch(const ScratchFile& file, uint64_t offset, const void* data, st
     const ssize_t written = ::pwrite(file.fd, bytes, size, static_cast<off_t>(offset));
     if (written < 0) {
       if (errno == EINTR) continue;
-      ThrowIoErrorFromErrno(errno, file.shown);
+      Fail(file, errno);
     }
-    if (written == 0) ThrowIoErrorFromErrno(ENOSPC, file.shown);
+    if (written == 0) Fail(file, ENOSPC);
     bytes += written;
     size -= static_cast<std::size_t>(written);
     offset += static_cast<uint64_t>(written);
@@ -96,9 +108,11 @@ void ReadScratch(const ScratchFile& file, uint64_t offset, void* data, std::size
     const ssize_t got = ::pread(file.fd, bytes, size, static_cast<off_t>(offset));
     if (got < 0) {
       if (errno == EINTR) continue;
-      ThrowIoErrorFromErrno(errno, file.shown);
+      Fail(file, errno);
     }
-    if (got == 0) ThrowIoError(kIoReadPastEnd, file.shown);
+    if (got == 0)
+      ThrowIoError(kIoReadPastEnd, file.shown, "Working folder",
+                   messages::CannotKeepScratchValues());
     bytes += got;
     size -= static_cast<std::size_t>(got);
     offset += static_cast<uint64_t>(got);
