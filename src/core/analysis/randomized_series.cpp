@@ -72,6 +72,7 @@ struct Worker {
 struct SeriesPass {
   uint32_t seed = 0;
   int32_t iterations = 0;
+  bool keepRange = true;  // the tallies keep their central 95 % (TallyState::keepRange)
   const DataFile* data = nullptr;
   const PopulationIndex* index = nullptr;
   // The table resampled and evaluated: the test's own, or the overall table.
@@ -358,6 +359,7 @@ std::shared_ptr<SeriesPass> StartPass(const RandomizationInputs& inputs, const R
   const RunSettings& settings = inputs.settings;
   pass->seed = seed;
   pass->iterations = inputs.iterations;
+  pass->keepRange = observed.keepRange;
   pass->data = &inputs.data;
   pass->index = &inputs.index;
   pass->plan = plan;
@@ -476,6 +478,7 @@ void StartTallies(SeriesPass& pass) {
       const bool keep = tally.keepValues;
       tally = MakeTallyState(pass.iterations);
       tally.keepValues = keep;
+      tally.keepRange = pass.keepRange;
       tally.values = std::move(values);
       tally.notAboveFlags = std::move(flags);
       tally.observedFlag = true;

@@ -34,7 +34,8 @@ struct TestOutcome {
   int32_t iterations = 0;
   uint32_t seed = 0;  // the seed the test's random generator started from
   // The central 95 % of the randomized values: the k-th smallest and the k-th largest,
-  // k = ceil(N / 40), 2.5 % of N (at least 1 for N >= 1); both NaN without iterations.
+  // k = ceil(N / 40), 2.5 % of N (at least 1 for N >= 1); both NaN without iterations, and
+  // in a Run that draws no figures (RunSettings::drawFigures), the only ones that show it.
   RandomizedRange centralRange{std::numeric_limits<double>::quiet_NaN(),
                                std::numeric_limits<double>::quiet_NaN()};
   // The overall test's randomized values in iteration order, rounded to doubles (its

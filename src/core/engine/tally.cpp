@@ -13,6 +13,9 @@ RangeSelection MakeRangeSelection(int32_t count) {
   RangeSelection range;
   // ceil(count / 40) in integers: 2.5 % is 1/40.
   range.k = count > 0 ? (static_cast<std::size_t>(count) + 39) / 40 : 0;
+  // Their room at once: a Run of many tests takes what its estimate says, not up to twice.
+  range.smallest.reserve(range.k);
+  range.largest.reserve(range.k);
   return range;
 }
 
@@ -89,7 +92,7 @@ void UpdateTally(TallyState& state, Extended fis) {
     state.notAbove = 1;
     state.notBelow = 1;
     state.normalised = false;
-    state.range = MakeRangeSelection(state.iterations);
+    state.range = MakeRangeSelection(state.keepRange ? state.iterations : 0);
     // The room for the values stays: the Run makes it once, before its first file.
     state.values.clear();
     state.notAboveFlags.clear();

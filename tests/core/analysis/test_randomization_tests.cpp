@@ -230,7 +230,10 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", DataText(2, 2, 20, RandomIndividuals(2, 2, 12, true, 1)));
   SectionCountingView view;
-  genosieve::Run(Settings("30", false, true, true), view);
+  // With figures, which show each test's central 95 %.
+  RunSettings settings = Settings("30", false, true, true);
+  settings.drawFigures = true;
+  genosieve::Run(settings, view);
   const std::vector<std::string> lines = Lines(ReadBytes("out.txt"));
   ASSERT_EQ(lines.size(), 32u);
   ASSERT_EQ(view.outcomes.size(), 5u);
@@ -298,6 +301,18 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
   EXPECT_EQ(view.outcomes[3].distinctGenotypes + view.outcomes[4].distinctGenotypes,
             overall.distinctGenotypes);
   EXPECT_LT(overall.distinctGenotypes, overall.individuals);  // the data have clones
+
+  // Without figures no test keeps the bounds of its central 95 %; the rest is the same.
+  SectionCountingView plain;
+  genosieve::Run(Settings("30", false, true, true), plain);
+  EXPECT_EQ(Lines(ReadBytes("out.txt")), lines);
+  ASSERT_EQ(plain.outcomes.size(), view.outcomes.size());
+  for (size_t t = 0; t < plain.outcomes.size(); ++t) {
+    EXPECT_TRUE(std::isnan(plain.outcomes[t].centralRange.low));
+    EXPECT_TRUE(std::isnan(plain.outcomes[t].centralRange.high));
+    EXPECT_EQ(plain.outcomes[t].pLower, view.outcomes[t].pLower);
+    EXPECT_EQ(plain.outcomes[t].randomizedFis, view.outcomes[t].randomizedFis);
+  }
   // The chart's running P-values follow from the overall test's randomized values.
   ASSERT_EQ(view.points.size(), 30u);
   Extended notAbove = Extended(1);
