@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -54,10 +55,13 @@ struct Finished {
   FakeRunView view;
 };
 
-Finished RunIn(const std::string& data, const RunSettings& settings) {
+Finished RunIn(const std::string& data, const RunSettings& settings,
+               const std::function<bool(int position)>& stopAt = nullptr) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", data);
   Finished finished;
+  if (stopAt)
+    finished.view.stopWhen = [&finished, stopAt] { return stopAt(finished.view.lastPosition); };
   try {
     genosieve::Run(settings, finished.view);
   } catch (const RunError& error) {
@@ -170,6 +174,42 @@ TEST(RandomizedSeries, TheOverallTestsRunningPValueReachesTheViewAsItGoes) {
       EXPECT_EQ(point.pValue, view.points[static_cast<size_t>(point.iteration) - 1]);
     }
     EXPECT_EQ(points.size(), static_cast<size_t>(iterations / step + (iterations % step != 0)));
+  }
+}
+
+// A stop in the middle of the overall test: the view has had the running P-value of the
+// iterations folded before it, the same points as a whole Run's, and no chart.
+TEST(RandomizedSeries, AStoppedTestHasHandedOverOnlyTheRunningPValuesBeforeTheStop) {
+  const std::string aspen = ReadBytes(testing::ExamplePath("aspen.txt"));
+  RunSettings settings = EveryFile("20000");
+  settings.createPValueFiles = false;
+  settings.writeFisValues = false;
+  settings.threads = 2;
+  const Finished whole = RunIn(aspen, settings);
+  ASSERT_EQ(whole.error, "");
+  std::vector<RunningPValuePoint> all;
+  for (const FakeRunView::RunningBatch& batch : whole.view.running) {
+    all.insert(all.end(), batch.points.begin(), batch.points.end());
+  }
+  for (int32_t stop : {1, 499, 12345}) {
+    SCOPED_TRACE(stop);
+    const Finished stopped =
+        RunIn(aspen, settings, [stop](int position) { return position >= stop; });
+    EXPECT_EQ(stopped.error, std::string(messages::kRunInterrupted));
+    EXPECT_TRUE(stopped.view.points.empty());
+    EXPECT_TRUE(stopped.view.outcomes.empty());
+    size_t k = 0;
+    for (const FakeRunView::RunningBatch& batch : stopped.view.running) {
+      for (const RunningPValuePoint& point : batch.points) {
+        ASSERT_LT(k, all.size());
+        EXPECT_LE(point.iteration, stop);
+        EXPECT_EQ(point.iteration, all[k].iteration);
+        EXPECT_EQ(point.pValue, all[k].pValue);
+        ++k;
+      }
+    }
+    // Every batch due before the stop was handed over (a batch every 500 iterations).
+    EXPECT_EQ(k, static_cast<size_t>(stop / 500 * 50));
   }
 }
 
