@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/clonality.h"
 #include "analysis/run_view.h"
 #include "analysis/test_outcome.h"
 
@@ -38,6 +39,8 @@ struct FiguresModule {
                                  const std::function<bool()>& stopRequested);
   // Ends Qt's application.
   void (*end)(FiguresSession* session);
+  // The clone sizes of the Run's populations, for the Pareto plot.
+  void (*addClonality)(FiguresSession& session, const ClonalityResults& results);
 };
 
 using FiguresModuleEntry = const FiguresModule* (*)();

@@ -67,6 +67,8 @@ void FakeRunView::TestFinished(const TestOutcome& outcome) {
 
 void FakeRunView::ShowNotice(const std::string& text) { notices.push_back(text); }
 
+void FakeRunView::ClonalityFound(const ClonalityResults& results) { clonality.push_back(results); }
+
 bool FakeRunView::StopRequested() { return stopWhen && stopWhen(); }
 
 }  // namespace genosieve::testing

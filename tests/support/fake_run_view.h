@@ -22,7 +22,9 @@ struct FakeRunView : RunView {
   // the calls stay those of the progress and the chart.
   std::vector<TestOutcome> outcomes;
   std::vector<std::string> notices;  // every notice shown
-  std::vector<uint32_t> seeds;       // every seed told (not among the calls)
+  // What ClonalityFound told, each time (not among the calls).
+  std::vector<ClonalityResults> clonality;
+  std::vector<uint32_t> seeds;  // every seed told (not among the calls)
   // Every running P-value handed over while a test runs (not among the calls), with the
   // last progress position before it, while recordCalls is on.
   struct RunningBatch {
@@ -61,6 +63,7 @@ struct FakeRunView : RunView {
   bool StopRequested() override;
   void TestFinished(const TestOutcome& outcome) override;
   void ShowNotice(const std::string& text) override;
+  void ClonalityFound(const ClonalityResults& results) override;
 
  private:
   void Record(std::string call);

@@ -128,7 +128,7 @@ ResourceEstimate EstimateResources(const RunShape& shape) {
   const uint64_t tests = U(TestCount(shape));
 
   result.dataBytes = kBase + kPerGenotype * genotypes + kPerIndividual * individuals +
-                     kPerLocusAllele * locusAlleles;
+                     (kPerLocusAllele + kClonalityPerLocusAllele) * locusAlleles;
   if (shape.perPopulation) {
     result.dataBytes += kPopulationTestsPerLocus * loci +
                         kPopulationTestsPerLocusIndividual * loci * U(shape.largestPopulation) +

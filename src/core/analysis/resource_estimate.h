@@ -57,6 +57,9 @@ inline constexpr uint64_t kBase = uint64_t{8} << 20;
 inline constexpr uint64_t kPerGenotype = 24;
 inline constexpr uint64_t kPerIndividual = 256;
 inline constexpr uint64_t kPerLocusAllele = 160;
+// The clonality table's Fis of ramets and genets (analysis/clonality.h): the engine's
+// evaluation of whole tables once more, per allele present at a locus.
+inline constexpr uint64_t kClonalityPerLocusAllele = 160;
 // With per-population tests, their evaluations: per locus, per locus and individual of
 // the largest population, and per allele present at a locus.
 inline constexpr uint64_t kPopulationTestsPerLocus = 4096;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/clonality.h"
 #include "analysis/randomization_kind.h"
 #include "analysis/test_outcome.h"
 #include "errors.h"
@@ -62,6 +63,10 @@ struct RunView {
   // A randomization test has ended and its section of the results file is written; a
   // view that shows or keeps results overrides this.
   virtual void TestFinished(const TestOutcome& /*outcome*/) {}
+  // The clonal richness and diversity of each population and the psex of each repeated
+  // genotype, once their tables ("Clonality_" and "Psex_" + stem + ".tsv") are written,
+  // before the first test; a view that shows them overrides this.
+  virtual void ClonalityFound(const ClonalityResults& /*results*/) {}
   // A line of information that is not an error, such as the layout the data file was
   // read in or a warning about its content; the Run goes on.
   virtual void ShowNotice(const std::string& /*text*/) {}
