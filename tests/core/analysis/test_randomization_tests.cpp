@@ -282,7 +282,8 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
       sum += outcome.randomizedFis[i];
       if (outcome.notAboveObserved[i]) ++notAbove;
     }
-    EXPECT_NEAR(static_cast<double>(sum / Extended(31)), static_cast<double>(outcome.expected), 1e-12);
+    EXPECT_NEAR(static_cast<double>(sum / Extended(31)), static_cast<double>(outcome.expected),
+                1e-12);
     EXPECT_EQ(std::llround(static_cast<double>(lowerCount)), notAbove);
     std::vector<double> sorted = outcome.randomizedFis;
     std::sort(sorted.begin(), sorted.end());

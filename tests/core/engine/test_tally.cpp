@@ -93,7 +93,8 @@ TEST(TestTally, RangeIsTheKthSmallestAndLargestOfAnyStream) {
     SCOPED_TRACE(count);
     std::vector<Extended> values;
     // Few distinct values, so that ties fall on the k-th place too.
-    for (int32_t i = 0; i < count; ++i) values.push_back(Extended(static_cast<int32_t>(random() % 17)) / Extended(16) - 0.5_ext);
+    for (int32_t i = 0; i < count; ++i)
+      values.push_back(Extended(static_cast<int32_t>(random() % 17)) / Extended(16) - 0.5_ext);
     const TallyState state = TallyOf(Extended(0), values, false);
     std::vector<Extended> sorted = values;
     std::sort(sorted.begin(), sorted.end());
