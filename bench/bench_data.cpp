@@ -63,6 +63,12 @@ BenchDataOptions SnpOptions() {
   return options;
 }
 
+BenchDataOptions Snp10kOptions() {
+  BenchDataOptions options = SnpOptions();
+  options.loci = 10000;
+  return options;
+}
+
 BenchDataOptions SmallPopulationsOptions(int32_t populations) {
   BenchDataOptions options;
   options.populations = populations;

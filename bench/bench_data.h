@@ -42,6 +42,8 @@ BenchDataOptions LargeOptions();
 BenchDataOptions TypicalOptions();
 // SNP-like: 20 populations of 100, 1000 biallelic loci.
 BenchDataOptions SnpOptions();
+// SNP scale: the SNP-like data with 10,000 biallelic loci.
+BenchDataOptions Snp10kOptions();
 // `populations` populations of 4 individuals, 10 loci of 4 alleles.
 BenchDataOptions SmallPopulationsOptions(int32_t populations);
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "analysis/outcome_files.h"
 #include "io/working_folder.h"
@@ -24,7 +25,8 @@ void BM_OutcomeTables(benchmark::State& state) {
   outcome.kind = RandomizationKind::kPerLocus;
   outcome.name = "Locus";
   outcome.iterations = static_cast<int32_t>(iterations);
-  for (size_t i = 0; i < iterations; ++i) outcome.randomizedFis.push_back(fis(random));
+  std::vector<double> values;
+  for (size_t i = 0; i < iterations; ++i) values.push_back(fis(random));
 
   const std::filesystem::path path =
       std::filesystem::temp_directory_path() / ("genosieve-bench-" + std::to_string(random()));
@@ -35,7 +37,7 @@ void BM_OutcomeTables(benchmark::State& state) {
       OutcomeFiles files = StartOutcomeFiles("results.txt", true);
       for (int32_t k = 1; k <= tests; ++k) {
         outcome.index = k;
-        AddOutcome(folder, files, outcome);
+        AddOutcome(folder, files, outcome, values);
       }
       FinishOutcomeFiles(folder, files);
     }

@@ -7,8 +7,9 @@
 //   comparison, with 20 iterations.
 //   BM_RunCase/<data>/threads:<T>   whole Runs of the cases with T threads (0:
 //   one per core): large at N = 1000 and 10,000, SNP-like (20 x 100, 1000 biallelic
-//   loci), 200 / 400 individuals per population, 200 / 400 loci (all analyses, N = 1000),
-//   and 8k / 16k / 32k populations of 4 (per-population analysis, N = 100).
+//   loci), SNP scale (the same with 10,000 loci, N = 999), 200 / 400 individuals per
+//   population, 200 / 400 loci (all analyses, N = 1000), and 8k / 16k / 32k populations of
+//   4 (per-population analysis, N = 100).
 // Peak memory: run one benchmark under /usr/bin/time -v with --benchmark_filter, or time
 // genosieve-cli on the data files that write_bench_data writes.
 #include <benchmark/benchmark.h>
@@ -104,6 +105,7 @@ std::vector<RunCase> RunCases() {
   return {{"large", LargeOptions(), 1000, true},
           {"large_N10000", LargeOptions(), 10000, true},
           {"snp", SnpOptions(), 1000, true},
+          {"snp10k", Snp10kOptions(), 999, true},
           {"ind200", ind200, 1000, true},
           {"ind400", ind400, 1000, true},
           {"loci200", loci200, 1000, true},
@@ -169,8 +171,13 @@ void RunAnalysis(benchmark::State& state, Analysis analysis, IterationLoop loop,
     state.PauseTiming();
     TallyState tally = MakeTallyState(iterations);
     RunEvaluation(here, EvaluationKind::kObserved, tally);
-    // The analyses add to the results file that the overall section starts.
-    WriteOverallSection(here, files.results, tally, settings.decimalSeparator);
+    // The analyses add to the results file that the overall section starts (here that of
+    // a test without iterations).
+    TallyState started = MakeTallyState(0);
+    started.observedFlag = true;
+    UpdateTally(started, tally.observed());
+    NormaliseTally(started);
+    WriteOverallSection(here, files.results, started, settings.decimalSeparator);
     state.ResumeTiming();
     switch (analysis) {
       case Analysis::kOverall:

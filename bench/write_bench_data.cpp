@@ -2,9 +2,9 @@
 // be timed on them:
 //   write_bench_data NAME FILE
 // NAME: large (100 populations of 50, 50 loci), typical, snp (20 populations of 100,
-// 1000 biallelic loci), ind200 / ind400 (20 populations of 200 / 400 individuals, 50
-// loci), loci200 / loci400 (the large data with 200 / 400 loci), pops8k / pops16k /
-// pops32k (8192 / 16384 / 32768 populations of 4, 10 loci).
+// 1000 biallelic loci), snp10k (the same with 10,000 loci), ind200 / ind400 (20 populations of 200
+// / 400 individuals, 50 loci), loci200 / loci400 (the large data with 200 / 400 loci), pops8k /
+// pops16k / pops32k (8192 / 16384 / 32768 populations of 4, 10 loci).
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -22,6 +22,7 @@ BenchDataOptions Options(const std::string& name, bool& known) {
   if (name == "large") return options;
   if (name == "typical") return genosieve::bench::TypicalOptions();
   if (name == "snp") return genosieve::bench::SnpOptions();
+  if (name == "snp10k") return genosieve::bench::Snp10kOptions();
   if (name == "ind200" || name == "ind400") {
     options.populations = 20;
     options.individualsPerPopulation = name == "ind200" ? 200 : 400;

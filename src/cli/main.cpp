@@ -173,6 +173,8 @@ struct CliView : genosieve::RunView {
     genosieve::TestOutcome brief = outcome;
     brief.randomizedFis.clear();
     brief.randomizedFis.shrink_to_fit();
+    brief.notAboveObserved.clear();
+    brief.notAboveObserved.shrink_to_fit();
     finished.push_back(std::move(brief));
     if (figureSession != nullptr) figures->add(*figureSession, outcome);
   }

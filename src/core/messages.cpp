@@ -76,6 +76,15 @@ std::string IterationsNegative(std::string_view iterationsText) {
   return FillMessage("The number of iterations must be 0 or more, not {}.", iterationsText);
 }
 
+std::string ThreadsNotStarted(int32_t started, int32_t asked) {
+  const std::string goesOn =
+      started == 0 ? std::string("its own thread") : FillMessage("{}", started);
+  return FillMessage(
+      "Only {} of {} threads could be started; the Run goes on with {} (the results are the "
+      "same, only slower).",
+      started, asked, goesOn);
+}
+
 std::string OneSampleEstimator() {
   return "one population: the overall and per-locus tests estimate Fis with Weir & "
          "Cockerham's estimator for one sample; each population test pairs the population with "
@@ -638,6 +647,10 @@ std::string CannotCreate() { return "cannot create it"; }
 std::string CannotWrite() { return "cannot write it"; }
 
 std::string CannotPutInPlace() { return "cannot put it in place"; }
+
+std::string CannotKeepScratchValues() {
+  return "cannot keep the tests' values in a temporary file there";
+}
 
 std::string NotARegularFile(std::string_view kind) {
   return FillMessage("it is {}, not a regular file", kind);

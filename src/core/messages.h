@@ -74,6 +74,8 @@ namespace messages {
 
 // The Run.
 std::string IterationsNegative(std::string_view iterationsText);
+// A notice: the system started only `started` of the `asked` worker threads.
+std::string ThreadsNotStarted(int32_t started, int32_t asked);
 // Data of one population: the notice (after `Data file "<path>"`) and the line before
 // the overall section of the results file that say which estimator gave the values.
 std::string OneSampleEstimator();
@@ -154,6 +156,8 @@ std::string CannotCheckName();
 std::string CannotCreate();
 std::string CannotWrite();
 std::string CannotPutInPlace();
+// A Run's values kept in a temporary file of its working folder (io/scratch_file.h).
+std::string CannotKeepScratchValues();
 // `kind` as FileKind gives it.
 std::string NotARegularFile(std::string_view kind);
 std::string NameTakenBy(std::string_view kind);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,16 @@ std::string Generated(int32_t populations, int32_t loci, int32_t size, int32_t h
   return text;
 }
 
+// This process's resident memory now, in KiB (0 where /proc cannot tell).
+long ResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
 struct Case {
   std::string name;
   std::string data;  // the data file's text, or "" for aspen.txt
@@ -72,9 +83,11 @@ struct Case {
 
 TEST(ResourceEstimate, TheMemoryEstimateHoldsForMeasuredPeaks) {
   if (GENOSIEVE_UNDER_ASAN) GTEST_SKIP() << "AddressSanitizer's memory is not the Run's";
+  // qemu-user's own memory (its translated code, its guest mappings) is in the peak.
+  if (testing::kEmulated) GTEST_SKIP() << "under an emulator, the peak is the emulator's";
   const std::vector<Case> cases = {
       {"many iterations", "", 150000, 2},
-      {"every test of aspen", "", 40000, 2, true, true},
+      {"every test of aspen", "", 600000, 2, true, true},
       {"many locus tests", Generated(2, 100, 20, 20), 4000, 1, true},
       {"many individuals", Generated(4, 20, 10000, 30), 10, 1},
       {"many alleles", Generated(4, 1000, 50, 999), 10, 1, false, true},
@@ -102,6 +115,9 @@ TEST(ResourceEstimate, TheMemoryEstimateHoldsForMeasuredPeaks) {
     if (c.perLocus) args.push_back("--per-locus");
     if (c.perPopulation) args.push_back("--per-pop");
     args.push_back(settings.dataPath);
+    // A child keeps through exec the resident size it had when forked from this process
+    // (Linux's ru_maxrss): a peak at that floor only says that the Run's own is not above.
+    const uint64_t floor = static_cast<uint64_t>(ResidentKb()) * 1024;
     const Outcome outcome = RunCli(args);
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
 
@@ -111,8 +127,10 @@ TEST(ResourceEstimate, TheMemoryEstimateHoldsForMeasuredPeaks) {
         EstimateResources(ShapeOfRun(settings, data, BuildPopulationIndex(data), c.iterations))
             .memoryBytes();
     const uint64_t peak = static_cast<uint64_t>(outcome.peakMemoryKb) * 1024;
-    EXPECT_GE(estimate, peak) << "estimate " << messages::ByteSize(estimate) << ", peak "
-                              << messages::ByteSize(peak);
+    if (peak > floor + floor / 20) {
+      EXPECT_GE(estimate, peak) << "estimate " << messages::ByteSize(estimate) << ", peak "
+                                << messages::ByteSize(peak);
+    }
     EXPECT_LE(estimate, peak + peak / 2 + (uint64_t{8} << 20))
         << "estimate " << messages::ByteSize(estimate) << ", peak " << messages::ByteSize(peak);
   }

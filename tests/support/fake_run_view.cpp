@@ -33,6 +33,7 @@ void FakeRunView::SetProgressRange(int minimum, int maximum) {
 
 void FakeRunView::SetProgressPosition(int position) {
   Record("position " + std::to_string(position));
+  lastPosition = position;
   if (atPosition) atPosition(position);
 }
 
@@ -49,6 +50,11 @@ void FakeRunView::AddChartPoints(const std::vector<double>& values) {
 }
 
 void FakeRunView::ShowChartSeries() { Record("show"); }
+
+void FakeRunView::RunningPValues(RandomizationKind kind, int32_t index,
+                                 const std::vector<RunningPValuePoint>& points) {
+  if (recordCalls) running.push_back({kind, index, lastPosition, points});
+}
 
 void FakeRunView::ShowMessage(const std::string& text) {
   Record("message " + text);

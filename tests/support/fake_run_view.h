@@ -25,6 +25,16 @@ struct FakeRunView : RunView {
   // What ClonalityFound told, each time (not among the calls).
   std::vector<ClonalityResults> clonality;
   std::vector<uint32_t> seeds;  // every seed told (not among the calls)
+  // Every running P-value handed over while a test runs (not among the calls), with the
+  // last progress position before it, while recordCalls is on.
+  struct RunningBatch {
+    RandomizationKind kind;
+    int32_t index;
+    int lastPosition;
+    std::vector<RunningPValuePoint> points;
+  };
+  std::vector<RunningBatch> running;
+  int lastPosition = 0;
   // What RunPlanned told: the tests and the iterations of each; -1 until then.
   int32_t plannedTests = -1;
   int32_t plannedIterations = -1;
@@ -47,6 +57,8 @@ struct FakeRunView : RunView {
   void AddChartPoint(double value) override;
   void AddChartPoints(const std::vector<double>& values) override;
   void ShowChartSeries() override;
+  void RunningPValues(RandomizationKind kind, int32_t index,
+                      const std::vector<RunningPValuePoint>& points) override;
   void ShowMessage(const std::string& text) override;
   bool StopRequested() override;
   void TestFinished(const TestOutcome& outcome) override;

@@ -90,12 +90,14 @@ void RunPlainIterations(const RandomizationInputs& inputs, const ResamplingPlan&
   if (iterations <= 0) return;
   state.iterationIndex = 1;
   const WorkingFolder& folder = inputs.files.folder;
+  RunningPValueFeed feed = StartRunningPValues(variant, iterations);
   for (int32_t i = 1; i <= iterations; ++i) {
     StopIfRequested(view);
     view.SetProgressPosition(i);
     ResampleAllPopulations(generator, table, plan);
-    WriteRandomizedFile(folder, header, ResampledLines(table, plan, variant));
+    WriteRandomizedFile(folder, header, LinesOf(ResampledLines(table, plan, variant)));
     RunEvaluation(folder, EvaluationKind::kRandomized, state);
+    FeedRunningPValues(feed, state.notAboveFlags, i, view);
     ++state.iterationIndex;
   }
 }

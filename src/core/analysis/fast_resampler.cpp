@@ -5,6 +5,8 @@
 
 #include "analysis/resampling.h"
 #include "engine/genotype_code.h"
+#include "errors.h"
+#include "messages.h"
 
 namespace genosieve {
 
@@ -123,18 +125,20 @@ EngineInput FixedRows(const ResamplingPlan& plan, const GenotypeTable& cloneFree
   return fixed;
 }
 
-// The candidates and copy slots of the populations that change.
-void CandidatesAndSlots(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
-                        const std::vector<uint8_t>& changes, FastResampler& fast,
-                        CandidateGenotypes& candidates, std::vector<CopySlot>& slots) {
-  std::vector<std::vector<int32_t>> candidateSources(1);
+// The candidates and copy slots of the populations that change. A candidate is one of the
+// distinct genotypes of its population, which the fixed rows hold already: it is given as
+// that row.
+void CandidatesAndSlots(const ResamplingPlan& plan, const std::vector<uint8_t>& changes,
+                        FastResampler& fast, CandidateGenotypes& candidates,
+                        std::vector<CopySlot>& slots) {
   int32_t filePopulation = 0;
+  int32_t fixedRowsBefore = 0;  // the fixed rows of the written populations before p
   for (size_t p = 0; p < plan.size.size(); ++p) {
     if (!fast.written[p]) continue;
     if (changes[p]) {
       const int32_t firstCandidate = candidates.count;
       for (int32_t g = 0; g < plan.distinct[p]; ++g) {
-        candidateSources[0].push_back(plan.firstDistinct[p] + g);
+        candidates.fixedRow.push_back(fixedRowsBefore + g);
         candidates.population.push_back(filePopulation);
       }
       candidates.count += plan.distinct[p];
@@ -143,12 +147,13 @@ void CandidatesAndSlots(const ResamplingPlan& plan, const GenotypeTable& cloneFr
         fast.slotPlace.push_back(fast.placeOffset[p] + k);
         fast.slotFirstCandidate.push_back(firstCandidate);
       }
+      fixedRowsBefore += plan.distinct[p];
+    } else {
+      // Its distinct genotypes and the copies that cannot change (FixedRows).
+      fixedRowsBefore += plan.size[p];
     }
     ++filePopulation;
   }
-  const int32_t loci = LociInFile(plan.header, fast.variant);
-  candidates.codes.reserve(Size(loci) * candidateSources[0].size());
-  AppendCodes(candidates.codes, cloneFree, candidateSources, fast.variant, loci, 0, 0);
 }
 
 // The candidate each slot copies in the current iteration.
@@ -170,7 +175,7 @@ FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable&
   const EngineInput fixed = FixedRows(plan, cloneFree, fast, changes);
   CandidateGenotypes candidates;
   std::vector<CopySlot> slots;
-  CandidatesAndSlots(plan, cloneFree, changes, fast, candidates, slots);
+  CandidatesAndSlots(plan, changes, fast, candidates, slots);
   fast.evaluation =
       std::make_shared<const PreparedEvaluation>(PrepareEvaluation(fixed, candidates, slots));
   fast.chosen.resize(slots.size());
@@ -193,11 +198,47 @@ Extended EvaluateFastIteration(FastResampler& fast) {
   return EvaluatePrepared(*fast.evaluation, fast.work, fast.chosen.data());
 }
 
+std::vector<int32_t> ObservedPlaces(const PopulationIndex& index, const CloneDetection& clones) {
+  std::vector<int32_t> places;
+  std::vector<int32_t> lastRow;
+  std::vector<int32_t> rank;
+  for (size_t p = 0; p + 1 < index.size() && p < clones.extraCopies.size(); ++p) {
+    const int32_t begin = index[p];
+    const int32_t end = index[p + 1];
+    // Genotype numbers are 1..D, the clonal ones first (clones.h); the clone-free table
+    // holds the distinct genotypes in order of their last occurrence.
+    lastRow.assign(Size(end - begin) + 1, -1);
+    for (int32_t row = begin; row < end; ++row) {
+      lastRow[Size(clones.genotypeNumber[Size(row)])] = row;
+    }
+    rank.assign(lastRow.size(), 0);
+    int32_t next = 0;
+    for (int32_t row = begin; row < end; ++row) {
+      const int32_t number = clones.genotypeNumber[Size(row)];
+      if (lastRow[Size(number)] == row) rank[Size(number)] = ++next;
+    }
+    for (size_t k = 1; k <= clones.extraCopies[p].size(); ++k) places.push_back(rank[k]);
+  }
+  return places;
+}
+
+std::vector<int32_t> ChosenFor(const FastResampler& fast, const std::vector<int32_t>& places) {
+  if (places.size() != fast.places.size()) {
+    ThrowInternalError(
+        FillMessage("{} places for {} clonal genotypes", places.size(), fast.places.size()));
+  }
+  std::vector<int32_t> chosen(fast.chosen.size());
+  for (size_t j = 0; j < chosen.size(); ++j) {
+    chosen[j] = fast.slotFirstCandidate[j] + places[Size(fast.slotPlace[j])] - 1;
+  }
+  return chosen;
+}
+
 namespace {
 
 // Appends the written rows of population p: its distinct genotypes, then the extra copies
 // of the clonal genotypes given to `places`.
-void AppendResampledRows(GenotypeTable& lines, const ResamplingPlan& plan,
+void AppendResampledRows(GenotypeLines& lines, const ResamplingPlan& plan,
                          const GenotypeTable& cloneFree, const TableVariant& variant, size_t p,
                          const int32_t* places) {
   const int32_t number = PerPopulation(variant) ? 1 : static_cast<int32_t>(p + 1);
@@ -212,13 +253,13 @@ void AppendResampledRows(GenotypeTable& lines, const ResamplingPlan& plan,
 
 }  // namespace
 
-GenotypeTable ResampledLinesAt(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
+GenotypeLines ResampledLinesAt(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
                                const TableVariant& variant, uint32_t seed, int32_t iteration) {
   CheckVariant(plan.header, variant);
   const uint64_t draws = plan.drawsBefore.back();
   RandomGenerator generator{
       ApplyJump(RandomJumpAhead(static_cast<uint64_t>(std::max(iteration, 1) - 1) * draws), seed)};
-  GenotypeTable lines;
+  GenotypeLines lines;
   lines.loci = LociInFile(plan.header, variant);
   std::vector<int32_t> places;
   std::vector<uint64_t> scratch;
@@ -226,12 +267,11 @@ GenotypeTable ResampledLinesAt(const ResamplingPlan& plan, const GenotypeTable& 
   const size_t first = PerPopulation(variant) ? Size(variant.subject - 1) : 0;
   const size_t last = PerPopulation(variant) ? first + 1 : plan.size.size();
   generator.seed = ApplyJump(RandomJumpAhead(plan.drawsBefore[first]), generator.seed);
-  // Sized once: growing a large table by doubling would hold it about one and a half times.
   size_t rows = 0;
   for (size_t p = first; p < last; ++p) rows += Size(plan.size[p]);
   if (PerPopulation(variant)) rows *= 2;
   lines.population.reserve(rows);
-  lines.cells.reserve(rows * Size(lines.loci));
+  lines.genotypes.reserve(rows);
   for (size_t p = first; p < last; ++p) {
     places.resize(Size(plan.clonal[p]));
     DrawClonalPlaces(generator, plan.distinct[p], plan.clonal[p], places.data(), scratch);
@@ -241,10 +281,10 @@ GenotypeTable ResampledLinesAt(const ResamplingPlan& plan, const GenotypeTable& 
   return lines;
 }
 
-GenotypeTable FastResampledLines(const FastResampler& fast, const ResamplingPlan& plan,
+GenotypeLines FastResampledLines(const FastResampler& fast, const ResamplingPlan& plan,
                                  const GenotypeTable& cloneFree) {
   const TableVariant& variant = fast.variant;
-  GenotypeTable lines;
+  GenotypeLines lines;
   lines.loci = LociInFile(plan.header, variant);
   // Only the written populations, straight from the clone-free table and the places.
   for (size_t p = 0; p < plan.size.size(); ++p) {

@@ -7,6 +7,7 @@
 #include "analysis/random_generator.h"
 #include "analysis/resampling_plan.h"
 #include "analysis/table_variant.h"
+#include "data/clones.h"
 #include "data/genotype_table.h"
 #include "engine/prepared_evaluation.h"
 
@@ -47,16 +48,25 @@ FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable&
 // One iteration: makes exactly the draws of every population's resampling with
 // `generator`, and sets the chosen candidates.
 void ResampleFast(FastResampler& fast, const ResamplingPlan& plan, RandomGenerator& generator);
-// The lines of "temp.txt" for the current iteration.
-GenotypeTable FastResampledLines(const FastResampler& fast, const ResamplingPlan& plan,
+// The lines of "temp.txt" for the current iteration, referring to the clone-free table.
+GenotypeLines FastResampledLines(const FastResampler& fast, const ResamplingPlan& plan,
                                  const GenotypeTable& cloneFree);
 // FisOverall of the current iteration.
 Extended EvaluateFastIteration(FastResampler& fast);
 
+// The places of the observed table, laid out as FastResampler::places: each clonal
+// genotype given to itself. Clone detection groups individuals by unordered allele pairs,
+// so the distinct genotypes plus these copies hold, population by population and locus by
+// locus, the same genotypes as the data (up to the order of the two alleles of a pair,
+// which no count depends on).
+std::vector<int32_t> ObservedPlaces(const PopulationIndex& index, const CloneDetection& clones);
+// The candidates the copy slots choose with those places.
+std::vector<int32_t> ChosenFor(const FastResampler& fast, const std::vector<int32_t>& places);
+
 // The lines of "temp.txt" of iteration `iteration` (1-based) of a test started from
-// `seed`: the generator jumps to that iteration and to each written population, whose
-// places alone are drawn.
-GenotypeTable ResampledLinesAt(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
+// `seed`, referring to the clone-free table: the generator jumps to that iteration and to
+// each written population, whose places alone are drawn.
+GenotypeLines ResampledLinesAt(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
                                const TableVariant& variant, uint32_t seed, int32_t iteration);
 
 }  // namespace genosieve

@@ -3,6 +3,8 @@
 #include <string_view>
 #include <utility>
 
+#include "errors.h"
+#include "messages.h"
 #include "reports/number_format.h"
 
 namespace genosieve {
@@ -92,7 +94,8 @@ void PublishSummary(const WorkingFolder& folder, OutcomeFiles& files) {
 
 }  // namespace
 
-void AddOutcome(const WorkingFolder& folder, OutcomeFiles& files, const TestOutcome& outcome) {
+void AddOutcome(const WorkingFolder& folder, OutcomeFiles& files, const TestOutcome& outcome,
+                const std::vector<double>& randomizedFis) {
   const std::size_t before = files.summaryText.size();
   files.summaryText += SummaryRow(outcome);
   files.summaryText += kLineEnd;
@@ -109,6 +112,10 @@ void AddOutcome(const WorkingFolder& folder, OutcomeFiles& files, const TestOutc
   }
 
   if (files.valuesName.empty()) return;
+  if (randomizedFis.size() != static_cast<std::size_t>(outcome.iterations)) {
+    ThrowInternalError(FillMessage("{} values of a test of {} iterations", randomizedFis.size(),
+                                   outcome.iterations));
+  }
   try {
     if (files.values.fd < 0) {
       files.values = CreateOutputFile(folder, files.valuesName);
@@ -117,11 +124,11 @@ void AddOutcome(const WorkingFolder& folder, OutcomeFiles& files, const TestOutc
     }
     const std::string prefix =
         std::string(KindName(outcome.kind)) + '\t' + std::to_string(outcome.index) + '\t';
-    for (size_t i = 0; i < outcome.randomizedFis.size(); ++i) {
+    for (size_t i = 0; i < randomizedFis.size(); ++i) {
       PutText(files.values, prefix);
       PutText(files.values, std::to_string(i + 1));
       PutChar(files.values, '\t');
-      PutText(files.values, Shortest(outcome.randomizedFis[i]));
+      PutText(files.values, FormatShortest(randomizedFis[i]));
       PutText(files.values, kLineEnd);
     }
     // The finished test's rows reach the file now, so that a failure later keeps them.

@@ -47,8 +47,11 @@ struct OutcomeFiles {
 OutcomeFiles StartOutcomeFiles(const std::string& resultName, bool writeFisValues,
                                RewriteSchedule summarySchedule = {});
 
-// A finished test's row in the summary and its values; a failure is the Run's I/O error.
-void AddOutcome(const WorkingFolder& folder, OutcomeFiles& files, const TestOutcome& outcome);
+// A finished test's row in the summary and its randomized values (rounded to doubles, in
+// iteration order; needed only when the values are written); a failure is the Run's I/O
+// error.
+void AddOutcome(const WorkingFolder& folder, OutcomeFiles& files, const TestOutcome& outcome,
+                const std::vector<double>& randomizedFis);
 
 // After the last test: the summary holds every test, the values file takes its name.
 void FinishOutcomeFiles(const WorkingFolder& folder, OutcomeFiles& files);

@@ -1,5 +1,7 @@
 #include "analysis/randomization_tests.h"
 
+#include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,7 @@
 namespace genosieve {
 
 void WriteRandomizedFile(const WorkingFolder& folder, const std::array<int32_t, 4>& header,
-                         const GenotypeTable& lines) {
+                         const GenotypeLines& lines) {
   WriteGenotypeFile(folder, kRandomizedFileName, header, header[1], lines, Replacement::kExchange);
 }
 
@@ -44,6 +46,29 @@ void LeaveRandomizedTable(const RandomizationInputs& inputs, const ResamplingPla
 
 }  // namespace
 
+RunningPValueFeed StartRunningPValues(const TableVariant& variant, int32_t iterations) {
+  RunningPValueFeed feed;
+  feed.on = variant.kind == RandomizationKind::kOverall && iterations > 0;
+  feed.step = std::max(int32_t{1}, (iterations + kRunningPValuePoints - 1) / kRunningPValuePoints);
+  feed.batch = feed.step * kRunningPValueBatch;
+  feed.iterations = iterations;
+  return feed;
+}
+
+void FeedRunningPValues(RunningPValueFeed& feed, const std::vector<bool>& notAboveFlags,
+                        int32_t iteration, RunView& view) {
+  if (!feed.on || (iteration % feed.batch != 0 && iteration != feed.iterations)) return;
+  std::vector<RunningPValuePoint> points;
+  for (int32_t i = feed.sent + 1; i <= iteration; ++i) {
+    if (notAboveFlags[static_cast<size_t>(i) - 1]) ++feed.notAbove;
+    if (i % feed.step == 0 || i == feed.iterations) {
+      points.push_back({i, static_cast<double>(RunningPValue(feed.notAbove, i))});
+    }
+  }
+  feed.sent = iteration;
+  if (!points.empty()) view.RunningPValues(RandomizationKind::kOverall, 1, points);
+}
+
 void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPlan& plan,
                            const TableVariant& variant, TallyState& state, RunView& view) {
   CheckVariant(plan.header, variant);
@@ -52,21 +77,23 @@ void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPl
   state.seed = seed;
   view.SetProgressRange(0, iterations + 1);
   if (iterations <= 0) return;
-  const std::shared_ptr<SeriesPass> pass = SeriesFor(inputs, plan, variant, seed);
-  state.iterationIndex = 1;
+  const std::shared_ptr<SeriesPass> pass = SeriesFor(inputs, plan, variant, seed, state, view);
+  RunningPValueFeed feed = StartRunningPValues(variant, iterations);
   for (int32_t i = 1; i <= iterations; ++i) {
     StopIfRequested(view);
     view.SetProgressPosition(i);
-    const IterationValue value = AwaitValue(*pass, variant, i);
-    if (value.error) {
+    state.iterationIndex = i;
+    if (const std::exception_ptr error = AwaitIteration(*pass, variant, i)) {
       StopSeries(*pass);
+      // The tally holds the iterations before the failing one, as the engine leaves it.
+      TakeTally(*pass, variant, state);
       // Leave the table that failed in "temp.txt", as if it had been written first.
       LeaveRandomizedTable(inputs, plan, variant, seed, i);
-      std::rethrow_exception(value.error);
+      std::rethrow_exception(error);
     }
-    UpdateTally(state, value.value);
-    ++state.iterationIndex;
+    if (feed.on) FeedRunningPValues(feed, PassTally(*pass, variant).notAboveFlags, i, view);
   }
+  TakeTally(*pass, variant, state);
   // "temp.txt" holds the last iteration's table, as if written in every iteration.
   LeaveRandomizedTable(inputs, plan, variant, seed, iterations);
 }
@@ -81,8 +108,8 @@ std::string SubjectName(const RandomizationInputs& inputs, RandomizationKind kin
 }
 
 TestOutcome MakeTestOutcome(const RandomizationInputs& inputs, RandomizationKind kind,
-                            int32_t index, const TallyState& state) {
-  CheckTallyRows(state);
+                            int32_t index, TallyState& state) {
+  CheckTallyComplete(state);
   TestOutcome outcome;
   outcome.kind = kind;
   outcome.index = index;
@@ -99,18 +126,29 @@ TestOutcome MakeTestOutcome(const RandomizationInputs& inputs, RandomizationKind
   outcome.observed = state.observed();
   outcome.expected = state.sum();
   outcome.pLower = state.pValue();
-  outcome.pUpper = UpperTailPValue(state.observed(), state.randomizedFis);
+  outcome.pUpper = state.upperPValue();
   outcome.iterations = state.iterations;
   outcome.seed = state.seed;
-  outcome.randomizedFis = state.randomizedFis;
+  outcome.centralRange = RangeOf(state.range);
+  if (kind == RandomizationKind::kOverall) {
+    outcome.randomizedFis = std::move(state.values);
+    outcome.notAboveObserved = std::move(state.notAboveFlags);
+  }
+  state.values.clear();
+  state.notAboveFlags.clear();
   return outcome;
 }
 
 void ReportTestOutcome(const RandomizationInputs& inputs, RandomizationKind kind, int32_t index,
-                       const TallyState& state, RunView& view) {
+                       TallyState& state, RunView& view) {
+  // The table of Fis values takes the values from the tally, which the outcome may take over.
+  std::vector<double> values;
+  if (kind != RandomizationKind::kOverall) values = std::move(state.values);
   const TestOutcome outcome = MakeTestOutcome(inputs, kind, index, state);
-  if (inputs.outcomeFiles != nullptr)
-    AddOutcome(inputs.files.folder, *inputs.outcomeFiles, outcome);
+  if (inputs.outcomeFiles != nullptr) {
+    AddOutcome(inputs.files.folder, *inputs.outcomeFiles, outcome,
+               kind == RandomizationKind::kOverall ? outcome.randomizedFis : values);
+  }
   view.TestFinished(outcome);
 }
 
@@ -120,11 +158,18 @@ ResamplingPlan PlanOf(const RandomizationInputs& inputs) {
   return MakeResamplingPlan(inputs.data, inputs.index, inputs.clones, inputs.summary);
 }
 
+// The pass's observed evaluation of a test, when the Run's pass made it.
+const IterationValue* MadeObserved(const RandomizationInputs& inputs, const TableVariant& variant) {
+  if (inputs.store == nullptr || !inputs.store->pass) return nullptr;
+  return PassObserved(*inputs.store->pass, variant);
+}
+
 // "tempmicrosat.txt" with the observed table of the variant.
 void WriteObservedFile(const RandomizationInputs& inputs, const TableVariant& variant) {
   const std::array<int32_t, 4> header = VariantHeader(inputs.data.header, variant);
   WriteGenotypeFile(inputs.files.folder, kObservedFileName, header, header[1],
-                    ObservedLines(inputs.data, inputs.index, variant), Replacement::kExchange);
+                    ObservedGenotypeLines(inputs.data, inputs.index, variant),
+                    Replacement::kExchange);
 }
 
 // The observed evaluation that starts a per-locus or per-population test: the engine's
@@ -140,9 +185,15 @@ void EvaluateObserved(const RandomizationInputs& inputs, const TableVariant& var
   pending.observed = true;
   pending.observedVariant = variant;
   state.observedFlag = true;
+  // The Run's pass made it on its threads, with the same bits or error.
+  if (const IterationValue* made = MadeObserved(inputs, variant)) {
+    if (made->error) std::rethrow_exception(made->error);
+    UpdateTally(state, made->value);
+    return;
+  }
   const std::array<int32_t, 4> header = VariantHeader(inputs.data.header, variant);
   const EngineInput input =
-      LoadedGenotypes(header, ObservedLines(inputs.data, inputs.index, variant));
+      LoadedGenotypes(header, ObservedGenotypeLines(inputs.data, inputs.index, variant));
   UpdateTally(state, EvaluateFis(input, workspace));
 }
 
@@ -171,6 +222,8 @@ void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, i
   const RunSettings& settings = inputs.settings;
   RunFiles& files = inputs.files;
   PendingTables pending;
+  // Each test keeps its values while it runs, for its files, unless its loop hands them over.
+  state.keepValues = true;
   RandomizationInputs series = inputs;
   series.pending = inputs.deferTables ? &pending : nullptr;
   EngineWorkspace workspace;
@@ -202,10 +255,38 @@ void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, i
 
 }  // namespace
 
+void StartRunSeries(const RandomizationInputs& inputs, TallyState& state, RunView& view) {
+  if (inputs.store == nullptr || inputs.runIterations != RunPreparedIterations) return;
+  try {
+    SeriesFor(inputs, PlanOf(inputs), TableVariant{RandomizationKind::kOverall, 0},
+              SeedForTest(inputs.settings.seed).seed, state, view);
+  } catch (const RunError&) {
+    // The overall test starts it again, and meets the failure where a Run always met it.
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+void EvaluateOverallObserved(const RandomizationInputs& inputs, TallyState& state) {
+  const TableVariant overall{RandomizationKind::kOverall, 0};
+  state.observedFlag = true;
+  if (const IterationValue* made = MadeObserved(inputs, overall)) {
+    if (made->error) std::rethrow_exception(made->error);
+    UpdateTally(state, made->value);
+    return;
+  }
+  EngineWorkspace workspace;
+  UpdateTally(
+      state, EvaluateFis(LoadedGenotypes(VariantHeader(inputs.data.header, overall),
+                                         ObservedGenotypeLines(inputs.data, inputs.index, overall)),
+                         workspace));
+}
+
 void RunOverallTest(const RandomizationInputs& inputs, TallyState& state, RunView& view) {
   const ResamplingPlan plan = PlanOf(inputs);
   view.TestStarted(RandomizationKind::kOverall, 1, 1,
                    SubjectName(inputs, RandomizationKind::kOverall, 1));
+  // Its values stay for its histogram, its chart and its files.
+  state.keepValues = true;
   inputs.runIterations(inputs, plan, TableVariant{RandomizationKind::kOverall, 0}, state, view);
   NormaliseTally(state);
 
@@ -216,9 +297,11 @@ void RunOverallTest(const RandomizationInputs& inputs, TallyState& state, RunVie
                     settings.decimalSeparator);
   }
   std::vector<double> points;
-  points.reserve(static_cast<size_t>(inputs.iterations));
-  for (int32_t i = 1; i <= inputs.iterations; ++i) {
-    points.push_back(static_cast<double>(state.runningP(i)));
+  points.reserve(state.notAboveFlags.size());
+  int64_t notAbove = 1;
+  for (size_t i = 0; i < state.notAboveFlags.size(); ++i) {
+    if (state.notAboveFlags[i]) ++notAbove;
+    points.push_back(static_cast<double>(RunningPValue(notAbove, static_cast<int32_t>(i + 1))));
   }
   if (!points.empty()) view.AddChartPoints(points);
   view.ShowChartSeries();

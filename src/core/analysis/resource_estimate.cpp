@@ -104,6 +104,7 @@ RunShape ShapeOfRun(const RunSettings& settings, const DataFile& data, const Pop
   shape.perPopulation = settings.perPopulationAnalysis;
   shape.pValueFiles = settings.createPValueFiles;
   shape.fisValues = settings.writeFisValues;
+  shape.figures = settings.drawFigures;
   return shape;
 }
 
@@ -127,15 +128,31 @@ ResourceEstimate EstimateResources(const RunShape& shape) {
   const uint64_t tests = U(TestCount(shape));
 
   result.dataBytes = kBase + kPerGenotype * genotypes + kPerIndividual * individuals +
-                     kPerLocusAllele * locusAlleles;
+                     (kPerLocusAllele + kClonalityPerLocusAllele) * locusAlleles;
   if (shape.perPopulation) {
     result.dataBytes += kPopulationTestsPerLocus * loci +
                         kPopulationTestsPerLocusIndividual * loci * U(shape.largestPopulation) +
                         kPopulationTestsPerLocusAllele * locusAlleles;
   }
   result.dataBytes += U(shape.threads - 1) * (kPerThread + kPerThreadPerGenotype * genotypes);
-  // Every test's values come from one pass made for all of them (analysis/randomized_series.h).
-  result.iterationBytes = iterations * (kPerIteration + kPerIterationPerTest * tests);
+  // Every test's values come from one pass made for all of them, a few blocks at a time,
+  // and the tests keep their tallies, not their values (analysis/randomized_series.h).
+  const uint64_t blocks = shape.threads > 1 ? 2 * U(shape.threads) + 2 : 1;
+  result.dataBytes += blocks * std::min(kBlockBytes, kBlockIterations * tests * kBlockValueBytes);
+  const bool singleTests = tests > 1;
+  if (singleTests && (shape.pValueFiles || shape.fisValues)) {
+    const uint64_t perIteration = tests * kSpillRecordBytes;
+    result.dataBytes += std::max(std::min(kSpillChunkBytes, perIteration * iterations),
+                                 std::min(kSpillIterations, iterations) * perIteration);
+  }
+  uint64_t perIteration = kPerIteration;
+  if (singleTests) perIteration += kPerIterationSingleTests;
+  if (shape.pValueFiles) perIteration += kPerIterationPValueFiles;
+  if (shape.figures) perIteration += kFiguresPerIteration;
+  result.iterationBytes = iterations * perIteration;
+  if (shape.figures && iterations > 0) {
+    result.iterationBytes += tests * ((iterations + 39) / 40) * kRangePerTestPerPlace;
+  }
 
   if (shape.pValueFiles) result.pValueFileBytes = tests * PValueFileBytes(shape.iterations);
   if (shape.fisValues) {

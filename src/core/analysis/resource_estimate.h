@@ -37,6 +37,7 @@ struct RunShape {
   bool perPopulation = false;
   bool pValueFiles = false;
   bool fisValues = false;
+  bool figures = false;  // the tests keep the bounds of their central 95 %
 };
 
 // The shape of a Run with these settings on these data, for N iterations.
@@ -53,9 +54,12 @@ inline constexpr uint64_t kBase = uint64_t{8} << 20;
 // The data's tables (genotype table, clone-free table, intermediate tables, the
 // evaluations' counts): per genotype (individual × locus), per individual (population,
 // name, clone detection) and per allele present at a locus (the evaluations' cells).
-inline constexpr uint64_t kPerGenotype = 48;
-inline constexpr uint64_t kPerIndividual = 192;
+inline constexpr uint64_t kPerGenotype = 24;
+inline constexpr uint64_t kPerIndividual = 256;
 inline constexpr uint64_t kPerLocusAllele = 160;
+// The clonality table's Fis of ramets and genets (analysis/clonality.h): the engine's
+// evaluation of whole tables once more, per allele present at a locus.
+inline constexpr uint64_t kClonalityPerLocusAllele = 160;
 // With per-population tests, their evaluations: per locus, per locus and individual of
 // the largest population, and per allele present at a locus.
 inline constexpr uint64_t kPopulationTestsPerLocus = 4096;
@@ -64,12 +68,31 @@ inline constexpr uint64_t kPopulationTestsPerLocusAllele = 48;
 // Each thread besides the Run's own: its stack and its copy of the working tables.
 inline constexpr uint64_t kPerThread = uint64_t{2} << 20;
 inline constexpr uint64_t kPerThreadPerGenotype = 1;
-// Per iteration, whatever the number of tests: the tally (two extended values), the
-// finished test's values as reported (two copies) and the chart's running P-value.
-inline constexpr uint64_t kPerIteration = 96;
-// Per iteration and test computed in one pass (every test when the Run makes the pass
-// for all of them at once): one extended value, with the allocator's share.
-inline constexpr uint64_t kPerIterationPerTest = 17;
+// Per iteration, whatever the number of tests: the overall test's values and flags, its
+// chart's running P-value and the copies its report makes.
+inline constexpr uint64_t kPerIteration = 24;
+// Per iteration, with per-locus or per-population tests: the values and flags of the one
+// single test being reported, read back for its files; and with p-value files, the
+// writing of one.
+inline constexpr uint64_t kPerIterationSingleTests = 12;
+inline constexpr uint64_t kPerIterationPValueFiles = 12;
+// With figures, every test keeps the ceil(N / 40) smallest and largest of its values (two
+// doubles each) until its end, and the figures the overall test's values and running
+// P-value (two doubles per iteration).
+inline constexpr uint64_t kRangePerTestPerPlace = 16;
+inline constexpr uint64_t kFiguresPerIteration = 16;
+// The blocks of iterations between the threads and the fold (analysis/randomized_series.h):
+// per block, at most this much (a block holds up to 64 iterations of every test, one
+// extended value each); 2 × threads + 2 blocks with threads, 1 without.
+inline constexpr uint64_t kBlockBytes = uint64_t{1} << 20;
+inline constexpr uint64_t kBlockIterations = 64;
+inline constexpr uint64_t kBlockValueBytes = 16;
+// The values of many tests on their way to a scratch file, with p-value files or the
+// table of Fis values: at most this chunk (analysis/spilled_values.h), and 8 iterations of
+// every test (a double and a flag each) at least.
+inline constexpr uint64_t kSpillChunkBytes = uint64_t{4} << 20;
+inline constexpr uint64_t kSpillIterations = 8;
+inline constexpr uint64_t kSpillRecordBytes = 9;
 // The files: the p-value file's heading, and per line the iteration's digits and at most
 // this much more (TAB, a P-value of up to 20 characters, CR LF); the Fis values' heading,
 // and per row the test's name and index, the iteration's digits and at most this much more

@@ -95,8 +95,15 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   const std::string& resultName = settings.resultName;
   const HeaderNumbers& header = data.header;
   const WorkingFolder& folder = files.folder;
-  TallyState state = Allocating(FillMessage("test tally for N = {}", iterations),
-                                [&] { return MakeTallyState(iterations); });
+  // With the room for the overall test's values, the one test whose values stay.
+  TallyState state = Allocating(FillMessage("test tally for N = {}", iterations), [&] {
+    TallyState tally = MakeTallyState(iterations);
+    tally.keepValues = true;
+    tally.keepRange = settings.drawFigures;
+    tally.values.reserve(static_cast<std::size_t>(iterations));
+    tally.notAboveFlags.reserve(static_cast<std::size_t>(iterations));
+    return tally;
+  });
   // One population: the overall and per-locus tests take the estimator for one sample.
   const bool onePopulation = header.populations == 1;
   if (onePopulation) {
@@ -104,13 +111,30 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
         Located({"Data file", settings.dataPath, 0, 0, {}}, messages::OneSampleEstimator()));
   }
 
-  // 5. Observed evaluation over all loci and populations.
+  // One seed for every test: the one given, or the clock read once, so that the tests
+  // draw the same tables and the Run can be repeated with it.
+  RunSettings seeded = settings;
+  seeded.seed = SeedForTest(settings.seed).seed;
+  const CloneSummary summary = SummariseClones(clones, index);
+  SeriesStore store;
+  // The summary table grows with the tests, as the results file does: the same schedule.
+  OutcomeFiles outcomeFiles = StartOutcomeFiles(resultName, settings.writeFisValues,
+                                                {kResultsRewriteInterval, kResultsSmallSize});
+  RandomizationInputs inputs{seeded, files, data, index, clones, summary, iterations};
+  inputs.store = &store;
+  inputs.outcomeFiles = &outcomeFiles;
+  // The tests' threads start now, and work while this thread writes the files of phases
+  // 5 to 7.
+  StartRunSeries(inputs, state, view);
+
+  // 5. Observed evaluation over all loci and populations: "tempmicrosat.txt" is written,
+  // and the evaluation is of the table the engine would load from it.
   const TableVariant overall{RandomizationKind::kOverall, 0};
   try {
     Allocating("observed evaluation", [&] {
       WriteGenotypeFile(folder, kObservedFileName, VariantHeader(header, overall), header.loci,
-                        ObservedLines(data, index, overall), Replacement::kExchange);
-      RunEvaluation(folder, EvaluationKind::kObserved, state);
+                        ObservedGenotypeLines(data, index, overall), Replacement::kExchange);
+      EvaluateOverallObserved(inputs, state);
     });
   } catch (const RunError& error) {
     // The system's message stays as it is; the line under it says why.
@@ -123,8 +147,7 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
                                   : messages::NoLocusInTwoPopulations()));
   }
 
-  // 6. Clone summary and clone report.
-  const CloneSummary summary = SummariseClones(clones, index);
+  // 6. Clone report.
   WriteCloneReport(folder, "Clones_" + resultName, summary);
   WriteCloneMembers(folder, "Clonemembers_" + resultName, data, index, clones);
 
@@ -139,18 +162,7 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   WriteClonalityFiles(folder, resultName, clonality);
   view.ClonalityFound(clonality);
 
-  // One seed for every test: the one given, or the clock read once, so that the tests
-  // draw the same tables and the Run can be repeated with it.
-  RunSettings seeded = settings;
-  seeded.seed = SeedForTest(settings.seed).seed;
   view.SeedChosen(*seeded.seed);
-  SeriesStore store;
-  // The summary table grows with the tests, as the results file does: the same schedule.
-  OutcomeFiles outcomeFiles = StartOutcomeFiles(resultName, settings.writeFisValues,
-                                                {kResultsRewriteInterval, kResultsSmallSize});
-  RandomizationInputs inputs{seeded, files, data, index, clones, summary, iterations};
-  inputs.store = &store;
-  inputs.outcomeFiles = &outcomeFiles;
   view.RunPlanned(1 + (settings.perLocusAnalysis ? header.loci : 0) +
                       (settings.perPopulationAnalysis ? header.populations : 0),
                   iterations);

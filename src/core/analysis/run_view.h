@@ -18,6 +18,12 @@ struct ViewFile {
   std::string bytes;
 };
 
+// One point of a test's running P-value: after `iteration` iterations (1-based).
+struct RunningPValuePoint {
+  int32_t iteration;
+  double pValue;
+};
+
 // How a Run reports to its user; the window and the command line implement it.
 struct RunView {
   virtual ~RunView() = default;
@@ -46,6 +52,13 @@ struct RunView {
     for (double value : values) AddChartPoint(value);
   }
   virtual void ShowChartSeries() = 0;
+  // The overall test's running P-value while it runs, from the Run's own thread: the
+  // points of the iterations just folded, in iteration order, at most a few thousand in
+  // all (every step-th iteration and the last; analysis/randomization_tests.h). The chart
+  // calls above still follow once the test has ended. A view that draws the test as it
+  // goes overrides this.
+  virtual void RunningPValues(RandomizationKind /*kind*/, int32_t /*index*/,
+                              const std::vector<RunningPValuePoint>& /*points*/) {}
   virtual void ShowMessage(const std::string& text) = 0;
   // A randomization test has ended and its section of the results file is written; a
   // view that shows or keeps results overrides this.

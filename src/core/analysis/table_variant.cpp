@@ -1,5 +1,7 @@
 #include "analysis/table_variant.h"
 
+#include <memory>
+
 #include "errors.h"
 #include "messages.h"
 
@@ -44,6 +46,26 @@ void AppendFillers(GenotypeTable& lines, int32_t count, int32_t highestAllele) {
   }
 }
 
+void AppendFillers(GenotypeLines& lines, int32_t count, int32_t highestAllele) {
+  if (!lines.filler || lines.filler->size() != Size(lines.loci) ||
+      (lines.loci > 0 && !(lines.filler->front() == AllelePair{highestAllele, highestAllele}))) {
+    lines.filler = std::make_shared<const std::vector<AllelePair>>(
+        Size(lines.loci), AllelePair{highestAllele, highestAllele});
+  }
+  lines.population.insert(lines.population.end(), Size(count), 2);
+  lines.genotypes.insert(lines.genotypes.end(), Size(count), lines.filler->data());
+}
+
+void AppendVariantRows(GenotypeLines& lines, const GenotypeTable& source, int32_t first,
+                       int32_t count, int32_t population, const TableVariant& variant) {
+  // A locus test's line is the one genotype at its locus.
+  const int32_t locus = variant.kind == RandomizationKind::kPerLocus ? variant.subject - 1 : 0;
+  for (int32_t row = first; row < first + count; ++row) {
+    lines.population.push_back(population);
+    lines.genotypes.push_back(&source.at(row, locus));
+  }
+}
+
 void AppendVariantRows(GenotypeTable& lines, const GenotypeTable& source, int32_t first,
                        int32_t count, int32_t population, const TableVariant& variant) {
   for (int32_t row = first; row < first + count; ++row) {
@@ -60,10 +82,10 @@ std::array<int32_t, 4> VariantHeader(const HeaderNumbers& header, const TableVar
   return {populations, LociInFile(header, variant), header.highestAllele, header.codeWidth};
 }
 
-GenotypeTable ObservedLines(const DataFile& data, const PopulationIndex& index,
-                            const TableVariant& variant) {
+GenotypeLines ObservedGenotypeLines(const DataFile& data, const PopulationIndex& index,
+                                    const TableVariant& variant) {
   CheckVariant(data.header, variant);
-  GenotypeTable lines;
+  GenotypeLines lines;
   lines.loci = LociInFile(data.header, variant);
   if (variant.kind == RandomizationKind::kPerPopulation) {
     const size_t k = Size(variant.subject);
@@ -77,6 +99,11 @@ GenotypeTable ObservedLines(const DataFile& data, const PopulationIndex& index,
                       static_cast<int32_t>(p), variant);
   }
   return lines;
+}
+
+GenotypeTable ObservedLines(const DataFile& data, const PopulationIndex& index,
+                            const TableVariant& variant) {
+  return TableOf(ObservedGenotypeLines(data, index, variant));
 }
 
 }  // namespace genosieve

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "analysis/randomization_kind.h"
+#include "data/genotype_file_writer.h"
 #include "data/genotype_table.h"
 
 namespace genosieve {
@@ -28,15 +29,21 @@ void CheckVariant(const HeaderNumbers& header, const TableVariant& variant);
 // position; the per-population variant numbers the tested population 1 and adds as many
 // filler lines, population 2, homozygous for the highest allele at every locus.
 std::array<int32_t, 4> VariantHeader(const HeaderNumbers& header, const TableVariant& variant);
+GenotypeLines ObservedGenotypeLines(const DataFile& data, const PopulationIndex& index,
+                                    const TableVariant& variant);
+// The same lines copied into a table.
 GenotypeTable ObservedLines(const DataFile& data, const PopulationIndex& index,
                             const TableVariant& variant);
 
 // Appends `count` rows of `source` from `first` on, numbered `population`, with the
 // variant's loci.
+void AppendVariantRows(GenotypeLines& lines, const GenotypeTable& source, int32_t first,
+                       int32_t count, int32_t population, const TableVariant& variant);
 void AppendVariantRows(GenotypeTable& lines, const GenotypeTable& source, int32_t first,
                        int32_t count, int32_t population, const TableVariant& variant);
 
 // Appends `count` filler lines: population 2, homozygous for the highest allele.
+void AppendFillers(GenotypeLines& lines, int32_t count, int32_t highestAllele);
 void AppendFillers(GenotypeTable& lines, int32_t count, int32_t highestAllele);
 
 }  // namespace genosieve

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "analysis/randomization_kind.h"
+#include "engine/tally.h"
 #include "extended.h"
 
 namespace genosieve {
@@ -30,23 +32,25 @@ struct TestOutcome {
   // least the observed Fis (a test for heterozygote deficit).
   Extended pUpper = Extended(1);
   int32_t iterations = 0;
-  uint32_t seed = 0;                    // the seed the test's random generator started from
-  std::vector<Extended> randomizedFis;  // iteration i at [i - 1]
+  uint32_t seed = 0;  // the seed the test's random generator started from
+  // The central 95 % of the randomized values: the k-th smallest and the k-th largest,
+  // k = ceil(N / 40), 2.5 % of N (at least 1 for N >= 1); both NaN without iterations, and
+  // in a Run that draws no figures (RunSettings::drawFigures), the only ones that show it.
+  RandomizedRange centralRange{std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::quiet_NaN()};
+  // The overall test's randomized values in iteration order, rounded to doubles (its
+  // histogram), and whether each is not above the observed Fis, compared in extended
+  // precision (its running P-value). Empty for the other tests: a Run of many tests keeps
+  // no test's values beyond its files.
+  std::vector<double> randomizedFis;
+  std::vector<bool> notAboveObserved;
 };
-
-// The upper-tail P-value of an observed value among its randomized ones.
-Extended UpperTailPValue(Extended observed, const std::vector<Extended>& randomized);
 
 // The running P-value after each iteration i = 1..N, (1 + the number of the first i
 // randomized values not above the observed one) / (i + 1): the overall test's chart.
 std::vector<double> RunningPValues(const TestOutcome& outcome);
 
-// The central 95 % of the randomized values: the k-th smallest and the k-th largest,
-// k = ceil(N / 40), 2.5 % of N (at least 1 for N >= 1). Without randomized values both are NaN.
-struct RandomizedRange {
-  double low;
-  double high;
-};
+// The central 95 % of `randomized` as CentralRange of a test with these values gives it.
 RandomizedRange CentralRange(const std::vector<Extended>& randomized);
 
 }  // namespace genosieve

@@ -37,6 +37,13 @@ void PutLineEnd(OutputFile& out) {
   room[1] = '\n';
 }
 
+void CheckShape(const GenotypeLines& lines) {
+  if (lines.loci < 0 || lines.genotypes.size() != lines.population.size()) {
+    ThrowInternalError(
+        FillMessage("{} lines with {} places of genotypes", lines.rows(), lines.genotypes.size()));
+  }
+}
+
 void CheckShape(const GenotypeTable& lines) {
   if (lines.loci < 0 || lines.cells.size() != static_cast<std::size_t>(lines.rows()) *
                                                   static_cast<std::size_t>(lines.loci)) {
@@ -46,10 +53,11 @@ void CheckShape(const GenotypeTable& lines) {
 }
 
 // Alleles that do not fit three digits would be read back as other genotypes.
-void CheckAlleles(const std::string& fileName, int32_t labelCount, const GenotypeTable& lines) {
+void CheckAlleles(const std::string& fileName, int32_t labelCount, const GenotypeLines& lines) {
   for (int32_t row = 0; row < lines.rows(); ++row) {
+    const AllelePair* genotypes = lines.genotypes[static_cast<std::size_t>(row)];
     for (int32_t k = 0; k < lines.loci; ++k) {
-      const AllelePair& pair = lines.at(row, k);
+      const AllelePair& pair = genotypes[k];
       for (const int32_t allele : {pair.first, pair.second}) {
         if (allele >= 0 && allele <= 999) continue;
         // The line the allele would stand on: after the header and the label lines.
@@ -62,9 +70,34 @@ void CheckAlleles(const std::string& fileName, int32_t labelCount, const Genotyp
 
 }  // namespace
 
+GenotypeLines LinesOf(const GenotypeTable& table) {
+  CheckShape(table);
+  GenotypeLines lines;
+  lines.loci = table.loci;
+  lines.population = table.population;
+  lines.genotypes.reserve(table.population.size());
+  for (int32_t row = 0; row < table.rows(); ++row) {
+    lines.genotypes.push_back(table.cells.data() +
+                              static_cast<std::size_t>(row) * static_cast<std::size_t>(table.loci));
+  }
+  return lines;
+}
+
+GenotypeTable TableOf(const GenotypeLines& lines) {
+  CheckShape(lines);
+  GenotypeTable table;
+  table.loci = lines.loci;
+  table.population = lines.population;
+  table.cells.reserve(lines.genotypes.size() * static_cast<std::size_t>(lines.loci));
+  for (const AllelePair* genotypes : lines.genotypes) {
+    table.cells.insert(table.cells.end(), genotypes, genotypes + lines.loci);
+  }
+  return table;
+}
+
 void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
                        const std::array<int32_t, 4>& headerValues, int32_t labelCount,
-                       const GenotypeTable& lines, Replacement replacement) {
+                       const GenotypeLines& lines, Replacement replacement) {
   CheckShape(lines);
   CheckAlleles(fileName, labelCount, lines);
 
@@ -82,8 +115,9 @@ void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
   for (int32_t row = 0; row < lines.rows(); ++row) {
     PutInt(out, lines.population[static_cast<std::size_t>(row)]);
     PutChar(out, '\t');
+    const AllelePair* genotypes = lines.genotypes[static_cast<std::size_t>(row)];
     for (int32_t k = 0; k < loci; ++k) {
-      const AllelePair& pair = lines.at(row, k);
+      const AllelePair& pair = genotypes[k];
       char* field = ReserveOutput(out, 7);
       PutAllele(field, pair.first);
       PutAllele(field + 3, pair.second);
@@ -94,8 +128,14 @@ void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
   CommitOutputFile(out, replacement);
 }
 
+void WriteGenotypeFile(const WorkingFolder& folder, const std::string& fileName,
+                       const std::array<int32_t, 4>& headerValues, int32_t labelCount,
+                       const GenotypeTable& lines, Replacement replacement) {
+  WriteGenotypeFile(folder, fileName, headerValues, labelCount, LinesOf(lines), replacement);
+}
+
 EngineInput LoadedGenotypes(const std::array<int32_t, 4>& headerValues,
-                            const GenotypeTable& lines) {
+                            const GenotypeLines& lines) {
   CheckShape(lines);
   EngineInput input;
   input.populations = headerValues[0];
@@ -125,7 +165,7 @@ EngineInput LoadedGenotypes(const std::array<int32_t, 4>& headerValues,
   input.codes.resize(loci * n);
   for (std::size_t k = 0; k < loci; ++k) {
     for (std::size_t i = 0; i < n; ++i) {
-      const AllelePair& pair = lines.at(rows[i], static_cast<int32_t>(k));
+      const AllelePair& pair = lines.genotypes[static_cast<std::size_t>(rows[i])][k];
       const int32_t code = GenotypeCode(pair);
       if (pair.first < 0 || pair.first > 999 || pair.second < 0 || pair.second > 999 ||
           !IsValidGenotypeCode(code, input.highestAllele)) {
@@ -136,6 +176,11 @@ EngineInput LoadedGenotypes(const std::array<int32_t, 4>& headerValues,
     }
   }
   return input;
+}
+
+EngineInput LoadedGenotypes(const std::array<int32_t, 4>& headerValues,
+                            const GenotypeTable& lines) {
+  return LoadedGenotypes(headerValues, LinesOf(lines));
 }
 
 }  // namespace genosieve

@@ -52,6 +52,7 @@ struct Preparation {
   // The locus being laid out.
   const int32_t* column = nullptr;           // fixed rows' codes
   const int32_t* candidateColumn = nullptr;  // candidates' codes
+  std::vector<int32_t> candidateBuffer{};    // those codes when the candidates are fixed rows
   std::vector<int32_t> entryOf{};            // population -> its sample-size entry, -1 when untyped
   int32_t entryBase = 0;                     // first sample-size entry of the locus
   std::size_t entryCount = 0;
@@ -81,9 +82,17 @@ void CheckInputs(Preparation& prep, const std::vector<CopySlot>& slots) {
   const CandidateGenotypes& candidates = prep.candidates;
   CheckEngineInput(fixedRows);
   const int32_t populations = fixedRows.populations;
+  const bool asRows = !candidates.fixedRow.empty();
   if (candidates.count < 0 || candidates.population.size() != prep.candidateCount ||
-      candidates.codes.size() != static_cast<std::size_t>(fixedRows.loci) * prep.candidateCount) {
+      (asRows ? candidates.fixedRow.size() != prep.candidateCount || !candidates.codes.empty()
+              : candidates.codes.size() !=
+                    static_cast<std::size_t>(fixedRows.loci) * prep.candidateCount)) {
     ThrowInternalError("the candidate genotypes do not fit their count");
+  }
+  for (int32_t row : candidates.fixedRow) {
+    if (row < 0 || row >= fixedRows.individuals) {
+      ThrowInternalError(FillMessage("a candidate genotype of fixed row {}", row + 1));
+    }
   }
   for (int32_t p : candidates.population) {
     if (p < 0 || p >= populations) {
@@ -327,6 +336,26 @@ void SetContributions(const Preparation& prep, PreparedEvaluation& test) {
       classIndex[Size(test.classBlock[Size(test.classBegin[p]) + Size(d)])] = d;
     }
   }
+  auto codeOf = [&prep](std::size_t c, std::size_t l) {
+    return prep.candidates.fixedRow.empty()
+               ? prep.candidates.codes[l * prep.candidateCount + c]
+               : prep.fixedRows.codes[l * Size(prep.fixedRows.individuals) +
+                                      Size(prep.candidates.fixedRow[c])];
+  };
+  // The sizes first: the tables are made once, at their size, which for many loci is
+  // most of the evaluation's memory.
+  std::size_t flagCount = 0;
+  std::size_t contributionCount = 0;
+  for (std::size_t c = 0; c < prep.candidateCount; ++c) {
+    if (!prep.Copied(c)) continue;
+    const auto p = Size(prep.candidates.population[c]);
+    flagCount += 3 * Size(test.classLoci[p]);
+    for (std::size_t l = 0; l < loci; ++l) {
+      if (codeOf(c, l) != 0 && classIndex[p * loci + l] < 0) ++contributionCount;
+    }
+  }
+  test.classFlags.reserve(flagCount);
+  test.contributions.reserve(contributionCount);
   test.contributionBegin.assign(prep.candidateCount + 1, 0);
   test.classFlagBegin.assign(prep.candidateCount, 0);
   for (std::size_t c = 0; c < prep.candidateCount; ++c) {
@@ -338,7 +367,7 @@ void SetContributions(const Preparation& prep, PreparedEvaluation& test) {
     test.classFlags.resize(test.classFlags.size() + 3 * classes, 0);
     uint8_t* flags = test.classFlags.data() + test.classFlagBegin[c];
     for (std::size_t l = 0; l < loci; ++l) {
-      const int32_t code = prep.candidates.codes[l * prep.candidateCount + c];
+      const int32_t code = codeOf(c, l);
       if (code == 0) continue;
       const std::size_t place = p * loci + l;
       const uint16_t first = RankInBlock(prep, test, place, FirstAllele(code));
@@ -377,7 +406,15 @@ PreparedEvaluation PrepareEvaluation(const EngineInput& fixedRows,
   test.cellBegin.push_back(0);
   for (int32_t l = 0; l < test.loci; ++l) {
     prep.column = fixedRows.codes.data() + Size(l) * Size(fixedRows.individuals);
-    prep.candidateColumn = candidates.codes.data() + Size(l) * prep.candidateCount;
+    if (candidates.fixedRow.empty()) {
+      prep.candidateColumn = candidates.codes.data() + Size(l) * prep.candidateCount;
+    } else {
+      prep.candidateBuffer.resize(prep.candidateCount);
+      for (std::size_t c = 0; c < prep.candidateCount; ++c) {
+        prep.candidateBuffer[c] = prep.column[Size(candidates.fixedRow[c])];
+      }
+      prep.candidateColumn = prep.candidateBuffer.data();
+    }
     NumberTypedPopulations(prep, l, test);
     RankAlleles(prep, test);
     LayOutCells(prep, test);

@@ -36,10 +36,13 @@ namespace genosieve {
 
 // Genotypes an iteration may copy: candidate c has the code codes[l * count + c] at
 // locus l (as in EngineInput::codes) and belongs to population population[c] (0-based).
+// Candidates that are fixed rows as well (the distinct genotypes of a population) may be
+// given as those rows instead, fixedRow[c], with no codes of their own.
 struct CandidateGenotypes {
   int32_t count = 0;
   std::vector<int32_t> population;
   std::vector<int32_t> codes;
+  std::vector<int32_t> fixedRow;
 };
 
 // `copies` copies of one candidate of `population` (0-based), chosen per iteration.

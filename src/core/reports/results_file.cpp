@@ -20,7 +20,8 @@ void PutLine(OutputFile& out, std::string_view line) {
 
 // "Fis", then observed (row 0), expected (row 1) and the P-value (row N + 2).
 std::string Body(const TallyState& state, char decimalSeparator) {
-  CheckTallyRows(state);
+  CheckTallyComplete(state);
+  if (!state.normalised) ThrowInternalError("a section of a tally not normalised");
   std::string text = "Fis";
   text += kLineEnd;
   text += FormatNumber(state.observed(), decimalSeparator) + "\tObserved";
@@ -94,13 +95,19 @@ void WriteInterruptedLine(const WorkingFolder& folder, ResultsFile& results) {
 
 void WritePValueFile(const WorkingFolder& folder, const std::string& fileName,
                      const TallyState& state, char decimalSeparator) {
-  CheckTallyRows(state);
+  CheckTallyComplete(state);
+  if (state.notAboveFlags.size() != static_cast<std::size_t>(state.iterations)) {
+    ThrowInternalError(FillMessage("a p-value file of {} iterations from {} of them",
+                                   state.iterations, state.notAboveFlags.size()));
+  }
   OutputFile out = CreateOutputFile(folder, fileName);
   PutLine(out, "iteration\tp-value");
+  int64_t notAbove = 1;
   for (int32_t i = 1; i <= state.iterations; ++i) {
+    if (state.notAboveFlags[static_cast<std::size_t>(i) - 1]) ++notAbove;
     PutText(out, std::to_string(i));
     PutChar(out, '\t');
-    PutLine(out, FormatNumber(state.runningP(i), decimalSeparator));
+    PutLine(out, FormatNumber(RunningPValue(notAbove, i), decimalSeparator));
   }
   CommitOutputFile(out);
 }

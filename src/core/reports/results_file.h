@@ -49,7 +49,7 @@ void PublishResults(const WorkingFolder& folder, ResultsFile& results);
 void WriteInterruptedLine(const WorkingFolder& folder, ResultsFile& results);
 
 // Creates a p-value file: header "iteration\tp-value", then one line per iteration with
-// its running P-value.
+// its running P-value; the tally has the flags of its values (TallyState::notAboveFlags).
 void WritePValueFile(const WorkingFolder& folder, const std::string& fileName,
                      const TallyState& state, char decimalSeparator);
 

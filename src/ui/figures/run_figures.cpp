@@ -21,7 +21,7 @@ void AddToFigures(RunFigureData& data, const TestOutcome& outcome) {
     data.iterations = outcome.iterations;
     return;
   }
-  const RandomizedRange range = CentralRange(outcome.randomizedFis);
+  const RandomizedRange range = outcome.centralRange;
   const FisRange test{outcome.name, static_cast<double>(outcome.observed), range.low, range.high,
                       static_cast<double>(outcome.pLower)};
   (outcome.kind == RandomizationKind::kPerLocus ? data.loci : data.populations).push_back(test);

@@ -68,7 +68,7 @@ void ExpectFastEqualsPlain(const ClonalData& set, uint32_t startSeed, int iterat
       lines = ResampledLines(table, plan, variant);
       ResampleFast(fast, plan, generator);
       ASSERT_EQ(generator.seed, plain.seed) << "iteration " << i;
-      ASSERT_TRUE(Same(FastResampledLines(fast, plan, set.clones.cloneFree), lines))
+      ASSERT_TRUE(Same(TableOf(FastResampledLines(fast, plan, set.clones.cloneFree)), lines))
           << "iteration " << i;
       // The prepared evaluation of the iteration gives the bits, or the error, of the
       // table read back from its file.

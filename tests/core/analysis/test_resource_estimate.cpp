@@ -124,7 +124,7 @@ TEST(ResourceEstimate, ALargeRunIsAnnouncedAndASmallOneIsNot) {
   room.memory.inUse = uint64_t{10} << 20;
   room.memory.available = uint64_t{30} << 30;
   EXPECT_EQ(JudgeResources(Shape(1000), room), "");
-  const RunShape large = Shape(20000000);
+  const RunShape large = Shape(50000000);
   ASSERT_GE(EstimateResources(large).memoryBytes(), kLargeRunBytes);
   EXPECT_EQ(JudgeResources(large, room),
             "this Run needs about " + messages::ByteSize(EstimateResources(large).memoryBytes()) +

@@ -1,86 +1,110 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
 #include "engine/tally.h"
 #include "errors.h"
 
 namespace genosieve {
 namespace {
 
+// A tally after the observed value and then `values` in iteration order.
+TallyState TallyOf(Extended observed, const std::vector<Extended>& values, bool keepValues) {
+  TallyState state = MakeTallyState(static_cast<int32_t>(values.size()));
+  state.keepValues = keepValues;
+  state.observedFlag = true;
+  UpdateTally(state, observed);
+  for (Extended value : values) {
+    ++state.iterationIndex;
+    UpdateTally(state, value);
+  }
+  return state;
+}
+
 TEST(TestTally, ObservedUpdateInitialisesAndClearsTheFlag) {
-  TallyState state = MakeTallyState(3);
-  ASSERT_EQ(state.testTally.size(), 6u);
-  state.testTally = {Extended(9), Extended(9), Extended(9), Extended(9), Extended(9), Extended(9)};
+  TallyState state = TallyOf(0.5_ext, {0.75_ext, 0.25_ext, 0.5_ext}, true);
+  // A new observed update starts the test again.
   state.observedFlag = true;
   UpdateTally(state, 0.25_ext);
   EXPECT_FALSE(state.observedFlag);
-  EXPECT_EQ(state.testTally,
-            (TestTally{0.25_ext, 0.25_ext, Extended(1), Extended(0), Extended(0), Extended(0)}));
+  EXPECT_EQ(state.observed(), 0.25_ext);
+  EXPECT_EQ(state.sum(), 0.25_ext);
+  EXPECT_EQ(state.notAbove, 1);
+  EXPECT_EQ(state.notBelow, 1);
+  EXPECT_EQ(state.randomized, 0);
+  EXPECT_TRUE(state.values.empty());
+  EXPECT_TRUE(state.notAboveFlags.empty());
 
-  // With I = 0 rows 0 to 2 are written and no row is cleared.
-  TallyState none = MakeTallyState(0);
-  ASSERT_EQ(none.testTally.size(), 3u);
-  none.observedFlag = true;
-  UpdateTally(none, -0.5_ext);
-  EXPECT_EQ(none.testTally, (TestTally{-0.5_ext, -0.5_ext, Extended(1)}));
+  // With I = 0 the P-values are 1 and the expected value is the observed one.
+  TallyState none = TallyOf(-0.5_ext, {}, false);
   NormaliseTally(none);
-  EXPECT_EQ(none.testTally, (TestTally{-0.5_ext, -0.5_ext, Extended(1)}));
+  EXPECT_EQ(none.sum(), -0.5_ext);
+  EXPECT_EQ(none.pValue(), Extended(1));
+  EXPECT_EQ(none.upperPValue(), Extended(1));
+  EXPECT_TRUE(std::isnan(RangeOf(none.range).low));
 }
 
 TEST(TestTally, RandomizedUpdatesCountTiesAndLowerValues) {
-  TallyState state = MakeTallyState(4);
-  state.observedFlag = true;
-  UpdateTally(state, 0.25_ext);
-  const Extended values[] = {0.5_ext, 0.25_ext, 0.125_ext, 0.375_ext};  // above, tie, below, above
-  for (int32_t i = 1; i <= 4; ++i) {
-    state.iterationIndex = i;
-    UpdateTally(state, values[i - 1]);
-  }
-  EXPECT_EQ(state.testTally,
-            (TestTally{0.25_ext, 0.25_ext + 0.5_ext + 0.25_ext + 0.125_ext + 0.375_ext, Extended(1),
-                       Extended(1), Extended(2), Extended(3), Extended(3)}));
-  // Each value is kept in iteration order; the next observed update clears them.
-  EXPECT_EQ(state.randomizedFis, (std::vector<Extended>{0.5_ext, 0.25_ext, 0.125_ext, 0.375_ext}));
+  // Above, tie, below, above.
+  TallyState state = TallyOf(0.25_ext, {0.5_ext, 0.25_ext, 0.125_ext, 0.375_ext}, true);
+  EXPECT_EQ(state.sum(), 0.25_ext + 0.5_ext + 0.25_ext + 0.125_ext + 0.375_ext);
+  EXPECT_EQ(state.notAbove, 3);  // the observed value, the tie and the one below
+  EXPECT_EQ(state.notBelow, 4);  // the observed value, the tie and the two above
+  EXPECT_EQ(state.values, (std::vector<double>{0.5, 0.25, 0.125, 0.375}));
+  EXPECT_EQ(state.notAboveFlags, (std::vector<bool>{false, true, true, false}));
   NormaliseTally(state);
-  EXPECT_EQ(state.randomizedFis.size(), 4u);
-  const TestTally expected = {0.25_ext,
-                              1.5_ext / Extended(5),
-                              Extended(1),
-                              Extended(1) / Extended(2),
-                              Extended(2) / Extended(3),
-                              Extended(3) / Extended(4),
-                              Extended(3) / Extended(5)};
-  EXPECT_EQ(state.testTally, expected);
-  state.observedFlag = true;
-  UpdateTally(state, 0.5_ext);
-  EXPECT_EQ(state.randomizedFis, (std::vector<Extended>(4, Extended(0))));
+  // The rows of the normalised tally: the mean, and count / (I + 1) for the P-values.
+  EXPECT_EQ(state.sum(), 1.5_ext / 5.0_ext);
+  EXPECT_EQ(state.pValue(), 3.0_ext / 5.0_ext);
+  EXPECT_EQ(state.upperPValue(), 4.0_ext / 5.0_ext);
+  EXPECT_EQ(RunningPValue(2, 2), 2.0_ext / 3.0_ext);
+  EXPECT_THROW(NormaliseTally(state), InternalError);  // only once
+
+  // Without keepValues only the counts are kept, the same.
+  const TallyState counts = TallyOf(0.25_ext, {0.5_ext, 0.25_ext, 0.125_ext, 0.375_ext}, false);
+  EXPECT_TRUE(counts.values.empty());
+  EXPECT_EQ(counts.notAbove, 3);
+  EXPECT_EQ(counts.notBelow, 4);
 }
 
-TEST(TestTally, BadIterationIndexLeavesTheTallyUntouched) {
-  TallyState state = MakeTallyState(2);
-  state.observedFlag = true;
-  UpdateTally(state, 0.1_ext);
-  const TestTally before = state.testTally;
+TEST(TestTally, OutOfOrderOrIncompleteIterationsAreRefused) {
+  TallyState state = TallyOf(0.1_ext, {}, false);
+  state.iterations = 2;
   state.iterationIndex = 3;
   EXPECT_THROW(UpdateTally(state, Extended(0)), InternalError);
   state.iterationIndex = 0;
   EXPECT_THROW(UpdateTally(state, Extended(0)), InternalError);
-  EXPECT_EQ(state.testTally, before);
+  state.iterationIndex = 2;  // iteration 1 comes first
+  EXPECT_THROW(UpdateTally(state, Extended(0)), InternalError);
+  EXPECT_EQ(state.randomized, 0);
+  EXPECT_EQ(state.sum(), 0.1_ext);
   EXPECT_THROW(MakeTallyState(-1), InternalError);
-  state.testTally.pop_back();
-  EXPECT_THROW(NormaliseTally(state), InternalError);
+  state.iterationIndex = 1;
+  UpdateTally(state, Extended(0));
+  EXPECT_THROW(NormaliseTally(state), InternalError);  // one iteration of two
 }
 
-TEST(TestTally, AccessorsNameTheRows) {
-  TallyState state = MakeTallyState(2);
-  state.testTally = {0.5_ext, 1.5_ext, Extended(1), Extended(2), Extended(3)};
-  EXPECT_EQ(state.observed(), 0.5_ext);
-  EXPECT_EQ(state.sum(), 1.5_ext);
-  EXPECT_EQ(state.runningP(0), Extended(1));
-  EXPECT_EQ(state.runningP(1), Extended(2));
-  EXPECT_EQ(state.runningP(2), Extended(3));
-  EXPECT_EQ(state.pValue(), Extended(3));
-  state.runningP(1) = Extended(4);
-  EXPECT_EQ(state.testTally[3], Extended(4));
+TEST(TestTally, RangeIsTheKthSmallestAndLargestOfAnyStream) {
+  std::mt19937 random(5);
+  for (int32_t count : {1, 2, 39, 40, 41, 100, 1000, 4001}) {
+    SCOPED_TRACE(count);
+    std::vector<Extended> values;
+    // Few distinct values, so that ties fall on the k-th place too.
+    for (int32_t i = 0; i < count; ++i)
+      values.push_back(Extended(static_cast<int32_t>(random() % 17)) / Extended(16) - 0.5_ext);
+    const TallyState state = TallyOf(Extended(0), values, false);
+    std::vector<Extended> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    const auto k = static_cast<size_t>((count + 39) / 40);
+    const RandomizedRange range = RangeOf(state.range);
+    EXPECT_EQ(range.low, static_cast<double>(sorted[k - 1]));
+    EXPECT_EQ(range.high, static_cast<double>(sorted[static_cast<size_t>(count) - k]));
+    EXPECT_LE(state.range.smallest.size(), k);
+    EXPECT_LE(state.range.largest.size(), k);
+  }
 }
 
 }  // namespace

@@ -35,11 +35,15 @@ using testing::TestDataPath;
 TallyState NormalisedState(Extended observed, Extended expected,
                            const std::vector<int32_t>& counts) {
   TallyState state = MakeTallyState(static_cast<int32_t>(counts.size()));
-  state.testTally[0] = observed;
-  state.testTally[1] = expected;
-  state.testTally[2] = 1;
-  for (size_t i = 1; i <= counts.size(); ++i) {
-    state.testTally[i + 2] = static_cast<Extended>(counts[i - 1]) / static_cast<Extended>(i + 1);
+  state.observedFis = observed;
+  state.sumFis = expected;
+  state.normalised = true;
+  state.randomized = state.iterations;
+  state.notAbove = 1;
+  for (int32_t count : counts) {
+    // Each iteration's value is not above the observed one when it adds to the count.
+    state.notAboveFlags.push_back(count > state.notAbove);
+    state.notAbove = count;
   }
   return state;
 }

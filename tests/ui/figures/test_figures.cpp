@@ -240,7 +240,9 @@ class FiguresTest : public QObject {
   void runFiguresKeepOnlyRangesOfSingleTests() {
     genosieve::RunFigureData data;
     genosieve::TestOutcome overall;
-    overall.randomizedFis = {0.1_ext, 0.3_ext, 0.2_ext};
+    overall.randomizedFis = {0.1, 0.3, 0.2};
+    overall.notAboveObserved = {true, false, true};
+    overall.centralRange = {0.1, 0.3};
     overall.observed = 0.2_ext;
     overall.pLower = 0.75_ext;
     overall.pUpper = 0.75_ext;
@@ -254,8 +256,8 @@ class FiguresTest : public QObject {
     QCOMPARE(data.runningPValues,
              (std::vector<double>{1.0, static_cast<double>(Extended(2) / 3), 0.75}));
     QCOMPARE(data.loci.size(), size_t{1});
-    QCOMPARE(data.loci[0].low, static_cast<double>(0.1_ext));
-    QCOMPARE(data.loci[0].high, static_cast<double>(0.3_ext));
+    QCOMPARE(data.loci[0].low, 0.1);
+    QCOMPARE(data.loci[0].high, 0.3);
     QVERIFY(data.populations.empty());
 
     std::vector<std::string> names;
