@@ -2,6 +2,7 @@
 // after it, for the documentation. Meant to run under xvfb-run (scripts/screenshot).
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileDialog>
@@ -27,8 +28,14 @@ int main(int argc, char** argv) {
   const QCommandLineOption seed(QStringList{"s", "seed"},
                                 QStringLiteral("Seed of the random generators (default 1)."),
                                 QStringLiteral("SEED"), QStringLiteral("1"));
+  const QCommandLineOption perLocus(QStringLiteral("per-locus"),
+                                    QStringLiteral("Ticks \"per locus analysis\"."));
+  const QCommandLineOption perPopulation(QStringLiteral("per-pop"),
+                                         QStringLiteral("Ticks \"per pop analysis\"."));
   parser.addOption(iterations);
   parser.addOption(seed);
+  parser.addOption(perLocus);
+  parser.addOption(perPopulation);
   parser.process(app);
   const QStringList arguments = parser.positionalArguments();
   if (arguments.size() != 2) parser.showHelp(2);
@@ -46,6 +53,8 @@ int main(int argc, char** argv) {
   form1.chooseFile = [&dataPath](QFileDialog&) -> std::optional<QString> { return dataPath; };
   form1.runSeed = parser.value(seed).toUInt();
   form1.findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(parser.value(iterations));
+  form1.findChild<QCheckBox*>(QStringLiteral("CheckBox2"))->setChecked(parser.isSet(perLocus));
+  form1.findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->setChecked(parser.isSet(perPopulation));
   form1.show();
 
   QTimer::singleShot(500, &form1, [&] {

@@ -18,3 +18,7 @@ void FitText(QWidget* control, const QString& text, int reserved);
 
 // The program's icon, drawn at the usual sizes from its SVG source.
 QIcon WindowIcon();
+
+// The text as a tooltip that wraps at a readable width (a plain tooltip is one line,
+// however long).
+QString WrappedTip(const QString& text);

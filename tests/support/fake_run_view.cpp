@@ -61,6 +61,11 @@ void FakeRunView::TestFinished(const TestOutcome& outcome) {
 
 void FakeRunView::ShowNotice(const std::string& text) { notices.push_back(text); }
 
+void FakeRunView::ClonesFound(const std::vector<PopulationClones>& membership) {
+  clones = membership;
+  ++clonesTold;
+}
+
 bool FakeRunView::StopRequested() { return stopWhen && stopWhen(); }
 
 }  // namespace genosieve::testing

@@ -22,7 +22,10 @@ struct FakeRunView : RunView {
   // the calls stay those of the progress and the chart.
   std::vector<TestOutcome> outcomes;
   std::vector<std::string> notices;  // every notice shown
-  std::vector<uint32_t> seeds;       // every seed told (not among the calls)
+  // The clones' carriers, as the Run told them (once, before the first test).
+  std::vector<PopulationClones> clones;
+  int32_t clonesTold = 0;
+  std::vector<uint32_t> seeds;  // every seed told (not among the calls)
   // What RunPlanned told: the tests and the iterations of each; -1 until then.
   int32_t plannedTests = -1;
   int32_t plannedIterations = -1;
@@ -49,6 +52,7 @@ struct FakeRunView : RunView {
   bool StopRequested() override;
   void TestFinished(const TestOutcome& outcome) override;
   void ShowNotice(const std::string& text) override;
+  void ClonesFound(const std::vector<PopulationClones>& membership) override;
 
  private:
   void Record(std::string call);

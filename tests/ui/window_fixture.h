@@ -13,6 +13,9 @@
 
 namespace genosieve::testing {
 
+// A caption as the user reads it: without the mark of its mnemonic.
+inline QString Caption(const QString& text) { return QString(text).remove(QLatin1Char('&')); }
+
 template <typename T>
 T* Control(QWidget& form, const char* name) {
   T* control = form.findChild<T*>(QString::fromLatin1(name));
@@ -27,6 +30,14 @@ struct Boxes {
   int stopQuestions = 0;
   bool stopAnswer = false;
   QStringList openedFolders;
+  QStringList openedFiles;
+  // Every question asked, and the answer to all of them.
+  QStringList questions;
+  bool questionAnswer = true;
+  // What the folder dialog answers, in order; a dialog beyond them is cancelled.
+  QStringList chosenFolders;
+  QStringList folderStarts;
+  QStringList helps;
   // What the save dialog answers, in order; a dialog beyond them is a failure.
   QStringList savePaths;
   QStringList saveSuggestions;
@@ -50,6 +61,17 @@ struct Boxes {
       return savePaths.takeFirst();
     };
     form.openFolder = [this](const QString& folder) { openedFolders.append(folder); };
+    form.openFile = [this](const QString& file) { openedFiles.append(file); };
+    form.askQuestion = [this](const QString& text) {
+      questions.append(text);
+      return questionAnswer;
+    };
+    form.chooseFolder = [this](const QString& start) -> std::optional<QString> {
+      folderStarts.append(start);
+      if (chosenFolders.isEmpty()) return std::nullopt;
+      return chosenFolders.takeFirst();
+    };
+    form.showHelp = [this](const QString& markdown) { helps.append(markdown); };
   }
 };
 

@@ -6,6 +6,7 @@
 
 #include "analysis/randomization_kind.h"
 #include "analysis/test_outcome.h"
+#include "data/clone_membership.h"
 #include "errors.h"
 
 namespace genosieve {
@@ -48,6 +49,10 @@ struct RunView {
   // A randomization test has ended and its section of the results file is written; a
   // view that shows or keeps results overrides this.
   virtual void TestFinished(const TestOutcome& /*outcome*/) {}
+  // The carriers of every distinct genotype of each population, once the clone report
+  // and the clone members file are written (before the first test); a view that shows
+  // the clones overrides this.
+  virtual void ClonesFound(const std::vector<PopulationClones>& /*membership*/) {}
   // A line of information that is not an error, such as the layout the data file was
   // read in or a warning about its content; the Run goes on.
   virtual void ShowNotice(const std::string& /*text*/) {}
