@@ -4,13 +4,14 @@
 
 #include <QFont>
 #include <QStandardItemModel>
-#include <charconv>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "analysis/interpretation.h"
 #include "number_text.h"
+
+#include "reports/double_text.h"
 
 namespace {
 
@@ -170,9 +171,7 @@ void MarkHolm(QStandardItemModel& model) {
 QString ShortestNumber(double value) {
   if (std::isnan(value)) return QStringLiteral("nan");
   if (std::isinf(value)) return value > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return QString::fromLatin1(buffer, result.ptr - buffer);
+  return QString::fromStdString(genosieve::ShortestDoubleText(value));
 }
 
 QString ResultsTsv(const QAbstractItemModel& model, char separator, const QList<int>& rows) {

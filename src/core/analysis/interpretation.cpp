@@ -1,7 +1,8 @@
 #include "analysis/interpretation.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "reports/double_text.h"
 
 namespace genosieve {
 
@@ -9,12 +10,7 @@ namespace {
 
 // Four significant digits, with a point whatever the locale: enough to read at a glance;
 // the tables hold every digit.
-std::string Brief(Extended value) {
-  char text[32];
-  const std::to_chars_result end = std::to_chars(
-      text, text + sizeof text, static_cast<double>(value), std::chars_format::general, 4);
-  return std::string(text, end.ptr);
-}
+std::string Brief(Extended value) { return GeneralDoubleText(static_cast<double>(value), 4); }
 
 std::string CountLine(const char* subjects, const std::vector<TestOutcome>& outcomes,
                       RandomizationKind kind) {

@@ -85,12 +85,17 @@ struct SeriesPass {
   std::unique_ptr<Worker> inlineWorker;
   int32_t inlineNext = 0;
   std::vector<std::unique_ptr<Worker>> threadWorkers;
-  // Declared last: stopped and joined before anything they use is destroyed.
-  std::vector<std::jthread> workers;
+  // Declared last, and stopped and joined on every path (StopSeries, the destructor)
+  // before anything they use is destroyed.
+  std::vector<std::thread> workers;
 
-  ~SeriesPass() {
+  ~SeriesPass() { JoinWorkers(); }
+
+  void JoinWorkers() {
     stopping = true;
-    workers.clear();
+    for (std::thread& worker : workers) {
+      if (worker.joinable()) worker.join();
+    }
   }
 };
 
@@ -342,11 +347,6 @@ IterationValue AwaitValue(SeriesPass& pass, const TableVariant& variant, int32_t
   return IterationValue{series.values[Size(iteration - 1)], nullptr};
 }
 
-void StopSeries(SeriesPass& pass) {
-  pass.stopping = true;
-  for (std::jthread& worker : pass.workers) {
-    if (worker.joinable()) worker.join();
-  }
-}
+void StopSeries(SeriesPass& pass) { pass.JoinWorkers(); }
 
 }  // namespace genosieve

@@ -60,6 +60,18 @@ void WriteAll(int fd, std::string_view bytes, const std::string& shown) {
   }
 }
 
+// Exchanges the temporary and the final names in one step, where the system can (Linux);
+// false when it cannot or when nothing has the final name yet: the caller renames.
+bool ExchangeNames(const OutputFile& file) {
+#ifdef RENAME_EXCHANGE
+  return ::renameat2(file.folderFd, file.temporary.c_str(), file.folderFd, file.path.c_str(),
+                     RENAME_EXCHANGE) == 0;
+#else
+  (void)file;
+  return false;
+#endif
+}
+
 // Closes and removes the temporary file, keeping errno for the caller's message.
 void Abandon(OutputFile& file) {
   const int saved = errno;
@@ -157,7 +169,8 @@ OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name
   struct stat status {};
   if (::fstat(file.fd, &status) != 0) ThrowIoErrorFromErrno(errno, file.shown);
   if (!S_ISREG(status.st_mode)) ThrowIoError(kIoAccessDenied, file.shown);
-  file.buffer = std::make_unique_for_overwrite<char[]>(OutputFile::kBufferSize);
+  // Left uninitialised: every byte is written before it is flushed.
+  file.buffer.reset(new char[OutputFile::kBufferSize]);
   return file;
 }
 
@@ -171,9 +184,7 @@ void CommitOutputFile(OutputFile& file, Replacement replacement) {
   const int fd = std::exchange(file.fd, -1);
   // A failed close can report a delayed write error.
   if (::close(fd) != 0 && errno != EINTR) ThrowIoErrorFromErrno(errno, file.shown);
-  if (replacement == Replacement::kExchange &&
-      ::renameat2(file.folderFd, file.temporary.c_str(), file.folderFd, file.path.c_str(),
-                  RENAME_EXCHANGE) == 0) {
+  if (replacement == Replacement::kExchange && ExchangeNames(file)) {
     // The temporary name now holds the old file (or the link that stood there).
     if (::unlinkat(file.folderFd, file.temporary.c_str(), 0) != 0) {
       ThrowIoErrorFromErrno(errno, file.shown);

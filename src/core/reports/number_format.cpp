@@ -3,7 +3,6 @@
 #include <locale.h>
 
 #include <cfenv>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 
 #include "errors.h"
 #include "messages.h"
+#include "reports/double_text.h"
 
 namespace genosieve {
 
@@ -131,10 +131,7 @@ std::string FormatShortest(double value) {
     ThrowInternalError(FillMessage("a {} value was about to be written to a table",
                                    std::isnan(value) ? "NaN" : "infinite"));
   }
-  char text[32];  // the longest shortest form of a double has 24 characters
-  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
-  if (end.ec != std::errc()) ThrowInternalError("a number did not fit its text");
-  return std::string(text, end.ptr);
+  return ShortestDoubleText(value);
 }
 
 }  // namespace genosieve
