@@ -66,7 +66,9 @@ Axis* NewAxis(const char* name, const QString& title) {
   auto* axis = new Axis;
   axis->setObjectName(QString::fromLatin1(name));
   axis->setTitleText(title);
-  axis->setLabelFormat(QStringLiteral("%g"));
+  // With a precision: the axes' numbers are written in the chart's locale, and Qt Charts
+  // reads only "%.<n><f|e|g>" formats then.
+  axis->setLabelFormat(QStringLiteral("%.6g"));
   QFont titleFont = axis->titleFont();
   titleFont.setPointSize(8);
   titleFont.setStretch(QFont::SemiCondensed);

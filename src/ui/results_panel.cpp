@@ -165,13 +165,14 @@ ResultsPanel NewResultsPanel(QWidget* parent) {
                     "PopulationFigureButton", results.tabs);
   results.clones = NewCloneView(results.tabs);
 
-  auto* top = new QHBoxLayout;
-  top->addWidget(results.caption, 1);
-  top->addWidget(results.openResults, 0, Qt::AlignTop);
+  // The tabs on top, where they stay whatever the caption's length.
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(results.caption, 1);
+  bottom->addWidget(results.openResults, 0, Qt::AlignTop);
   auto* panelLayout = new QVBoxLayout(results.panel);
   panelLayout->setContentsMargins(0, 0, 0, 0);
-  panelLayout->addLayout(top);
   panelLayout->addWidget(results.tabs, 1);
+  panelLayout->addLayout(bottom);
   results.panel->hide();
   return results;
 }
@@ -262,6 +263,11 @@ void ShowResultsOf(ResultsPanel& results, const QString& caption) {
     if (!shown) continue;
     std::unique_ptr<QChart> chart = genosieve::FisRangeChart(*ranges, subject, results.iterations);
     FitToPanel(*chart, text, results.separator);
+    // The figure's two-line title, in one line the panel's width holds.
+    chart->setTitle(QStringLiteral("%1 tests: observed Fis; bars: central 95 % of the %2 "
+                                   "randomized values")
+                        .arg(subject)
+                        .arg(results.iterations));
     Replace(view, std::move(chart));
   }
   ShowTab(results.tabs, results.clones.page, QStringLiteral("Clones"),
@@ -277,6 +283,8 @@ void DrawHistogram(ResultsPanel& results) {
       genosieve::FisDistributionChart(results.overallRandomized, results.overallObserved,
                                       results.overallPLower, results.overallPUpper);
   FitToPanel(*chart, results.panel->font(), results.separator);
+  // The panel's histogram is short: its count axis takes a title that fits it.
+  for (QAbstractAxis* axis : chart->axes(Qt::Vertical)) axis->setTitleText(QStringLiteral("count"));
   // A one-line title keeps the panel's room for the bars.
   chart->setTitle(QStringLiteral("Overall test: P(lower) = %1, P(upper) = %2")
                       .arg(ReadableNumber(results.overallPLower, results.separator),

@@ -10,7 +10,6 @@
 
 #include "analysis/interpretation.h"
 #include "number_text.h"
-
 #include "reports/double_text.h"
 
 namespace {

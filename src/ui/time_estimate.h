@@ -43,8 +43,13 @@ struct EstimateSettling {
 bool Settled(EstimateSettling& settling, int64_t elapsedMilliseconds,
              const RunTimeEstimate& estimate);
 
+// A rough time left for the bar and the title while a kind still to run has no measured
+// cost: such a kind is taken to cost, over all of its tests, half what the overall test
+// cost. Nothing until the overall test is measured.
+std::optional<int64_t> RoughTimeLeft(const RunProgress& progress);
+
 // The share of the whole Run done, from 0 to 1: by time once the estimate has settled,
-// else by iterations; 0 before the Run planned its tests.
+// else by the rough time left, else by iterations; 0 before the Run planned its tests.
 double WholeRunFraction(const RunProgress& progress, const RunTimeEstimate& estimate, bool settled);
 
 // The progress bar of the whole Run: its maximum, the tests times (iterations + 1) as the

@@ -678,9 +678,11 @@ void TForm1::Relayout() {
   // Negative on a small screen: the chart gives up height, the rows under it move up.
   const int extraHeight = std::max(-kChartGivesUp, height() - kBaseHeight);
   // The results take the width the window gained, up to their own; past twice that,
-  // they share it with the chart.
+  // they share it with the chart. A window too narrow for both shows them in the chart's
+  // place.
+  const bool beside = extraWidth >= kResultsMinimumWidth;
   int panel = 0;
-  if (resultsShown_) {
+  if (resultsShown_ && beside) {
     panel = extraWidth <= kResultsWidth ? extraWidth : std::max(kResultsWidth, extraWidth / 2);
   }
   const int chartExtra = extraWidth - panel;
@@ -696,28 +698,32 @@ void TForm1::Relayout() {
   FolderLabel->setGeometry(400, row + 4, 184 + chartExtra, 18);
   ResultsButton->move(588 + chartExtra, row);
   ShowWorkingFolder();
-  const bool panelFits = panel >= kResultsMinimumWidth - 12;
-  if (panelFits) {
+  const bool inChartsPlace = resultsShown_ && !beside;
+  if (inChartsPlace) {
+    results_.panel->setGeometry(Chart2->geometry());
+  } else if (resultsShown_) {
     results_.panel->setGeometry(kBaseWidth + chartExtra, 8, panel - 12, height() - 16);
   }
-  results_.panel->setVisible(resultsShown_ && panelFits);
+  results_.panel->setVisible(resultsShown_);
+  Chart2->setVisible(!inChartsPlace);
+  LogScaleBox->setVisible(!inChartsPlace);
 }
 
 void TForm1::ShowResults(bool shown) {
   resultsShown_ = shown;
   ResultsButton->setChecked(shown);
-  setMinimumWidth(shown ? kBaseWidth + kResultsMinimumWidth : kBaseWidth);
+  // The window grows for the results where the screen has room, up to their own width.
   if (shown && !isMaximized() && !isFullScreen() && width() < kBaseWidth + kResultsWidth) {
-    int wanted = kBaseWidth + kResultsWidth;
-    if (const QScreen* screen = this->screen()) {
-      const QRect available = screen->availableGeometry();
-      wanted = std::min(wanted, std::max(minimumWidth(),
-                                         available.width() - (frameGeometry().width() - width())));
-      resize(std::max(wanted, width()), height());
+    int room = kBaseWidth + kResultsWidth;
+    const QScreen* screen = this->screen();
+    if (screen != nullptr) {
+      room =
+          std::min(room, screen->availableGeometry().width() - (frameGeometry().width() - width()));
+    }
+    if (room >= kBaseWidth + kResultsMinimumWidth) {
+      resize(std::max(room, width()), height());
       // Grown to the right, the window stays on the screen.
-      if (isVisible()) FitToScreen(available);
-    } else {
-      resize(std::max(wanted, width()), height());
+      if (isVisible() && screen != nullptr) FitToScreen(screen->availableGeometry());
     }
   }
   Relayout();

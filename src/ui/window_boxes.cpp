@@ -21,13 +21,13 @@ const QString kBoxCaption = QStringLiteral("GENOSIEVE");
 // A box as narrow as "done ! " is narrower than its title, which the desktop then cuts
 // to "…": a spacer across its grid keeps it wide enough for the title and the frame's
 // buttons.
-void KeepTitleWhole(QMessageBox& box) {
+void KeepTitleWhole(QMessageBox& box, int least = 280) {
   auto* grid = qobject_cast<QGridLayout*>(box.layout());
   if (grid == nullptr) return;
   QFont titleFont = box.font();
   titleFont.setBold(true);
   const int width =
-      std::max(280, QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 160);
+      std::max(least, QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 160);
   grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
                 grid->rowCount(), 0, 1, grid->columnCount());
 }
@@ -42,7 +42,8 @@ void ShowTextBox(QWidget* parent, const QString& text, bool error) {
     box.setText(text.section(QLatin1Char('\n'), 0, 0));
     box.setInformativeText(text.section(QLatin1Char('\n'), 1));
   }
-  KeepTitleWhole(box);
+  // An error's lines (a path, a reason, what to do) read better wide than folded.
+  KeepTitleWhole(box, error ? 480 : 280);
   box.exec();
 }
 

@@ -56,7 +56,8 @@ void RecordRunOrigin(RunOrigins& origins, const QString& folder, const QString& 
 QString ReplaceQuestion(const RunOrigins& origins, const QString& folder, const QString& resultName,
                         const QString& dataPath) {
   const QString results = ResultsPath(folder, resultName);
-  if (!QFileInfo::exists(results)) return {};
+  // A data file that is not there replaces nothing: its Run fails when it reads it.
+  if (!QFileInfo::exists(results) || !QFileInfo(dataPath).isFile()) return {};
   const QString data = AbsoluteFile(dataPath);
   const auto origin = origins.constFind(results);
   if (origin != origins.cend() && *origin == data) return {};

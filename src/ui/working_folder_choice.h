@@ -39,6 +39,7 @@ void RecordRunOrigin(RunOrigins& origins, const QString& folder, const QString& 
 
 // The question to ask before a Run on `dataPath` replaces the results file of a Run on
 // another data file, or of a Run the window does not know (run from the command line, or
-// forgotten); empty when no results file is there or it is this data file's.
+// forgotten); empty when no results file is there, it is this data file's, or the data
+// file is not there (its Run fails before it writes anything).
 QString ReplaceQuestion(const RunOrigins& origins, const QString& folder, const QString& resultName,
                         const QString& dataPath);
