@@ -52,13 +52,14 @@ QString ReadmeSection(const QString& readme, const QString& heading) {
 
 QString WindowHelp() {
   QString help = ReadmeSection(ReadmeText(), kWindowHeading);
-  // The pictures stay in the README's folder; the help shows its words.
-  static const QRegularExpression pictures(QStringLiteral("!\\[[^\\]]*\\]\\([^)]*\\)"));
+  // The pictures stay in the README's folder; the help shows its words (the section's
+  // tables are those of its pictures).
+  static const QRegularExpression pictures(QStringLiteral("!\\[[^\\]]*\\]\\([^)]*\\)\\n*"));
   help.remove(pictures);
-  static const QRegularExpression emptyTableRows(QStringLiteral("^\\|[ |\\-]*\\|\\s*$"),
-                                                 QRegularExpression::MultilineOption);
-  help.remove(emptyTableRows);
-  return help;
+  static const QRegularExpression tableRows(QStringLiteral("^\\|.*\\n?"),
+                                            QRegularExpression::MultilineOption);
+  help.remove(tableRows);
+  return help.trimmed();
 }
 
 QString ManualPath() {
