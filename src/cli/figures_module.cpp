@@ -42,9 +42,10 @@ void Add(FiguresSession& session, const TestOutcome& outcome) {
   AddToFigures(session.figures, outcome);
 }
 
-std::vector<ViewFile> Files(FiguresSession& session, const std::string& resultName) {
+std::vector<ViewFile> Files(FiguresSession& session, const std::string& resultName,
+                            const std::function<bool()>& stopRequested) {
   std::vector<ViewFile> files;
-  for (FigureFile& figure : RunFigureFiles(session.figures, resultName)) {
+  for (FigureFile& figure : RunFigureFiles(session.figures, resultName, stopRequested)) {
     files.push_back({std::move(figure.name), figure.bytes.toStdString()});
   }
   return files;

@@ -6,6 +6,7 @@
 // version numbers keep a module of another build from being used.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@
 namespace genosieve {
 
 // Raised whenever a member of FiguresModule, or what one does, changes.
-inline constexpr uint32_t kFiguresModuleVersion = 1;
+inline constexpr uint32_t kFiguresModuleVersion = 2;
 inline constexpr char kFiguresModuleFile[] = "genosieve-cli-figures.so";
 inline constexpr char kFiguresModuleEntry[] = "genosieve_cli_figures";
 
@@ -30,8 +31,11 @@ struct FiguresModule {
   FiguresSession* (*start)();
   // A finished test; the overall test's randomized values are kept, others' reduced.
   void (*add)(FiguresSession& session, const TestOutcome& outcome);
-  // The figure files of the tests added so far, named after the result name.
-  std::vector<ViewFile> (*files)(FiguresSession& session, const std::string& resultName);
+  // The figure files of the tests added so far, named after the result name. Once
+  // `stopRequested` answers true (it is asked before each file is drawn), the files drawn
+  // until then, each complete.
+  std::vector<ViewFile> (*files)(FiguresSession& session, const std::string& resultName,
+                                 const std::function<bool()>& stopRequested);
   // Ends Qt's application.
   void (*end)(FiguresSession* session);
 };

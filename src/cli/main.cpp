@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -160,9 +161,10 @@ struct CliView : genosieve::RunView {
     if (figureSession != nullptr) figures->add(*figureSession, outcome);
   }
 
-  std::vector<genosieve::ViewFile> FilesToWrite() override {
+  std::vector<genosieve::ViewFile> FilesToWrite(
+      const std::function<bool()>& stopRequested) override {
     if (figureSession == nullptr) return {};
-    return figures->files(*figureSession, resultName);
+    return figures->files(*figureSession, resultName, stopRequested);
   }
 
   std::vector<genosieve::TestOutcome> finished;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "figures_module.h"
 #include "support/cli_process.h"
 #include "support/test_files.h"
 
@@ -113,7 +114,9 @@ TEST(FiguresModule, ModuleOfAnotherBuildIsRefusedBeforeTheRun) {
   };
   const std::vector<Case> cases = {
       {GENOSIEVE_OTHER_INTERFACE_MODULE_PATH,
-       "it has version 2 of the figures interface, this genosieve-cli needs version 1"},
+       "it has version " + std::to_string(genosieve::kFiguresModuleVersion + 1) +
+           " of the figures interface, this genosieve-cli needs version " +
+           std::to_string(genosieve::kFiguresModuleVersion)},
       {GENOSIEVE_OTHER_PROGRAM_MODULE_PATH, "it belongs to GENOSIEVE " GENOSIEVE_VERSION
                                             "-other, this genosieve-cli is " GENOSIEVE_VERSION}};
   for (const Case& other : cases) {

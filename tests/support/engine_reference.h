@@ -14,6 +14,7 @@
 #include "engine/engine.h"
 #include "errors.h"
 #include "messages.h"
+#include "support/extended_text.h"
 
 namespace genosieve::testing {
 
@@ -29,8 +30,8 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
   auto cell = [&](int p, int k, int a) {
     return (static_cast<std::size_t>(p - 1) * L + (k - 1)) * (A + 1) + a;
   };
-  std::vector<Extended> alleleFreq(static_cast<std::size_t>(P) * L * (A + 1), 0.0L);
-  std::vector<Extended> hetFreq(alleleFreq.size(), 0.0L);
+  std::vector<Extended> alleleFreq(static_cast<std::size_t>(P) * L * (A + 1), Extended(0));
+  std::vector<Extended> hetFreq(alleleFreq.size(), Extended(0));
   std::vector<int32_t> sampleSize(static_cast<std::size_t>(P) * L, 0);
   for (int i = 1; i <= N; ++i) {
     int p = 1;
@@ -60,16 +61,16 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
           alleleFreq[cell(p, k, a)] = alleleFreq[cell(p, k, a)] / static_cast<Extended>(2 * n);
           hetFreq[cell(p, k, a)] = hetFreq[cell(p, k, a)] / static_cast<Extended>(n);
         } else {
-          alleleFreq[cell(p, k, a)] = 0.0L;
-          hetFreq[cell(p, k, a)] = 0.0L;
+          alleleFreq[cell(p, k, a)] = Extended(0);
+          hetFreq[cell(p, k, a)] = Extended(0);
           if (a == 1) r[static_cast<std::size_t>(k)] -= 1;
         }
       }
     }
   }
 
-  Extended totalB = 0.0L;
-  Extended totalBC = 0.0L;
+  Extended totalB = Extended(0);
+  Extended totalBC = Extended(0);
   for (int k = 1; k <= L; ++k) {
     const Extended rk = static_cast<Extended>(r[static_cast<std::size_t>(k)]);
     float meanSampleSize = 0.0f;
@@ -84,9 +85,9 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
     float sumB = 0.0f;
     float sumBC = 0.0f;
     for (int a = 1; a <= A; ++a) {
-      Extended p1 = 0.0L;
-      Extended p2 = 0.0L;
-      Extended h1 = 0.0L;
+      Extended p1 = Extended(0);
+      Extended p2 = Extended(0);
+      Extended h1 = Extended(0);
       for (int p = 1; p <= P; ++p) {
         const Extended n =
             static_cast<Extended>(sampleSize[static_cast<std::size_t>(p - 1) * L + (k - 1)]);
@@ -98,30 +99,31 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
       }
       const Extended meanFreq = (p1 / rk) / nbar;
       Extended s2 = p2 - (meanFreq * meanFreq) * (rk * nbar);
-      s2 = (s2 / (rk - 1.0L)) / nbar;
+      s2 = (s2 / (rk - Extended(1))) / nbar;
       const Extended meanHet = (h1 / rk) / nbar;
-      if (options.band && !(0.001L < meanFreq && meanFreq < 0.999L)) continue;
-      if (!options.band && meanFreq == 0.0L) continue;
-      Extended u = (1.0L - meanFreq) * meanFreq;
-      u = u - ((rk - 1.0L) * s2) / rk;
-      const Extended v = (2.0L * nbar - 1.0L) * meanHet;
-      u = u - (v / 4.0L) / nbar;
+      if (options.band && !(0.001_ext < meanFreq && meanFreq < 0.999_ext)) continue;
+      if (!options.band && meanFreq == Extended(0)) continue;
+      Extended u = (Extended(1) - meanFreq) * meanFreq;
+      u = u - ((rk - Extended(1)) * s2) / rk;
+      const Extended v = (Extended(2) * nbar - Extended(1)) * meanHet;
+      u = u - (v / Extended(4)) / nbar;
       const Extended numerator = u * nbar;
-      if (nbar - 1.0L == 0.0L) {
-        throw RunError(numerator == 0.0L ? kInvalidOperationMessage : kDivisionByZeroMessage);
+      if (nbar - Extended(1) == Extended(0)) {
+        throw RunError(numerator == Extended(0) ? kInvalidOperationMessage
+                                                : kDivisionByZeroMessage);
       }
-      Extended b = numerator / (nbar - 1.0L);
-      Extended c = meanHet / 2.0L;
-      if (b < 0 ? -b < 1e-20L : b < 1e-20L) b = 0.0L;
-      if (c < 0 ? -c < 1e-20L : c < 1e-20L) c = 0.0L;
+      Extended b = numerator / (nbar - Extended(1));
+      Extended c = meanHet / Extended(2);
+      if (b < 0 ? -b < 1e-20_ext : b < 1e-20_ext) b = Extended(0);
+      if (c < 0 ? -c < 1e-20_ext : c < 1e-20_ext) c = Extended(0);
       sumB = static_cast<float>(b + static_cast<Extended>(sumB));
       sumBC = static_cast<float>((b + static_cast<Extended>(sumBC)) + c);
     }
     totalB = totalB + static_cast<Extended>(sumB);
     totalBC = totalBC + static_cast<Extended>(sumBC);
   }
-  if (totalBC == 0.0L) {
-    throw RunError(totalB == 0.0L ? kInvalidOperationMessage : kDivisionByZeroMessage);
+  if (totalBC == Extended(0)) {
+    throw RunError(totalB == Extended(0) ? kInvalidOperationMessage : kDivisionByZeroMessage);
   }
   return totalB / totalBC;
 }
@@ -130,10 +132,7 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
 template <typename Evaluate>
 std::string Outcome(Evaluate evaluate) {
   try {
-    const Extended value = evaluate();
-    char text[64];
-    std::snprintf(text, sizeof text, "%La", value);
-    return text;
+    return BitsText(evaluate());
   } catch (const RunError& error) {
     return std::string("error: ") + error.what();
   }

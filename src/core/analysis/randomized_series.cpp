@@ -31,7 +31,7 @@ struct Series {
 // A value or an error, as a test's evaluation gives it.
 struct Outcome {
   bool known = false;
-  Extended value = 0.0L;
+  Extended value = Extended(0);
   std::exception_ptr error;
 };
 
@@ -40,7 +40,7 @@ Outcome Try(Evaluate evaluate) {
   try {
     return Outcome{true, evaluate(), nullptr};
   } catch (const RunError&) {
-    return Outcome{true, 0.0L, std::current_exception()};
+    return Outcome{true, Extended(0), std::current_exception()};
   }
 }
 
@@ -340,7 +340,7 @@ IterationValue AwaitValue(SeriesPass& pass, const TableVariant& variant, int32_t
   if (!pass.done[Size(b)]) ThrowInternalError("the values were stopped");
   Series& series = pass.series[Size(slot)];
   const int32_t failedAt = series.failedAt.load(std::memory_order_relaxed);
-  if (iteration == failedAt) return IterationValue{0.0L, series.failure};
+  if (iteration == failedAt) return IterationValue{Extended(0), series.failure};
   if (iteration > failedAt) {
     ThrowInternalError(FillMessage("iteration {} after the failure of {}", iteration, failedAt));
   }

@@ -47,7 +47,7 @@ std::shared_ptr<SeriesPass> SeriesFor(const RandomizationInputs& inputs, const R
 // The randomized Fis of iteration `iteration` (1-based) of test `variant`, once known:
 // null `error` and the value, or the error its evaluation raised (rethrow it).
 struct IterationValue {
-  Extended value = 0.0L;
+  Extended value = Extended(0);
   std::exception_ptr error;
 };
 IterationValue AwaitValue(SeriesPass& pass, const TableVariant& variant, int32_t iteration);

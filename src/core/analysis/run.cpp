@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,15 +37,30 @@ constexpr std::size_t kResultsSmallSize = std::size_t{8} << 10;
 
 // The files the view made of the finished tests (its figures), written with the Run's
 // other outputs; their names were checked with those.
-void WriteViewFiles(const RunSettings& settings, RunView& view, const WorkingFolder& folder) {
+void WriteViewFiles(const RunSettings& settings, RunView& view, const WorkingFolder& folder,
+                    const std::function<bool()>& stopRequested) {
   if (!settings.drawFigures) return;
   const std::vector<std::string> expected = FigureFileNames(
       settings.resultName, settings.perLocusAnalysis, settings.perPopulationAnalysis);
-  for (const ViewFile& file : view.FilesToWrite()) {
+  for (const ViewFile& file : view.FilesToWrite(stopRequested)) {
     if (std::find(expected.begin(), expected.end(), file.name) == expected.end()) {
       ThrowInternalError(FillMessage("the view made the unlisted file \"{}\"", file.name));
     }
     WriteWholeFile(folder, file.name, file.bytes);
+  }
+}
+
+// After a stop or a failure, the figures of the tests that finished, as far as they can be
+// drawn and written: the Run ends with its own stop or failure whatever happens here.
+// After a stop, the drawing goes on to the end (a second signal ends the command line at
+// once); after a failure, a stop ends it.
+void WriteViewFilesOfFinishedTests(const RunSettings& settings, RunView& view,
+                                   const WorkingFolder& folder, bool stopped) noexcept {
+  try {
+    WriteViewFiles(settings, view, folder,
+                   [&view, stopped] { return !stopped && view.StopRequested(); });
+  } catch (...) {
+    // The files written stay, each complete; the Run's own ending is reported.
   }
 }
 
@@ -116,13 +132,23 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
                  [&] { RunPerPopulationAnalysis(inputs, state, view); });
     }
     StopIfRequested(view);
-  } catch (...) {
-    // The finished tests' values stay, as their sections of the results file do.
+  } catch (const RunStopped&) {
+    // The finished tests' values stay, as their sections of the results file do, and so
+    // do their figures.
     SalvageOutcomeFiles(folder, outcomeFiles);
+    WriteViewFilesOfFinishedTests(settings, view, folder, true);
+    throw;
+  } catch (...) {
+    SalvageOutcomeFiles(folder, outcomeFiles);
+    WriteViewFilesOfFinishedTests(settings, view, folder, false);
     throw;
   }
   FinishOutcomeFiles(folder, outcomeFiles);
-  WriteViewFiles(settings, view, folder);
+  if (settings.drawFigures) {
+    // A stop while the figures are drawn ends the Run with those drawn until then.
+    WriteViewFiles(settings, view, folder, [&view] { return view.StopRequested(); });
+    StopIfRequested(view);
+  }
 }
 
 // Phases 1 to 12, with the working folder locked.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,14 @@ struct RunView {
   virtual bool StopRequested() { return false; }
   // When the settings ask for figures (RunSettings::drawFigures): the figure files the
   // view drew from the finished tests, each named as FigureFileNames
-  // (analysis/outcome_files.h) lists it. Asked once, after the last test, while the Run
-  // still holds its working folder; the Run writes them as its other files.
-  virtual std::vector<ViewFile> FilesToWrite() { return {}; }
+  // (analysis/outcome_files.h) lists it. Asked once, while the Run still holds its
+  // working folder: after the last test, or when the Run was stopped or failed, for the
+  // tests that finished; the Run writes them as its other files. A view that draws for
+  // long asks `stopRequested` between its files and, once it answers true, returns the
+  // files drawn until then, each complete.
+  virtual std::vector<ViewFile> FilesToWrite(const std::function<bool()>& /*stopRequested*/) {
+    return {};
+  }
 };
 
 // Ends the Run with RunStopped when its user asked it to stop: the one check the Run

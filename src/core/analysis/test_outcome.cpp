@@ -7,20 +7,20 @@ namespace genosieve {
 
 Extended UpperTailPValue(Extended observed, const std::vector<Extended>& randomized) {
   // Counted and divided in extended precision, as the lower tail is in the tally.
-  Extended count = 1.0L;
+  Extended count = Extended(1);
   for (Extended value : randomized) {
-    if (value >= observed) count += 1.0L;
+    if (value >= observed) count += Extended(1);
   }
-  return count / (static_cast<Extended>(randomized.size()) + 1.0L);
+  return count / (static_cast<Extended>(randomized.size()) + Extended(1));
 }
 
 std::vector<double> RunningPValues(const TestOutcome& outcome) {
   std::vector<double> running;
   running.reserve(outcome.randomizedFis.size());
   // The tally's count and division, so that the values equal the chart's.
-  Extended notAbove = 1.0L;
+  Extended notAbove = Extended(1);
   for (size_t i = 0; i < outcome.randomizedFis.size(); ++i) {
-    if (!(outcome.observed < outcome.randomizedFis[i])) notAbove += 1.0L;
+    if (!(outcome.observed < outcome.randomizedFis[i])) notAbove += Extended(1);
     running.push_back(static_cast<double>(notAbove / static_cast<Extended>(i + 2)));
   }
   return running;

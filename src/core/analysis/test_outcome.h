@@ -21,14 +21,14 @@ struct TestOutcome {
   // genotypes added up for the overall and locus tests, n_k and D_k for population k.
   int32_t individuals = 0;
   int32_t distinctGenotypes = 0;
-  Extended observed = 0.0L;  // tally row 0
-  Extended expected = 0.0L;  // tally row 1 once normalised
+  Extended observed = Extended(0);  // tally row 0
+  Extended expected = Extended(0);  // tally row 1 once normalised
   // The results file's p-value (tally row N + 2): the share of the N + 1 values, the
   // observed one included, that are not above the observed Fis.
-  Extended pLower = 1.0L;
+  Extended pLower = Extended(1);
   // The other tail: the share of the N + 1 values, the observed one included, that are at
   // least the observed Fis (a test for heterozygote deficit).
-  Extended pUpper = 1.0L;
+  Extended pUpper = Extended(1);
   int32_t iterations = 0;
   uint32_t seed = 0;                    // the seed the test's random generator started from
   std::vector<Extended> randomizedFis;  // iteration i at [i - 1]

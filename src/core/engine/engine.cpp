@@ -149,9 +149,9 @@ bool SumLocus(EngineWorkspace& ws, UsedLocus& used) {
     // P1, P2, H1 in ascending population order. Populations without a copy of the
     // allele add exact zeros (+0 leaves a sum of non-negative terms unchanged); adding
     // them costs less than a branch that mispredicts.
-    Extended p1 = 0.0L;
-    Extended p2 = 0.0L;
-    Extended h1 = 0.0L;
+    Extended p1 = Extended(0);
+    Extended p2 = Extended(0);
+    Extended h1 = Extended(0);
     for (std::size_t q = 0; q < occupiedCount; ++q) {
       const uint64_t firstAndHom = firsts[q];
       const int32_t count = static_cast<int32_t>(firstAndHom & 0xFFFFFFFFu) + seconds[q];

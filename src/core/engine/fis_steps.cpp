@@ -12,9 +12,9 @@ namespace genosieve {
 namespace {
 
 // Bounds held as extended values: the comparisons are made in 80 bits.
-constexpr Extended kLowFreq = 0.001L;
-constexpr Extended kHighFreq = 0.999L;
-constexpr Extended kNegligible = 1e-20L;
+constexpr Extended kLowFreq = 0.001_ext;
+constexpr Extended kHighFreq = 0.999_ext;
+constexpr Extended kNegligible = 1e-20_ext;
 
 // Term tables kept across evaluations are dropped beyond this many values.
 constexpr std::size_t kTermsBudget = std::size_t{1} << 18;
@@ -38,19 +38,19 @@ Extended MeanHetOf(const LocusValues& v, const AlleleSums& sums) {
 // b's numerator u × n̄.
 Extended NumeratorOf(const LocusValues& v, Extended meanFreq, Extended freqVariance,
                      Extended meanHet) {
-  Extended u = (1.0L - meanFreq) * meanFreq;
+  Extended u = (Extended(1) - meanFreq) * meanFreq;
   u = u - (v.rMinus1 * freqVariance) / v.r;
   const Extended w = v.twoNbarMinus1 * meanHet;
-  u = u - (w / 4.0L) / v.nbar;
+  u = u - (w / Extended(4)) / v.nbar;
   return u * v.nbar;
 }
 
-Extended Negligible(Extended value) { return std::fabs(value) < kNegligible ? 0.0L : value; }
+Extended Negligible(Extended value) { return Abs(value) < kNegligible ? Extended(0) : value; }
 
 // The error of a division of `numerator` by a zero n̄ - 1.
 const char* ZeroDenominatorMessage(Extended numerator) {
-  return numerator == 0.0L || std::isnan(numerator) ? kInvalidOperationMessage
-                                                    : kDivisionByZeroMessage;
+  return numerator == Extended(0) || IsNan(numerator) ? kInvalidOperationMessage
+                                                      : kDivisionByZeroMessage;
 }
 
 // Kept out of line, so that the formula around it stays small enough to inline.
@@ -62,8 +62,8 @@ const char* ZeroDenominatorMessage(Extended numerator) {
 inline VarianceComponents Components(const LocusValues& v, Extended meanFreq, Extended freqVariance,
                                      Extended meanHet) {
   const Extended numerator = NumeratorOf(v, meanFreq, freqVariance, meanHet);
-  if (v.nbarMinus1 == 0.0L) ThrowZeroDenominator(numerator);
-  return {Negligible(numerator / v.nbarMinus1), Negligible(meanHet / 2.0L)};
+  if (v.nbarMinus1 == Extended(0)) ThrowZeroDenominator(numerator);
+  return {Negligible(numerator / v.nbarMinus1), Negligible(meanHet / Extended(2))};
 }
 
 // The components of an allele from its sums.
@@ -78,14 +78,14 @@ LocusValues LocusValuesOf(int32_t contributingPops, float meanSampleSize) {
   LocusValues values;
   values.r = static_cast<Extended>(contributingPops);
   values.nbar = static_cast<Extended>(meanSampleSize);
-  values.rMinus1 = values.r - 1.0L;
+  values.rMinus1 = values.r - Extended(1);
   values.rTimesNbar = values.r * values.nbar;
-  values.twoNbarMinus1 = 2.0L * values.nbar - 1.0L;
-  values.nbarMinus1 = values.nbar - 1.0L;
+  values.twoNbarMinus1 = Extended(2) * values.nbar - Extended(1);
+  values.nbarMinus1 = values.nbar - Extended(1);
   return values;
 }
 
-const Extended kZeroTerms[2] = {0.0L, 0.0L};
+const Extended kZeroTerms[2] = {Extended(0), Extended(0)};
 
 float StoreFloat(Extended value) {
   const float stored = static_cast<float>(value);
@@ -178,26 +178,16 @@ struct MemoKey {
   uint64_t word[5];
 };
 
-// The 80 bits of an x87 value: 64-bit significand, then sign and exponent.
-uint64_t SignificandOf(const Extended& value) {
-  uint64_t significand = 0;
-  std::memcpy(&significand, &value, sizeof significand);
-  return significand;
-}
-
-uint64_t ExponentOf(const Extended& value) {
-  uint16_t exponent = 0;
-  std::memcpy(&exponent, reinterpret_cast<const unsigned char*>(&value) + sizeof(uint64_t),
-              sizeof exponent);
-  return exponent;
-}
-
 // Built in registers, compared word by word.
 MemoKey KeyOf(const UsedLocus& locus, const AlleleSums& sums) {
   uint32_t meanSampleSizeBits = 0;
   std::memcpy(&meanSampleSizeBits, &locus.meanSampleSize, sizeof meanSampleSizeBits);
-  return MemoKey{{SignificandOf(sums.p1), SignificandOf(sums.p2), SignificandOf(sums.h1),
-                  ExponentOf(sums.p1) | ExponentOf(sums.p2) << 16 | ExponentOf(sums.h1) << 32,
+  const ExtendedBits p1 = BitsOf(sums.p1);
+  const ExtendedBits p2 = BitsOf(sums.p2);
+  const ExtendedBits h1 = BitsOf(sums.h1);
+  return MemoKey{{p1.significand, p2.significand, h1.significand,
+                  uint64_t{p1.signExponent} | uint64_t{p2.signExponent} << 16 |
+                      uint64_t{h1.signExponent} << 32,
                   static_cast<uint32_t>(locus.contributingPops) |
                       static_cast<uint64_t>(meanSampleSizeBits) << 32}};
 }
@@ -270,7 +260,7 @@ void FinishLociApart(const std::vector<UsedLocus>& loci, LocusScratch& scratch, 
   std::size_t pendingCount = 0;
   for (std::size_t l = 0; l < loci.size(); ++l) {
     values[l] = LocusValuesOf(loci[l].contributingPops, loci[l].meanSampleSize);
-    const bool lookUp = useMemo && values[l].nbarMinus1 != 0.0L;
+    const bool lookUp = useMemo && values[l].nbarMinus1 != Extended(0);
     for (std::size_t a = loci[l].alleleBegin; a < loci[l].alleleEnd; ++a) {
       if (lookUp) {
         const MemoKey key = KeyOf(loci[l], sums[a]);
@@ -301,15 +291,15 @@ void FinishLociApart(const std::vector<UsedLocus>& loci, LocusScratch& scratch, 
   for (std::size_t i = 0; i < pendingCount; ++i) {
     const bool inBand = AlleleInBand(meanFreq[pending[i]]);
     state[pending[i]] = inBand ? kUsed : kUnused;
-    b[pending[i]] = 0.0L;
-    c[pending[i]] = 0.0L;
+    b[pending[i]] = Extended(0);
+    c[pending[i]] = Extended(0);
     usedAllele[used] = static_cast<int32_t>(i);
     used += inBand ? 1 : 0;
   }
   for (std::size_t j = 0; j < used; ++j) {
     const auto i = static_cast<std::size_t>(usedAllele[j]);
     const LocusValues& v = values[static_cast<std::size_t>(pendingLocus[i])];
-    if (v.nbarMinus1 == 0.0L) continue;
+    if (v.nbarMinus1 == Extended(0)) continue;
     const auto a = static_cast<std::size_t>(pending[i]);
     const VarianceComponents components = ComponentsFromSums(v, sums[a], meanFreq[a]);
     b[a] = components.b;
@@ -318,7 +308,7 @@ void FinishLociApart(const std::vector<UsedLocus>& loci, LocusScratch& scratch, 
   if (useMemo) {
     for (std::size_t i = 0; i < pendingCount; ++i) {
       const UsedLocus& locus = loci[static_cast<std::size_t>(pendingLocus[i])];
-      if (values[static_cast<std::size_t>(pendingLocus[i])].nbarMinus1 == 0.0L) continue;
+      if (values[static_cast<std::size_t>(pendingLocus[i])].nbarMinus1 == Extended(0)) continue;
       const auto a = static_cast<std::size_t>(pending[i]);
       const MemoKey key = KeyOf(locus, sums[a]);
       Store(memo->entries[SlotOf(key)], key, state[a] == kUsed, b[a], c[a]);
@@ -337,7 +327,7 @@ void FinishLociApart(const std::vector<UsedLocus>& loci, LocusScratch& scratch, 
     }
     LocusOutcome& outcome = outcomes[l];
     outcome = LocusOutcome{};
-    if (count != 0 && v.nbarMinus1 == 0.0L) {
+    if (count != 0 && v.nbarMinus1 == Extended(0)) {
       // n̄ = 1: the first used allele divides by zero.
       outcome.error = ZeroDenominatorMessage(
           NumeratorOf(v, meanFreq[usedAllele[0]],
@@ -357,8 +347,8 @@ void FinishLociApart(const std::vector<UsedLocus>& loci, LocusScratch& scratch, 
 }
 
 Extended FisFromOutcomes(const LocusOutcome* outcomes, std::size_t count) {
-  Extended totalB = 0.0L;
-  Extended totalBC = 0.0L;
+  Extended totalB = Extended(0);
+  Extended totalBC = Extended(0);
   for (std::size_t l = 0; l < count; ++l) {
     if (outcomes[l].error != nullptr) throw RunError(outcomes[l].error);
     totalB += static_cast<Extended>(outcomes[l].sumB);
@@ -378,8 +368,8 @@ AlleleOutcome OutcomeOfAllele(const LocusValues& v, const AlleleSums& sums) {
   if (!AlleleInBand(meanFreq)) return AlleleOutcome{};
   const Extended freqVariance = FreqVarianceOf(v, sums, meanFreq);
   const Extended meanHet = MeanHetOf(v, sums);
-  if (v.nbarMinus1 == 0.0L) {
-    return AlleleOutcome{true, 0.0L, 0.0L,
+  if (v.nbarMinus1 == Extended(0)) {
+    return AlleleOutcome{true, Extended(0), Extended(0),
                          ZeroDenominatorMessage(NumeratorOf(v, meanFreq, freqVariance, meanHet))};
   }
   const VarianceComponents components = Components(v, meanFreq, freqVariance, meanHet);
@@ -399,11 +389,11 @@ void AddComponents(const VarianceComponents& components, float& sumB, float& sum
 }
 
 Extended FisFromTotals(Extended totalB, Extended totalBC) {
-  if (totalBC == 0.0L) {
-    throw RunError(totalB == 0.0L ? kInvalidOperationMessage : kDivisionByZeroMessage);
+  if (totalBC == Extended(0)) {
+    throw RunError(totalB == Extended(0) ? kInvalidOperationMessage : kDivisionByZeroMessage);
   }
   const Extended fisOverall = totalB / totalBC;
-  if (std::isinf(fisOverall)) throw RunError(kOverflowMessage);
+  if (IsInf(fisOverall)) throw RunError(kOverflowMessage);
   return fisOverall;
 }
 

@@ -63,9 +63,9 @@ void SetPopulationTerms(TermsCache& cache, const int32_t* sampleSizes, std::size
 // P1, P2 and H1 of one allele of one locus: sums of n × p, (p × p) × n and n × h over
 // the populations in ascending order.
 struct AlleleSums {
-  Extended p1 = 0.0L;
-  Extended p2 = 0.0L;
-  Extended h1 = 0.0L;
+  Extended p1 = Extended(0);
+  Extended p2 = Extended(0);
+  Extended h1 = Extended(0);
 };
 
 struct LocusSums {
@@ -76,12 +76,12 @@ struct LocusSums {
 // r, n̄ and the values derived from them at one locus. Every operand is extended so
 // that every operation rounds to 80 bits.
 struct LocusValues {
-  Extended r = 0.0L;
-  Extended nbar = 0.0L;
-  Extended rMinus1 = 0.0L;
-  Extended rTimesNbar = 0.0L;
-  Extended twoNbarMinus1 = 0.0L;
-  Extended nbarMinus1 = 0.0L;
+  Extended r = Extended(0);
+  Extended nbar = Extended(0);
+  Extended rMinus1 = Extended(0);
+  Extended rTimesNbar = Extended(0);
+  Extended twoNbarMinus1 = Extended(0);
+  Extended nbarMinus1 = Extended(0);
 };
 
 LocusValues LocusValuesOf(int32_t contributingPops, float meanSampleSize);
@@ -89,8 +89,8 @@ LocusValues LocusValuesOf(int32_t contributingPops, float meanSampleSize);
 // The variance components b (between individuals within populations) and c (between
 // gametes within individuals) of one allele.
 struct VarianceComponents {
-  Extended b = 0.0L;
-  Extended c = 0.0L;
+  Extended b = Extended(0);
+  Extended c = Extended(0);
 };
 
 // Whether an allele with mean frequency p̄ takes part: 0.001 < p̄ < 0.999.
@@ -151,8 +151,8 @@ struct AlleleMemo {
     // of n̄. An empty entry holds r = 0, which no used locus has.
     uint64_t key[5] = {0, 0, 0, 0, 0};
     uint64_t used = 0;  // in the band
-    Extended b = 0.0L;
-    Extended c = 0.0L;
+    Extended b = Extended(0);
+    Extended c = Extended(0);
   };
   // Direct-mapped by a hash of the key, allocated on first use; only a whole key
   // matches.
@@ -178,8 +178,8 @@ Extended FisFromOutcomes(const LocusOutcome* outcomes, std::size_t count);
 // instead of its components.
 struct AlleleOutcome {
   bool used = false;
-  Extended b = 0.0L;
-  Extended c = 0.0L;
+  Extended b = Extended(0);
+  Extended c = Extended(0);
   const char* error = nullptr;
 };
 AlleleOutcome OutcomeOfAllele(const LocusValues& v, const AlleleSums& sums);

@@ -226,7 +226,8 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
     const LocusValues v = LocusValuesOf(summary.contributingPops, summary.meanSampleSize);
     const Extended* terms = TermsFor(workspace.terms, n);
     // n̄ = 1 ends in the error of the first used allele: nothing to remember.
-    const bool remember = v.nbarMinus1 != 0.0L && Size(n) < kKeyLimit && Size(size) < kKeyLimit;
+    const bool remember =
+        v.nbarMinus1 != Extended(0) && Size(n) < kKeyLimit && Size(size) < kKeyLimit;
     outcome = LocusOutcome{};
     ForEachAllele(cells, cellCount, highestCell, [&](uint32_t count, uint32_t het, bool highest) {
       if (remember && count < 2 * kKeyLimit && het < kKeyLimit) {
@@ -237,13 +238,13 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
           const AlleleOutcome allele = WorkOut(v, n, terms, count, het, highest, size, fillerTerms);
           slot.key = key;
           slot.used = allele.used ? 1 : 0;
-          std::memcpy(slot.b, &allele.b, sizeof slot.b);
-          std::memcpy(slot.c, &allele.c, sizeof slot.c);
+          StoreBytes(allele.b, slot.b);
+          StoreBytes(allele.c, slot.c);
         }
         if (slot.used == 0) return true;
         // The 80 bits as they were stored.
-        std::memcpy(&workspace.b[Size(used)], slot.b, sizeof slot.b);
-        std::memcpy(&workspace.c[Size(used)], slot.c, sizeof slot.c);
+        workspace.b[Size(used)] = LoadBytes(slot.b);
+        workspace.c[Size(used)] = LoadBytes(slot.c);
         ++used;
         return true;
       }
@@ -275,8 +276,8 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
 
   // The first error in locus order, else the totals over the used loci in order; loci
   // after an error were not looked at.
-  Extended totalB = 0.0L;
-  Extended totalBC = 0.0L;
+  Extended totalB = Extended(0);
+  Extended totalBC = Extended(0);
   for (std::size_t l = 0; l < loci; ++l) {
     if (workspace.locusUsed[l] == 0) continue;
     const LocusOutcome& outcome = workspace.outcomes[l];

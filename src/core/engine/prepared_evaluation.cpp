@@ -506,9 +506,9 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
     for (std::size_t a = 0; a < alleles; ++a) {
       // P1, P2, H1 in ascending population order over the populations that can carry
       // the allele; the others would add exact zeros, which leave the sums unchanged.
-      Extended p1 = 0.0L;
-      Extended p2 = 0.0L;
-      Extended h1 = 0.0L;
+      Extended p1 = Extended(0);
+      Extended p2 = Extended(0);
+      Extended h1 = Extended(0);
       const int32_t end = cellBegin[alleleFirst + a + 1];
       for (int32_t cell = cellBegin[alleleFirst + a]; cell < end; ++cell) {
         const auto q = Size(cellEntry[cell]);

@@ -19,8 +19,8 @@ TallyState MakeTallyState(int32_t iterations) {
   }
   TallyState state;
   state.iterations = iterations;
-  state.testTally.assign(static_cast<std::size_t>(iterations) + 3, 0.0L);
-  state.randomizedFis.assign(static_cast<std::size_t>(iterations), 0.0L);
+  state.testTally.assign(static_cast<std::size_t>(iterations) + 3, Extended(0));
+  state.randomizedFis.assign(static_cast<std::size_t>(iterations), Extended(0));
   return state;
 }
 
@@ -29,9 +29,9 @@ void UpdateTally(TallyState& state, Extended fis) {
   if (state.observedFlag) {
     state.observed() = fis;
     state.sum() = fis;
-    state.runningP(0) = 1.0L;
-    for (int32_t i = 1; i <= state.iterations; ++i) state.runningP(i) = 0.0L;
-    state.randomizedFis.assign(static_cast<std::size_t>(state.iterations), 0.0L);
+    state.runningP(0) = Extended(1);
+    for (int32_t i = 1; i <= state.iterations; ++i) state.runningP(i) = Extended(0);
+    state.randomizedFis.assign(static_cast<std::size_t>(state.iterations), Extended(0));
     state.observedFlag = false;
     return;
   }
@@ -46,12 +46,12 @@ void UpdateTally(TallyState& state, Extended fis) {
   state.randomizedFis[static_cast<std::size_t>(i) - 1] = fis;
   state.sum() += fis;
   // A randomized value equal to or below the observed one counts.
-  state.runningP(i) = state.runningP(i - 1) + (state.observed() < fis ? 0.0L : 1.0L);
+  state.runningP(i) = state.runningP(i - 1) + (state.observed() < fis ? Extended(0) : Extended(1));
 }
 
 void NormaliseTally(TallyState& state) {
   CheckTallyRows(state);
-  state.sum() = state.sum() / (static_cast<Extended>(state.iterations) + 1.0L);
+  state.sum() = state.sum() / (static_cast<Extended>(state.iterations) + Extended(1));
   for (int32_t i = 1; i <= state.iterations; ++i) {
     state.runningP(i) = state.runningP(i) / static_cast<Extended>(i + 1);
   }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "errors.h"
+#include "extended_decimal.h"
 #include "messages.h"
 #include "reports/double_text.h"
 
@@ -20,6 +21,7 @@ constexpr int kSignificantDigits = 15;
 constexpr int kLowestFixedExponent = -4;
 constexpr int kHighestFixedExponent = 14;
 
+#if !GENOSIEVE_SOFT_EXTENDED
 // The "C" locale, created once: printf writes its radix character from the thread's
 // locale, and the program may run under a locale whose separator is a comma. The
 // separator the user asked for is put in afterwards.
@@ -27,6 +29,7 @@ locale_t ClassicLocale() {
   static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   return classic;
 }
+#endif
 
 // The 15 significant digits (trailing zeros dropped, at least one kept) and the decimal
 // exponent of a finite, non-zero magnitude, rounded correctly to nearest. The exponent
@@ -36,7 +39,12 @@ struct Rounded {
   int exponent = 0;
 };
 
-Rounded RoundToSignificantDigits(Extended magnitude) {
+// The text of "%.14Le": d.dddddddddddddde[+-]xx(x...).
+std::string ScientificText(Extended magnitude) {
+#if GENOSIEVE_SOFT_EXTENDED
+  // Worked out from the bits, as glibc's printf does from the x87 value.
+  return FormatScientific(magnitude, kSignificantDigits - 1);
+#else
   const locale_t classic = ClassicLocale();
   if (classic == static_cast<locale_t>(0)) {
     throw RunError(messages::NoClassicLocale());
@@ -50,9 +58,13 @@ Rounded RoundToSignificantDigits(Extended magnitude) {
   const int length = std::snprintf(text, sizeof text, "%.*Le", kSignificantDigits - 1, magnitude);
   uselocale(previousLocale);
   std::fesetround(previousRounding);
+  return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
+#endif
+}
 
-  // Expected shape: d.dddddddddddddde[+-]xx(x...)
-  const std::string_view written(text, length > 0 ? static_cast<size_t>(length) : 0);
+Rounded RoundToSignificantDigits(Extended magnitude) {
+  const std::string text = ScientificText(magnitude);
+  const std::string_view written(text);
   const size_t e = written.find('e');
   Rounded rounded;
   if (e != std::string_view::npos) {
@@ -62,9 +74,9 @@ Rounded RoundToSignificantDigits(Extended magnitude) {
   }
   if (e == std::string_view::npos || rounded.digits.size() != kSignificantDigits ||
       rounded.digits.front() == '0') {
-    ThrowInternalError("unexpected number text from the C library: " + std::string(written));
+    ThrowInternalError("unexpected number text: " + text);
   }
-  rounded.exponent = std::atoi(text + e + 1);
+  rounded.exponent = std::atoi(text.c_str() + e + 1);
   const size_t last = rounded.digits.find_last_not_of('0');
   rounded.digits.erase(last + 1);
   return rounded;
@@ -73,14 +85,14 @@ Rounded RoundToSignificantDigits(Extended magnitude) {
 }  // namespace
 
 std::string FormatNumber(Extended value, char decimalSeparator) {
-  if (!std::isfinite(value)) {
+  if (!IsFinite(value)) {
     // The engine raises its floating-point errors before such a value can reach a report.
     ThrowInternalError(FillMessage("a {} value was about to be written to a report",
-                                   std::isnan(value) ? "NaN" : "infinite"));
+                                   IsNan(value) ? "NaN" : "infinite"));
   }
   if (value == 0) return "0";  // also -0
 
-  const Rounded rounded = RoundToSignificantDigits(std::fabs(value));
+  const Rounded rounded = RoundToSignificantDigits(Abs(value));
   const std::string& digits = rounded.digits;
   const int x = rounded.exponent;
 

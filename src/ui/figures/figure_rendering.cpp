@@ -14,6 +14,7 @@
 
 #include "errors.h"
 #include "messages.h"
+#include "plain_text.h"
 
 namespace genosieve {
 
@@ -51,7 +52,9 @@ QByteArray ChartSvg(QChart& chart, const QString& title, QSizeF size) {
   generator.setSize(size.toSize());
   generator.setViewBox(QRectF(QPointF(0, 0), size));
   generator.setResolution(kScreenDpi);
-  generator.setTitle(title);
+  // The title is the result name's stem, which may hold any character a file name can;
+  // Qt SVG writes it into the file as it is given.
+  generator.setTitle(DrawableText(title).toHtmlEscaped());
   QPainter painter;
   if (!painter.begin(&generator)) DrawingFailed("SVG");
   Draw(chart, size, painter, QRectF(QPointF(0, 0), size));

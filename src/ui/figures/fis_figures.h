@@ -6,6 +6,7 @@
 
 #include <QChart>
 #include <QString>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,8 +44,17 @@ struct FisRange {
   double pLower = 1;
 };
 
-// The observed Fis of each test with the range of its randomized values, one category
-// per test; `subject` names the kind ("Locus", "Population").
+// Up to this many tests a panel names each test on its axis; more names could not be read.
+inline constexpr size_t kNamedTests = 24;
+// The bars of the randomized ranges a panel of more tests draws at most.
+inline constexpr size_t kRangeColumns = 200;
+
+// The observed Fis of each test with the range of its randomized values; `subject` names
+// the kind ("Locus", "Population"). Up to kNamedTests tests, one category per test, named
+// (as plain text) on the axis. Beyond, the tests' numbers along the axis in the order of
+// the data file, each test's observed Fis as a dot (red when P(lower) <= 0.05) and the
+// ranges as at most kRangeColumns bars, each over as many consecutive tests: drawing time
+// and file size grow no faster than the number of tests.
 std::unique_ptr<QChart> FisRangeChart(const std::vector<FisRange>& tests, const QString& subject,
                                       int iterations);
 

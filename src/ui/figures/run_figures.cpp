@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <memory>
+#include <utility>
 
 #include "analysis/outcome_files.h"
 #include "figure_rendering.h"
@@ -27,32 +28,50 @@ void AddToFigures(RunFigureData& data, const TestOutcome& outcome) {
 
 namespace {
 
-void AddFigure(std::vector<FigureFile>& files, const std::string& prefix,
-               const std::string& resultName, const std::unique_ptr<QChart>& chart) {
-  const std::string stem = prefix + ResultStem(resultName);
-  const QString title = QString::fromStdString(stem);
-  files.push_back({stem + ".svg", ChartSvg(*chart, title)});
-  files.push_back({stem + ".png", ChartPng(*chart)});
-}
+// The figure files in the making: each chart, made only when its files are wanted, becomes
+// SVG then PNG unless a stop was requested before.
+struct FigureDrawing {
+  const std::string& resultName;
+  const std::function<bool()>& stopRequested;
+  std::vector<FigureFile> files;
+  bool stopped = false;
+
+  bool Stopped() {
+    if (!stopped && stopRequested) stopped = stopRequested();
+    return stopped;
+  }
+
+  void Add(const std::string& prefix, const std::function<std::unique_ptr<QChart>()>& makeChart) {
+    if (Stopped()) return;
+    const std::string stem = prefix + ResultStem(resultName);
+    const std::unique_ptr<QChart> chart = makeChart();
+    files.push_back({stem + ".svg", ChartSvg(*chart, QString::fromStdString(stem))});
+    if (Stopped()) return;
+    files.push_back({stem + ".png", ChartPng(*chart)});
+  }
+};
 
 }  // namespace
 
-std::vector<FigureFile> RunFigureFiles(const RunFigureData& data, const std::string& resultName) {
-  std::vector<FigureFile> files;
+std::vector<FigureFile> RunFigureFiles(const RunFigureData& data, const std::string& resultName,
+                                       const std::function<bool()>& stopRequested) {
+  FigureDrawing drawing{resultName, stopRequested, {}};
   if (data.hasOverall) {
-    AddFigure(files, "Fis_distribution_", resultName,
-              FisDistributionChart(data.randomized, data.observed, data.pLower, data.pUpper));
-    AddFigure(files, "Running_pvalue_", resultName, RunningPValueChart(data.runningPValues));
+    drawing.Add("Fis_distribution_", [&] {
+      return FisDistributionChart(data.randomized, data.observed, data.pLower, data.pUpper);
+    });
+    drawing.Add("Running_pvalue_", [&] { return RunningPValueChart(data.runningPValues); });
   }
   if (!data.loci.empty()) {
-    AddFigure(files, "Locus_fis_", resultName,
-              FisRangeChart(data.loci, QStringLiteral("Locus"), data.iterations));
+    drawing.Add("Locus_fis_",
+                [&] { return FisRangeChart(data.loci, QStringLiteral("Locus"), data.iterations); });
   }
   if (!data.populations.empty()) {
-    AddFigure(files, "Population_fis_", resultName,
-              FisRangeChart(data.populations, QStringLiteral("Population"), data.iterations));
+    drawing.Add("Population_fis_", [&] {
+      return FisRangeChart(data.populations, QStringLiteral("Population"), data.iterations);
+    });
   }
-  return files;
+  return std::move(drawing.files);
 }
 
 }  // namespace genosieve

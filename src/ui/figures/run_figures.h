@@ -5,6 +5,7 @@
 // single test that ran. Each figure is written as SVG and as PNG.
 
 #include <QByteArray>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,10 @@ struct FigureFile {
 };
 
 // "Fis_distribution_", "Running_pvalue_", "Locus_fis_" and "Population_fis_" + the
-// result name's stem + ".svg" and ".png", for the tests that finished.
-std::vector<FigureFile> RunFigureFiles(const RunFigureData& data, const std::string& resultName);
+// result name's stem + ".svg" and ".png", for the tests that finished. `stopRequested`
+// is asked before each file is drawn; once it answers true, the files drawn until then
+// are returned, each complete.
+std::vector<FigureFile> RunFigureFiles(const RunFigureData& data, const std::string& resultName,
+                                       const std::function<bool()>& stopRequested = {});
 
 }  // namespace genosieve

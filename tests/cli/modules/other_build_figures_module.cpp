@@ -8,7 +8,8 @@ namespace {
 
 genosieve::FiguresSession* Start() { return nullptr; }
 void Add(genosieve::FiguresSession&, const genosieve::TestOutcome&) {}
-std::vector<genosieve::ViewFile> Files(genosieve::FiguresSession&, const std::string&) {
+std::vector<genosieve::ViewFile> Files(genosieve::FiguresSession&, const std::string&,
+                                       const std::function<bool()>&) {
   return {};
 }
 void End(genosieve::FiguresSession*) {}

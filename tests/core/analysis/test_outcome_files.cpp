@@ -274,7 +274,7 @@ TEST(SummaryTable, LargeOneIsRewrittenOnScheduleAndWholeAtTheEnd) {
   OutcomeFiles files = StartOutcomeFiles("results.txt", true, {std::chrono::hours(1), 0});
   TestOutcome outcome;
   outcome.kind = RandomizationKind::kPerLocus;
-  outcome.randomizedFis = {0.25L, -0.5L};
+  outcome.randomizedFis = {0.25_ext, -0.5_ext};
   outcome.index = 1;
   AddOutcome(working, files, outcome);  // the first rewrite is due at once
   const std::string first = ReadBytes("Summary_results.tsv");
@@ -306,9 +306,9 @@ TEST(OutcomeTables, NameWithSeparatorsIsQuotedAndReadsBack) {
   outcome.kind = RandomizationKind::kPerLocus;
   outcome.index = 3;
   outcome.name = "Loc\t\"3\"";
-  outcome.observed = 0.25L;
-  outcome.expected = -1.0L / 3;
-  outcome.pLower = 1.0L / 10001;
+  outcome.observed = 0.25_ext;
+  outcome.expected = -Extended(1) / 3;
+  outcome.pLower = Extended(1) / 10001;
   const std::string row = SummaryRow(outcome);
   EXPECT_EQ(row,
             "locus\t3\t\"Loc\t\"\"3\"\"\"\t0\t0\t0.25\t-0.3333333333333333\t9.999000099990002e-"

@@ -267,9 +267,9 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
     ASSERT_EQ(outcome.randomizedFis.size(), 30u);
     Extended sum = outcome.observed;
     for (Extended value : outcome.randomizedFis) sum += value;
-    EXPECT_EQ(sum / 31.0L, outcome.expected);
-    const Extended lowerCount = outcome.pLower * 31.0L;
-    const Extended upperCount = outcome.pUpper * 31.0L;
+    EXPECT_EQ(sum / Extended(31), outcome.expected);
+    const Extended lowerCount = outcome.pLower * Extended(31);
+    const Extended upperCount = outcome.pUpper * Extended(31);
     EXPECT_NEAR(static_cast<double>(lowerCount), std::round(static_cast<double>(lowerCount)), 1e-9);
     EXPECT_NEAR(static_cast<double>(upperCount), std::round(static_cast<double>(upperCount)), 1e-9);
     EXPECT_EQ(std::llround(static_cast<double>(lowerCount + upperCount)),
@@ -289,9 +289,9 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
   EXPECT_LT(overall.distinctGenotypes, overall.individuals);  // the data have clones
   // The chart's running P-values follow from the overall test's randomized values.
   ASSERT_EQ(view.points.size(), 30u);
-  Extended notAbove = 1.0L;
+  Extended notAbove = Extended(1);
   for (size_t i = 0; i < 30; ++i) {
-    if (overall.randomizedFis[i] <= overall.observed) notAbove += 1.0L;
+    if (overall.randomizedFis[i] <= overall.observed) notAbove += Extended(1);
     EXPECT_EQ(static_cast<double>(notAbove / static_cast<Extended>(i + 2)), view.points[i]) << i;
   }
 }
@@ -307,8 +307,8 @@ TEST(RandomizationOutcomes, NoIterationGivesBothTailsOne) {
   for (const TestOutcome& outcome : view.outcomes) {
     EXPECT_TRUE(outcome.randomizedFis.empty());
     EXPECT_EQ(outcome.expected, outcome.observed);
-    EXPECT_EQ(outcome.pLower, 1.0L);
-    EXPECT_EQ(outcome.pUpper, 1.0L);
+    EXPECT_EQ(outcome.pLower, Extended(1));
+    EXPECT_EQ(outcome.pUpper, Extended(1));
     // Without a seed the generator starts from the clock: a millisecond of the UTC day.
     EXPECT_LT(outcome.seed, 86'400'000u);
   }
@@ -316,9 +316,10 @@ TEST(RandomizationOutcomes, NoIterationGivesBothTailsOne) {
 
 TEST(RandomizationOutcomes, UpperTailCountsTheObservedValueAndTies) {
   // Above, tie, below, above: the observed value, the tie and both values above count.
-  EXPECT_EQ(UpperTailPValue(0.25L, {0.5L, 0.25L, 0.125L, 0.375L}), 4.0L / 5.0L);
-  EXPECT_EQ(UpperTailPValue(0.25L, {0.125L, -0.5L}), 1.0L / 3.0L);
-  EXPECT_EQ(UpperTailPValue(-0.25L, {}), 1.0L);
+  EXPECT_EQ(UpperTailPValue(0.25_ext, {0.5_ext, 0.25_ext, 0.125_ext, 0.375_ext}),
+            Extended(4) / Extended(5));
+  EXPECT_EQ(UpperTailPValue(0.25_ext, {0.125_ext, -0.5_ext}), Extended(1) / Extended(3));
+  EXPECT_EQ(UpperTailPValue(-0.25_ext, {}), Extended(1));
 }
 
 TEST(RandomizationRun, NoIterationGivesPValueOneAndHeaderOnlyFiles) {
@@ -540,7 +541,7 @@ TEST(RandomizationRun, FailedRandomizedEvaluationLeavesItsTableInTempFile) {
     // The failing iteration is the last one started; it left the tally as it was.
     ASSERT_FALSE(view.calls.empty());
     EXPECT_EQ(view.calls.back(), "position " + std::to_string(state.iterationIndex));
-    EXPECT_EQ(state.testTally[static_cast<size_t>(state.iterationIndex) + 2], 0.0L);
+    EXPECT_EQ(state.testTally[static_cast<size_t>(state.iterationIndex) + 2], Extended(0));
     failedTables.push_back(ReadBytes("temp.txt"));
   }
   EXPECT_EQ(failedTables[0], failedTables[1]) << "prepared and plain loops fail alike";
@@ -1027,7 +1028,7 @@ TEST(RandomizationPaths, LoadedGenotypesAreWhatTheLoaderReads) {
   EXPECT_EQ(built.individuals, 3);
   EXPECT_EQ(built.populationEnd, loaded.populationEnd);
   EXPECT_EQ(built.codes, loaded.codes);
-  Extended values[2] = {0.0L, 0.0L};
+  Extended values[2] = {Extended(0), Extended(0)};
   std::string errors[2];
   for (int which = 0; which < 2; ++which) {
     try {

@@ -38,7 +38,7 @@ TEST(FisEstimate, MatchesHandDerivedValues) {
   // h̄ = 1/2, b = 1/8, c = 1/4, so f = (1/4) / (3/4) exactly.
   const EngineInput even =
       MakeInput(2, {2, 2}, {{Code(1, 2)}, {Code(1, 2)}, {Code(1, 1)}, {Code(2, 2)}});
-  EXPECT_TRUE(SameBits(EvaluateFis(even), 1.0L / 3.0L));
+  EXPECT_TRUE(SameBits(EvaluateFis(even), Extended(1) / Extended(3)));
 
   // 1/1, 1/1, 2/2 and 1/2, 1/2, 1/1: p̄ = 2/3 and 1/3, s² = 0, h̄ = 1/3, b = 1/8,
   // c = 1/6 per allele, f = 3/7 up to the float storage of the per-locus sums.
@@ -148,12 +148,12 @@ EngineInput RareAlleleInput(int32_t rare) {
 }
 
 TEST(FisEstimate, AllelesOutsideTheFrequencyBandAreSkipped) {
-  EXPECT_FALSE(AlleleInBand(0.0005L));
-  EXPECT_FALSE(AlleleInBand(0.9995L));
-  EXPECT_FALSE(AlleleInBand(0.001L));
-  EXPECT_FALSE(AlleleInBand(0.999L));
-  EXPECT_TRUE(AlleleInBand(0.5L));
-  EXPECT_TRUE(AlleleInBand(0.0011L));
+  EXPECT_FALSE(AlleleInBand(0.0005_ext));
+  EXPECT_FALSE(AlleleInBand(0.9995_ext));
+  EXPECT_FALSE(AlleleInBand(0.001_ext));
+  EXPECT_FALSE(AlleleInBand(0.999_ext));
+  EXPECT_TRUE(AlleleInBand(0.5_ext));
+  EXPECT_TRUE(AlleleInBand(0.0011_ext));
 
   // p̄ of allele 2 = 1/2000 = 0.0005: skipped.
   const EngineInput rare = RareAlleleInput(1);
@@ -169,41 +169,41 @@ TEST(FisEstimate, AllelesOutsideTheFrequencyBandAreSkipped) {
 
 TEST(FisEstimate, NegligibleComponentsAreZeroed) {
   // r = 2, n̄ = 2, p̄ = 1/2, s² = 0, h̄ = 8e-21: c = 4e-21 is set to 0.
-  const VarianceComponents tiny = ComputeComponents(2, 2.0f, 0.5L, 0.0L, 8e-21L);
-  EXPECT_EQ(tiny.c, 0.0L);
-  const Extended nbar = 2.0L;
-  Extended u = (1.0L - 0.5L) * 0.5L;
-  u = u - ((2.0L - 1.0L) * 0.0L) / 2.0L;
-  u = u - (((2.0L * nbar - 1.0L) * 8e-21L) / 4.0L) / nbar;
-  EXPECT_TRUE(SameBits(tiny.b, (u * nbar) / (nbar - 1.0L)));
+  const VarianceComponents tiny = ComputeComponents(2, 2.0f, 0.5_ext, Extended(0), 8e-21_ext);
+  EXPECT_EQ(tiny.c, Extended(0));
+  const Extended nbar = Extended(2);
+  Extended u = (Extended(1) - 0.5_ext) * 0.5_ext;
+  u = u - ((Extended(2) - Extended(1)) * Extended(0)) / Extended(2);
+  u = u - (((Extended(2) * nbar - Extended(1)) * 8e-21_ext) / Extended(4)) / nbar;
+  EXPECT_TRUE(SameBits(tiny.b, (u * nbar) / (nbar - Extended(1))));
   // c = 2e-20 stays.
-  EXPECT_EQ(ComputeComponents(2, 2.0f, 0.5L, 0.0L, 4e-20L).c, 2e-20L);
+  EXPECT_EQ(ComputeComponents(2, 2.0f, 0.5_ext, Extended(0), 4e-20_ext).c, 2e-20_ext);
   // b = 2 p̄ (1 - p̄) ≈ 2e-21 with p̄ = 1e-21, s² = h̄ = 0: set to 0 as well.
-  EXPECT_EQ(ComputeComponents(2, 2.0f, 1e-21L, 0.0L, 0.0L).b, 0.0L);
-  EXPECT_NE(ComputeComponents(2, 2.0f, 1e-20L, 0.0L, 0.0L).b, 0.0L);
+  EXPECT_EQ(ComputeComponents(2, 2.0f, 1e-21_ext, Extended(0), Extended(0)).b, Extended(0));
+  EXPECT_NE(ComputeComponents(2, 2.0f, 1e-20_ext, Extended(0), Extended(0)).b, Extended(0));
 
   float sumB = 0.0f;
   float sumBC = 0.0f;
   AddComponents(tiny, sumB, sumBC);
   EXPECT_EQ(sumB, static_cast<float>(tiny.b));
   EXPECT_EQ(sumBC, static_cast<float>(tiny.b));  // c contributed nothing
-  AddComponents({0.1L, 0.3L}, sumB, sumBC);
-  EXPECT_EQ(sumB, static_cast<float>(0.1L + static_cast<Extended>(static_cast<float>(tiny.b))));
-  EXPECT_EQ(sumBC,
-            static_cast<float>((0.1L + static_cast<Extended>(static_cast<float>(tiny.b))) + 0.3L));
+  AddComponents({0.1_ext, 0.3_ext}, sumB, sumBC);
+  EXPECT_EQ(sumB, static_cast<float>(0.1_ext + static_cast<Extended>(static_cast<float>(tiny.b))));
+  EXPECT_EQ(sumBC, static_cast<float>(
+                       (0.1_ext + static_cast<Extended>(static_cast<float>(tiny.b))) + 0.3_ext));
 }
 
 TEST(FisEstimate, FloatingPointErrorsCarryTheirMessages) {
   // n̄ = 1 with a non-zero numerator: division by zero; a zero numerator: invalid.
-  EXPECT_EQ(Outcome([] { return ComputeComponents(2, 1.0f, 0.3L, 0.01L, 0.2L).b; }),
+  EXPECT_EQ(Outcome([] { return ComputeComponents(2, 1.0f, 0.3_ext, 0.01_ext, 0.2_ext).b; }),
             std::string("error: ") + kDivisionByZeroMessage);
-  EXPECT_EQ(Outcome([] { return ComputeComponents(2, 1.0f, 0.5L, 0.0L, 1.0L).b; }),
+  EXPECT_EQ(Outcome([] { return ComputeComponents(2, 1.0f, 0.5_ext, Extended(0), Extended(1)).b; }),
             std::string("error: ") + kInvalidOperationMessage);
-  EXPECT_EQ(Outcome([] { return FisFromTotals(0.0L, 0.0L); }),
+  EXPECT_EQ(Outcome([] { return FisFromTotals(Extended(0), Extended(0)); }),
             std::string("error: ") + kInvalidOperationMessage);
-  EXPECT_EQ(Outcome([] { return FisFromTotals(0.5L, 0.0L); }),
+  EXPECT_EQ(Outcome([] { return FisFromTotals(0.5_ext, Extended(0)); }),
             std::string("error: ") + kDivisionByZeroMessage);
-  EXPECT_TRUE(SameBits(FisFromTotals(1.0L, 3.0L), 1.0L / 3.0L));
+  EXPECT_TRUE(SameBits(FisFromTotals(Extended(1), Extended(3)), Extended(1) / Extended(3)));
 
   // A monomorphic data set: every allele outside the band, 0/0.
   EXPECT_EQ(ErrorOf(MakeInput(9, {2, 2}, {{Code(9, 9)}, {Code(9, 9)}, {Code(9, 9)}, {0}})),

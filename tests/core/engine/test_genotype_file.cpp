@@ -247,7 +247,8 @@ TEST(EngineRun, ObservedThenRandomizedEvaluationsThroughTheFiles) {
   TallyState state = MakeTallyState(2);
   RunEvaluation(CurrentFolder(), EvaluationKind::kObserved, state);
   EXPECT_FALSE(state.observedFlag);
-  EXPECT_EQ(state.testTally, (TestTally{expected, expected, 1.0L, 0.0L, 0.0L}));
+  EXPECT_EQ(state.testTally,
+            (TestTally{expected, expected, Extended(1), Extended(0), Extended(0)}));
 
   // Iteration 1: the same table in another order ties and counts.
   const GenotypeTable reordered = Lines(
@@ -256,7 +257,7 @@ TEST(EngineRun, ObservedThenRandomizedEvaluationsThroughTheFiles) {
   WriteGenotypeFile(CurrentFolder(), kRandomizedFileName, {2, 1, 2, 3}, 1, reordered);
   state.iterationIndex = 1;
   RunEvaluation(CurrentFolder(), EvaluationKind::kRandomized, state);
-  EXPECT_EQ(state.testTally[3], 2.0L);
+  EXPECT_EQ(state.testTally[3], Extended(2));
   EXPECT_EQ(state.testTally[1], expected + expected);
 
   // A failing evaluation (monomorphic: 0/0) leaves the tally as it was.

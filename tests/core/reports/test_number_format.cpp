@@ -14,9 +14,13 @@
 
 #include "errors.h"
 #include "reports/number_format.h"
+#include "support/extended_text.h"
 
 namespace genosieve {
 namespace {
+
+using testing::DecimalText;
+using testing::ReadDecimal;
 
 struct FormatCase {
   Extended value;
@@ -25,22 +29,20 @@ struct FormatCase {
 
 void ExpectFormats(const std::vector<FormatCase>& cases, char separator) {
   for (const FormatCase& c : cases) {
-    char exact[64];
-    std::snprintf(exact, sizeof exact, "%.21Lg", c.value);
-    EXPECT_EQ(FormatNumber(c.value, separator), c.expected) << "value " << exact;
+    EXPECT_EQ(FormatNumber(c.value, separator), c.expected) << "value " << DecimalText(c.value);
   }
 }
 
 TEST(FormatNumber, WritesTheDocumentedExamples) {
-  ExpectFormats({{1.0L / 1001, "0.000999000999000999"},
-                 {1.0L / 10001, "9.99900009999E-5"},
-                 {0.00005L, "5E-5"},
-                 {1.5e20L, "1.5E20"},
-                 {-0.25L, "-0.25"},
-                 {0.5L, "0.5"},
-                 {1.0L, "1"},
-                 {0.0L, "0"},
-                 {42.0L / 1001, "0.041958041958042"}},
+  ExpectFormats({{Extended(1) / 1001, "0.000999000999000999"},
+                 {Extended(1) / 10001, "9.99900009999E-5"},
+                 {0.00005_ext, "5E-5"},
+                 {1.5e20_ext, "1.5E20"},
+                 {-0.25_ext, "-0.25"},
+                 {0.5_ext, "0.5"},
+                 {Extended(1), "1"},
+                 {Extended(0), "0"},
+                 {Extended(42) / 1001, "0.041958041958042"}},
                 '.');
 }
 
@@ -48,59 +50,59 @@ TEST(FormatNumber, ChoosesNotationFromTheExponentAfterRounding) {
   ExpectFormats(
       {
           // Lower boundary: 1e-4 is fixed, anything that stays below it is not.
-          {0.0001L, "0.0001"},
-          {0.000099999999999999996L,
+          {0.0001_ext, "0.0001"},
+          {0.000099999999999999996_ext,
            "0.0001"},  // rounds up into fixed notation
                        // The stored value lies just below the 15-digit tie, so it rounds down.
-          {0.00009999999999999995L, "9.99999999999999E-5"},
-          {0.00001L, "1E-5"},
-          {0.000123456789012345678L, "0.000123456789012346"},
+          {0.00009999999999999995_ext, "9.99999999999999E-5"},
+          {0.00001_ext, "1E-5"},
+          {0.000123456789012345678_ext, "0.000123456789012346"},
           // Upper boundary: exponent 14 is fixed, 15 is scientific.
-          {99999999999999.95L, "99999999999999.9"},  // stored as ...94999...
-          {99999999999999.96L, "100000000000000"},
-          {1e14L, "100000000000000"},
-          {999999999999999.4L, "999999999999999"},
-          {999999999999999.6L, "1E15"},
-          {1e15L, "1E15"},
-          {123456789012345678.0L, "1.23456789012346E17"},
+          {99999999999999.95_ext, "99999999999999.9"},  // stored as ...94999...
+          {99999999999999.96_ext, "100000000000000"},
+          {1e14_ext, "100000000000000"},
+          {999999999999999.4_ext, "999999999999999"},
+          {999999999999999.6_ext, "1E15"},
+          {1e15_ext, "1E15"},
+          {Extended(123456789012345678), "1.23456789012346E17"},
           // Carries through all 15 digits.
-          {0.999999999999999949L, "1"},
-          {0.9999999999999994L, "0.999999999999999"},
-          {9.999999999999999L, "10"},
-          {9.99999999999994L, "9.99999999999994"},
+          {0.999999999999999949_ext, "1"},
+          {0.9999999999999994_ext, "0.999999999999999"},
+          {9.999999999999999_ext, "10"},
+          {9.99999999999994_ext, "9.99999999999994"},
           // Integer digits, zeros and decimals.
-          {100.0L, "100"},
-          {12345.678L, "12345.678"},
-          {123456789.123456789L, "123456789.123457"},
-          {0.1L, "0.1"},
-          {1.0L / 3, "0.333333333333333"},
-          {2.0L / 3, "0.666666666666667"},
+          {Extended(100), "100"},
+          {12345.678_ext, "12345.678"},
+          {123456789.123456789_ext, "123456789.123457"},
+          {0.1_ext, "0.1"},
+          {Extended(1) / 3, "0.333333333333333"},
+          {Extended(2) / 3, "0.666666666666667"},
           // The extremes of the extended format: exponents without leading zeros.
-          {LDBL_MAX, "1.18973149535723E4932"},
-          {LDBL_TRUE_MIN, "3.64519953188247E-4951"},
+          {std::numeric_limits<Extended>::max(), "1.18973149535723E4932"},
+          {std::numeric_limits<Extended>::denorm_min(), "3.64519953188247E-4951"},
       },
       '.');
 }
 
 TEST(FormatNumber, WritesNegativeValuesWithALeadingMinus) {
-  ExpectFormats({{-1.0L / 1001, "-0.000999000999000999"},
-                 {-0.00005L, "-5E-5"},
-                 {-1.5e20L, "-1.5E20"},
-                 {-9.999999999999999L, "-10"},
-                 {-1.0L, "-1"},
-                 {-0.0L, "0"}},
+  ExpectFormats({{-Extended(1) / 1001, "-0.000999000999000999"},
+                 {-0.00005_ext, "-5E-5"},
+                 {-1.5e20_ext, "-1.5E20"},
+                 {-9.999999999999999_ext, "-10"},
+                 {-Extended(1), "-1"},
+                 {-Extended(0), "0"}},
                 '.');
 }
 
 TEST(FormatNumber, UsesTheGivenDecimalSeparator) {
-  ExpectFormats({{0.5L, "0,5"},
-                 {-0.25L, "-0,25"},
-                 {1.0L / 1001, "0,000999000999000999"},
-                 {1.0L / 10001, "9,99900009999E-5"},
-                 {1.5e20L, "1,5E20"},
-                 {0.00005L, "5E-5"},
-                 {1.0L, "1"},
-                 {0.0L, "0"}},
+  ExpectFormats({{0.5_ext, "0,5"},
+                 {-0.25_ext, "-0,25"},
+                 {Extended(1) / 1001, "0,000999000999000999"},
+                 {Extended(1) / 10001, "9,99900009999E-5"},
+                 {1.5e20_ext, "1,5E20"},
+                 {0.00005_ext, "5E-5"},
+                 {Extended(1), "1"},
+                 {Extended(0), "0"}},
                 ',');
 }
 
@@ -136,18 +138,18 @@ TEST(FormatNumber, IgnoresTheProcessNumericLocale) {
   std::snprintf(probe, sizeof probe, "%.1f", 0.5);
   ASSERT_STREQ(probe, "0,5") << found << " should write a decimal comma";
 
-  EXPECT_EQ(FormatNumber(0.5L, '.'), "0.5");
-  EXPECT_EQ(FormatNumber(1.0L / 10001, '.'), "9.99900009999E-5");
-  EXPECT_EQ(FormatNumber(42.0L / 1001, '.'), "0.041958041958042");
-  EXPECT_EQ(FormatNumber(-0.25L, ','), "-0,25");
+  EXPECT_EQ(FormatNumber(0.5_ext, '.'), "0.5");
+  EXPECT_EQ(FormatNumber(Extended(1) / 10001, '.'), "9.99900009999E-5");
+  EXPECT_EQ(FormatNumber(Extended(42) / 1001, '.'), "0.041958041958042");
+  EXPECT_EQ(FormatNumber(-0.25_ext, ','), "-0,25");
 
   // A thread locale set with uselocale is ignored as well.
   std::setlocale(LC_NUMERIC, "C");
   const locale_t comma = newlocale(LC_NUMERIC_MASK, found, static_cast<locale_t>(0));
   ASSERT_NE(comma, static_cast<locale_t>(0));
   uselocale(comma);
-  EXPECT_EQ(FormatNumber(1.5e20L, '.'), "1.5E20");
-  EXPECT_EQ(FormatNumber(1.0L / 1001, '.'), "0.000999000999000999");
+  EXPECT_EQ(FormatNumber(1.5e20_ext, '.'), "1.5E20");
+  EXPECT_EQ(FormatNumber(Extended(1) / 1001, '.'), "0.000999000999000999");
   uselocale(LC_GLOBAL_LOCALE);
   freelocale(comma);
 }
@@ -155,9 +157,9 @@ TEST(FormatNumber, IgnoresTheProcessNumericLocale) {
 TEST(FormatNumber, RoundsToNearestWhateverTheRoundingModeLeftBehind) {
   const int saved = std::fegetround();
   std::fesetround(FE_UPWARD);
-  const std::string up = FormatNumber(1.0L / 3, '.');
+  const std::string up = FormatNumber(Extended(1) / 3, '.');
   std::fesetround(FE_DOWNWARD);
-  const std::string down = FormatNumber(2.0L / 3, '.');
+  const std::string down = FormatNumber(Extended(2) / 3, '.');
   std::fesetround(saved);
   EXPECT_EQ(up, "0.333333333333333");
   EXPECT_EQ(down, "0.666666666666667");
@@ -179,11 +181,11 @@ TEST(FormatNumber, GivesBackEveryFifteenDigitDecimal) {
     const int e = n % 2 == 0 ? exponent(random) : nearExponent(random);
     const std::string decimal =
         (n % 3 == 0 ? "-" : "") + std::to_string(m) + "e" + std::to_string(e);
-    const Extended value = std::strtold(decimal.c_str(), nullptr);
-    ASSERT_TRUE(std::isfinite(value) && value != 0) << decimal;
+    const Extended value = ReadDecimal(decimal);
+    ASSERT_TRUE(IsFinite(value) && value != 0) << decimal;
 
     const std::string text = FormatNumber(value, '.');
-    EXPECT_EQ(std::strtold(text.c_str(), nullptr), value) << decimal << " -> " << text;
+    EXPECT_EQ(ReadDecimal(text), value) << decimal << " -> " << text;
     const int x = e + static_cast<int>(std::to_string(m).size()) - 1;
     const bool fixed = x >= -4 && x <= 14;
     EXPECT_TRUE(std::regex_match(text, fixed ? fixedShape : scientificShape))

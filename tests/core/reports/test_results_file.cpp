@@ -68,13 +68,15 @@ struct Results {
 
 // Two loci and two populations, every analysis on, in the order the Run writes them.
 void WriteWorkedExample(Results& r) {
-  WriteOverallSection(r.folder, r.file, StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41),
-                      '.');
-  WritePerLocusSection(r.folder, r.file, StateWithPValue(-0.25L, -1.0L / 3, 1000, 0), 1, '.');
-  WritePerLocusSection(r.folder, r.file, StateWithoutIterations(0.0625L), 2, '.');
-  WritePerPopulationSection(r.folder, r.file, StateWithPValue(1.0L / 3, 0.00005L, 10000, 0), 1,
+  WriteOverallSection(r.folder, r.file,
+                      StateWithPValue(0.123456789012345678_ext, 0.05_ext, 1000, 41), '.');
+  WritePerLocusSection(r.folder, r.file, StateWithPValue(-0.25_ext, -Extended(1) / 3, 1000, 0), 1,
+                       '.');
+  WritePerLocusSection(r.folder, r.file, StateWithoutIterations(0.0625_ext), 2, '.');
+  WritePerPopulationSection(r.folder, r.file,
+                            StateWithPValue(Extended(1) / 3, 0.00005_ext, 10000, 0), 1, '.');
+  WritePerPopulationSection(r.folder, r.file, StateWithPValue(Extended(2) / 3, 0.5_ext, 1, 0), 2,
                             '.');
-  WritePerPopulationSection(r.folder, r.file, StateWithPValue(2.0L / 3, 0.5L, 1, 0), 2, '.');
 }
 
 std::string ErrorMessageOf(const std::function<void()>& write) {
@@ -102,34 +104,36 @@ TEST(ResultsFile, SectionsFollowTheAnalysesThatRan) {
 
   // No per-locus or per-population analysis: the five lines of the overall section.
   Results out("out.txt");
-  WriteOverallSection(out.folder, out.file, StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41),
-                      '.');
+  WriteOverallSection(out.folder, out.file,
+                      StateWithPValue(0.123456789012345678_ext, 0.05_ext, 1000, 41), '.');
   EXPECT_EQ(ReadBytes("out.txt"), LinesOf(expected, 1, 5));
 
   // Per-locus analysis only: no "Per Population Analyses" line follows.
-  WritePerLocusSection(out.folder, out.file, StateWithPValue(-0.25L, -1.0L / 3, 1000, 0), 1, '.');
-  WritePerLocusSection(out.folder, out.file, StateWithoutIterations(0.0625L), 2, '.');
+  WritePerLocusSection(out.folder, out.file, StateWithPValue(-0.25_ext, -Extended(1) / 3, 1000, 0),
+                       1, '.');
+  WritePerLocusSection(out.folder, out.file, StateWithoutIterations(0.0625_ext), 2, '.');
   EXPECT_EQ(ReadBytes("out.txt"), LinesOf(expected, 1, 18));
   EXPECT_EQ(out.file.text, LinesOf(expected, 1, 18));
 
   // Per-population analysis only: its heading follows the overall section directly.
   Results pops("pops.txt");
   WriteOverallSection(pops.folder, pops.file,
-                      StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41), '.');
-  WritePerPopulationSection(pops.folder, pops.file, StateWithPValue(1.0L / 3, 0.00005L, 10000, 0),
-                            1, '.');
+                      StateWithPValue(0.123456789012345678_ext, 0.05_ext, 1000, 41), '.');
+  WritePerPopulationSection(pops.folder, pops.file,
+                            StateWithPValue(Extended(1) / 3, 0.00005_ext, 10000, 0), 1, '.');
   EXPECT_EQ(ReadBytes("pops.txt"), LinesOf(expected, 1, 5) + LinesOf(expected, 19, 25));
 }
 
 TEST(ResultsFile, ARerunKeepsOnlyTheSecondRunsSections) {
   ScopedWorkingFolder folder;
   Results first("results.txt");
-  WriteOverallSection(first.folder, first.file, StateWithPValue(0.9L, 0.8L, 5, 2), '.');
+  WriteOverallSection(first.folder, first.file, StateWithPValue(0.9_ext, 0.8_ext, 5, 2), '.');
   for (int32_t locus = 1; locus <= 4; ++locus) {
-    WritePerLocusSection(first.folder, first.file, StateWithPValue(0.1L * locus, 0.2L, 5, locus),
-                         locus, '.');
+    WritePerLocusSection(first.folder, first.file,
+                         StateWithPValue(0.1_ext * locus, 0.2_ext, 5, locus), locus, '.');
   }
-  WritePerPopulationSection(first.folder, first.file, StateWithPValue(0.3L, 0.2L, 5, 1), 1, '.');
+  WritePerPopulationSection(first.folder, first.file, StateWithPValue(0.3_ext, 0.2_ext, 5, 1), 1,
+                            '.');
   Results second("results.txt");
   WriteWorkedExample(second);
   EXPECT_EQ(ReadBytes("results.txt"),
@@ -139,7 +143,7 @@ TEST(ResultsFile, ARerunKeepsOnlyTheSecondRunsSections) {
 TEST(ResultsFile, NoIterationsReportsTheObservedValueAsExpectedAndPValueOne) {
   ScopedWorkingFolder folder;
   Results results("results.txt");
-  WriteOverallSection(results.folder, results.file, StateWithoutIterations(-0.125L), ',');
+  WriteOverallSection(results.folder, results.file, StateWithoutIterations(-0.125_ext), ',');
   EXPECT_EQ(ReadBytes("results.txt"),
             "Overall Loci, Overall Populations\r\nFis\r\n-0,125\tObserved\r\n-0,125\tExpected\r\n"
             "1\tp-value\r\n");
@@ -149,7 +153,7 @@ TEST(PValueFile, WritesTheRunningPValueOfEveryIteration) {
   ScopedWorkingFolder folder;
   // Iterations 1 and 4 gave a Fis not above the observed one.
   WritePValueFile(CurrentFolder(), "Locus1p-values_out.txt",
-                  NormalisedState(0.2L, 0.25L, {2, 2, 2, 3}), ',');
+                  NormalisedState(0.2_ext, 0.25_ext, {2, 2, 2, 3}), ',');
   EXPECT_EQ(ReadBytes("Locus1p-values_out.txt"),
             ReadBytes(TestDataPath("reports/pvalues_four_iterations_comma.txt")));
 }
@@ -157,7 +161,7 @@ TEST(PValueFile, WritesTheRunningPValueOfEveryIteration) {
 TEST(PValueFile, HoldsOneLinePerIterationEndingWithTheTestsPValue) {
   ScopedWorkingFolder folder;
   // Long enough to be written in several pieces.
-  WritePValueFile(CurrentFolder(), "p.txt", StateWithPValue(0.1L, 0.2L, 20000, 41), '.');
+  WritePValueFile(CurrentFolder(), "p.txt", StateWithPValue(0.1_ext, 0.2_ext, 20000, 41), '.');
   const std::string text = ReadBytes("p.txt");
   size_t lines = 0;
   for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
@@ -172,7 +176,8 @@ TEST(PValueFile, HoldsOneLinePerIterationEndingWithTheTestsPValue) {
 TEST(PValueFile, NoIterationsGivesTheHeaderAlone) {
   ScopedWorkingFolder folder;
   testing::WriteBytes("Pop1p-values_results.txt", "an earlier run's file\r\n");
-  WritePValueFile(CurrentFolder(), "Pop1p-values_results.txt", StateWithoutIterations(0.3L), '.');
+  WritePValueFile(CurrentFolder(), "Pop1p-values_results.txt", StateWithoutIterations(0.3_ext),
+                  '.');
   EXPECT_EQ(ReadBytes("Pop1p-values_results.txt"), "iteration\tp-value\r\n");
 }
 
@@ -193,8 +198,8 @@ TEST(ResultsFile, AnInterruptedRunEndsItsOwnFileWithALastLine) {
   WriteInterruptedLine(results.folder, results.file);
   EXPECT_EQ(ReadBytes("results.txt"), "the previous Run's results\r\n");
 
-  WriteOverallSection(results.folder, results.file, StateWithoutIterations(-0.125L), '.');
-  WritePerLocusSection(results.folder, results.file, StateWithoutIterations(0.5L), 1, '.');
+  WriteOverallSection(results.folder, results.file, StateWithoutIterations(-0.125_ext), '.');
+  WritePerLocusSection(results.folder, results.file, StateWithoutIterations(0.5_ext), 1, '.');
   const std::string finished = ReadBytes("results.txt");
   WriteInterruptedLine(results.folder, results.file);
   EXPECT_EQ(ReadBytes("results.txt"), finished + "Run interrupted\r\n");
@@ -210,17 +215,17 @@ TEST(ResultsFile, AScheduleHoldsALargeFilesSectionsUntilTheyArePublished) {
   results.file.schedule.interval = std::chrono::hours(1);
   results.file.schedule.smallSize = 1;  // every file is large
   WriteOverallSection(results.folder, results.file,
-                      StateWithPValue(0.123456789012345678L, 0.05L, 1000, 41), '.');
-  WritePerLocusSection(results.folder, results.file, StateWithPValue(-0.25L, -1.0L / 3, 1000, 0), 1,
-                       '.');
-  WritePerLocusSection(results.folder, results.file, StateWithoutIterations(0.0625L), 2, '.');
+                      StateWithPValue(0.123456789012345678_ext, 0.05_ext, 1000, 41), '.');
+  WritePerLocusSection(results.folder, results.file,
+                       StateWithPValue(-0.25_ext, -Extended(1) / 3, 1000, 0), 1, '.');
+  WritePerLocusSection(results.folder, results.file, StateWithoutIterations(0.0625_ext), 2, '.');
   // The overall section starts the file at once; the locus sections wait.
   EXPECT_EQ(ReadBytes("results.txt"), LinesOf(expected, 1, 5));
   EXPECT_EQ(results.file.text, LinesOf(expected, 1, 18));
   PublishResults(results.folder, results.file);
   EXPECT_EQ(ReadBytes("results.txt"), LinesOf(expected, 1, 18));
   WritePerPopulationSection(results.folder, results.file,
-                            StateWithPValue(1.0L / 3, 0.00005L, 10000, 0), 1, '.');
+                            StateWithPValue(Extended(1) / 3, 0.00005_ext, 10000, 0), 1, '.');
   EXPECT_EQ(ReadBytes("results.txt"), LinesOf(expected, 1, 18));
   // A stop writes what waited with its last line.
   WriteInterruptedLine(results.folder, results.file);
@@ -262,7 +267,7 @@ TEST(ReportWriteFailures, AFullDiskIsTheDiskFullErrorAndKeepsTheFinishedSections
         testing::WriteBytes("p.txt", "the previous Run's p-values\r\n");
       },
       [] {
-        const TallyState state = StateWithPValue(0.1L, 0.2L, 20000, 41);
+        const TallyState state = StateWithPValue(0.1_ext, 0.2_ext, 20000, 41);
         std::string problems;
         Results results("results.txt");
         const auto expectFull = [&problems](const char* what, const std::function<void()>& write) {
@@ -291,7 +296,7 @@ TEST(ReportWriteFailures, AFullDiskIsTheDiskFullErrorAndKeepsTheFinishedSections
 
 TEST(ReportWriteFailures, FilesThatCannotBeOpenedAreRunErrors) {
   ScopedWorkingFolder folder;
-  const TallyState state = StateWithPValue(0.1L, 0.2L, 3, 1);
+  const TallyState state = StateWithPValue(0.1_ext, 0.2_ext, 3, 1);
   Results missing("missing/results.txt");
   EXPECT_EQ(ErrorMessageOf([&] { WriteOverallSection(missing.folder, missing.file, state, '.'); }),
             "Output file \"missing/results.txt\": the folder \"missing\" does not exist");
@@ -313,7 +318,7 @@ TEST(ReportWriteFailures, FilesThatCannotBeOpenedAreRunErrors) {
 
 TEST(ReportWriteFailures, ATallyTooShortForItsIterationsWritesNothing) {
   ScopedWorkingFolder folder;
-  TallyState state = StateWithPValue(0.1L, 0.2L, 3, 1);
+  TallyState state = StateWithPValue(0.1_ext, 0.2_ext, 3, 1);
   state.iterations = 4;
   Results results("results.txt");
   EXPECT_THROW(WriteOverallSection(results.folder, results.file, state, '.'), RunError);
