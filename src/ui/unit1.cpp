@@ -39,6 +39,7 @@
 
 #include "analysis/run.h"
 #include "chart_export.h"
+#include "control_tips.h"
 #include "error_report.h"
 #include "exports.h"
 #include "help_text.h"
@@ -50,8 +51,6 @@
 
 namespace {
 
-const QString kCaption = QStringLiteral("GENOSIEVE 0.4");
-
 // The first layout's size; the controls of that layout keep their places at it. The
 // chart may give up some of its height on a small screen.
 constexpr int kBaseWidth = 738;
@@ -60,9 +59,8 @@ constexpr int kChartGivesUp = 140;
 // The results panel's width when the window grows for it, and the least it needs.
 constexpr int kResultsWidth = 560;
 constexpr int kResultsMinimumWidth = 320;
-// How often the window takes the Run's news, and redraws the running chart.
+// How often the window takes the Run's news.
 constexpr int kPollMilliseconds = 100;
-constexpr int kChartRedrawMilliseconds = 500;
 
 // The data files the program reads: its own layout, Genepop, GenAlEx sheets saved as CSV
 // and FSTAT.
@@ -80,13 +78,6 @@ char SystemDecimalSeparator() {
       .separator;
 }
 
-std::optional<uint32_t> SeedOf(const QString& text) {
-  bool valid = false;
-  const qulonglong seed = text.trimmed().toULongLong(&valid);
-  if (!valid || seed > 4294967295ULL) return std::nullopt;
-  return static_cast<uint32_t>(seed);
-}
-
 // A caption's text without its mnemonic mark, for fitting.
 QString Shown(const QString& caption) { return QString(caption).remove(QLatin1Char('&')); }
 
@@ -94,7 +85,7 @@ QString Shown(const QString& caption) { return QString(caption).remove(QLatin1Ch
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(kCaption);
+  setWindowTitle(kWindowCaption);
   setWindowIcon(WindowIcon());
   setFont(WindowFont());
   move(274, 186);
@@ -103,36 +94,25 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setAcceptDrops(true);
 
   const auto place = [](QWidget* control, const char* name, int left, int top, int width,
-                        int height, const QString& tip) {
+                        int height) {
     control->setObjectName(QString::fromLatin1(name));
     control->setGeometry(left, top, width, height);
-    if (!tip.isEmpty()) control->setToolTip(WrappedTip(tip));
   };
 
   Button1 = new QPushButton(QStringLiteral("&Data file:"), this);
-  place(Button1, "Button1", 16, 24, 106, 26,
-        QStringLiteral("Chooses the genotype data file (Ctrl+O): GENOSIEVE, Genepop, GenAlEx "
-                       "(CSV) or FSTAT. Its folder becomes the working folder."));
+  place(Button1, "Button1", 16, 24, 106, 26);
   Edit1 = new QLineEdit(this);
-  place(Edit1, "Edit1", 128, 26, 282, 21,
-        QStringLiteral("The data file's path. Choose it with Data file:, drop it on the window, "
-                       "or type it."));
+  place(Edit1, "Edit1", 128, 26, 282, 21);
   Edit1->setPlaceholderText(QStringLiteral("choose or drop a data file"));
   Button2 = new QPushButton(QStringLiteral("&Quit"), this);
-  place(Button2, "Button2", 512, 24, 76, 26,
-        QStringLiteral("Ends the program (Ctrl+Q); during a Run it asks first."));
+  place(Button2, "Button2", 512, 24, 76, 26);
   Button3 = new QPushButton(QStringLiteral("&Run"), this);
-  place(Button3, "Button3", 424, 24, 76, 26,
-        QStringLiteral("Starts the Run with these settings (Ctrl+R); its files go into the "
-                       "working folder."));
+  place(Button3, "Button3", 424, 24, 76, 26);
   Edit2 = new QLineEdit(QStringLiteral("1000"), this);
-  place(Edit2, "Edit2", 136, 56, 122, 21,
-        QStringLiteral("How many times each test gives the clone sizes at random to the "
-                       "distinct genotypes: a whole number, 1000 or more for a P-value to "
-                       "publish (the README's How many iterations)."));
+  place(Edit2, "Edit2", 136, 56, 122, 21);
 
   ProgressBar1 = new QProgressBar(this);
-  place(ProgressBar1, "ProgressBar1", 24, 128, 642, 16, {});
+  place(ProgressBar1, "ProgressBar1", 24, 128, 642, 16);
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
@@ -143,75 +123,52 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   Chart2->setGeometry(24, 152, 640, 281);
 
   Edit5 = new QLineEdit(QStringLiteral("results.txt"), this);
-  place(Edit5, "Edit5", 136, 80, 150, 21,
-        QStringLiteral("The results file's name in the working folder; the other files' names "
-                       "are made from it (Clones_results.txt, Summary_results.tsv, ...)."));
+  place(Edit5, "Edit5", 136, 80, 150, 21);
   CheckBox2 = new QCheckBox(QStringLiteral("per &locus analysis"), this);
-  place(CheckBox2, "CheckBox2", 406, 64, 144, 20,
-        QStringLiteral("Adds one test for each locus, after the overall test."));
+  place(CheckBox2, "CheckBox2", 406, 64, 144, 20);
   CheckBox3 = new QCheckBox(QStringLiteral("per &pop analysis"), this);
-  place(CheckBox3, "CheckBox3", 540, 68, 134, 14,
-        QStringLiteral("Adds one test for each population, with a filler population (the "
-                       "README explains it)."));
+  place(CheckBox3, "CheckBox3", 540, 68, 134, 14);
   Button4 = new QPushButton(QStringLiteral("&About Genosieve V.0.4."), this);
-  place(Button4, "Button4", 600, 24, 113, 25,
-        QStringLiteral("The program, its version and licence, how to cite it and where its "
-                       "manual is. F1 shows the manual's section on this window."));
+  place(Button4, "Button4", 600, 24, 113, 25);
   CheckBox1 = new QCheckBox(QStringLiteral("create files iterations / p-&values"), this);
-  place(CheckBox1, "CheckBox1", 405, 88, 172, 17,
-        QStringLiteral("Writes, for each test, the running P-value after each iteration "
-                       "(\"overall p-values_\", \"Locus1p-values_\", ... before the result "
-                       "name)."));
+  place(CheckBox1, "CheckBox1", 405, 88, 172, 17);
   // Added after the first layout, in the free space right of CheckBox1.
   CheckBox4 = new QCheckBox(QStringLiteral("create file of &Fis values"), this);
-  place(CheckBox4, "CheckBox4", 580, 88, 150, 17,
-        QStringLiteral("Writes every randomized Fis of every test to Fisvalues_<name>.tsv, for "
-                       "your own figures or statistics."));
+  place(CheckBox4, "CheckBox4", 580, 88, 150, 17);
   Label1 = new QLabel(QStringLiteral("Number of &iterations : "), this);
-  place(Label1, "Label1", 32, 56, 103, 13, {});
+  place(Label1, "Label1", 32, 56, 103, 13);
   Label1->setBuddy(Edit2);
   Label4 = new QLabel(QStringLiteral("&Name of  result file"), this);
-  place(Label4, "Label4", 32, 80, 87, 13, {});
+  place(Label4, "Label4", 32, 80, 87, 13);
   Label4->setBuddy(Edit5);
 
   // Added to the first layout: the seed beside the iterations, the chart's scale in its
   // corner, the Run's status and its controls under the chart, the results right of
   // everything.
   SeedLabel = new QLabel(QStringLiteral("S&eed:"), this);
-  place(SeedLabel, "SeedLabel", 268, 59, 30, 13, {});
+  place(SeedLabel, "SeedLabel", 268, 59, 30, 13);
   SeedEdit = new QLineEdit(this);
-  place(SeedEdit, "SeedEdit", 300, 56, 98, 21,
-        QStringLiteral("Optional: an integer from 0 to 4294967295. A Run given the seed of an "
-                       "earlier Run, with the same data and settings, writes the same files. "
-                       "Empty: the clock seeds the Run."));
+  place(SeedEdit, "SeedEdit", 300, 56, 98, 21);
   SeedEdit->setPlaceholderText(QStringLiteral("repeatable Run"));
   SeedLabel->setBuddy(SeedEdit);
   LogScaleBox = new QCheckBox(QStringLiteral("log s&cale"), this);
-  place(LogScaleBox, "LogScaleBox", 580, 154, 84, 17,
-        QStringLiteral("Draws the P-value on a logarithmic scale, where a small P-value is "
-                       "seen settling."));
+  place(LogScaleBox, "LogScaleBox", 580, 154, 84, 17);
   StatusLine = new QLabel(QStringLiteral("Choose a data file, then press Run."), this);
-  place(StatusLine, "StatusLine", 24, 437, 640, 16, {});
+  place(StatusLine, "StatusLine", 24, 437, 640, 16);
   StatusLine->setTextFormat(Qt::PlainText);
   StopButton = new QPushButton(QStringLiteral("&Stop"), this);
-  place(StopButton, "StopButton", 24, 458, 76, 26,
-        QStringLiteral("Stops the Run at its next iteration (Esc); the finished tests stay."));
+  place(StopButton, "StopButton", 24, 458, 76, 26);
   ChartButton = new QPushButton(QStringLiteral("C&hart"), this);
-  place(ChartButton, "ChartButton", 106, 458, 76, 26,
-        QStringLiteral("Saves the chart as PNG, SVG or PDF, or copies its image or values."));
+  place(ChartButton, "ChartButton", 106, 458, 76, 26);
   OpenFolderButton = new QPushButton(QStringLiteral("&Open folder"), this);
-  place(OpenFolderButton, "OpenFolderButton", 188, 458, 90, 26,
-        QStringLiteral("Shows the folder of the last Run's files in the file manager."));
+  place(OpenFolderButton, "OpenFolderButton", 188, 458, 90, 26);
   WorkingFolderButton = new QPushButton(QStringLiteral("&Working folder\u2026"), this);
-  place(WorkingFolderButton, "WorkingFolderButton", 284, 458, 110, 26,
-        QStringLiteral("Chooses the folder the Run writes its files into (the data file's "
-                       "folder when you choose the data file)."));
+  place(WorkingFolderButton, "WorkingFolderButton", 284, 458, 110, 26);
   FolderLabel = new QLabel(this);
-  place(FolderLabel, "FolderLabel", 400, 462, 184, 18, {});
+  place(FolderLabel, "FolderLabel", 400, 462, 184, 18);
   FolderLabel->setTextFormat(Qt::PlainText);
   ResultsButton = new QPushButton(QStringLiteral("Resul&ts"), this);
-  place(ResultsButton, "ResultsButton", 588, 458, 76, 26,
-        QStringLiteral("Shows or hides the results of the last Run."));
+  place(ResultsButton, "ResultsButton", 588, 458, 76, 26);
   ResultsButton->setCheckable(true);
 
   for (QLabel* label : {Label1, Label4, SeedLabel}) FitText(label, Shown(label->text()), 0);
@@ -224,6 +181,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     FitText(box, Shown(box->text()),
             style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
                 style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box) + 2);
+  }
+
+  for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    const QString tip = ControlTip(control->objectName());
+    if (!tip.isEmpty()) control->setToolTip(WrappedTip(tip));
   }
 
   results_ = NewResultsPanel(this);
@@ -376,7 +338,7 @@ genosieve::RunSettings TForm1::CurrentSettings() const {
   settings.perLocusAnalysis = CheckBox2->isChecked();
   settings.perPopulationAnalysis = CheckBox3->isChecked();
   settings.writeFisValues = CheckBox4->isChecked();
-  settings.seed = runSeed ? runSeed : SeedOf(SeedEdit->text());
+  settings.seed = runSeed ? runSeed : SeedOfText(SeedEdit->text());
   settings.decimalSeparator = SystemDecimalSeparator();
   // The folder the window shows is the one the Run writes into.
   settings.workingFolder = QFile::encodeName(EffectiveWorkingFolder()).toStdString();
@@ -448,139 +410,7 @@ void TForm1::Button1Click() {
 
 void TForm1::Button2Click() { close(); }
 
-bool TForm1::ReadyToRun(const genosieve::RunSettings& settings) {
-  if (Edit1->text().isEmpty()) {
-    showError(ErrorBoxText(FieldErrorReport(
-        QStringLiteral("Data file"), QStringLiteral("no data file is chosen"),
-        QStringLiteral("Choose it with Data file: (Ctrl+O), drop it on the window, or type its "
-                       "path."))));
-    return false;
-  }
-  const QString seedText = SeedEdit->text().trimmed();
-  if (!runSeed && !seedText.isEmpty() && !SeedOf(seedText)) {
-    showError(ErrorBoxText(FieldErrorReport(
-        QStringLiteral("Seed"),
-        QStringLiteral("'%1' is not an integer from 0 to 4294967295").arg(seedText),
-        QStringLiteral("Type a whole number from 0 to 4294967295, or leave the seed empty to "
-                       "seed the Run from the clock."))));
-    return false;
-  }
-  try {
-    genosieve::ConvertIterations(settings.iterationsText);
-  } catch (const genosieve::RunError& error) {
-    showError(ErrorBoxText(FieldErrorReport(
-        QStringLiteral("Number of iterations"), QString::fromStdString(error.what()),
-        QStringLiteral("Type a whole number from 0 to 2147483647, such as 1000."))));
-    return false;
-  }
-  const QString question =
-      ReplaceQuestion(runOrigins_, EffectiveWorkingFolder(), Edit5->text(), Edit1->text());
-  return question.isEmpty() || askQuestion(question);
-}
-
-void TForm1::ClearLastRun() {
-  ClearPValueChart(pValueChart_);
-  ClearResults(results_, separator_);
-  notices_.clear();
-  lastSeed_.reset();
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setValue(0);
-  if (resultsShown_) ShowResults(false);
-  ResultsButton->setEnabled(false);
-}
-
-void TForm1::Button3Click() {
-  if (running_) return;
-  const genosieve::RunSettings settings = CurrentSettings();
-  if (!ReadyToRun(settings)) return;
-  const QString folder = EffectiveWorkingFolder();
-
-  separator_ = settings.decimalSeparator;
-  SetChartSeparator(pValueChart_, separator_);
-  ClearLastRun();
-  ResetChannel(channel_, settings.perLocusAnalysis, settings.perPopulationAnalysis);
-  shownProgress_ = RunProgress{};
-  settling_ = {};
-  shownFraction_ = 0;
-  stopRequested_ = false;
-  quitAfterRun_ = false;
-  runEnded_ = false;
-  lastRunFolder_ = folder;
-  lastRunData_ = Edit1->text();
-  lastRunResults_ = Edit5->text();
-  runClock_.start();
-  chartClock_.start();
-  SetRunning(true);
-  ShowRunStatus();
-  pollTimer_->start();
-
-  // A question about stopping a Run that has ended asks nothing any more.
-  const std::exception_ptr failure = RunInBackground(settings, *this, [this] {
-    if (stopQuestion_) stopQuestion_->done(QMessageBox::No);
-  });
-  EndRun(failure);
-  SetRunning(false);
-
-  const bool quitting = quitAfterRun_;
-  // A stop the user asked for needs no box: the status line says where the Run was.
-  if (failure && !IsStop(failure)) {
-    showError(ErrorBoxText(RunErrorReport(failure, QString::fromStdString(settings.dataPath))));
-  }
-  if (quitting) close();
-}
-
-void TForm1::EndRun(const std::exception_ptr& failure) {
-  if (runEnded_) return;
-  runEnded_ = true;
-  runMilliseconds_ = runClock_.elapsed();
-  pollTimer_->stop();
-  noticeTimer_->stop();
-  PollRun();
-  FlushPValueCurve(pValueChart_);
-  // A question about stopping a Run that has ended asks nothing any more.
-  if (stopQuestion_) stopQuestion_->done(QMessageBox::No);
-  StopButton->setEnabled(false);
-  setWindowTitle(kCaption);
-
-  const QString where = QDir::toNativeSeparators(lastRunFolder_);
-  QString status;
-  if (!failure) {
-    const int maximum = ProgressBarMaximum(shownProgress_);
-    ProgressBar1->setRange(0, maximum);
-    ProgressBar1->setValue(ProgressBarPosition(maximum, 1.0));
-    status = DoneStatus(results_.model->rowCount(), shownProgress_.iterations, runMilliseconds_,
-                        lastSeed_.value_or(0), where);
-  } else {
-    // The bar says how far a Run went only while it goes.
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(0);
-    status = IsStop(failure)
-                 ? InterruptedStatus(shownProgress_, runMilliseconds_, where)
-                 : FailedStatus(runMilliseconds_, ErrorLine(RunErrorReport(failure, lastRunData_)));
-  }
-  if (!notices_.isEmpty()) status += QStringLiteral(" \u00b7 ") + notices_.constLast();
-  StatusLine->setText(status);
-  StatusLine->setToolTip(WrappedTip(
-      notices_.isEmpty() ? status : status + QLatin1Char('\n') + notices_.join(QLatin1Char('\n'))));
-  if (results_.model->rowCount() > 0) {
-    // The results file holds this Run's tests now.
-    RecordRunOrigin(runOrigins_, lastRunFolder_, lastRunResults_, lastRunData_);
-    ShowResultsOf(results_, ResultsCaption(QFileInfo(lastRunData_).fileName(),
-                                           shownProgress_.iterations, where, lastSeed_, notices_));
-    ShowResults(true);
-  } else if (resultsShown_) {
-    // No test ended: an empty table would only hide the chart's room.
-    ShowResults(false);
-  }
-}
-
 void TForm1::Button4Click() { showAbout(AboutText()); }
-
-void TForm1::StopClick() {
-  if (!running_ || runEnded_ || stopRequested_) return;
-  stopRequested_ = true;
-  StatusLine->setText(QStringLiteral("Stopping at the next iteration\u2026"));
-}
 
 void TForm1::OpenFolderClick() {
   if (!lastRunFolder_.isEmpty()) openFolder(lastRunFolder_);
@@ -727,143 +557,6 @@ void TForm1::ShowResults(bool shown) {
     }
   }
   Relayout();
-}
-
-void TForm1::PollIfOnWindowThread() {
-  if (QThread::currentThread() == thread()) PollRun();
-}
-
-void TForm1::PollRun() {
-  RunUpdate update = TakeRunUpdate(channel_);
-  if (update.seed) lastSeed_ = update.seed;
-  if (update.clones) ShowClones(results_.clones, std::move(*update.clones));
-  for (FinishedTest& test : update.finished) {
-    AddResult(results_, test.row,
-              test.row.kind == genosieve::RandomizationKind::kOverall
-                  ? std::exchange(update.overallRandomized, {})
-                  : std::vector<double>{},
-              test.range);
-  }
-  if (update.chartCleared) ClearPValueChart(pValueChart_);
-  if (!update.runningPoints.empty()) {
-    QList<QPointF> points;
-    points.reserve(static_cast<qsizetype>(update.runningPoints.size()));
-    for (const ChartPoint& point : update.runningPoints) {
-      points.append(QPointF(static_cast<double>(point.iteration - 1), point.pValue));
-    }
-    AddRunningPoints(pValueChart_, points, update.progress.iterations);
-  }
-  if (!update.chartValues.empty()) AddPValues(pValueChart_, update.chartValues);
-  if (update.chartShown) Series2->setVisible(true);
-  // The finished test's curve is drawn once, when the Run shows it; the running one at
-  // most twice a second.
-  if (update.chartShown) {
-    FlushPValueCurve(pValueChart_);
-  } else if (pValueChart_.values.empty() && pValueChart_.changed &&
-             chartClock_.elapsed() >= kChartRedrawMilliseconds) {
-    chartClock_.restart();
-    FlushPValueCurve(pValueChart_);
-  }
-  for (const std::string& text : update.notices) {
-    const QString notice = QString::fromStdString(text);
-    notices_.append(notice);
-    StatusLine->setText(notice);
-    StatusLine->setToolTip(WrappedTip(notices_.join(QLatin1Char('\n'))));
-    if (running_) noticeTimer_->start();
-  }
-  shownProgress_ = std::move(update.progress);
-  ShowRunStatus();
-}
-
-void TForm1::ShowRunStatus() {
-  if (!running_ || runEnded_) return;
-  const int64_t elapsed = runClock_.elapsed();
-  const RunTimeEstimate estimate = EstimateTimeLeft(shownProgress_);
-  const bool settled = Settled(settling_, elapsed, estimate);
-  shownFraction_ = std::max(shownFraction_, WholeRunFraction(shownProgress_, estimate, settled));
-  const int maximum = ProgressBarMaximum(shownProgress_);
-  if (ProgressBar1->maximum() != maximum) ProgressBar1->setRange(0, maximum);
-  ProgressBar1->setValue(ProgressBarPosition(maximum, shownFraction_));
-  const QString title = shownProgress_.plannedTests > 0 && shownProgress_.testsStarted > 0
-                            ? ProgressTitle(kCaption, shownFraction_)
-                            : kCaption;
-  if (windowTitle() != title) setWindowTitle(title);
-  if (stopRequested_ || noticeTimer_->isActive()) return;
-  TimeLeftText left;
-  if (settled)
-    left.run = estimate.runLeft;
-  else
-    left.kind = estimate.kindLeft;
-  StatusLine->setText(ProgressStatus(shownProgress_, elapsed, left));
-}
-
-void TForm1::RunPlanned(int32_t tests, int32_t iterations) {
-  ReportPlanned(channel_, tests, iterations);
-  PollIfOnWindowThread();
-}
-
-void TForm1::TestStarted(genosieve::RandomizationKind kind, int32_t index, int32_t count,
-                         const std::string& name) {
-  ReportTestStarted(channel_, kind, index, count, name);
-  PollIfOnWindowThread();
-}
-
-void TForm1::SeedChosen(uint32_t seed) { ReportSeed(channel_, seed); }
-
-// The bar shows the whole Run (its range comes from the Run's plan): a test's own range
-// says nothing new.
-void TForm1::SetProgressRange(int /*minimum*/, int /*maximum*/) {}
-
-void TForm1::SetProgressPosition(int position) { ReportIteration(channel_, position); }
-
-void TForm1::ClearChart() {
-  ReportChartCleared(channel_);
-  PollIfOnWindowThread();
-}
-
-void TForm1::AddChartPoint(double value) {
-  ReportChartValues(channel_, {value});
-  PollIfOnWindowThread();
-}
-
-void TForm1::AddChartPoints(const std::vector<double>& values) {
-  ReportChartValues(channel_, values);
-  PollIfOnWindowThread();
-}
-
-void TForm1::ShowChartSeries() {
-  ReportChartShown(channel_);
-  PollIfOnWindowThread();
-}
-
-void TForm1::ShowMessage(const std::string& text) {
-  // Waits for the box to be closed, as the Run does not go on while it is shown. The
-  // last message of a Run ends it: its end is shown before the box, and a user who asked
-  // to quit gets no box.
-  const bool done = text == genosieve::kDoneMessage;
-  const auto show = [this, text, done] {
-    if (done) EndRun(nullptr);
-    if (!(done && quitAfterRun_)) showMessage(QString::fromStdString(text));
-  };
-  if (QThread::currentThread() == thread()) {
-    show();
-  } else {
-    QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
-  }
-}
-
-void TForm1::TestFinished(const genosieve::TestOutcome& outcome) {
-  ReportFinished(channel_, outcome);
-  PollIfOnWindowThread();
-}
-
-void TForm1::ClonesFound(const std::vector<genosieve::PopulationClones>& membership) {
-  ReportClones(channel_, membership);
-}
-
-void TForm1::ShowNotice(const std::string& text) {
-  ReportNotice(channel_, text);
-  PollIfOnWindowThread();
 }
 
 void TForm1::ShowCurvePoint(const QPointF& point, bool state) {

@@ -9,6 +9,9 @@
 
 class QWidget;
 
+// The window's caption (a Run puts its percentage before it).
+inline const QString kWindowCaption = QStringLiteral("GENOSIEVE 0.4");
+
 // "MS Sans Serif" of 8 points where installed, else the system's sans serif at 8 points.
 QFont WindowFont();
 

@@ -18,6 +18,13 @@ const QString kRunOriginsKey = QStringLiteral("run/origins");
 
 }  // namespace
 
+std::optional<uint32_t> SeedOfText(const QString& text) {
+  bool valid = false;
+  const qulonglong seed = text.trimmed().toULongLong(&valid);
+  if (!valid || seed > 4294967295ULL) return std::nullopt;
+  return static_cast<uint32_t>(seed);
+}
+
 RememberedSettings ReadRememberedSettings(const RememberedSettings& defaults) {
   const QSettings saved;
   RememberedSettings settings;

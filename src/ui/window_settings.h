@@ -9,6 +9,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <optional>
 
 #include "working_folder_choice.h"
 
@@ -26,6 +28,9 @@ struct RememberedSettings {
 
 // The origins kept at most: the most recent are kept.
 inline constexpr int kRememberedOrigins = 200;
+
+// The seed a text gives: an integer from 0 to 4294967295, blanks around it allowed.
+std::optional<uint32_t> SeedOfText(const QString& text);
 
 // The saved settings; those never saved keep the values of `defaults`.
 RememberedSettings ReadRememberedSettings(const RememberedSettings& defaults);

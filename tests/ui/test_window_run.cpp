@@ -52,33 +52,12 @@ using genosieve::RandomizationKind;
 using genosieve::testing::Boxes;
 using genosieve::testing::Control;
 using genosieve::testing::ExamplePath;
+using genosieve::testing::Native;
 using genosieve::testing::ReadBytes;
+using genosieve::testing::RunWindow;
 using genosieve::testing::ScopedWorkingFolder;
 
 namespace {
-
-QString Native(const fs::path& path) { return QString::fromStdString(path.string()); }
-
-// A window set for a Run on a copy of the example in the current folder.
-struct RunWindow {
-  TForm1 form;
-  Boxes boxes;
-  fs::path data;
-
-  explicit RunWindow(const std::string& example = "zostera.txt", const char* iterations = "30") {
-    boxes.Attach(form);
-    data = fs::current_path() / example;
-    fs::copy_file(ExamplePath(example), data);
-    Control<QLineEdit>(form, "Edit1")->setText(Native(data));
-    Control<QLineEdit>(form, "Edit2")->setText(QString::fromLatin1(iterations));
-    form.runSeed = 11;
-  }
-
-  QString Status() { return Control<QLabel>(form, "StatusLine")->text(); }
-  QStandardItemModel* Results() {
-    return qobject_cast<QStandardItemModel*>(Control<QTableView>(form, "ResultsTable")->model());
-  }
-};
 
 QLineSeries* CurveOf(TForm1& form) {
   return qobject_cast<QLineSeries*>(

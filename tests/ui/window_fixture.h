@@ -5,10 +5,17 @@
 
 #include <QChartView>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStandardItemModel>
 #include <QStringList>
+#include <QTableView>
 #include <QWidget>
+#include <filesystem>
 #include <optional>
+#include <string>
 
+#include "support/test_files.h"
 #include "unit1.h"
 
 namespace genosieve::testing {
@@ -72,6 +79,32 @@ struct Boxes {
       return chosenFolders.takeFirst();
     };
     form.showHelp = [this](const QString& markdown) { helps.append(markdown); };
+  }
+};
+
+inline QString Native(const std::filesystem::path& path) {
+  return QString::fromStdString(path.string());
+}
+
+// A window set for a Run on a copy of an example in the current folder (once: a second
+// window on the same example uses the copy).
+struct RunWindow {
+  TForm1 form;
+  Boxes boxes;
+  std::filesystem::path data;
+
+  explicit RunWindow(const std::string& example = "zostera.txt", const char* iterations = "30") {
+    boxes.Attach(form);
+    data = std::filesystem::current_path() / example;
+    if (!std::filesystem::exists(data)) std::filesystem::copy_file(ExamplePath(example), data);
+    Control<QLineEdit>(form, "Edit1")->setText(Native(data));
+    Control<QLineEdit>(form, "Edit2")->setText(QString::fromLatin1(iterations));
+    form.runSeed = 11;
+  }
+
+  QString Status() { return Control<QLabel>(form, "StatusLine")->text(); }
+  QStandardItemModel* Results() {
+    return qobject_cast<QStandardItemModel*>(Control<QTableView>(form, "ResultsTable")->model());
   }
 };
 
