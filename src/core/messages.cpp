@@ -86,6 +86,21 @@ std::string HighestAlleleOutOfRange(int32_t highestAllele) {
       highestAllele);
 }
 
+std::string CodeWidthAboveThree(int32_t codeWidth) {
+  return FillMessage(
+      "the allele code width D is {}; it must be 1, 2 or 3 (alleles are numbers from 1 to 999)",
+      codeWidth);
+}
+
+std::string HighestAlleleWiderThanCode(int32_t highestAllele, int32_t codeWidth) {
+  int32_t widest = 9;
+  for (int32_t d = 1; d < codeWidth; ++d) widest = widest * 10 + 9;
+  return FillMessage(
+      "the highest allele number A is {}, which does not fit in D = {} {} (alleles of D digits "
+      "go up to {})",
+      highestAllele, codeWidth, codeWidth == 1 ? "digit" : "digits", widest);
+}
+
 std::string TooFewPopulationRuns(int32_t populations, int64_t firstLine, int64_t lastLine,
                                  int64_t runs) {
   return FillMessage(
@@ -109,7 +124,10 @@ std::string LineEmpty() {
 
 std::string NoTabAfterPopulation() { return "no TAB after the population number"; }
 
-std::string LineEndsBeforeTab() { return "the line ends before the TAB that follows it"; }
+std::string NoTabBeforeLineEnd(std::string_view quoted) {
+  return FillMessage(
+      "a TAB follows the population number, but this line holds none: {} runs to its end", quoted);
+}
 
 std::string GenotypeCount(int32_t genotypes, int32_t loci) {
   return FillMessage("the line holds {} genotypes, L = {}", genotypes, loci);
@@ -186,9 +204,14 @@ std::string ReadAs(std::string_view format, int64_t populations, int64_t loci, i
                      individuals == 1 ? "individual" : "individuals", highestAllele, codeWidth);
 }
 
-std::string NativeRefusesButFstatReads() {
-  return "the native reader refuses this file, but it reads as an FSTAT file; choose the FSTAT "
-         "format (--format fstat) to read it so";
+std::string ReadsAsOtherLayout(std::string_view readings) {
+  return FillMessage("the file reads as {}", readings);
+}
+
+std::string LayoutsDisagree(std::string_view how, std::string_view first, std::string_view second) {
+  return FillMessage(
+      "the file reads in two layouts, which give {}: as {}; as {}; choose one with --format", how,
+      first, second);
 }
 
 std::string AlleleAboveProgramRange(std::string_view quoted) {
@@ -202,6 +225,21 @@ std::string NameHoldsTabOrLineEnd(std::string_view what, std::string_view quoted
   return FillMessage(
       "{} {} holds a TAB or a line end; names are written to TAB-separated files, one "
       "individual per line",
+      what, quoted);
+}
+
+std::string NameHoldsControl(std::string_view what, std::string_view quoted,
+                             std::string_view control) {
+  return FillMessage(
+      "{} {} holds the control character {}; names go to the text files the Run writes, which "
+      "hold no control characters",
+      what, quoted, control);
+}
+
+std::string NamesReadAsWindows1252(std::string_view what, std::string_view quoted) {
+  return FillMessage(
+      "{} {} is not UTF-8 text; every name of the file is read as Windows-1252 (as spreadsheets "
+      "on Windows save text) and written as UTF-8",
       what, quoted);
 }
 
@@ -300,8 +338,11 @@ std::string NeitherPopNorIndividual(bool startsWithPop) {
   return message;
 }
 
-std::string FstatHeaderWords(int64_t words) {
-  return FillMessage("the header line holds {} numbers; it holds the four numbers P L A D", words);
+std::string FstatHeaderWords(int64_t words, std::string_view quoted) {
+  if (words == 0) return "the header line is empty; an FSTAT header holds the four numbers P L A D";
+  return FillMessage(
+      "the header line holds {} {} ({}); an FSTAT header holds the four numbers P L A D", words,
+      words == 1 ? "word" : "words", quoted);
 }
 
 std::string TextAfterHeaderNumbers(std::string_view quoted) {
@@ -439,6 +480,59 @@ std::string SampleCountDiffers(int32_t samples, int64_t rows) {
 std::string PopulationSizeDiffers(std::string_view quoted, int32_t size, int32_t rows) {
   return FillMessage("row 1 gives population {} {} samples, but {} sample rows name it", quoted,
                      size, rows);
+}
+
+std::string PopulationsFromColumnTwo(int64_t populations) {
+  return FillMessage(
+      "row 1 gives no population sizes, so the populations are the names of column 2: {} {}, "
+      "numbered in order of first appearance",
+      populations, populations == 1 ? "name" : "names");
+}
+
+std::string PopulationNameEmpty() {
+  return "no population name; row 1 gives no population sizes, so column 2 names each sample's "
+         "population";
+}
+
+std::string PopulationCountDiffers(int32_t populations, int64_t found, std::string_view list) {
+  return FillMessage("row 1 gives {} populations, but column 2 holds {} population {} ({})",
+                     populations, found, found == 1 ? "name" : "names", list);
+}
+
+std::string GenalexRegrouped(int64_t row, std::string_view list) {
+  return FillMessage(
+      "the samples of a population are not all listed together (row {} is the first away from "
+      "its population); they are grouped by population, populations in order of first "
+      "appearance in column 2 ({})",
+      row, list);
+}
+
+std::string NotDiploid(int64_t columns, std::string_view found) {
+  std::string ploidy;
+  switch (columns) {
+    case 1:
+      ploidy = "haploid";
+      break;
+    case 3:
+      ploidy = "triploid";
+      break;
+    case 4:
+      ploidy = "tetraploid";
+      break;
+    case 6:
+      ploidy = "hexaploid";
+      break;
+    case 8:
+      ploidy = "octoploid";
+      break;
+    default:
+      ploidy = std::to_string(columns) + "-ploid";
+  }
+  return FillMessage(
+      "the data look {}: {}, {} per locus; the program analyses diploid data, two allele "
+      "columns per locus",
+      ploidy, found,
+      columns == 1 ? "one allele column" : FillMessage("{} allele columns", columns));
 }
 
 std::string OutputIsInput() { return "is the data file being read; choose another name"; }

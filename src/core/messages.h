@@ -79,6 +79,8 @@ std::string HeaderLineEndsBefore(std::string_view field);
 // `name` is "number of populations P", "number of loci L" or "allele code width D".
 std::string HeaderValueBelowOne(std::string_view name, int32_t value);
 std::string HighestAlleleOutOfRange(int32_t highestAllele);
+std::string CodeWidthAboveThree(int32_t codeWidth);
+std::string HighestAlleleWiderThanCode(int32_t highestAllele, int32_t codeWidth);
 std::string TooFewPopulationRuns(int32_t populations, int64_t firstLine, int64_t lastLine,
                                  int64_t runs);
 
@@ -88,7 +90,8 @@ std::string LastLineEmpty();
 std::string LineEmpty();
 inline constexpr std::string_view kPopulationNumberField = "population number";
 std::string NoTabAfterPopulation();
-std::string LineEndsBeforeTab();
+// `quoted`: the population number's text up to the line end.
+std::string NoTabBeforeLineEnd(std::string_view quoted);
 std::string GenotypeCount(int32_t genotypes, int32_t loci);
 std::string AlleleField(std::string_view which);
 std::string LocusAndField(int32_t locus, std::string_view field);
@@ -139,9 +142,15 @@ std::string OutOfMemoryFor(std::string_view what);
 // from the file, already shown between quotes.
 std::string ReadAs(std::string_view format, int64_t populations, int64_t loci, int64_t individuals,
                    int32_t highestAllele, int32_t codeWidth);
-std::string NativeRefusesButFstatReads();
+// `readings`: "GenAlEx (--format genalex)", or several joined by " and as ".
+std::string ReadsAsOtherLayout(std::string_view readings);
+// `how` says how the readings differ; `first` and `second` describe each.
+std::string LayoutsDisagree(std::string_view how, std::string_view first, std::string_view second);
 std::string AlleleAboveProgramRange(std::string_view quoted);
 std::string NameHoldsTabOrLineEnd(std::string_view what, std::string_view quoted);
+std::string NameHoldsControl(std::string_view what, std::string_view quoted,
+                             std::string_view control);
+std::string NamesReadAsWindows1252(std::string_view what, std::string_view quoted);
 std::string HalfMissingRead(std::string_view quoted, int64_t more);
 std::string TooFewIndividuals(int64_t individuals);
 std::string EveryGenotypeMissing();
@@ -160,7 +169,8 @@ std::string IndividualTooLong(int64_t line, int32_t loci);
 std::string PopulationWithoutIndividual(int32_t population);
 std::string NeitherPopNorIndividual(bool startsWithPop);
 // FSTAT.
-std::string FstatHeaderWords(int64_t words);
+// `quoted`: the words of the header line, each between quotes, separated by ", ".
+std::string FstatHeaderWords(int64_t words, std::string_view quoted);
 std::string TextAfterHeaderNumbers(std::string_view quoted);
 std::string FstatHighestAllele(int32_t highestAllele);
 std::string FstatCodeWidth(int32_t codeWidth);
@@ -187,6 +197,12 @@ std::string QuoteNeverClosed();
 std::string TooFewRows(int64_t rows);
 std::string SampleCountDiffers(int32_t samples, int64_t rows);
 std::string PopulationSizeDiffers(std::string_view quoted, int32_t size, int32_t rows);
+std::string PopulationsFromColumnTwo(int64_t populations);
+std::string PopulationNameEmpty();
+std::string PopulationCountDiffers(int32_t populations, int64_t found, std::string_view list);
+std::string GenalexRegrouped(int64_t row, std::string_view list);
+// `columns` allele columns per locus (1 for haploid data).
+std::string NotDiploid(int64_t columns, std::string_view found);
 
 // Writing the data in the native layout.
 inline constexpr std::string_view kOutputFileLead = "Output file";

@@ -95,7 +95,7 @@ const std::vector<Case>& Cases() {
        1,
        InFile("trailing_empty_line.txt",
               "line 8: the file ends inside an individual line (the last line is empty; an empty "
-              "line counts as an individual line)"),
+              "line counts as an individual line); the file reads as FSTAT (--format fstat)"),
        Writes::Nothing},
       {"one_individual.txt",
        {},
@@ -142,8 +142,8 @@ const std::vector<Case>& Cases() {
        {},
        1,
        InFile("header_d_max.txt",
-              "line 4, locus 1, first allele: the line ends inside the genotype (each genotype "
-              "has 2 x D = 4294967294 characters)"),
+              "line 1: the allele code width D is 2147483647; it must be 1, 2 or 3 (alleles are "
+              "numbers from 1 to 999)"),
        Writes::Nothing},
       {"header_p_overflow.txt",
        {},
@@ -237,7 +237,55 @@ const std::vector<Case>& Cases() {
        1,
        InFile("allele_one_missing.txt",
               "line 5, locus 1: the genotype has exactly one allele 0; only a genotype with both "
-              "alleles 0 is missing"),
+              "alleles 0 is missing; the file reads as FSTAT (--format fstat)"),
+       Writes::Nothing},
+      // Files of two layouts, impossible headers, names that cannot be written, data of
+      // another ploidy.
+      {"layouts_disagree.txt",
+       {},
+       1,
+       "Data file \"layouts_disagree.txt\": the file reads in two layouts, which give different "
+       "populations: as FSTAT (--format fstat), 2 populations of 4 and 2 individuals, 2 loci; as "
+       "native (--format native), 2 populations of 2 and 4 individuals, 2 loci; choose one with "
+       "--format",
+       Writes::Nothing},
+      {"header_a_wider_than_d.txt",
+       {},
+       1,
+       InFile("header_a_wider_than_d.txt",
+              "line 1: the highest allele number A is 140, which does not fit in D = 2 digits "
+              "(alleles of D digits go up to 99)"),
+       Writes::Nothing},
+      {"locus_name_nul.txt",
+       {},
+       1,
+       InFile("locus_name_nul.txt",
+              "line 2, locus 1: the locus name 'Loc\\x00A' holds the control character \\x00; "
+              "names go to the text files the Run writes, which hold no control characters"),
+       Writes::Nothing},
+      {"fstat_blanks.txt",
+       {"--format", "native"},
+       1,
+       InFile("fstat_blanks.txt",
+              "line 4, population number: a TAB follows the population number, but this line "
+              "holds none: '1 120124 130132' runs to its end; the file reads as FSTAT (--format "
+              "fstat)"),
+       Writes::Nothing},
+      {"genalex_haploid.csv",
+       {},
+       1,
+       InFile("genalex_haploid.csv",
+              "row 3: the data look haploid: the L = 6 loci are named in columns 3 to 8, one "
+              "allele column per locus; the program analyses diploid data, two allele columns "
+              "per locus"),
+       Writes::Nothing},
+      {"genalex_escape.csv",
+       {},
+       1,
+       InFile("genalex_escape.csv",
+              "row 2, column 4: the population name 'A\\x1B]0;x\\x07' holds the control "
+              "character \\x1B; names go to the text files the Run writes, which hold no control "
+              "characters"),
        Writes::Nothing},
       // Data paths that name no readable file (the program's own I/O messages).
       {"no_such_file.txt", {}, 1, "Fichier introuvable", Writes::Nothing},

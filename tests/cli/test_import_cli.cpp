@@ -122,17 +122,22 @@ TEST(ImportCli, FormatOptionChoosesTheReader) {
   EXPECT_EQ(asFstat.exitCode, 1);
   EXPECT_EQ(asFstat.err,
             "genosieve-cli: Data file \"zostera.txt\", line 1, header number P: 'Zostera' n'est "
-            "pas une valeur enti\xC3\xA8re correcte\n");
+            "pas une valeur enti\xC3\xA8re correcte; the file reads as Genepop (--format "
+            "genepop)\n");
 
-  // A file the native reader refuses, but which reads as FSTAT: said before the error.
-  const Outcome refused = RunCli({"-n", "2", "short.dat"});
+  // An FSTAT file with TABs, short codes and a one-digit 0: the native reader refuses it
+  // and says what reads it; the automatic choice reads it as FSTAT.
+  const Outcome refused = RunCli({"-n", "2", "--format", "native", "short.dat"});
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.err,
-            "genosieve-cli: Data file \"short.dat\": the native reader refuses this file, but it "
-            "reads as an FSTAT file; choose the FSTAT format (--format fstat) to read it so\n"
-            "genosieve-cli: Data file \"short.dat\", line 5, locus 1, second allele: '2\t' n'est "
-            "pas une valeur enti\xC3\xA8re correcte\n");
-  EXPECT_EQ(RunCli({"-q", "-n", "2", "short.dat"}).err.find("FSTAT"), std::string::npos);
+            "genosieve-cli: Data file \"short.dat\", line 5, locus 1, second allele: '2\\x09' "
+            "n'est pas une valeur enti\xC3\xA8re correcte; the file reads as FSTAT (--format "
+            "fstat)\n");
+  const Outcome recognised = RunCli({"-n", "2", "--seed", "1", "short.dat"});
+  EXPECT_EQ(recognised.exitCode, 0) << recognised.err;
+  EXPECT_EQ(recognised.err.substr(0, recognised.err.find('\n')),
+            "genosieve-cli: Data file \"short.dat\": read as FSTAT (3 populations, 3 loci, 15 "
+            "individuals; A = 20, D = 2)");
   EXPECT_EQ(RunCli({"-n", "2", "--format", "fstat", "short.dat"}).exitCode, 0);
 
   const Outcome bad = RunCli({"--format", "excel", "zostera.txt"});
@@ -172,6 +177,132 @@ TEST(ImportCli, WriteDataExportsTheNativeLayoutWithoutARun) {
   EXPECT_EQ(moved.exitCode, 0) << moved.err;
   EXPECT_EQ(moved.err, "");
   EXPECT_EQ(Entries(folder.path() / "out"), std::vector<std::string>{"l.txt"});
+}
+
+// Whether `bytes` is valid UTF-8 (no overlong forms, surrogates or values beyond Unicode).
+bool ValidUtf8(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (length == 0 || i + length > bytes.size()) return false;
+    uint32_t value = length == 1 ? c : c & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      value = (value << 6) | (next & 0x3F);
+    }
+    const uint32_t lowest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < lowest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+// A file that reads two ways with different populations stops before anything is
+// written, naming both readings and the --format that picks each; each runs when chosen.
+TEST(ImportCli, TwoReadingsStopTheRunUntilOneIsChosen) {
+  ScopedWorkingFolder folder;
+  genosieve::testing::WriteBytes(
+      "runs.txt",
+      "2 2 200 3\r\nL1\r\nL2\r\n1\t120124\t130132\t\r\n1\t120124\t130132\t\r\n"
+      "2\t124124\t132132\t\r\n2\t120120\t130130\t\r\n1\t120124\t130132\t\r\n"
+      "1\t124124\t130130\t\r\n");
+  for (const bool quiet : {false, true}) {
+    std::vector<std::string> args = {"-n", "5", "runs.txt"};
+    if (quiet) args.insert(args.begin(), "-q");
+    const Outcome outcome = RunCli(args);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err,
+              "genosieve-cli: Data file \"runs.txt\": the file reads in two layouts, which give "
+              "different populations: as FSTAT (--format fstat), 2 populations of 4 and 2 "
+              "individuals, 2 loci; as native (--format native), 2 populations of 2 and 4 "
+              "individuals, 2 loci; choose one with --format\n");
+    EXPECT_EQ(Entries(folder.path()), std::vector<std::string>{"runs.txt"});
+  }
+  for (const char* format : {"native", "fstat"}) {
+    const Outcome chosen = RunCli({"-q", "-n", "5", "--format", format, "-o", format, "runs.txt"});
+    EXPECT_EQ(chosen.exitCode, 0) << chosen.err;
+    EXPECT_EQ(chosen.out, "done ! \n");
+  }
+  EXPECT_NE(ReadBytes("Clones_native"), ReadBytes("Clones_fstat"));
+}
+
+// Names saved by Excel in Windows-1252 reach every file with names as UTF-8; names that
+// are UTF-8 keep every byte.
+TEST(ImportCli, EveryFileWithNamesIsUtf8) {
+  ScopedWorkingFolder folder;
+  const std::string rows = "Sample,Pop,L1,,L2,\n";
+  genosieve::testing::WriteBytes(
+      "latin.csv", "2,6,2,3,3\nt,,,Gen\xE8ve,Z\xFCrich\n" + rows +
+                       "Jos\xE9,Gen\xE8ve,1,2,3,3\nb,Gen\xE8ve,1,1,3,4\nc,Gen\xE8ve,1,2,3,3\n"
+                       "d,Z\xFCrich,2,2,4,4\ne,Z\xFCrich,1,2,3,4\nf,Z\xFCrich,1,1,4,4\n");
+  genosieve::testing::WriteBytes(
+      "utf8.csv",
+      "2,6,2,3,3\nt,,,Gen\xC3\xA8ve,Z\xC3\xBCrich\n" + rows +
+          "Jos\xC3\xA9,Gen\xC3\xA8ve,1,2,3,3\nb,Gen\xC3\xA8ve,1,1,3,4\nc,Gen\xC3\xA8ve,1,"
+          "2,3,3\nd,Z\xC3\xBCrich,2,2,4,4\ne,Z\xC3\xBCrich,1,2,3,4\nf,Z\xC3\xBCrich,1,1,"
+          "4,4\n");
+  for (const char* name : {"latin", "utf8"}) {
+    const Outcome outcome = RunCli({"-q", "-n", "5", "--seed", "1", "--per-locus", "--per-pop",
+                                    "-o", std::string(name) + ".txt", std::string(name) + ".csv"});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+  }
+  for (const char* output : {"Clonemembers_", "Summary_"}) {
+    SCOPED_TRACE(output);
+    const std::string suffix = std::string(output) == "Summary_" ? ".tsv" : ".txt";
+    const std::string latin = ReadBytes(std::string(output) + "latin" + suffix);
+    const std::string utf8 = ReadBytes(std::string(output) + "utf8" + suffix);
+    EXPECT_TRUE(ValidUtf8(latin));
+    EXPECT_NE(latin.find("Gen\xC3\xA8ve"), std::string::npos);
+    EXPECT_NE(utf8.find("Z\xC3\xBCrich"), std::string::npos);
+  }
+  EXPECT_EQ(ReadBytes("Clonemembers_latin.txt"), ReadBytes("Clonemembers_utf8.txt"));
+  EXPECT_NE(ReadBytes("Clonemembers_utf8.txt").find("Jos\xC3\xA9"), std::string::npos);
+}
+
+// A native file saved by Notepad with a byte order mark runs as the file without it.
+TEST(ImportCli, NativeFileWithAByteOrderMarkRuns) {
+  ScopedWorkingFolder folder;
+  const std::string text = ReadBytes(genosieve::testing::ExamplePath("aspen.txt"));
+  genosieve::testing::WriteBytes("bom.txt", "\xEF\xBB\xBF" + text);
+  genosieve::testing::WriteBytes("plain.txt", text);
+  for (const char* format : {"auto", "native"}) {
+    SCOPED_TRACE(format);
+    fs::remove_all("bom");
+    fs::remove_all("plain");
+    EXPECT_EQ(RunInFolder("bom", "bom.txt", {"-q", "--format", format}).exitCode, 0);
+    EXPECT_EQ(RunInFolder("plain", "plain.txt", {"-q", "--format", format}).exitCode, 0);
+    for (const std::string& name : Entries(folder.path() / "plain")) {
+      EXPECT_EQ(ReadBytes(folder.path() / "bom" / name), ReadBytes(folder.path() / "plain" / name))
+          << name;
+    }
+  }
+}
+
+// The files of tests/data/real/ write the same data automatically and by name.
+TEST(ImportCli, RealFilesReadAutomaticallyAndByName) {
+  ScopedWorkingFolder folder;
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"zostera_genepop_wrapped.gen", "genepop"},
+      {"zostera_numeric_title.txt", "genepop"},
+      {"zostera_genalex_no_sizes.csv", "genalex"},
+      {"zostera_genalex_tab.txt", "genalex"},
+      {"zostera_genalex_windows1252.csv", "genalex"},
+      {"pram_fstat_tab_zero.dat", "fstat"},
+      {"zostera_native_bom.txt", "native"}};
+  for (const auto& [name, format] : files) {
+    SCOPED_TRACE(name);
+    const std::string path = TestDataPath("real/" + name).string();
+    const Outcome automatic = RunCli({"-q", "--write-data", "auto.txt", path});
+    EXPECT_EQ(automatic.exitCode, 0) << automatic.err;
+    const Outcome named = RunCli({"-q", "--format", format, "--write-data", "named.txt", path});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_EQ(ReadBytes("auto.txt"), ReadBytes("named.txt"));
+    EXPECT_TRUE(ValidUtf8(ReadBytes("auto.txt")));
+  }
 }
 
 }  // namespace

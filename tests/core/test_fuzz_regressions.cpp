@@ -44,8 +44,8 @@ TEST(FuzzRegressions, DataFileReaderInputs) {
   }
 }
 
-// The readers' checks on their seeds (the literal files of the tests and fuzz/corpus/)
-// and on any input that once made their targets fail.
+// The readers' checks on their seeds (the literal files of the tests, the real-file
+// corpus and fuzz/corpus/) and on any input that once made their targets fail.
 TEST(FuzzRegressions, ReaderInputs) {
   struct Target {
     std::string name;
@@ -60,7 +60,8 @@ TEST(FuzzRegressions, ReaderInputs) {
   for (const Target& target : targets) {
     std::vector<std::filesystem::path> files;
     for (const std::filesystem::path& folder :
-         {TestDataPath("import/" + target.dataFolder), TestDataPath("fuzz/" + target.name),
+         {TestDataPath("import/" + target.dataFolder), TestDataPath("real"),
+          TestDataPath("fuzz/" + target.name),
           std::filesystem::path(GENOSIEVE_FUZZ_CORPUS_DIR) / target.name}) {
       if (!std::filesystem::is_directory(folder)) continue;
       for (const auto& entry : std::filesystem::directory_iterator(folder)) {

@@ -5,7 +5,9 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <vector>
 
+#include "data/reader_common.h"
 #include "errors.h"
 #include "io/input_file.h"
 #include "messages.h"
@@ -23,9 +25,37 @@ constexpr size_t kKeptTextLength = 64;
 
 bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
 
+// The two places the reader takes its characters from: the file itself, read in blocks
+// (a file read only as native), or its content already in memory (a file whose layout was
+// recognised from its content).
+struct FileSource {
+  InputFile file;
+  int Get() { return GetChar(file); }
+  int Peek() { return PeekChar(file); }
+  // A UTF-8 byte order mark, as Notepad writes, is not part of the header.
+  void SkipByteOrderMark() {
+    if (Peek() == kEnd) return;
+    const std::string_view start(file.buffer + file.position, file.length - file.position);
+    if (start.starts_with("\xEF\xBB\xBF")) file.position += 3;
+  }
+};
+
+struct TextSource {
+  std::string_view text;
+  size_t position = 0;
+  int Get() { return position < text.size() ? static_cast<unsigned char>(text[position++]) : kEnd; }
+  int Peek() const {
+    return position < text.size() ? static_cast<unsigned char>(text[position]) : kEnd;
+  }
+  void SkipByteOrderMark() {
+    if (text.substr(position).starts_with("\xEF\xBB\xBF")) position += 3;
+  }
+};
+
 // Having read c, a line end character: a CR takes the LF that follows it with it.
-void FinishLineEnd(InputFile& file, int c) {
-  if (c == '\r' && PeekChar(file) == '\n') GetChar(file);
+template <typename Source>
+void FinishLineEnd(Source& source, int c) {
+  if (c == '\r' && source.Peek() == '\n') source.Get();
 }
 
 // Lines end at CR LF, at a CR alone or at an LF alone; a last line without a line end
@@ -59,6 +89,22 @@ FirstPass CountLines(const std::string& path) {
   return pass;
 }
 
+// The same count in memory: every CR, and every LF that no CR precedes.
+FirstPass CountLines(std::string_view text) {
+  FirstPass pass;
+  pass.bytes = static_cast<int64_t>(text.size());
+  int64_t lineEnds = 0;
+  for (size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1)) {
+    ++lineEnds;
+  }
+  for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+    if (at == 0 || text[at - 1] != '\r') ++lineEnds;
+  }
+  const bool endsWithLineEnd = !text.empty() && IsLineEnd(text.back());
+  pass.lines = lineEnds + (endsWithLineEnd ? 0 : 1);
+  return pass;
+}
+
 // Every message about the data names the file and the line, and where it can the locus
 // and the field: "Data file "x", line 12, locus 3, first allele: ...".
 [[noreturn]] void FailAt(const std::string& path, int64_t line, int32_t locus,
@@ -70,24 +116,10 @@ FirstPass CountLines(const std::string& path) {
   FailAt(path, line, 0, {}, what);
 }
 
-// The text of a number as the message shows it: control characters other than TAB, bytes
-// outside ASCII (a binary file picked by mistake) and the backslash itself are written as
-// \xHH, so that the message stays readable, unambiguous, and cannot drive the terminal
-// that shows it.
-std::string Shown(const std::string& text, bool cut) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string shown;
-  shown.reserve(text.size() + 3);
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if ((c < 32 && c != '\t') || c >= 127 || c == '\\') {
-      shown += "\\x";
-      shown.push_back(kHex[c >> 4]);
-      shown.push_back(kHex[c & 15]);
-    } else {
-      shown.push_back(ch);
-    }
-  }
+// The text of a number as the message shows it (\xHH for control characters, TAB
+// included, and bytes outside ASCII), with "..." when only its start was kept.
+std::string ShownText(const std::string& text, bool cut) {
+  std::string shown = Shown(text);
   if (cut) shown += "...";
   return shown;
 }
@@ -95,7 +127,7 @@ std::string Shown(const std::string& text, bool cut) {
 int32_t Convert(const std::string& path, int64_t line, int32_t locus, std::string_view field,
                 const std::string& text, bool cut) {
   const std::optional<int32_t> value = cut ? std::nullopt : ParseInteger(text);
-  if (!value) FailAt(path, line, locus, field, ConversionErrorMessage(Shown(text, cut)));
+  if (!value) FailAt(path, line, locus, field, ConversionErrorMessage(ShownText(text, cut)));
   return *value;
 }
 
@@ -107,26 +139,29 @@ void Append(std::string& text, bool& cut, int c) {
   }
 }
 
+template <typename Source>
 struct Reading {
-  InputFile file;
+  Source& source;
   const std::string& path;
   int64_t line = 1;
   int32_t codeWidth = 0;
   int32_t highestAllele = 0;
 };
 
-[[noreturn]] void FailEndInsideLine(Reading& r, std::string_view where) {
+template <typename Source>
+[[noreturn]] void FailEndInsideLine(Reading<Source>& r, std::string_view where) {
   Fail(r.path, r.line, messages::EndInsideIndividual(where));
 }
 
 // One allele of codeWidth characters, the first of which is already read.
-int32_t ReadAllele(Reading& r, int c, int32_t locus, const char* which) {
+template <typename Source>
+int32_t ReadAllele(Reading<Source>& r, int c, int32_t locus, const char* which) {
   // Named only in a message: a data file has millions of alleles.
   const auto field = [which] { return messages::AlleleField(which); };
   std::string text;
   bool cut = false;
   for (int32_t i = 0; i < r.codeWidth; ++i) {
-    if (i > 0) c = GetChar(r.file);
+    if (i > 0) c = r.source.Get();
     if (c == kEnd) FailEndInsideLine(r, messages::LocusAndField(locus, field()));
     if (IsLineEnd(c)) {
       FailAt(r.path, r.line, locus, field(), messages::LineEndsInsideGenotype(r.codeWidth));
@@ -134,7 +169,7 @@ int32_t ReadAllele(Reading& r, int c, int32_t locus, const char* which) {
     Append(text, cut, c);
   }
   const std::optional<int32_t> value = cut ? std::nullopt : ParseInteger(text);
-  if (!value) FailAt(r.path, r.line, locus, field(), ConversionErrorMessage(Shown(text, cut)));
+  if (!value) FailAt(r.path, r.line, locus, field(), ConversionErrorMessage(ShownText(text, cut)));
   const int32_t allele = *value;
   if (allele < 0 || allele > 999 || allele > r.highestAllele) {
     FailAt(r.path, r.line, locus, field(), messages::BadAllele(allele, r.highestAllele));
@@ -144,20 +179,23 @@ int32_t ReadAllele(Reading& r, int c, int32_t locus, const char* which) {
 
 // The character that ends a genotype must be a blank or a TAB: anything else means the
 // genotype is longer than 2 x D characters and the rest of the line would be misread.
-void CheckSeparator(Reading& r, int separator, int32_t locus) {
+template <typename Source>
+void CheckSeparator(Reading<Source>& r, int separator, int32_t locus) {
   if (separator == ' ' || separator == '\t') return;
-  const std::string shown = Shown(std::string(1, static_cast<char>(separator)), false);
+  const std::string shown = ShownText(std::string(1, static_cast<char>(separator)), false);
   FailAt(r.path, r.line, locus, {}, messages::BadSeparator(shown, r.codeWidth));
 }
 
-void ReadHeader(Reading& r, DataFile& data) {
+template <typename Source>
+void ReadHeader(Reading<Source>& r, DataFile& data) {
   static constexpr const char* kNames[4] = {"P", "L", "A", "D"};
   int32_t values[4] = {};
   int terminator = kEnd;
+  r.source.SkipByteOrderMark();
   for (int i = 0; i < 4; ++i) {
     const std::string field = messages::HeaderNumberField(kNames[i]);
-    int c = GetChar(r.file);
-    while (c == ' ') c = GetChar(r.file);
+    int c = r.source.Get();
+    while (c == ' ') c = r.source.Get();
     if (c == kEnd) {
       Fail(r.path, 1, messages::EndBeforeHeaderNumber(field));
     }
@@ -168,8 +206,8 @@ void ReadHeader(Reading& r, DataFile& data) {
     std::string text;
     bool cut = false;
     Append(text, cut, c);
-    for (c = GetChar(r.file); c != ' ' && c != '\t' && !IsLineEnd(c) && c != kEnd;
-         c = GetChar(r.file)) {
+    for (c = r.source.Get(); c != ' ' && c != '\t' && !IsLineEnd(c) && c != kEnd;
+         c = r.source.Get()) {
       Append(text, cut, c);
     }
     terminator = c;
@@ -177,11 +215,11 @@ void ReadHeader(Reading& r, DataFile& data) {
   }
   // Move to the second line, skipping what follows the fourth number.
   if (terminator == ' ' || terminator == '\t') {
-    int c = GetChar(r.file);
-    while (!IsLineEnd(c) && c != kEnd) c = GetChar(r.file);
-    FinishLineEnd(r.file, c);
+    int c = r.source.Get();
+    while (!IsLineEnd(c) && c != kEnd) c = r.source.Get();
+    FinishLineEnd(r.source, c);
   } else {
-    FinishLineEnd(r.file, terminator);
+    FinishLineEnd(r.source, terminator);
   }
   r.line = 2;
 
@@ -198,35 +236,45 @@ void ReadHeader(Reading& r, DataFile& data) {
   if (h.codeWidth < 1) {
     Fail(r.path, 1, messages::HeaderValueBelowOne("allele code width D", h.codeWidth));
   }
+  // Alleles go up to 999, so a wider code can only be a header in another order or of
+  // another program (a GenAlEx sheet saved as text starts with four numbers too): said
+  // here rather than at the first genotype, which would then be misread.
+  if (h.codeWidth > 3) Fail(r.path, 1, messages::CodeWidthAboveThree(h.codeWidth));
+  if (WidthOfAllele(h.highestAllele) > h.codeWidth) {
+    Fail(r.path, 1, messages::HighestAlleleWiderThanCode(h.highestAllele, h.codeWidth));
+  }
   r.codeWidth = h.codeWidth;
   r.highestAllele = h.highestAllele;
 }
 
-void ReadLocusNames(Reading& r, DataFile& data) {
+template <typename Source>
+void ReadLocusNames(Reading<Source>& r, DataFile& data, NameEncoding& encoding) {
   // The line count bounds L here: every locus has a line of its own.
   data.locusNames.reserve(static_cast<size_t>(data.header.loci));
-  for (int32_t k = 0; k < data.header.loci; ++k) {
+  for (int32_t k = 1; k <= data.header.loci; ++k) {
     std::string name;
-    int c = GetChar(r.file);
+    int c = r.source.Get();
     while (!IsLineEnd(c) && c != kEnd) {
       name.push_back(static_cast<char>(c));
-      c = GetChar(r.file);
+      c = r.source.Get();
     }
-    FinishLineEnd(r.file, c);
-    data.locusNames.push_back(std::move(name));
+    FinishLineEnd(r.source, c);
+    data.locusNames.push_back(
+        CheckedName(name, DataPlace(r.path, r.line, k), "the locus name", encoding, true));
     ++r.line;
   }
 }
 
-void ReadIndividual(Reading& r, GenotypeTable& table) {
+template <typename Source>
+void ReadIndividual(Reading<Source>& r, GenotypeTable& table) {
   const int32_t loci = table.loci;
   // Population number: from the first non-blank character up to the first TAB.
-  int c = GetChar(r.file);
-  while (c == ' ') c = GetChar(r.file);
+  int c = r.source.Get();
+  while (c == ' ') c = r.source.Get();
   if (c == kEnd) FailEndInsideLine(r, messages::kPopulationNumberField);
   if (IsLineEnd(c)) {
-    FinishLineEnd(r.file, c);
-    if (PeekChar(r.file) == kEnd) {
+    FinishLineEnd(r.source, c);
+    if (r.source.Peek() == kEnd) {
       FailEndInsideLine(r, messages::LastLineEmpty());
     }
     Fail(r.path, r.line, messages::LineEmpty());
@@ -234,18 +282,19 @@ void ReadIndividual(Reading& r, GenotypeTable& table) {
   std::string text;
   bool cut = false;
   Append(text, cut, c);
-  for (c = GetChar(r.file); c != '\t' && !IsLineEnd(c) && c != kEnd; c = GetChar(r.file)) {
+  for (c = r.source.Get(); c != '\t' && !IsLineEnd(c) && c != kEnd; c = r.source.Get()) {
     Append(text, cut, c);
   }
   if (c == kEnd) FailEndInsideLine(r, messages::NoTabAfterPopulation());
   if (IsLineEnd(c)) {
-    FailAt(r.path, r.line, 0, messages::kPopulationNumberField, messages::LineEndsBeforeTab());
+    FailAt(r.path, r.line, 0, messages::kPopulationNumberField,
+           messages::NoTabBeforeLineEnd(Quoted(text) + (cut ? "..." : "")));
   }
   table.population.push_back(
       Convert(r.path, r.line, 0, messages::kPopulationNumberField, text, cut));
 
-  c = GetChar(r.file);
-  while (c == '\t') c = GetChar(r.file);
+  c = r.source.Get();
+  while (c == '\t') c = r.source.Get();
   for (int32_t k = 1; k <= loci; ++k) {
     // c is the first character of locus k's genotype.
     if (c == kEnd || IsLineEnd(c)) {
@@ -255,54 +304,53 @@ void ReadIndividual(Reading& r, GenotypeTable& table) {
     }
     AllelePair pair;
     pair.first = ReadAllele(r, c, k, "first");
-    pair.second = ReadAllele(r, GetChar(r.file), k, "second");
+    pair.second = ReadAllele(r, r.source.Get(), k, "second");
     if ((pair.first == 0) != (pair.second == 0)) {
       FailAt(r.path, r.line, k, {}, messages::OneAlleleZero());
     }
     table.cells.push_back(pair);
 
-    const int separator = GetChar(r.file);
+    const int separator = r.source.Get();
     if (k < loci) {
       if (separator == kEnd || IsLineEnd(separator)) {
         c = separator;
         continue;  // reported above as a short line
       }
       CheckSeparator(r, separator, k);
-      c = GetChar(r.file);
-      while (c == '\t') c = GetChar(r.file);
+      c = r.source.Get();
+      while (c == '\t') c = r.source.Get();
       continue;
     }
     // After the last genotype: its separator may already be the line end (LF alone or
     // CR) or the end of the file; else TABs or blanks may precede the line end.
     if (separator == kEnd) return;
     if (IsLineEnd(separator)) {
-      FinishLineEnd(r.file, separator);
+      FinishLineEnd(r.source, separator);
       return;
     }
     CheckSeparator(r, separator, k);
-    c = GetChar(r.file);
-    while (c == '\t' || c == ' ') c = GetChar(r.file);
+    c = r.source.Get();
+    while (c == '\t' || c == ' ') c = r.source.Get();
     if (c == kEnd) return;
     if (!IsLineEnd(c)) {
       Fail(r.path, r.line, messages::TextAfterLastGenotype(loci));
     }
-    FinishLineEnd(r.file, c);
+    FinishLineEnd(r.source, c);
   }
 }
 
-}  // namespace
-
-DataFile ReadDataFile(const std::string& path) {
+// The second pass, once the first has counted the lines.
+template <typename Source>
+DataFile ReadNative(Source& source, const std::string& path, const FirstPass& pass,
+                    std::vector<std::string>& notices) {
   DataFile data;
   data.path = path;
-  const FirstPass pass = CountLines(path);
   if (pass.lines > std::numeric_limits<int32_t>::max()) {
     Fail(path, pass.lines, messages::TooManyLines());
   }
   data.lineCount = static_cast<int32_t>(pass.lines);
 
-  Reading r{{}, path};
-  OpenForRead(r.file, path);
+  Reading<Source> r{source, path};
   ReadHeader(r, data);
 
   const int64_t loci = data.header.loci;
@@ -310,7 +358,8 @@ DataFile ReadDataFile(const std::string& path) {
   if (individuals < 2) {
     Fail(path, pass.lines, messages::TooFewLines(pass.lines, loci, individuals));
   }
-  ReadLocusNames(r, data);
+  NameEncoding encoding;
+  ReadLocusNames(r, data, encoding);
 
   GenotypeTable& table = data.table;
   table.loci = data.header.loci;
@@ -325,7 +374,28 @@ DataFile ReadDataFile(const std::string& path) {
     data.identifiers.push_back(std::to_string(r.line));
     ++r.line;
   }
+  DecodeNames(data, encoding, notices);
   return data;
+}
+
+}  // namespace
+
+DataFile ReadDataFile(const std::string& path, std::vector<std::string>& notices) {
+  const FirstPass pass = CountLines(path);
+  FileSource source;
+  OpenForRead(source.file, path);
+  return ReadNative(source, path, pass, notices);
+}
+
+DataFile ReadDataFile(const std::string& path) {
+  std::vector<std::string> notices;
+  return ReadDataFile(path, notices);
+}
+
+DataFile ReadDataText(std::string_view text, const std::string& path,
+                      std::vector<std::string>& notices) {
+  TextSource source{text};
+  return ReadNative(source, path, CountLines(text), notices);
 }
 
 PopulationIndex BuildPopulationIndex(const DataFile& data) {

@@ -12,11 +12,17 @@ namespace genosieve {
 using NoticeSink = std::function<void(const std::string& text)>;
 
 // Reads the data file at `path` in `format`, or, with DataFormat::kAuto, in the layout
-// DetectFormat recognises. A native file goes to the native reader unchanged; for the
-// other layouts `notice` receives first a line saying what was read (format and header
-// numbers), then the reader's warnings. When a file recognised as native is refused by
-// the native reader but reads as FSTAT, `notice` says so before the native reader's
-// error is thrown. Fails with a RunError.
+// its content shows (DetectLayouts). `notice` receives, for the layouts of other
+// programs, first a line saying what was read (format and header numbers), then the
+// reader's warnings (and for any layout the line saying that names were read as
+// Windows-1252). Fails with a RunError; a refusal says, when another reader reads the
+// file, the --format value that picks it.
+//
+// With kAuto every reader whose layout the file might be in has its say: the file is
+// read when one of them reads it, or when all that read it give the same populations and
+// genotypes (the most likely one's reading is kept); when two give different ones, it
+// fails with an AmbiguousLayout naming both. Readers that cannot read the file
+// differently from one that has read it are not run.
 DataFile ImportDataFile(const std::string& path, DataFormat format, const NoticeSink& notice);
 
 }  // namespace genosieve

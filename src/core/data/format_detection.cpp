@@ -18,12 +18,19 @@ std::string_view FirstLine(std::string_view text) {
   return text.substr(0, std::min(text.size(), text.find_first_of("\r\n")));
 }
 
-// A first row of at least three whole numbers separated by commas or by semicolons.
-bool HasCountsRow(std::string_view line) {
+// The delimiter a first row of counts uses: the most frequent of comma, semicolon and TAB
+// (as the GenAlEx reader chooses it), or 0 when it holds none of them.
+char CountsDelimiter(std::string_view line) {
   const auto commas = std::count(line.begin(), line.end(), ',');
   const auto semicolons = std::count(line.begin(), line.end(), ';');
-  if (commas == 0 && semicolons == 0) return false;
-  const char delimiter = semicolons > commas ? ';' : ',';
+  const auto tabs = std::count(line.begin(), line.end(), '\t');
+  if (commas == 0 && semicolons == 0 && tabs == 0) return 0;
+  if (tabs > commas && tabs > semicolons) return '\t';
+  return semicolons > commas ? ';' : ',';
+}
+
+// A first row of at least three whole numbers separated by `delimiter`.
+bool HasCountsRow(std::string_view line, char delimiter) {
   size_t start = 0;
   for (int cell = 0; cell < 3; ++cell) {
     const size_t end = line.find(delimiter, start);
@@ -38,10 +45,11 @@ bool HasCountsRow(std::string_view line) {
   return true;
 }
 
-// P, L and D of a header line that starts with four whole numbers.
+// P, L, A and D of a header line that starts with four whole numbers.
 struct FourNumbers {
   int32_t populations = 0;
   int32_t loci = 0;
+  int32_t highestAllele = 0;
   int32_t codeWidth = 0;
 };
 
@@ -53,16 +61,25 @@ std::optional<FourNumbers> HeaderOf(std::string_view line) {
     values[i] = ParseInteger(words[i]);
     if (!values[i]) return std::nullopt;
   }
-  return FourNumbers{*values[0], *values[1], *values[3]};
+  return FourNumbers{*values[0], *values[1], *values[2], *values[3]};
+}
+
+// A header both the native and the FSTAT reader take: alleles of 1 to 3 digits, A
+// written in D digits.
+bool PlausibleHeader(const FourNumbers& h) {
+  return h.populations >= 1 && h.loci >= 1 && h.highestAllele >= 1 &&
+         h.highestAllele <= kHighestAlleleHandled && h.codeWidth >= 1 && h.codeWidth <= 3 &&
+         WidthOfAllele(h.highestAllele) <= h.codeWidth;
 }
 
 // Individual lines the native reader would misread: a population number followed by a
 // blank and more text, or more runs of population numbers than P. FSTAT codes alleles
 // with 1 to 3 digits.
-bool NeedsFstatReader(const std::vector<TextLine>& lines, const FourNumbers& header) {
+void FindFstatMarks(const std::vector<TextLine>& lines, const FourNumbers& header,
+                    LayoutCandidates& found) {
   if (header.populations < 1 || header.loci < 1 || header.codeWidth < 1 || header.codeWidth > 3 ||
       static_cast<size_t>(header.loci) + 1 >= lines.size()) {
-    return false;
+    return;
   }
   int64_t runs = 0;
   int32_t previous = 0;
@@ -73,15 +90,16 @@ bool NeedsFstatReader(const std::vector<TextLine>& lines, const FourNumbers& hea
     const size_t end = line.find_first_of(" \t");
     if (end != std::string_view::npos && line[end] == ' ' &&
         !TrimBlanks(line.substr(end)).empty()) {
-      return true;
+      found.blankAfterPopulation = true;
+      return;
     }
     // What is not a population number is the native reader's to report.
     const std::optional<int32_t> number = ParseInteger(line.substr(0, end));
-    if (!number) return false;
+    if (!number) return;
     if (runs == 0 || *number != previous) ++runs;
     previous = *number;
   }
-  return runs > header.populations;
+  found.moreRunsThanP = runs > header.populations;
 }
 
 std::string LowerExtension(const std::string& path) {
@@ -91,12 +109,19 @@ std::string LowerExtension(const std::string& path) {
   return extension;
 }
 
+void Add(LayoutCandidates& found, DataFormat format) {
+  if (std::find(found.formats.begin(), found.formats.end(), format) == found.formats.end()) {
+    found.formats.push_back(format);
+  }
+}
+
 }  // namespace
 
-DataFormat DetectFormat(std::string_view text, const std::string& path) {
+LayoutCandidates DetectLayouts(std::string_view text, const std::string& path) {
   text = WithoutByteOrderMark(text);
   const std::string_view first = FirstLine(text);
-  if (HasCountsRow(first)) return DataFormat::kGenalex;
+  const char delimiter = CountsDelimiter(first);
+  const bool countsRow = delimiter != 0 && HasCountsRow(first, delimiter);
 
   const std::vector<TextLine> lines = SplitLines(text);
   const bool popLine =
@@ -104,13 +129,55 @@ DataFormat DetectFormat(std::string_view text, const std::string& path) {
                   [](const TextLine& line) { return IsGenepopPopLine(line.text); });
   const std::optional<FourNumbers> header = HeaderOf(first);
   const std::string extension = LowerExtension(path);
-  if (popLine && (!header || extension == ".gen")) return DataFormat::kGenepop;
-  if (!header) {
-    if (extension == ".gen") return DataFormat::kGenepop;
-    if (extension == ".csv") return DataFormat::kGenalex;
-    return DataFormat::kNative;
+
+  LayoutCandidates found;
+  if (countsRow && delimiter != '\t') {
+    Add(found, DataFormat::kGenalex);
+  } else if (popLine && (!header || extension == ".gen")) {
+    Add(found, DataFormat::kGenepop);
+  } else if (!header) {
+    if (countsRow) {
+      Add(found, DataFormat::kGenalex);
+    } else if (extension == ".gen") {
+      Add(found, DataFormat::kGenepop);
+    } else if (extension == ".csv") {
+      Add(found, DataFormat::kGenalex);
+    }
+  } else if (countsRow && !PlausibleHeader(*header)) {
+    // A GenAlEx sheet saved as text: "10 262 1 262" is L, N, P and one population's size.
+    Add(found, DataFormat::kGenalex);
+  } else {
+    FindFstatMarks(lines, *header, found);
+    if (found.blankAfterPopulation || found.moreRunsThanP) Add(found, DataFormat::kFstat);
   }
-  return NeedsFstatReader(lines, *header) ? DataFormat::kFstat : DataFormat::kNative;
+  // Then every other layout whose marks the file bears, and native for anything else.
+  if (header) {
+    Add(found, DataFormat::kNative);
+    if (PlausibleHeader(*header)) Add(found, DataFormat::kFstat);
+  }
+  if (popLine) Add(found, DataFormat::kGenepop);
+  if (countsRow) Add(found, DataFormat::kGenalex);
+  if (found.formats.empty()) Add(found, DataFormat::kNative);
+  return found;
+}
+
+DataFormat DetectFormat(std::string_view text, const std::string& path) {
+  return DetectLayouts(text, path).formats.front();
+}
+
+bool HasShortGenotypes(std::string_view text) {
+  const std::vector<TextLine> lines = SplitLines(WithoutByteOrderMark(text));
+  if (lines.empty()) return false;
+  const std::optional<FourNumbers> header = HeaderOf(lines.front().text);
+  if (!header || header->loci < 1 || header->codeWidth < 1 || header->codeWidth > 3) return false;
+  const auto width = static_cast<size_t>(2 * header->codeWidth);
+  for (size_t i = static_cast<size_t>(header->loci) + 1; i < lines.size(); ++i) {
+    const std::vector<std::string_view> words = SplitWords(lines[i].text);
+    for (size_t k = 1; k < words.size(); ++k) {
+      if (words[k].size() < width && AllDigits(words[k])) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace genosieve

@@ -22,7 +22,12 @@ HeaderNumbers ReadHeader(const std::vector<TextLine>& lines, const std::string& 
       lines.empty() ? std::vector<std::string_view>{} : SplitWords(lines[0].text);
   static constexpr const char* kNames[4] = {"P", "L", "A", "D"};
   if (words.size() < 4) {
-    FailAt(place, messages::FstatHeaderWords(static_cast<int64_t>(words.size())));
+    std::string quoted;
+    for (const std::string_view word : words) {
+      if (!quoted.empty()) quoted += ", ";
+      quoted += Quoted(word);
+    }
+    FailAt(place, messages::FstatHeaderWords(static_cast<int64_t>(words.size()), quoted));
   }
   int32_t values[4] = {};
   for (size_t i = 0; i < 4; ++i) {
@@ -46,6 +51,11 @@ HeaderNumbers ReadHeader(const std::vector<TextLine>& lines, const std::string& 
   }
   if (header.codeWidth < 1 || header.codeWidth > 3) {
     FailAt(place, messages::FstatCodeWidth(header.codeWidth));
+  }
+  // A is the highest allele written with D digits: a header of this file's native twin
+  // must read back.
+  if (WidthOfAllele(header.highestAllele) > header.codeWidth) {
+    FailAt(place, messages::HighestAlleleWiderThanCode(header.highestAllele, header.codeWidth));
   }
   return header;
 }
@@ -97,7 +107,12 @@ DataFile ReadFstat(std::string_view text, const std::string& path,
   if (lines.size() - 1 < loci) {
     FailAt(DataPlace(path), messages::LocusNamesCutShort(header.loci));
   }
-  for (size_t k = 1; k <= loci; ++k) data.locusNames.emplace_back(lines[k].text);
+  NameEncoding encoding;
+  for (size_t k = 1; k <= loci; ++k) {
+    data.locusNames.push_back(CheckedName(lines[k].text,
+                                          DataPlace(path, lines[k].number, static_cast<int32_t>(k)),
+                                          "the locus name", encoding, true));
+  }
   data.table.loci = header.loci;
 
   // Groups numbered in order of first appearance of their population number.
@@ -154,6 +169,7 @@ DataFile ReadFstat(std::string_view text, const std::string& path,
   if (std::optional<std::string> notice = HalfMissingNotice(halfMissing)) {
     notices.push_back(std::move(*notice));
   }
+  DecodeNames(data, encoding, notices);
   return data;
 }
 

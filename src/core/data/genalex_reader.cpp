@@ -19,6 +19,9 @@ namespace {
 // Population names listed in a message before it cuts the list short.
 constexpr size_t kListedNames = 5;
 
+// What row 1 gives but need not give: a count left empty is not checked.
+constexpr int32_t kNotGiven = -1;
+
 // One record of the sheet: its cells, trimmed, and the line of the file where it starts
 // (the sheet's row number unless a quoted cell earlier holds a line end).
 struct Row {
@@ -72,24 +75,38 @@ struct ParserDeleter {
 };
 
 // The delimiter of the sheet: a semicolon when the first line (the counts) holds more of
-// them than commas, as spreadsheets set to a decimal comma write.
+// them than commas, as spreadsheets set to a decimal comma write; a TAB when it holds
+// more TABs than either, as a sheet saved as "Text (Tab delimited)".
 unsigned char Delimiter(std::string_view firstLine) {
   const auto commas = std::count(firstLine.begin(), firstLine.end(), ',');
   const auto semicolons = std::count(firstLine.begin(), firstLine.end(), ';');
+  const auto tabs = std::count(firstLine.begin(), firstLine.end(), '\t');
+  if (tabs > commas && tabs > semicolons) return '\t';
   return semicolons > commas ? ';' : ',';
 }
+
+// With TAB as the delimiter only the blank is a space for libcsv, which would otherwise
+// skip a TAB at the start of a cell and lose the empty cells of the sheet.
+int IsBlankOnly(unsigned char c) { return c == ' ' ? 1 : 0; }
 
 struct Sheet {
   const std::string& path;
   DataFile& data;
   int32_t loci = 0;
-  int32_t samples = 0;
+  int32_t samples = kNotGiven;
+  int32_t populations = kNotGiven;
+  // Without population sizes in row 1, the populations are the names of column 2, in
+  // order of first appearance, and row 2 is not read.
+  bool fromColumnTwo = false;
   std::vector<int32_t> sizes{};  // per population, from row 1
-  std::map<std::string, int32_t> populationOfName{};
+  // Names as written in the file (decoded once the whole file is read).
+  std::map<std::string, int32_t, std::less<>> populationOfName{};
   int64_t rows = 0;  // non-blank records so far
   std::vector<int32_t> groupOfRow{};
   std::vector<int32_t> samplesOf{};  // per population, sample rows naming it
+  int64_t firstAway = 0;             // row of the first sample away from its population
   HalfMissingGenotypes halfMissing{};
+  NameEncoding encoding{};
 };
 
 FilePlace PlaceOf(const Sheet& s, const Row& row, size_t column) {
@@ -107,23 +124,46 @@ int32_t CountCell(const Sheet& s, const Row& row, size_t column, const std::stri
   return *value;
 }
 
+// Whether row 1 leaves out every population size (or the number of populations), as
+// many users' sheets do: the populations then come from column 2.
+bool SizesLeftOut(const Row& row) {
+  const std::string_view count = row.Cell(3);
+  if (count.empty()) return true;
+  const std::optional<int32_t> populations = DigitsValue(count);
+  // A count that is not one is reported as such.
+  if (!populations || *populations < 1) return false;
+  const size_t last = std::min(row.cells.size(), 3 + static_cast<size_t>(*populations));
+  for (size_t column = 4; column <= last; ++column) {
+    if (!row.Cell(column).empty()) return false;
+  }
+  return true;
+}
+
 void ReadCounts(Sheet& s, const Row& row) {
   s.loci = CountCell(s, row, 1, "number of loci", 1);
+  s.fromColumnTwo = SizesLeftOut(row);
+  if (s.fromColumnTwo) {
+    // Only the counts given are checked.
+    if (!row.Cell(2).empty()) s.samples = CountCell(s, row, 2, "number of samples", 1);
+    if (!row.Cell(3).empty()) s.populations = CountCell(s, row, 3, "number of populations", 1);
+    return;
+  }
   s.samples = CountCell(s, row, 2, "number of samples", 1);
-  const int32_t populations = CountCell(s, row, 3, "number of populations", 1);
-  for (int32_t k = 1; k <= populations; ++k) {
+  s.populations = CountCell(s, row, 3, "number of populations", 1);
+  for (int32_t k = 1; k <= s.populations; ++k) {
     s.sizes.push_back(CountCell(s, row, 3 + static_cast<size_t>(k),
                                 "size of population " + std::to_string(k), 1));
   }
 }
 
 void ReadPopulationNames(Sheet& s, const Row& row) {
+  if (s.fromColumnTwo) return;
   const auto populations = static_cast<int32_t>(s.sizes.size());
   for (int32_t k = 1; k <= populations; ++k) {
     const FilePlace place = PlaceOf(s, row, 3 + static_cast<size_t>(k));
     const std::string_view cell = row.Cell(3 + static_cast<size_t>(k));
     if (cell.empty()) FailAt(place, messages::PopulationNameMissing(k, populations));
-    std::string name = CheckedName(cell, place, "the population name");
+    std::string name = CheckedName(cell, place, "the population name", s.encoding);
     if (!s.populationOfName.try_emplace(name, k - 1).second) {
       FailAt(place, messages::PopulationNameTwice(Quoted(name)));
     }
@@ -138,12 +178,37 @@ void CheckEndOfLoci(const Sheet& s, const Row& row) {
   }
 }
 
+// A sheet of haploid data (AFLP, or one allele column per locus) or of another ploidy
+// names its L loci in row 3 one, three, four... columns apart, not two: refused as such,
+// rather than for the first locus name the diploid reading misses.
+void CheckPloidy(const Sheet& s, const Row& row) {
+  std::vector<size_t> named;
+  for (size_t column = 3; column <= row.cells.size() && named.size() < static_cast<size_t>(s.loci);
+       ++column) {
+    if (!row.Cell(column).empty()) named.push_back(column);
+  }
+  if (named.size() < 2 || named.size() != static_cast<size_t>(s.loci)) return;
+  const size_t step = named[1] - named[0];
+  for (size_t k = 1; k < named.size(); ++k) {
+    if (named[k] - named[k - 1] != step) return;
+  }
+  if (named.front() != 3 || step == 2) return;
+  FailAt(CellPlace(s.path, row.line),
+         messages::NotDiploid(static_cast<int64_t>(step),
+                              FillMessage("the L = {} loci are named in columns {} to {}", s.loci,
+                                          named.front(), named.back())));
+}
+
 void ReadLocusNames(Sheet& s, const Row& row) {
   for (int32_t k = 1; k <= s.loci; ++k) {
     const size_t column = 1 + 2 * static_cast<size_t>(k);
     const std::string_view cell = row.Cell(column);
-    if (cell.empty()) FailAt(PlaceOf(s, row, column), messages::LocusNameMissing(k, s.loci));
-    s.data.locusNames.push_back(CheckedName(cell, PlaceOf(s, row, column), "the locus name"));
+    if (cell.empty()) {
+      CheckPloidy(s, row);
+      FailAt(PlaceOf(s, row, column), messages::LocusNameMissing(k, s.loci));
+    }
+    s.data.locusNames.push_back(
+        CheckedName(cell, PlaceOf(s, row, column), "the locus name", s.encoding));
   }
   CheckEndOfLoci(s, row);
 }
@@ -161,6 +226,34 @@ int32_t ReadAllele(const Sheet& s, const Row& row, size_t column) {
   return *value;
 }
 
+std::string ListedNames(const std::vector<std::string>& names) {
+  std::string list;
+  for (size_t k = 0; k < names.size() && k < kListedNames; ++k) {
+    if (k > 0) list += ", ";
+    list += Quoted(names[k]);
+  }
+  if (names.size() > kListedNames) list += ", ...";
+  return list;
+}
+
+// The population of a sample: the group of its name in column 2, a new one for a name not
+// seen before.
+int32_t GroupFromColumnTwo(Sheet& s, const Row& row) {
+  const std::string_view name = row.Cell(2);
+  if (name.empty()) FailAt(PlaceOf(s, row, 2), messages::PopulationNameEmpty());
+  const auto found = s.populationOfName.find(name);
+  if (found != s.populationOfName.end()) {
+    if (s.firstAway == 0 && found->second != s.groupOfRow.back()) s.firstAway = row.line;
+    return found->second;
+  }
+  const auto group = static_cast<int32_t>(s.data.populationNames.size());
+  std::string checked = CheckedName(name, PlaceOf(s, row, 2), "the population name", s.encoding);
+  s.populationOfName.emplace(checked, group);
+  s.data.populationNames.push_back(std::move(checked));
+  s.samplesOf.push_back(0);
+  return group;
+}
+
 void ReadSample(Sheet& s, const Row& row) {
   if (s.data.table.rows() == s.samples) {
     FailAt(PlaceOf(s, row, 1), messages::SampleBeyondCount(s.samples));
@@ -173,19 +266,19 @@ void ReadSample(Sheet& s, const Row& row) {
   }
   CheckEndOfLoci(s, row);
   s.data.identifiers.push_back(
-      CheckedName(row.Cell(1), PlaceOf(s, row, 1), "the sample identifier"));
-  const std::string population(row.Cell(2));
-  const auto found = s.populationOfName.find(population);
-  if (found == s.populationOfName.end()) {
-    std::string names;
-    for (size_t k = 0; k < s.data.populationNames.size() && k < kListedNames; ++k) {
-      if (k > 0) names += ", ";
-      names += Quoted(s.data.populationNames[k]);
+      CheckedName(row.Cell(1), PlaceOf(s, row, 1), "the sample identifier", s.encoding));
+  int32_t group = 0;
+  if (s.fromColumnTwo) {
+    group = GroupFromColumnTwo(s, row);
+  } else {
+    const std::string_view population = row.Cell(2);
+    const auto found = s.populationOfName.find(population);
+    if (found == s.populationOfName.end()) {
+      FailAt(PlaceOf(s, row, 2), messages::PopulationNotInRowTwo(
+                                     Quoted(population), ListedNames(s.data.populationNames)));
     }
-    if (s.data.populationNames.size() > kListedNames) names += ", ...";
-    FailAt(PlaceOf(s, row, 2), messages::PopulationNotInRowTwo(Quoted(population), names));
+    group = found->second;
   }
-  const int32_t group = found->second;
   s.groupOfRow.push_back(group);
   ++s.samplesOf[static_cast<size_t>(group)];
   s.data.table.population.push_back(group + 1);
@@ -218,6 +311,43 @@ void TakeRow(Sheet& s, const Row& row) {
   }
 }
 
+// The checks of row 1's sizes and the grouping in the order of row 2.
+void FinishFromRowTwo(Sheet& s, std::vector<std::string>& notices) {
+  DataFile& data = s.data;
+  const auto populations = static_cast<int32_t>(s.sizes.size());
+  for (int32_t k = 0; k < populations; ++k) {
+    const int32_t size = s.sizes[static_cast<size_t>(k)];
+    const int32_t found = s.samplesOf[static_cast<size_t>(k)];
+    if (size != found) {
+      FailAt(DataPlace(s.path),
+             messages::PopulationSizeDiffers(Quoted(data.populationNames[static_cast<size_t>(k)]),
+                                             size, found));
+    }
+  }
+  if (!std::is_sorted(s.groupOfRow.begin(), s.groupOfRow.end())) {
+    GroupRows(data, s.groupOfRow, populations);
+    notices.push_back(Located(DataPlace(s.path), messages::Regrouped("row 2")));
+  }
+}
+
+// The check of row 1's number of populations, when given, and the grouping in order of
+// first appearance in column 2.
+void FinishFromColumnTwo(Sheet& s, std::vector<std::string>& notices) {
+  DataFile& data = s.data;
+  const auto found = static_cast<int64_t>(data.populationNames.size());
+  if (s.populations != kNotGiven && found != s.populations) {
+    FailAt(DataPlace(s.path), messages::PopulationCountDiffers(s.populations, found,
+                                                               ListedNames(data.populationNames)));
+  }
+  notices.push_back(Located(DataPlace(s.path), messages::PopulationsFromColumnTwo(found)));
+  if (s.firstAway != 0) {
+    GroupRows(data, s.groupOfRow, static_cast<int32_t>(found));
+    notices.push_back(
+        Located(DataPlace(s.path),
+                messages::GenalexRegrouped(s.firstAway, ListedNames(data.populationNames))));
+  }
+}
+
 }  // namespace
 
 DataFile ReadGenalex(std::string_view text, const std::string& path,
@@ -230,7 +360,9 @@ DataFile ReadGenalex(std::string_view text, const std::string& path,
     delete parser.release();
     throw std::bad_alloc();
   }
-  csv_set_delim(parser.get(), Delimiter(body.substr(0, body.find_first_of("\r\n"))));
+  const unsigned char delimiter = Delimiter(body.substr(0, body.find_first_of("\r\n")));
+  csv_set_delim(parser.get(), delimiter);
+  if (delimiter == '\t') csv_set_space_func(parser.get(), IsBlankOnly);
 
   Sheet sheet{.path = path, .data = data};
   Records records;
@@ -272,29 +404,21 @@ DataFile ReadGenalex(std::string_view text, const std::string& path,
   if (sheet.rows < 3) {
     FailAt(DataPlace(path), messages::TooFewRows(sheet.rows));
   }
-  const auto populations = static_cast<int32_t>(sheet.sizes.size());
   if (data.table.rows() < sheet.samples) {
     FailAt(DataPlace(path), messages::SampleCountDiffers(sheet.samples, data.table.rows()));
   }
-  for (int32_t k = 0; k < populations; ++k) {
-    const int32_t size = sheet.sizes[static_cast<size_t>(k)];
-    const int32_t found = sheet.samplesOf[static_cast<size_t>(k)];
-    if (size != found) {
-      FailAt(DataPlace(path),
-             messages::PopulationSizeDiffers(Quoted(data.populationNames[static_cast<size_t>(k)]),
-                                             size, found));
-    }
+  if (sheet.fromColumnTwo) {
+    FinishFromColumnTwo(sheet, notices);
+  } else {
+    FinishFromRowTwo(sheet, notices);
   }
-  if (!std::is_sorted(sheet.groupOfRow.begin(), sheet.groupOfRow.end())) {
-    GroupRows(data, sheet.groupOfRow, populations);
-    notices.push_back(Located(DataPlace(path), messages::Regrouped("row 2")));
-  }
-  data.header.populations = populations;
+  data.header.populations = static_cast<int32_t>(data.populationNames.size());
   data.header.loci = sheet.loci;
   DeriveHeader(data, 0);
   if (std::optional<std::string> notice = HalfMissingNotice(sheet.halfMissing)) {
     notices.push_back(std::move(*notice));
   }
+  DecodeNames(data, sheet.encoding, notices);
   return data;
 }
 

@@ -49,14 +49,14 @@ void ReadGenotype(Reading& r, std::string_view word, int64_t line, int32_t locus
   r.data.table.cells.push_back(pair);
 }
 
-std::vector<std::string> LocusNamesOf(std::string_view line) {
-  std::vector<std::string> names;
+std::vector<std::string_view> LocusNamesOf(std::string_view line) {
+  std::vector<std::string_view> names;
   size_t start = 0;
   while (start <= line.size()) {
     size_t comma = line.find(',', start);
     if (comma == std::string_view::npos) comma = line.size();
     const std::string_view name = TrimBlanks(line.substr(start, comma - start));
-    if (!name.empty()) names.emplace_back(name);
+    if (!name.empty()) names.push_back(name);
     start = comma + 1;
   }
   return names;
@@ -75,10 +75,15 @@ DataFile ReadGenepop(std::string_view text, const std::string& path,
   const std::vector<TextLine> lines = LinesOf(text, data);
 
   // Line 1 is the title; the locus names follow until the first Pop line.
+  NameEncoding encoding;
   size_t i = 1;
   for (; i < lines.size() && !IsGenepopPopLine(lines[i].text); ++i) {
-    for (std::string& name : LocusNamesOf(lines[i].text))
-      data.locusNames.push_back(std::move(name));
+    for (const std::string_view name : LocusNamesOf(lines[i].text)) {
+      const auto locus = static_cast<int32_t>(
+          std::min<size_t>(data.locusNames.size() + 1, std::numeric_limits<int32_t>::max()));
+      data.locusNames.push_back(CheckedName(name, DataPlace(path, lines[i].number, locus),
+                                            "the locus name", encoding, true));
+    }
   }
   if (i >= lines.size()) {
     const auto titleEnd =
@@ -140,7 +145,8 @@ DataFile ReadGenepop(std::string_view text, const std::string& path,
         FailAt(DataPlace(path, line.number), messages::TooMany("individuals"));
       }
       data.identifiers.push_back(CheckedName(TrimBlanks(rest.substr(0, comma)),
-                                             DataPlace(path, line.number), "the identifier"));
+                                             DataPlace(path, line.number), "the identifier",
+                                             encoding));
       data.table.population.push_back(populations);
       open = true;
       genotypes = 0;
@@ -172,6 +178,7 @@ DataFile ReadGenepop(std::string_view text, const std::string& path,
   if (std::optional<std::string> notice = HalfMissingNotice(r.halfMissing)) {
     notices.push_back(std::move(*notice));
   }
+  DecodeNames(data, encoding, notices);
   return data;
 }
 

@@ -194,12 +194,40 @@ std::optional<int32_t> DigitsValue(std::string_view digits) {
   return static_cast<int32_t>(value);
 }
 
-std::string CheckedName(std::string_view text, const FilePlace& place, std::string_view what) {
-  if (text.find_first_of("\t\r\n") != std::string_view::npos) {
-    FailAt(place, messages::NameHoldsTabOrLineEnd(what, Quoted(text)));
+std::string CheckedName(std::string_view text, const FilePlace& place, std::string_view what,
+                        NameEncoding& encoding, bool tabAllowed) {
+  bool ascii = true;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 && c < 0x7F) continue;
+    if (c >= 0x80) {
+      ascii = false;
+      continue;
+    }
+    if (c == '\t' && tabAllowed) continue;
+    if (c == '\t' || c == '\r' || c == '\n') {
+      FailAt(place, messages::NameHoldsTabOrLineEnd(what, Quoted(text)));
+    }
+    FailAt(place, messages::NameHoldsControl(what, Quoted(text), Shown(std::string_view(&ch, 1))));
   }
-  if (IsValidUtf8(text)) return std::string(text);
-  return FromWindows1252(text);
+  if (!ascii && !encoding.windows1252 && !IsValidUtf8(text)) {
+    encoding.windows1252 = true;
+    encoding.notice = Located(place, messages::NamesReadAsWindows1252(what, Quoted(text)));
+  }
+  return std::string(text);
+}
+
+void DecodeNames(DataFile& data, const NameEncoding& encoding, std::vector<std::string>& notices) {
+  if (!encoding.windows1252) return;
+  for (std::vector<std::string>* names :
+       {&data.locusNames, &data.populationNames, &data.identifiers}) {
+    for (std::string& name : *names) {
+      if (std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; })) {
+        name = FromWindows1252(name);
+      }
+    }
+  }
+  notices.push_back(encoding.notice);
 }
 
 std::optional<std::string> HalfMissingNotice(const HalfMissingGenotypes& found) {

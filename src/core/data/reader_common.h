@@ -67,11 +67,26 @@ std::optional<int32_t> DigitsValue(std::string_view digits);
 // Alleles are numbers from 1 to 999 (0 is missing).
 inline constexpr int32_t kHighestAlleleHandled = 999;
 
-// An identifier or a population name as the program keeps it: text that is not valid
-// UTF-8 is taken as Windows-1252 (what spreadsheets on Windows save) and converted, so
-// that every file the program writes with names is UTF-8. A TAB, CR or LF inside it is
-// refused: the names go to TAB-separated files, one individual per line.
-std::string CheckedName(std::string_view text, const FilePlace& place, std::string_view what);
+// Every name of one file is decoded alike: as UTF-8 when each of them is valid UTF-8,
+// else each as Windows-1252 (what spreadsheets on Windows save), so that every file the
+// program writes with names is UTF-8 and names of one file never mix two decodings.
+// Readers keep the bytes as read until the whole file is read (names are compared as
+// written), noting the first name that is not UTF-8; DecodeNames then converts them.
+struct NameEncoding {
+  bool windows1252 = false;
+  std::string notice;  // names the first name that is not UTF-8
+};
+
+// A name (identifier, population or locus name) of the file at `place`, as read: control
+// characters are refused, since the names go to text files, one name to a field. A TAB
+// is allowed where `tabAllowed` (a locus name that has its line to itself, as a
+// spreadsheet pads it); elsewhere a TAB, CR or LF would split the TAB-separated files.
+std::string CheckedName(std::string_view text, const FilePlace& place, std::string_view what,
+                        NameEncoding& encoding, bool tabAllowed = false);
+
+// Converts the names of `data` from Windows-1252 when `encoding` says so, and adds the
+// notice that says it.
+void DecodeNames(DataFile& data, const NameEncoding& encoding, std::vector<std::string>& notices);
 
 // Genotypes with exactly one allele 0 are read as missing, as FSTAT reads them; the Run
 // says once how many there were and where the first stood.

@@ -116,10 +116,28 @@ TEST(DataFileReader, HeaderVariantsReadAlike) {
   }
 }
 
+// A UTF-8 byte order mark, as Notepad writes, stands before the header: skipped, and the
+// header is still line 1.
+TEST(DataFileReader, ByteOrderMarkIsSkipped) {
+  ScopedWorkingFolder folder;
+  const std::string bom = "\xEF\xBB\xBF";
+  WriteBytes("data.txt", bom + "2 1 200 3\r\nA\r\n1\t120124\r\n2\t124124\r\n");
+  const DataFile data = ReadDataFile("data.txt");
+  EXPECT_EQ(data.header.populations, 2);
+  EXPECT_EQ(data.locusNames, std::vector<std::string>{"A"});
+  EXPECT_EQ(Row(data, 1), (std::vector<AllelePair>{{124, 124}}));
+  EXPECT_EQ(ErrorFor(bom + "2 x 200 3\r\nA\r\n1\t120124\r\n2\t124124\r\n"),
+            "Data file \"data.txt\", line 1, header number L: 'x' n'est pas une valeur "
+            "enti\xC3\xA8re correcte");
+  // Only at the start of the file, and only whole.
+  EXPECT_NE(ErrorFor("\xEF\xBB" + std::string("2 1 200 3\r\nA\r\n1\t120124\r\n2\t124124\r\n"))
+                .find("header number P: '\\xEF\\xBB2'"),
+            std::string::npos);
+}
+
 TEST(DataFileReader, CodeWidthAndMissingAlleles) {
   ScopedWorkingFolder folder;
-  WriteBytes("data.txt",
-             "1 2 999 4\r\nA\r\nB\r\n5\t00000000\t09990001\t\r\n5\t01230456 00000000\r\n");
+  WriteBytes("data.txt", "1 2 999 3\r\nA\r\nB\r\n5\t000000\t999001\t\r\n5\t123456 000000\r\n");
   const DataFile data = ReadDataFile("data.txt");
   EXPECT_EQ(Row(data, 0), (std::vector<AllelePair>{{0, 0}, {999, 1}}));
   EXPECT_EQ(Row(data, 1), (std::vector<AllelePair>{{123, 456}, {0, 0}}));
@@ -178,7 +196,7 @@ TEST(DataFileReader, ConversionErrorsKeepTheFrenchMessage) {
       << error;
   // A TAB before a header number becomes part of its text.
   error = ErrorFor("1 \t1 200 3\r\nA\r\n1\t120124\r\n1\t120124\r\n");
-  EXPECT_NE(error.find("header number L: '\t1' n'est pas une valeur entière correcte"),
+  EXPECT_NE(error.find("header number L: '\\x091' n'est pas une valeur entière correcte"),
             std::string::npos)
       << error;
 }
@@ -214,7 +232,13 @@ TEST(DataFileReader, RefusesFilesTheAnalysisCannotHandle) {
       {"2 1 200 3\r\n" + names + "1\t120201\r\n2\t120124\r\n",
        "line 3, locus 1, second allele: allele 201 is above the highest allele number A = 200"},
       {"2 1 999 4\r\n" + names + "1\t01201000\r\n2\t01200124\r\n",
-       "line 3, locus 1, second allele: allele 1000 is above 999"},
+       "line 1: the allele code width D is 4; it must be 1, 2 or 3"},
+      {"2 1 200 2\r\n" + names + "1\t1201\r\n2\t1224\r\n",
+       "line 1: the highest allele number A is 200, which does not fit in D = 2 digits (alleles "
+       "of D digits go up to 99)"},
+      {"2 1 10 1\r\n" + names + "1\t12\r\n2\t12\r\n",
+       "line 1: the highest allele number A is 10, which does not fit in D = 1 digit (alleles of "
+       "D digits go up to 9)"},
       {"2 1 999 3\r\n" + names + "1\t120124\r\n2\t-12124\r\n",
        "line 4, locus 1, first allele: allele -12 is below 0"},
       {"2 1 200 3\r\n" + names + "1\t120000\r\n2\t120124\r\n",
@@ -246,7 +270,7 @@ TEST(DataFileReader, HugeHeaderCountsInASmallFileFailCleanly) {
   error = ErrorFor("2147483647 1 999 3\r\nA\r\n1\t120124\r\n2\t120124\r\n");
   EXPECT_NE(error.find("the header gives P = 2147483647 populations"), std::string::npos) << error;
   error = ErrorFor("1 1 999 2147483647\r\nA\r\n1\t120124\r\n1\t120124\r\n");
-  EXPECT_NE(error.find("line 3, locus 1, first allele: the line ends inside the genotype"),
+  EXPECT_NE(error.find("line 1: the allele code width D is 2147483647; it must be 1, 2 or 3"),
             std::string::npos)
       << error;
   // Many loci, as many as the file really holds.

@@ -53,20 +53,22 @@ TEST(FstatReader, PopulationsNotListedTogetherAreGroupedAndSaidSo) {
 
 TEST(FstatReader, ShortCodesHalfMissingAndThreeDigitAlleles) {
   // Leading zeros left out (102 for 01/02, 0 when missing), TABs and CR LF: the native
-  // reader refuses it, and says that it reads as FSTAT.
+  // reader refuses it, escaping the TAB it shows, and says that it reads as FSTAT; the
+  // automatic choice reads it as FSTAT.
   const std::string shortCodes = ImportPath("fstat/trout_short_codes.dat");
-  const testing::Imported refused = Import(shortCodes);
-  EXPECT_EQ(refused.error, "Data file \"" + shortCodes +
-                               "\", line 5, locus 1, second allele: '2\t' n'est pas une valeur "
-                               "enti\xC3\xA8re correcte");
-  EXPECT_EQ(refused.notices,
-            std::vector<std::string>{"Data file \"" + shortCodes +
-                                     "\": the native reader refuses this file, but it reads as "
-                                     "an FSTAT file; choose the FSTAT format (--format fstat) to "
-                                     "read it so"});
-  const testing::Imported chosen = Import(shortCodes, DataFormat::kFstat);
-  ASSERT_EQ(chosen.error, "");
-  testing::ExpectSameAsTwin(chosen.data, "fstat/trout_twin.txt");
+  EXPECT_EQ(Import(shortCodes, DataFormat::kNative).error,
+            "Data file \"" + shortCodes +
+                "\", line 5, locus 1, second allele: '2\\x09' n'est pas une valeur "
+                "enti\xC3\xA8re correcte; the file reads as FSTAT (--format fstat)");
+  for (const DataFormat format : {DataFormat::kAuto, DataFormat::kFstat}) {
+    const testing::Imported chosen = Import(shortCodes, format);
+    ASSERT_EQ(chosen.error, "");
+    EXPECT_EQ(chosen.notices,
+              std::vector<std::string>{"Data file \"" + shortCodes +
+                                       "\": read as FSTAT (3 populations, 3 loci, 15 "
+                                       "individuals; A = 20, D = 2)"});
+    testing::ExpectSameAsTwin(chosen.data, "fstat/trout_twin.txt");
+  }
 
   const std::string halfMissing = "fstat/trout_half_missing.dat";
   const testing::Imported mended = Import(ImportPath(halfMissing));
@@ -138,9 +140,22 @@ TEST(FstatReader, RefusesBadHeadersAndShortFiles) {
     }
     return std::string();
   };
+  // What the header line holds, numbers or words, and what it should.
   EXPECT_EQ(error("2 2 9\n"),
-            "Data file \"in.dat\", line 1: the header line holds 3 numbers; it holds the four "
-            "numbers P L A D");
+            "Data file \"in.dat\", line 1: the header line holds 3 words ('2', '2', '9'); an "
+            "FSTAT header holds the four numbers P L A D");
+  EXPECT_EQ(error("Zostera marina\nLoc1\n"),
+            "Data file \"in.dat\", line 1: the header line holds 2 words ('Zostera', 'marina'); "
+            "an FSTAT header holds the four numbers P L A D");
+  EXPECT_EQ(error("Title\nLoc1\n"),
+            "Data file \"in.dat\", line 1: the header line holds 1 word ('Title'); an FSTAT "
+            "header holds the four numbers P L A D");
+  EXPECT_EQ(error(""),
+            "Data file \"in.dat\", line 1: the header line is empty; an FSTAT header holds the "
+            "four numbers P L A D");
+  EXPECT_EQ(error("2 1 20 1\nA\n1 11\n2 11\n"),
+            "Data file \"in.dat\", line 1: the highest allele number A is 20, which does not fit "
+            "in D = 1 digit (alleles of D digits go up to 9)");
   EXPECT_EQ(error("2 2 9 1 x\n"),
             "Data file \"in.dat\", line 1: text after the four header numbers P L A D: 'x'");
   EXPECT_EQ(

@@ -153,5 +153,86 @@ TEST(GenalexReader, SmallestWidthThatHoldsTheHighestAllele) {
   }
 }
 
+// Row 1 without population sizes (empty, or only the three totals): the populations are
+// the names of column 2, grouped in order of first appearance; the counts given are
+// checked, those left empty are not.
+TEST(GenalexReader, PopulationsFromColumnTwoWhenRowOneGivesNoSizes) {
+  const std::string rows =
+      "Sample,Pop,L1,\ns1,South,1,2\nn1,North,3,3\ns2,South,2,2\nn2,North,3,4\n";
+  for (const std::string head : {"1,4,2\nt\n", "1,4,2,,\nt,,,A,B\n", "1,,\nt\n", "1\nt\n"}) {
+    SCOPED_TRACE(head);
+    const Read read = ReadText(head + rows);
+    ASSERT_EQ(read.error, "");
+    EXPECT_EQ(read.notices,
+              (std::vector<std::string>{
+                  "Data file \"in.csv\": row 1 gives no population sizes, so the populations are "
+                  "the names of column 2: 2 names, numbered in order of first appearance",
+                  "Data file \"in.csv\": the samples of a population are not all listed together "
+                  "(row 6 is the first away from its population); they are grouped by "
+                  "population, populations in order of first appearance in column 2 ('South', "
+                  "'North')"}));
+    EXPECT_EQ(read.data.populationNames, (std::vector<std::string>{"South", "North"}));
+    EXPECT_EQ(read.data.identifiers, (std::vector<std::string>{"s1", "s2", "n1", "n2"}));
+    EXPECT_EQ(read.data.table.population, (std::vector<int32_t>{1, 1, 2, 2}));
+    EXPECT_EQ(read.data.table.cells, (std::vector<AllelePair>{{1, 2}, {2, 2}, {3, 3}, {3, 4}}));
+    EXPECT_EQ(read.data.header.populations, 2);
+  }
+  EXPECT_EQ(ReadText("1,4,3\nt\n" + rows).error,
+            "Data file \"in.csv\": row 1 gives 3 populations, but column 2 holds 2 population "
+            "names ('South', 'North')");
+  EXPECT_EQ(ReadText("1,5,2\nt\n" + rows).error,
+            "Data file \"in.csv\": row 1 gives N = 5 samples, but the file holds 4 sample rows");
+  EXPECT_EQ(ReadText("1,3,2\nt\n" + rows).error,
+            "Data file \"in.csv\", row 7, column 1: a sample row beyond the N = 3 samples that "
+            "row 1 gives");
+  EXPECT_EQ(ReadText("1,4,2\nt\nSample,Pop,L1,\ns1,,1,2\n").error,
+            "Data file \"in.csv\", row 4, column 2: no population name; row 1 gives no "
+            "population sizes, so column 2 names each sample's population");
+  EXPECT_EQ(ReadText("1,4,2\nt\nSample,Pop,L1,\ns1,A\x01,1,2\n").error,
+            "Data file \"in.csv\", row 4, column 2: the population name 'A\\x01' holds the "
+            "control character \\x01; names go to the text files the Run writes, which hold no "
+            "control characters");
+}
+
+// Haploid sheets (AFLP, one allele column per locus) and sheets of other ploidies name
+// their loci one, three, four... columns apart in row 3.
+TEST(GenalexReader, HaploidAndPolyploidSheetsAreRefusedAsSuch) {
+  EXPECT_EQ(ReadText("13,2,1,2\nAFLP,,,P\nSample,Pop,M1,M2,M3,M4,M5,M6,M7,M8,M9,M10,M11,M12,M13\n"
+                     "a,P,1,0,1,1,0,0,1,0,1,1,0,0,1\n")
+                .error,
+            "Data file \"in.csv\", row 3: the data look haploid: the L = 13 loci are named in "
+            "columns 3 to 15, one allele column per locus; the program analyses diploid data, two "
+            "allele columns per locus");
+  EXPECT_EQ(ReadText("2,1,1,1\nt,,,P\nSample,Pop,L1,,,,L2,,,\na,P,1,2,3,4,1,2,3,4\n").error,
+            "Data file \"in.csv\", row 3: the data look tetraploid: the L = 2 loci are named in "
+            "columns 3 to 7, 4 allele columns per locus; the program analyses diploid data, two "
+            "allele columns per locus");
+  EXPECT_EQ(ReadText("3,1,1,1\nt,,,P\nSample,Pop,L1,,,L2,,,L3,,\n").error,
+            "Data file \"in.csv\", row 3: the data look triploid: the L = 3 loci are named in "
+            "columns 3 to 9, 3 allele columns per locus; the program analyses diploid data, two "
+            "allele columns per locus");
+  // A diploid sheet that misses a name is refused for that name.
+  EXPECT_EQ(ReadText("3,1,1,1\nt,,,P\nSample,Pop,L1,,L2,,,\n").error,
+            "Data file \"in.csv\", row 3, column 7: no name for locus 3 (row 1 gives L = 3; row 3 "
+            "names each locus over its first allele column)");
+}
+
+// A sheet saved by Excel in Windows-1252: its population names are found again in the
+// sample rows, and every name is converted to UTF-8 once the sheet is read.
+TEST(GenalexReader, Windows1252SheetsFindTheirPopulations) {
+  const Read read = ReadText(
+      "1,3,2,2,1\nt,,,Gen\xE8ve,Z\xFCrich\nSample,Pop,L1,\nJos\xE9,Gen\xE8ve,1,2\nb,Gen\xE8ve,1,"
+      "1\nc,Z\xFCrich,2,2\n");
+  ASSERT_EQ(read.error, "");
+  EXPECT_EQ(read.data.populationNames,
+            (std::vector<std::string>{"Gen\xC3\xA8ve", "Z\xC3\xBCrich"}));
+  EXPECT_EQ(read.data.identifiers[0], "Jos\xC3\xA9");
+  EXPECT_EQ(read.notices,
+            std::vector<std::string>{
+                "Data file \"in.csv\", row 2, column 4: the population name 'Gen\\xE8ve' is not "
+                "UTF-8 text; every name of the file is read as Windows-1252 (as spreadsheets on "
+                "Windows save text) and written as UTF-8"});
+}
+
 }  // namespace
 }  // namespace genosieve

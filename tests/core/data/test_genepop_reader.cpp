@@ -145,7 +145,10 @@ TEST(GenepopReader, MissingGenotypesOfEitherWidthAndWindows1252Names) {
   std::vector<std::string> notices;
   const DataFile data = ReadGenepop(
       "t\nL1\nPop\nJos\xE9 , 000000\nb , 100102\nPop\nc , 0000\nd , 101101\n", "in.gen", notices);
-  EXPECT_TRUE(notices.empty());
+  EXPECT_EQ(notices, std::vector<std::string>{
+                         "Data file \"in.gen\", line 4: the identifier 'Jos\\xE9' is not UTF-8 "
+                         "text; every name of the file is read as Windows-1252 (as spreadsheets on "
+                         "Windows save text) and written as UTF-8"});
   EXPECT_EQ(data.identifiers[0], "Jos\xC3\xA9");
   EXPECT_EQ(data.header.codeWidth, 3);
   EXPECT_EQ(data.header.highestAllele, 102);
