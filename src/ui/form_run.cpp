@@ -16,6 +16,7 @@
 
 #include "analysis/run.h"
 #include "error_report.h"
+#include "layout_choice.h"
 #include "messages.h"
 #include "unit1.h"
 #include "window_look.h"
@@ -71,10 +72,32 @@ void TForm1::ClearLastRun() {
 
 void TForm1::Button3Click() {
   if (running_) return;
-  const genosieve::RunSettings settings = CurrentSettings();
+  genosieve::RunSettings settings = CurrentSettings();
   if (!ReadyToRun(settings)) return;
-  const QString folder = EffectiveWorkingFolder();
+  std::exception_ptr failure = RunWith(settings);
+  // A data file that two layouts read: the user says which is meant, and it runs again.
+  for (std::vector<genosieve::AmbiguousLayout::Reading> readings = LayoutReadings(failure);
+       !readings.empty() && !quitAfterRun_; readings = LayoutReadings(failure)) {
+    const std::optional<int> chosen =
+        chooseReading(LayoutQuestion(lastRunData_), LayoutChoices(readings));
+    if (!chosen || *chosen < 0 || static_cast<size_t>(*chosen) >= readings.size()) {
+      // Declined: the status line says why the Run did not go on.
+      failure = nullptr;
+      break;
+    }
+    dataFormat_ = readings[static_cast<size_t>(*chosen)].format;
+    formatPath_ = lastRunData_;
+    settings.format = dataFormat_;
+    failure = RunWith(settings);
+  }
+  // A stop the user asked for needs no box: the status line says where the Run was.
+  if (failure && !IsStop(failure)) {
+    showError(ErrorBoxText(RunErrorReport(failure, QString::fromStdString(settings.dataPath))));
+  }
+  if (quitAfterRun_) close();
+}
 
+std::exception_ptr TForm1::RunWith(const genosieve::RunSettings& settings) {
   separator_ = settings.decimalSeparator;
   SetChartSeparator(pValueChart_, separator_);
   ClearLastRun();
@@ -85,7 +108,7 @@ void TForm1::Button3Click() {
   stopRequested_ = false;
   quitAfterRun_ = false;
   runEnded_ = false;
-  lastRunFolder_ = folder;
+  lastRunFolder_ = EffectiveWorkingFolder();
   lastRunData_ = Edit1->text();
   lastRunResults_ = Edit5->text();
   runClock_.start();
@@ -100,13 +123,7 @@ void TForm1::Button3Click() {
   });
   EndRun(failure);
   SetRunning(false);
-
-  const bool quitting = quitAfterRun_;
-  // A stop the user asked for needs no box: the status line says where the Run was.
-  if (failure && !IsStop(failure)) {
-    showError(ErrorBoxText(RunErrorReport(failure, QString::fromStdString(settings.dataPath))));
-  }
-  if (quitting) close();
+  return failure;
 }
 
 void TForm1::EndRun(const std::exception_ptr& failure) {

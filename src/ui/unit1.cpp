@@ -313,6 +313,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   };
   openFolder = OpenInDesktop;
   openFile = OpenInDesktop;
+  chooseReading = [this](const QString& question, const QStringList& choices) {
+    return ChooseOne(this, question, choices);
+  };
   showHelp = [this](const QString& markdown) {
     ShowHelpWindow(this, QStringLiteral("GENOSIEVE: the window"), markdown);
   };
@@ -339,6 +342,7 @@ genosieve::RunSettings TForm1::CurrentSettings() const {
   settings.perPopulationAnalysis = CheckBox3->isChecked();
   settings.writeFisValues = CheckBox4->isChecked();
   settings.seed = runSeed ? runSeed : SeedOfText(SeedEdit->text());
+  if (Edit1->text() == formatPath_) settings.format = dataFormat_;
   settings.decimalSeparator = SystemDecimalSeparator();
   // The folder the window shows is the one the Run writes into.
   settings.workingFolder = QFile::encodeName(EffectiveWorkingFolder()).toStdString();

@@ -70,6 +70,10 @@ class TForm1 : public QWidget, public genosieve::RunView {
   std::function<void(const QString& file)> openFile;
   // Shows the help (Markdown) beside the window.
   std::function<void(const QString& markdown)> showHelp;
+  // Asks which reading of a data file that two layouts read is meant (the question, a
+  // choice per reading); the choice's index, or nothing when the user declined.
+  std::function<std::optional<int>(const QString& question, const QStringList& choices)>
+      chooseReading;
 
   // Seeds the random generators instead of the clock; only for repeatable Runs. Takes
   // precedence over the seed field.
@@ -157,6 +161,8 @@ class TForm1 : public QWidget, public genosieve::RunView {
   bool ReadyToRun(const genosieve::RunSettings& settings);
   // Nothing of the last Run stays on screen.
   void ClearLastRun();
+  // Makes one Run with the settings, from its start to the end shown; its error, if any.
+  std::exception_ptr RunWith(const genosieve::RunSettings& settings);
   void DataPathEdited();
   void SetRunning(bool running);
   void Relayout();
@@ -216,6 +222,10 @@ class TForm1 : public QWidget, public genosieve::RunView {
   QString lastRunFolder_;   // where the last Run wrote its files
   QString lastRunData_;     // the data path of the last Run
   QString lastRunResults_;  // its result name
+  // The layout the user chose for the data file formatPath_, when two layouts read it;
+  // another data path is read in the layout recognised.
+  genosieve::DataFormat dataFormat_ = genosieve::DataFormat::kAuto;
+  QString formatPath_;
   RunOrigins runOrigins_;
   bool rememberSettings_ = false;
   // Whether a Run is going on: the settings take no input meanwhile.

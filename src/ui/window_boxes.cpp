@@ -1,12 +1,16 @@
 #include "window_boxes.h"
 
+#include <QButtonGroup>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSpacerItem>
 #include <QStringList>
 #include <QTextBrowser>
@@ -82,6 +86,31 @@ bool AskQuestion(QWidget* parent, const QString& text, QPointer<QMessageBox>* sh
   const int answer = box.exec();
   if (shown != nullptr) *shown = nullptr;
   return answer == QMessageBox::Yes;
+}
+
+std::optional<int> ChooseOne(QWidget* parent, const QString& question, const QStringList& choices) {
+  QDialog dialog(parent);
+  dialog.setWindowTitle(kBoxCaption);
+  auto* text = new QLabel(question, &dialog);
+  text->setWordWrap(true);
+  text->setTextFormat(Qt::PlainText);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(text);
+  auto* group = new QButtonGroup(&dialog);
+  for (qsizetype i = 0; i < choices.size(); ++i) {
+    auto* choice = new QRadioButton(choices[i], &dialog);
+    choice->setChecked(i == 0);
+    group->addButton(choice, static_cast<int>(i));
+    layout->addWidget(choice);
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Run with this reading"));
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  dialog.setMinimumWidth(420);
+  if (dialog.exec() != QDialog::Accepted || group->checkedId() < 0) return std::nullopt;
+  return group->checkedId();
 }
 
 std::optional<QString> ChooseFolder(QWidget* parent, const QString& caption, const QString& start) {

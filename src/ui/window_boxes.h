@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QFileDialog;
@@ -28,6 +29,9 @@ std::optional<QString> AskSaveFile(QWidget* parent, const QString& caption, cons
 // A question with Yes and No (No by default); true for Yes. While it is shown, `shown`
 // points to it, so that the window can close it (as No) when what it asks about is over.
 bool AskQuestion(QWidget* parent, const QString& text, QPointer<QMessageBox>* shown = nullptr);
+
+// One of the choices, with the question above them; its index, or nothing when cancelled.
+std::optional<int> ChooseOne(QWidget* parent, const QString& question, const QStringList& choices);
 
 // The folder dialog, starting in `start`; nothing when cancelled.
 std::optional<QString> ChooseFolder(QWidget* parent, const QString& caption, const QString& start);

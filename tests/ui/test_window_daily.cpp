@@ -624,6 +624,57 @@ class WindowDailyTest : public QObject {
                 .startsWith(QStringLiteral("Locus tests")));
   }
 
+  // A data file that two layouts read with other populations: the window asks which is
+  // meant, runs again with it, and keeps the choice for that file.
+  void aFileOfTwoReadingsRunsInTheLayoutChosen() {
+    const ScopedWorkingFolder folder;
+    // Population numbers 1 1 2 2 1 1 with P = 2: native (the last run counts in
+    // population 2) and FSTAT (grouped by number).
+    genosieve::testing::WriteBytes(
+        "runs.txt",
+        "2 3 200 3\r\nL1\r\nL2\r\nL3\r\n"
+        "1\t120124\t130132\t140142\t\r\n1\t120124\t130132\t140142\t\r\n"
+        "2\t124124\t132132\t142142\t\r\n2\t120120\t130130\t140140\t\r\n"
+        "1\t120124\t130132\t140142\t\r\n1\t124124\t130132\t140140\t\r\n");
+    TForm1 form;
+    Boxes boxes;
+    boxes.Attach(form);
+    form.runSeed = 2;
+    Control<QLineEdit>(form, "Edit1")->setText(Native(fs::current_path() / "runs.txt"));
+    Control<QLineEdit>(form, "Edit2")->setText(QStringLiteral("10"));
+    // Declined: no Run, no error box; the status line says why.
+    form.Button3Click();
+    QCOMPARE(boxes.readingQuestions.size(), 1);
+    QCOMPARE(boxes.readingQuestions[0],
+             (QStringList{"\"runs.txt\" reads in two layouts, which give different populations "
+                          "or genotypes. Which is the file's?",
+                          "FSTAT: 2 populations of 4 and 2 individuals, 3 loci",
+                          "native: 2 populations of 2 and 4 individuals, 3 loci"}));
+    QCOMPARE(boxes.errors, QStringList());
+    QVERIFY2(Control<QLabel>(form, "StatusLine")->text().contains(QStringLiteral("two layouts")),
+             qPrintable(Control<QLabel>(form, "StatusLine")->text()));
+    QVERIFY(!fs::exists("results.txt"));
+    // Native chosen: the Run goes through with it, as the command line's --format native.
+    boxes.readingAnswer = 1;
+    form.Button3Click();
+    QCOMPARE(boxes.readingQuestions.size(), 2);
+    QCOMPARE(boxes.messages, QStringList{QStringLiteral("done ! ")});
+    QCOMPARE(form.CurrentSettings().format, genosieve::DataFormat::kNative);
+    QVERIFY(ReadBytes("Clones_results.txt").find("pop1\t\t2\t") != std::string::npos);
+    genosieve::RunSettings settings = form.CurrentSettings();
+    settings.workingFolder = (fs::current_path() / "direct").string();
+    fs::create_directories(settings.workingFolder);
+    genosieve::testing::FakeRunView view;
+    genosieve::Run(settings, view);
+    QCOMPARE(ReadBytes("direct/results.txt"), ReadBytes("results.txt"));
+    // The same file again: the choice holds, nothing is asked.
+    form.Button3Click();
+    QCOMPARE(boxes.readingQuestions.size(), 2);
+    // Another file is read in the layout recognised.
+    Control<QLineEdit>(form, "Edit1")->setText(QStringLiteral("other.txt"));
+    QCOMPARE(form.CurrentSettings().format, genosieve::DataFormat::kAuto);
+  }
+
  private:
   QTemporaryDir settingsFolder_;
 };

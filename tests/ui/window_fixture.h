@@ -45,6 +45,9 @@ struct Boxes {
   QStringList chosenFolders;
   QStringList folderStarts;
   QStringList helps;
+  // The layout questions asked (question, then its choices) and the answer to each.
+  QList<QStringList> readingQuestions;
+  std::optional<int> readingAnswer;
   // What the save dialog answers, in order; a dialog beyond them is a failure.
   QStringList savePaths;
   QStringList saveSuggestions;
@@ -79,6 +82,10 @@ struct Boxes {
       return chosenFolders.takeFirst();
     };
     form.showHelp = [this](const QString& markdown) { helps.append(markdown); };
+    form.chooseReading = [this](const QString& question, const QStringList& choices) {
+      readingQuestions.append(QStringList{question} + choices);
+      return readingAnswer;
+    };
   }
 };
 
