@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 
 using genosieve::GenotypeCarriers;
@@ -17,6 +18,8 @@ namespace {
 // A list's tooltip shows this much of it at most: a clone of thousands of ramets would
 // make a tooltip taller than any screen.
 constexpr qsizetype kTooltipCharacters = 2000;
+// A population's clones listed at most; the clone members file lists them all.
+constexpr size_t kListedClones = 10'000;
 
 QStandardItem* Item(const QString& text) {
   auto* item = new QStandardItem(text);
@@ -119,17 +122,30 @@ void ShowPopulationClones(CloneView& view, int row) {
       static_cast<size_t>(view.populationModel->item(row, 0)->data(Qt::UserRole + 2).toInt());
   const PopulationClones& population = view.membership.at(k);
   const std::vector<int32_t> sizes = genosieve::CloneSizes(population);
-  view.membersCaption->setText(
-      sizes.empty()
-          ? QStringLiteral(
-                "Population %1 (%2): no clone, every individual has a genotype of its own.")
-                .arg(population.population)
-                .arg(QString::fromStdString(population.name))
-          : QStringLiteral("Population %1 (%2): its %3 clones and their members")
-                .arg(population.population)
-                .arg(QString::fromStdString(population.name))
-                .arg(sizes.size()));
-  for (size_t g = 0; g < sizes.size(); ++g) {
+  const QString name = QString::fromStdString(population.name);
+  QString caption;
+  if (sizes.empty()) {
+    caption = QStringLiteral(
+                  "Population %1 (%2): no clone, every individual has a genotype of "
+                  "its own.")
+                  .arg(population.population)
+                  .arg(name);
+  } else if (sizes.size() > kListedClones) {
+    caption = QStringLiteral(
+                  "Population %1 (%2): the first %3 of its %4 clones and their "
+                  "members (the clone members file lists them all)")
+                  .arg(population.population)
+                  .arg(name)
+                  .arg(kListedClones)
+                  .arg(sizes.size());
+  } else {
+    caption = QStringLiteral("Population %1 (%2): its %3 clones and their members")
+                  .arg(population.population)
+                  .arg(name)
+                  .arg(sizes.size());
+  }
+  view.membersCaption->setText(caption);
+  for (size_t g = 0; g < std::min(sizes.size(), kListedClones); ++g) {
     const GenotypeCarriers& genotype = population.genotypes[g];
     QStandardItem* members = Item(MembersText(genotype));
     members->setToolTip(members->text().left(kTooltipCharacters));

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "analysis/run_settings.h"
+#include "clone_view.h"
 #include "error_report.h"
 #include "errors.h"
 #include "exports.h"
@@ -159,6 +160,46 @@ class WindowPartsTest : public QObject {
     QVERIFY(!results.hasOverall);
     QVERIFY(results.histogram->chart()->series().isEmpty());
     QVERIFY(results.caption->text().isEmpty());
+  }
+
+  // One row per population; a population's clones listed with their members, at most ten
+  // thousand of them (a huge population is listed in part, and says so).
+  void cloneViewListsThePopulationsAndEachClonesMembers() {
+    QWidget parent;
+    CloneView view = NewCloneView(&parent);
+    std::vector<genosieve::PopulationClones> membership(2);
+    membership[0].population = 1;
+    membership[0].name = "North";
+    membership[0].genotypes = {{1, {"a", "b", "c"}}, {2, {"d", "e"}}, {3, {"f"}}};
+    membership[1].population = 2;
+    membership[1].name = "pop2";
+    for (int32_t g = 1; g <= 12'000; ++g) {
+      const std::string number = std::to_string(g);
+      membership[1].genotypes.push_back({g, {number + "x", number + "y"}});
+    }
+    membership[1].genotypes.push_back({12'001, {"z"}});
+    ShowClones(view, membership);
+    QCOMPARE(view.populationModel->rowCount(), 2);
+    const auto cell = [&view](int row, int column) {
+      return view.populationModel->index(row, column).data().toString();
+    };
+    QCOMPARE(cell(0, 0), QStringLiteral("1 North"));
+    QCOMPARE(cell(0, 1), QStringLiteral("6"));
+    QCOMPARE(cell(0, 2), QStringLiteral("3"));
+    QCOMPARE(cell(0, 3), QStringLiteral("2"));
+    QCOMPARE(cell(0, 4), QStringLiteral("3, 2"));
+    // The first population's clones are listed at once.
+    QCOMPARE(view.memberModel->rowCount(), 2);
+    QCOMPARE(view.memberModel->index(0, 2).data().toString(), QStringLiteral("a, b, c"));
+    QCOMPARE(view.membersCaption->text(),
+             QStringLiteral("Population 1 (North): its 2 clones and their members"));
+    view.populations->selectRow(1);
+    QCOMPARE(view.memberModel->rowCount(), 10'000);
+    QVERIFY(view.membersCaption->text().contains(QStringLiteral("the first 10000 of its 12000")));
+    ClearClones(view);
+    QCOMPARE(view.populationModel->rowCount(), 0);
+    QCOMPARE(view.memberModel->rowCount(), 0);
+    QVERIFY(view.membersCaption->text().isEmpty());
   }
 
   void exportsSuggestNamesBesideTheRunAndWriteTheChosenFormat() {
