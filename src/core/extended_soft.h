@@ -381,23 +381,31 @@ constexpr uint64_t Narrow(SoftExtended x) {
   return sign | encoding;
 }
 
+// std::bit_cast, which some standard libraries lack (WebAssembly's libc++); GCC and
+// Clang both have its builtin.
+template <typename To, typename From>
+constexpr To BitCast(const From& from) {
+  static_assert(sizeof(To) == sizeof(From));
+  return __builtin_bit_cast(To, from);
+}
+
 }  // namespace soft_extended
 
 template <std::integral T>
 constexpr SoftExtended::SoftExtended(T value) : SoftExtended(soft_extended::FromInteger(value)) {}
 
 constexpr SoftExtended::SoftExtended(double value)
-    : SoftExtended(soft_extended::Widen<52, 11>(std::bit_cast<uint64_t>(value))) {}
+    : SoftExtended(soft_extended::Widen<52, 11>(soft_extended::BitCast<uint64_t>(value))) {}
 
 constexpr SoftExtended::SoftExtended(float value)
-    : SoftExtended(soft_extended::Widen<23, 8>(std::bit_cast<uint32_t>(value))) {}
+    : SoftExtended(soft_extended::Widen<23, 8>(soft_extended::BitCast<uint32_t>(value))) {}
 
 constexpr SoftExtended::operator double() const {
-  return std::bit_cast<double>(soft_extended::Narrow<52, 11>(*this));
+  return soft_extended::BitCast<double>(soft_extended::Narrow<52, 11>(*this));
 }
 
 constexpr SoftExtended::operator float() const {
-  return std::bit_cast<float>(static_cast<uint32_t>(soft_extended::Narrow<23, 8>(*this)));
+  return soft_extended::BitCast<float>(static_cast<uint32_t>(soft_extended::Narrow<23, 8>(*this)));
 }
 
 constexpr SoftExtended operator+(SoftExtended a, SoftExtended b) {

@@ -303,8 +303,15 @@ std::shared_ptr<SeriesPass> StartPass(const RandomizationInputs& inputs, const R
 }  // namespace
 
 int32_t ThreadCount(int32_t setting) {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  // WebAssembly without threads: the Run's own thread works out every value, and the
+  // files are the same as with any count.
+  (void)setting;
+  return 1;
+#else
   if (setting > 0) return setting;
   return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+#endif
 }
 
 std::shared_ptr<SeriesPass> SeriesFor(const RandomizationInputs& inputs, const ResamplingPlan& plan,
