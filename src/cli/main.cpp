@@ -39,15 +39,17 @@ namespace {
 constexpr int kExitRunFailed = 1;
 constexpr int kExitUsage = 2;
 
-// The signal (SIGINT or SIGTERM) that asked the Run to stop, 0 while none has. The
-// handler only sets it; the Run polls it through the view and stops at the start of its
-// next iteration, removing its temporary files.
+// The signal (SIGINT, SIGTERM or SIGHUP) that asked the Run to stop, 0 while none has.
+// The handler only sets it; the Run polls it through the view and stops at the start of
+// its next iteration (or its next block of a file it reads or writes), removing its
+// temporary files.
 volatile std::sig_atomic_t stopSignal = 0;
 
 void RequestStop(int signal) { stopSignal = signal; }
 
-// The first SIGINT or SIGTERM asks the Run to stop; the handler then gives way to the
-// default action, so that a second one ends the program at once.
+// The first SIGINT, SIGTERM or SIGHUP (the terminal closed) asks the Run to stop; the
+// handler then gives way to the default action, so that a second one ends the program at
+// once.
 void HandleStopSignals() {
   struct sigaction action {};
   action.sa_handler = RequestStop;
@@ -55,6 +57,19 @@ void HandleStopSignals() {
   action.sa_flags = SA_RESETHAND | SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+}
+
+// The lines of a message, each after "genosieve-cli: " (a message may give its reason on
+// a line of its own).
+void PrintError(const std::string& message) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = message.find('\n', start);
+    std::cerr << "genosieve-cli: " << message.substr(start, end - start) << '\n';
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
 }
 
 // Progress on stderr (one redrawn line) when it is a terminal, the final message on
@@ -136,11 +151,12 @@ struct CliView : genosieve::RunView {
     ClearProgress();
     errno = 0;
     std::cout << text << std::endl;
-    // A final message that does not reach its reader is no success: the Run fails.
+    // A final message that does not reach its reader is no success: the Run fails (also
+    // when the reader has gone: SIGPIPE is ignored, so the write fails with EPIPE).
     if (!std::cout) {
-      const std::string reason = genosieve::IoErrorMessageFromErrno(errno);
+      const int err = errno;
       std::cout.clear();
-      throw genosieve::RunError("cannot write \"" + text + "\" to the standard output: " + reason);
+      throw genosieve::RunError(genosieve::StandardOutputFailure("\"" + text + "\"", err));
     }
   }
 
@@ -189,18 +205,80 @@ std::string RegionalDecimalSeparator() {
   return separator;
 }
 
-std::string CheckSeed(const std::string& text) {
-  if (text.empty() || text.size() > 10 ||
-      text.find_first_not_of("0123456789") != std::string::npos ||
-      std::stoull(text) > 4294967295ULL) {
-    return "the seed must be an integer from 0 to 4294967295, not '" + text + "'";
+// Every integer option (-n, --seed, --threads) is read by one rule: decimal digits, after
+// an optional sign, with any blanks (spaces, TABs) around them ignored, so that " 5" and
+// "5 " both mean 5. The validators below put the number without its blanks in place of
+// the text given.
+std::string WithoutBlanks(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The value of a text of decimal digits after an optional sign, when it is one.
+std::optional<int64_t> WholeNumber(const std::string& text) {
+  const std::size_t digits = text.starts_with('+') || text.starts_with('-') ? 1 : 0;
+  if (text.size() == digits || text.size() > digits + 18 ||
+      text.find_first_not_of("0123456789", digits) != std::string::npos) {
+    return std::nullopt;
   }
-  return "";
+  const int64_t magnitude = std::stoll(text.substr(digits));
+  return text.starts_with('-') ? -magnitude : magnitude;
+}
+
+// An integer option from `low` to `high`, `what` naming it in the refusal.
+CLI::Validator IntegerOption(int64_t low, int64_t high, const std::string& what) {
+  return CLI::Validator(
+      [low, high, what](std::string& text) -> std::string {
+        const std::string given = genosieve::EscapeControls(text);
+        text = WithoutBlanks(text);
+        const std::optional<int64_t> value = WholeNumber(text);
+        if (!value || *value < low || *value > high) {
+          return genosieve::FillMessage("{} must be an integer from {} to {}, not '{}'", what, low,
+                                        high, given);
+        }
+        return "";
+      },
+      std::to_string(low) + ".." + std::to_string(high));
+}
+
+// The number of iterations: the Run's own conversion, so that the window and the command
+// line refuse the same texts with the same messages.
+CLI::Validator IterationsOption() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        text = WithoutBlanks(text);
+        try {
+          genosieve::ConvertIterations(text);
+        } catch (const genosieve::RunError&) {
+          // The same message about the text as shown: a text with control characters is
+          // no integer either way.
+          try {
+            genosieve::ConvertIterations(genosieve::EscapeControls(text));
+          } catch (const genosieve::RunError& error) {
+            return error.what();
+          }
+        }
+        return "";
+      },
+      "0..2147483647");
+}
+
+// A name that must not be empty, where an empty one would quietly mean something else.
+CLI::Validator NonEmptyName(const std::string& what) {
+  return CLI::Validator(
+      [what](const std::string& text) -> std::string {
+        return text.empty() ? "the " + what + " is empty" : "";
+      },
+      "");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader that goes away (genosieve-cli ... | head) makes writes to it fail with EPIPE,
+  // which the program reports, instead of ending it silently.
+  std::signal(SIGPIPE, SIG_IGN);
   genosieve::RunSettings settings;
   std::string dataPath;
   std::string seedText;
@@ -219,13 +297,16 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "genosieve-cli " GENOSIEVE_VERSION);
   app.add_option("DATAFILE", dataPath, "Genotype data file")->required();
   app.add_option("-n,--iterations", settings.iterationsText,
-                 "Number of iterations of each randomization test")
+                 "Number of iterations of each randomization test (blanks around a number are "
+                 "ignored, in every integer option)")
       ->capture_default_str()
-      ->type_name("TEXT");
+      ->type_name("N")
+      ->transform(IterationsOption());
   app.add_option("-o,--result", settings.resultName,
                  "Result name: the results file, and the suffix of the other files' names")
       ->capture_default_str()
-      ->type_name("NAME");
+      ->type_name("NAME")
+      ->check(NonEmptyName("result name"));
   app.add_flag("--pvalue-files", settings.createPValueFiles,
                "Create files iterations / p-values, one per test");
   app.add_flag("--per-locus", settings.perLocusAnalysis, "Per locus analysis");
@@ -240,13 +321,13 @@ int main(int argc, char** argv) {
                  "Seed every test's random generator with N instead of the "
                  "clock, so that a Run can be repeated")
       ->type_name("N")
-      ->check(CLI::Validator(CheckSeed, "0..4294967295", "seed"));
+      ->transform(IntegerOption(0, 4294967295, "the seed"));
   app.add_option("--threads", settings.threads,
                  "Threads that work out the randomized values (0: one per core); the files are "
                  "the same whatever the number")
       ->capture_default_str()
       ->type_name("N")
-      ->check(CLI::Range(0, 4096));
+      ->transform(IntegerOption(0, 4096, "the number of threads"));
   app.add_option("-C,--directory", directory,
                  "Working folder where every output and intermediate file goes (default: the "
                  "current folder); DATAFILE is found from the current folder")
@@ -258,15 +339,20 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"auto", "native", "genepop", "genalex", "fstat"}));
   CLI::Option* writeDataOption =
       app.add_option("--write-data", writeData,
-                     "Write DATAFILE as read to OUT in the native layout and stop without a Run")
-          ->type_name("OUT");
+                     "Write DATAFILE as read to OUT in the native layout and stop without a Run "
+                     "(\"-\": to the standard output)")
+          ->type_name("OUT")
+          ->check(NonEmptyName("output name"));
   app.add_flag("-q,--quiet", quiet, "No progress display, no notices");
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    const int code = app.exit(error);
-    return code == 0 ? 0 : kExitUsage;
+    // --help and --version, on stdout.
+    if (error.get_exit_code() == 0) return app.exit(error);
+    PrintError(error.what());
+    std::cerr << "Run with --help for more information.\n";
+    return kExitUsage;
   }
 
   if (!seedText.empty()) settings.seed = static_cast<uint32_t>(std::stoull(seedText));
@@ -279,7 +365,8 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
     if (!std::filesystem::is_directory(directory, error)) {
-      std::cerr << "genosieve-cli: -C: '" << directory << "' is not an existing folder\n";
+      std::cerr << "genosieve-cli: -C: '" << genosieve::EscapeControls(directory)
+                << "' is not an existing folder\n";
       return kExitUsage;
     }
     settings.workingFolder = directory;
@@ -329,32 +416,35 @@ int main(int argc, char** argv) {
   HandleStopSignals();
   try {
     if (*writeDataOption) {
-      genosieve::ExportNativeDataFile(genosieve::OpenWorkingFolder(settings.workingFolder),
-                                      writeData, settings.dataPath, settings.format,
-                                      [&view](const std::string& text) { view.ShowNotice(text); });
-      view.ShowNotice(
-          genosieve::Located({.lead = genosieve::messages::kOutputFileLead, .path = writeData},
-                             genosieve::messages::WrittenInNativeLayout()));
+      genosieve::ExportNativeDataFile(
+          genosieve::OpenWorkingFolder(settings.workingFolder), writeData, settings.dataPath,
+          settings.format, [&view](const std::string& text) { view.ShowNotice(text); },
+          [] { return stopSignal != 0; });
+      view.ShowNotice(writeData == genosieve::kStandardOutputName
+                          ? genosieve::messages::WrittenToStandardOutput()
+                          : genosieve::Located(
+                                {.lead = genosieve::messages::kOutputFileLead, .path = writeData},
+                                genosieve::messages::WrittenInNativeLayout()));
       return 0;
     }
     genosieve::Run(settings, view);
   } catch (const genosieve::RunStopped& stop) {
     view.ClearProgress();
-    std::cerr << "genosieve-cli: " << stop.what() << '\n';
+    PrintError(stop.what());
     return 128 + (stopSignal != 0 ? static_cast<int>(stopSignal) : SIGINT);
   } catch (const genosieve::RunError& error) {
     view.ClearProgress();
-    std::cerr << "genosieve-cli: " << error.what() << '\n';
+    PrintError(genosieve::MessageNamingFile(error));
     return kExitRunFailed;
   } catch (const std::bad_alloc&) {
     // The Run names what it was allocating where the large tables are made; this is any
     // other allocation.
     view.ClearProgress();
-    std::cerr << "genosieve-cli: " << genosieve::kOutOfMemoryMessage << '\n';
+    PrintError(genosieve::kOutOfMemoryMessage);
     return kExitRunFailed;
   } catch (const std::exception& error) {
     view.ClearProgress();
-    std::cerr << "genosieve-cli: " << error.what() << '\n';
+    PrintError(error.what());
     return kExitRunFailed;
   }
   if (!quiet) {

@@ -1,5 +1,8 @@
 #include "errors.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "messages.h"
 
 namespace genosieve {
@@ -14,6 +17,22 @@ std::string_view SourceName(std::string_view path) {
 }
 
 }  // namespace
+
+std::string MessageNamingFile(const RunError& error) {
+  if (!error.file) return error.what();
+  if (error.file->empty()) return std::string("No data file given: ") + error.what();
+  std::string path = *error.file;
+  // Relative to the current folder, as the Run reached it.
+  std::error_code failed;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+  if (!failed) path = absolute.lexically_normal().string();
+  // "." is the folder itself, without the final '/' that normalising leaves.
+  while (path.size() > 1 && path.ends_with('/')) path.pop_back();
+  std::string what = error.doing;
+  if (!what.empty()) what += ": ";
+  what += error.what();
+  return Located({.lead = error.fileRole.empty() ? "File" : error.fileRole, .path = path}, what);
+}
 
 void ThrowInternalError(std::string_view what, const char* function, const char* file, int line) {
   throw InternalError(

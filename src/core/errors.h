@@ -14,10 +14,20 @@ struct RunError : std::runtime_error {
   using std::runtime_error::runtime_error;
   // The file an input/output error is about, as the Run reached it (absolute, or from
   // the current folder; empty for an empty data path); nothing when the error names no
-  // file. The message does not repeat it: the system's messages are bare, and a window
-  // shows the file before them.
+  // file. The message does not repeat it: the system's messages are bare, and a front
+  // end shows the file before them (MessageNamingFile).
   std::optional<std::string> file;
+  // With `file`: which of the Run's files it is ("Data file", "Output file", "File"), and
+  // what the Run was doing with it ("cannot open it for reading"); either may be empty.
+  std::string fileRole;
+  std::string doing;
 };
+
+// The error's message as a user reads it: for an error about a file, the file (its full
+// path, control characters escaped), what was being done, then the message itself, which
+// stays the system's text; "No data file given: " and the message for an empty data
+// path; otherwise the message alone.
+std::string MessageNamingFile(const RunError& error);
 
 // A Run that its user stopped (the window's Stop button or close box, an interrupt of the
 // command line); its message is "Run interrupted".

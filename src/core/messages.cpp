@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include <sys/stat.h>
+
 namespace genosieve {
 
 std::string IoErrorMessage(int code) {
@@ -33,9 +35,32 @@ std::string ConversionErrorMessage(std::string_view text) {
   return message;
 }
 
+std::string EscapeControls(std::string_view text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 32 && byte != 127) {
+      shown += c;
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else {
+      shown += "\\x";
+      shown += kDigits[byte >> 4];
+      shown += kDigits[byte & 15];
+    }
+  }
+  return shown;
+}
+
 std::string Located(const FilePlace& place, std::string_view what) {
   std::string message(place.lead);
-  message.append(" \"").append(place.path).append("\"");
+  message.append(" \"").append(EscapeControls(place.path)).append("\"");
   if (place.line != 0) message.append(", line ").append(std::to_string(place.line));
   if (place.locus != 0) message.append(", locus ").append(std::to_string(place.locus));
   if (!place.field.empty()) message.append(", ").append(place.field);
@@ -539,6 +564,10 @@ std::string OutputIsInput() { return "is the data file being read; choose anothe
 
 std::string WrittenInNativeLayout() { return "written in the native layout"; }
 
+std::string WrittenToStandardOutput() {
+  return "the data are written to the standard output in the native layout";
+}
+
 std::string DecimalSeparatorReplaced(std::string_view regional, char used) {
   return FillMessage(
       "the regional decimal separator \"{}\" is not a single character; numbers are written "
@@ -563,14 +592,18 @@ std::string LockFileNotRegular(std::string_view lockName) {
       lockName);
 }
 
+std::string CannotCreateLockFile(std::string_view lockName, std::string_view reason) {
+  return FillMessage("cannot make its lock file \"{}\": {}", lockName, reason);
+}
+
 std::string NameOfAFolder() { return "the name is that of a folder, not of a file"; }
 
 std::string FolderMissing(std::string_view folder) {
-  return FillMessage("the folder \"{}\" does not exist", folder);
+  return FillMessage("the folder \"{}\" does not exist", EscapeControls(folder));
 }
 
 std::string FolderNotAFolder(std::string_view folder) {
-  return FillMessage("\"{}\" is not a folder", folder);
+  return FillMessage("\"{}\" is not a folder", EscapeControls(folder));
 }
 
 std::string OutputsCoincide(std::string_view firstRole, std::string_view firstName,
@@ -578,14 +611,105 @@ std::string OutputsCoincide(std::string_view firstRole, std::string_view firstNa
   return FillMessage(
       "the {} \"{}\" and the {} \"{}\" would be one and the same file; choose another result "
       "name",
-      firstRole, firstName, secondRole, secondName);
+      firstRole, EscapeControls(firstName), secondRole, EscapeControls(secondName));
 }
 
 std::string DataFileIsOutput(std::string_view role, std::string_view name) {
   return FillMessage(
       "it is also the {} \"{}\", which the Run writes; rename the data file, or choose another "
       "result name or working folder",
-      role, name);
+      role, EscapeControls(name));
+}
+
+std::string CannotOpenForReading() { return "cannot open it for reading"; }
+
+std::string CannotRead() { return "cannot read it"; }
+
+std::string CannotCheckName() { return "cannot look up its name"; }
+
+std::string CannotCreate() { return "cannot create it"; }
+
+std::string CannotWrite() { return "cannot write it"; }
+
+std::string CannotPutInPlace() { return "cannot put it in place"; }
+
+std::string NotARegularFile(std::string_view kind) {
+  return FillMessage("it is {}, not a regular file", kind);
+}
+
+std::string NameTakenBy(std::string_view kind) {
+  return FillMessage("its name is taken by {}", kind);
+}
+
+std::string WriteDataNameTakenBy(std::string_view kind) {
+  return FillMessage(
+      "its name is taken by {}; --write-data replaces only a regular file (\"-\" writes to the "
+      "standard output)",
+      kind);
+}
+
+std::string FileKind(unsigned mode) {
+  switch (mode & S_IFMT) {
+    case S_IFDIR:
+      return "a folder";
+    case S_IFIFO:
+      return "a named pipe";
+    case S_IFCHR:
+    case S_IFBLK:
+      return "a device";
+    case S_IFSOCK:
+      return "a socket";
+    case S_IFLNK:
+      return "a symbolic link";
+    default:
+      return "a special file";
+  }
+}
+
+std::string ByteSize(uint64_t bytes) {
+  static constexpr const char* kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  if (bytes < 1024) return FillMessage("{} bytes", bytes);
+  double value = static_cast<double>(bytes);
+  int unit = 0;
+  while (value >= 1024.0 && unit < 6) {
+    value /= 1024.0;
+    ++unit;
+  }
+  // One decimal, rounded, written without the locale.
+  const auto tenths = static_cast<uint64_t>(value * 10.0 + 0.5);
+  return FillMessage("{}.{} {}", tenths / 10, tenths % 10, kUnits[unit]);
+}
+
+std::string MemoryNeeded(std::string_view need, std::string_view data, std::string_view values,
+                         int32_t iterations, int64_t tests, std::string_view inUse,
+                         std::string_view available) {
+  return FillMessage(
+      "the Run would need about {} of memory: {} for the data and {} for the values of N = {} "
+      "iterations of {} {}; it uses {} and about {} more is available",
+      need, data, values, iterations, tests, tests == 1 ? "test" : "tests", inUse, available);
+}
+
+std::string DiskNeeded(std::string_view what, std::string_view need, std::string_view free) {
+  return FillMessage(
+      "not enough free disk space: {} would take about {}, and {} is free there; free some space, "
+      "or choose fewer iterations or another folder",
+      what, need, free);
+}
+
+std::string LargeRun(std::string_view memory, std::string_view available, std::string_view disk,
+                     std::string_view free) {
+  std::string text = FillMessage("this Run needs about {} of memory", memory);
+  if (!available.empty()) text += FillMessage(" ({} available)", available);
+  if (!disk.empty()) {
+    text += FillMessage(" and about {} of disk for its p-value files and Fis values", disk);
+    if (!free.empty()) text += FillMessage(" ({} free)", free);
+  }
+  return text;
+}
+
+std::string NoLocusInTwoPopulations() {
+  return "no locus is typed in at least two populations: the Weir & Cockerham estimator compares "
+         "populations, so Fis cannot be estimated from these data";
 }
 
 std::string OutOfMemoryFor(std::string_view what) {

@@ -54,8 +54,13 @@ struct FilePlace {
   int64_t column = 0;        // spreadsheet column, 1-based; 0 when none
 };
 
-// `<lead> "<path>"[, line N][, locus k][, <field>][, row N][, column M]: <what>`
+// `<lead> "<path>"[, line N][, locus k][, <field>][, row N][, column M]: <what>`, the
+// path's control characters escaped (EscapeControls).
 std::string Located(const FilePlace& place, std::string_view what);
+
+// A name as a message shows it: its control characters (below 32, and 127) written as
+// \t, \n, \r or \xHH, so that a name cannot break or redraw the message's line.
+std::string EscapeControls(std::string_view text);
 
 // ---- The project's texts ---------------------------------------------------------------
 
@@ -123,6 +128,8 @@ std::string NoSuchFolder();
 std::string NotAFolder();
 std::string FolderInUse();
 std::string LockFileNotRegular(std::string_view lockName);
+// `reason`: the system's message.
+std::string CannotCreateLockFile(std::string_view lockName, std::string_view reason);
 std::string NameOfAFolder();
 std::string FolderMissing(std::string_view folder);
 std::string FolderNotAFolder(std::string_view folder);
@@ -130,6 +137,43 @@ std::string FolderNotAFolder(std::string_view folder);
 std::string OutputsCoincide(std::string_view firstRole, std::string_view firstName,
                             std::string_view secondRole, std::string_view secondName);
 std::string DataFileIsOutput(std::string_view role, std::string_view name);
+
+// Input/output errors about a file (RunError::fileRole and RunError::doing): which file,
+// and what the Run was doing with it when the system's message came.
+inline constexpr std::string_view kDataFileRole = "Data file";
+inline constexpr std::string_view kFileRole = "File";
+std::string CannotOpenForReading();
+std::string CannotRead();
+std::string CannotCheckName();
+std::string CannotCreate();
+std::string CannotWrite();
+std::string CannotPutInPlace();
+// `kind` as FileKind gives it.
+std::string NotARegularFile(std::string_view kind);
+std::string NameTakenBy(std::string_view kind);
+std::string WriteDataNameTakenBy(std::string_view kind);
+// "a folder", "a named pipe", "a device", "a socket", "a symbolic link", or "a special
+// file", from a stat mode.
+std::string FileKind(unsigned mode);
+// A folder the Run writes into besides its working folder (the folder part of an output
+// name), after `Output folder "<path>"`.
+inline constexpr std::string_view kOutputFolderLead = "Output folder";
+
+// The resources a Run needs, checked before its first test: sizes as ByteSize writes
+// them ("12.3 MiB").
+std::string ByteSize(uint64_t bytes);
+// After "Mémoire insuffisante (" ... ")".
+std::string MemoryNeeded(std::string_view need, std::string_view data, std::string_view values,
+                         int32_t iterations, int64_t tests, std::string_view inUse,
+                         std::string_view available);
+// After `Folder "<path>"`: `what` the files are.
+std::string DiskNeeded(std::string_view what, std::string_view need, std::string_view free);
+std::string LargeRun(std::string_view memory, std::string_view available, std::string_view disk,
+                     std::string_view free);
+
+// The line under "Opération en virgule flottante incorrecte" when no locus of the data
+// is typed in two populations.
+std::string NoLocusInTwoPopulations();
 
 // The last line of the results file of a Run stopped by its user, and the message of
 // the stop.
@@ -208,6 +252,7 @@ std::string NotDiploid(int64_t columns, std::string_view found);
 inline constexpr std::string_view kOutputFileLead = "Output file";
 std::string OutputIsInput();
 std::string WrittenInNativeLayout();
+std::string WrittenToStandardOutput();
 
 }  // namespace messages
 

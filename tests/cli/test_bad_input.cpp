@@ -52,9 +52,20 @@ struct Case {
   std::string dataFile;           // in tests/data/bad_input/, or prepared by PrepareFolder
   std::vector<std::string> args;  // before the data file
   int exitCode;
-  std::string message;  // stderr without "genosieve-cli: " and the final line end
+  // stderr without "genosieve-cli: " and the final line end; {folder} stands for the
+  // working folder's full path.
+  std::string message;
   Writes writes;
 };
+
+const std::string kDenied = "Acc\xC3\xA8s au fichier refus\xC3\xA9";
+const std::string kNoLocusInTwoPopulations =
+    "genosieve-cli: no locus is typed in at least two populations: the Weir & Cockerham "
+    "estimator compares populations, so Fis cannot be estimated from these data";
+const std::string kWriteDataOnly =
+    "; --write-data replaces only a regular file (\"-\" writes to the standard output): " + kDenied;
+// What follows the message of an option that the option parser refuses.
+const std::string kSeeHelp = "\nRun with --help for more information.";
 
 const std::string kNotInteger = "' n'est pas une valeur enti\xC3\xA8re correcte";
 
@@ -287,22 +298,65 @@ const std::vector<Case>& Cases() {
               "character \\x1B; names go to the text files the Run writes, which hold no control "
               "characters"),
        Writes::Nothing},
-      // Data paths that name no readable file (the program's own I/O messages).
-      {"no_such_file.txt", {}, 1, "Fichier introuvable", Writes::Nothing},
-      {"a_folder", {}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},
-      {"a_pipe", {}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},
-      {"/dev/zero", {}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},
-      {"full.txt", {}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},
-      // Iteration counts: refused before any file is written.
+      // Data the estimator cannot compare: the floating-point message stays, and the next
+      // line says why. The observed table has been written when the estimate fails.
+      {"one_population.txt",
+       {},
+       1,
+       "Op\xC3\xA9ration en virgule flottante incorrecte\n" + kNoLocusInTwoPopulations,
+       Writes::Something},
+      {"every_genotype_missing.txt",
+       {},
+       1,
+       "Op\xC3\xA9ration en virgule flottante incorrecte\n" + kNoLocusInTwoPopulations,
+       Writes::Something},
+      {"no_locus_in_two_populations.txt",
+       {},
+       1,
+       "Op\xC3\xA9ration en virgule flottante incorrecte\n" + kNoLocusInTwoPopulations,
+       Writes::Something},
+      // Data paths that name no readable file: the file's full path, what was being done,
+      // then the program's own I/O message.
+      {"no_such_file.txt",
+       {},
+       1,
+       "Data file \"{folder}/no_such_file.txt\": cannot open it for reading: Fichier introuvable",
+       Writes::Nothing},
+      {"a_folder",
+       {},
+       1,
+       "Data file \"{folder}/a_folder\": it is a folder, not a regular file: " + kDenied,
+       Writes::Nothing},
+      {"a_pipe",
+       {},
+       1,
+       "Data file \"{folder}/a_pipe\": it is a named pipe, not a regular file: " + kDenied,
+       Writes::Nothing},
+      {"/dev/zero",
+       {},
+       1,
+       "Data file \"/dev/zero\": it is a device, not a regular file: " + kDenied,
+       Writes::Nothing},
+      {"full.txt",
+       {},
+       1,
+       "Data file \"{folder}/full.txt\": it is a device, not a regular file: " + kDenied,
+       Writes::Nothing},
+      // Iteration counts: usage errors, refused before the data file is read.
       {"valid.txt",
        {"-n", "99999999999999999999"},
-       1,
-       "'99999999999999999999" + kNotInteger,
+       2,
+       "--iterations: '99999999999999999999" + kNotInteger + kSeeHelp,
        Writes::Nothing},
       {"valid.txt",
        {"-n", "-5"},
-       1,
-       "The number of iterations must be 0 or more, not -5.",
+       2,
+       "--iterations: The number of iterations must be 0 or more, not -5." + kSeeHelp,
+       Writes::Nothing},
+      {"no_such_file.txt",
+       {"-n", "5 x"},
+       2,
+       "--iterations: '5 x" + kNotInteger + kSeeHelp,
        Writes::Nothing},
       // Result names that cannot be written: refused before anything is written.
       {"valid.txt",
@@ -321,8 +375,61 @@ const std::vector<Case>& Cases() {
        1,
        "Output file \"a_folder/\": the name is that of a folder, not of a file",
        Writes::Nothing},
-      {"valid.txt", {"-o", ""}, 1, "Output file \"\": the name is empty", Writes::Nothing},
-      {"valid.txt", {"-o", "a_pipe"}, 1, "Acc\xC3\xA8s au fichier refus\xC3\xA9", Writes::Nothing},
+      {"valid.txt",
+       {"-o", ""},
+       2,
+       "--result: the result name is empty" + kSeeHelp,
+       Writes::Nothing},
+      {"valid.txt",
+       {"-o", "a_pipe"},
+       1,
+       "Output file \"{folder}/a_pipe\": its name is taken by a named pipe: " + kDenied,
+       Writes::Nothing},
+      {"valid.txt",
+       {"-o", "full.txt/x"},
+       1,
+       "Output file \"full.txt/x\": \"full.txt\" is not a folder",
+       Writes::Nothing},
+      {"valid.txt",
+       {"-o", std::string(300, 'r')},
+       1,
+       "Output file \"{folder}/" + std::string(300, 'r') +
+           "\": cannot look up its name: Nom de fichier incorrect",
+       Writes::Nothing},
+      // A name's control characters are shown escaped, the message on one line.
+      {"no\nsuch\x7F\x1B[1mfile.txt",
+       {},
+       1,
+       "Data file \"{folder}/no\\nsuch\\x7F\\x1B[1mfile.txt\": cannot open it for reading: "
+       "Fichier introuvable",
+       Writes::Nothing},
+      // --write-data targets that are not regular files, in or out of the folder: refused
+      // before a byte is written, and left as they are.
+      {"valid.txt",
+       {"--write-data", "a_pipe"},
+       1,
+       "Output file \"{folder}/a_pipe\": its name is taken by a named pipe" + kWriteDataOnly,
+       Writes::Nothing},
+      {"valid.txt",
+       {"--write-data", "full.txt"},
+       1,
+       "Output file \"{folder}/full.txt\": its name is taken by a symbolic link" + kWriteDataOnly,
+       Writes::Nothing},
+      {"valid.txt",
+       {"--write-data", "/dev/full"},
+       1,
+       "Output file \"/dev/full\": its name is taken by a device" + kWriteDataOnly,
+       Writes::Nothing},
+      {"valid.txt",
+       {"--write-data", "a_folder"},
+       1,
+       "Output file \"a_folder\": the name is that of a folder, not of a file",
+       Writes::Nothing},
+      {"valid.txt",
+       {"--write-data", ""},
+       2,
+       "--write-data: the output name is empty" + kSeeHelp,
+       Writes::Nothing},
       // A working folder that does not exist, or an empty name, is a usage error.
       {"valid.txt",
        {"-C", "no_such_folder"},
@@ -355,8 +462,11 @@ void Check(const Case& c) {
   args.push_back(c.dataFile);
   const Outcome outcome = RunCli(args);
 
+  std::string message = c.message;
+  const std::size_t at = message.find("{folder}");
+  if (at != std::string::npos) message.replace(at, 8, folder.path().string());
   EXPECT_EQ(outcome.exitCode, c.exitCode);
-  EXPECT_EQ(outcome.err, "genosieve-cli: " + c.message + "\n");
+  EXPECT_EQ(outcome.err, "genosieve-cli: " + message + "\n");
   EXPECT_EQ(outcome.out, "");
   EXPECT_LT(outcome.peakMemoryKb, kPeakMemoryLimitKb);
   const std::vector<std::string> after = Entries(folder.path());
@@ -380,17 +490,28 @@ TEST(BadInput, EveryFileOfTheCorpusHasACase) {
   }
 }
 
-// An iteration count whose running values cannot be held ends with a message, not with
-// the system's out-of-memory killer or an uncaught exception. Only where the address
-// space can be limited: without the limit the allocation of 2^31 running values could
-// succeed and fill the machine's memory.
+// An iteration count whose running values cannot be held is refused before the first
+// test, saying how much the Run needs and how much is available, not with the system's
+// out-of-memory killer or an uncaught exception. Only where the address space can be
+// limited: without the limit a machine with hundreds of GiB would start the Run.
 TEST(BadInput, IterationCountBeyondMemoryIsRefused) {
   if (!kLimitAddressSpace) GTEST_SKIP() << "address space cannot be limited under ASan";
-  Check({"valid.txt",
-         {"-n", "2147483647"},
-         1,
-         "M\xC3\xA9moire insuffisante (test tally for N = 2147483647)",
-         Writes::Nothing});
+  ScopedWorkingFolder folder;
+  PrepareFolder("valid.txt");
+  const std::vector<std::string> before = Entries(folder.path());
+  const Outcome outcome = RunCli({"-q", "-n", "2147483647", "valid.txt"});
+  EXPECT_EQ(outcome.exitCode, 1);
+  // How much depends on the estimate's coefficients and on this machine.
+  EXPECT_TRUE(outcome.err.starts_with(
+      "genosieve-cli: M\xC3\xA9moire insuffisante (the Run would need about "))
+      << outcome.err;
+  EXPECT_NE(
+      outcome.err.find(" GiB for the values of N = 2147483647 iterations of 1 test; it uses "),
+      std::string::npos)
+      << outcome.err;
+  EXPECT_TRUE(outcome.err.ends_with(" more is available)\n")) << outcome.err;
+  EXPECT_LT(outcome.peakMemoryKb, kPeakMemoryLimitKb);
+  EXPECT_EQ(Entries(folder.path()), before);
 }
 
 // With progress shown on a terminal and both analyses on, the command line reads the

@@ -64,6 +64,19 @@ TEST(Cli, UsageErrorsExitWithTwoAndWriteNothing) {
       {{"data.txt", "other.txt"}, "other.txt"},
       {{"-C", "no such folder", "data.txt"}, "genosieve-cli: -C: 'no such folder'"},
       {{"-C", "data.txt", "data.txt"}, "genosieve-cli: -C: 'data.txt' is not an existing folder"},
+      // Every option is checked before the data file is read, whatever the file.
+      {{"-n", "abc", "missing.txt"},
+       "genosieve-cli: --iterations: 'abc' n'est pas une valeur enti\xC3\xA8re correcte\n"},
+      {{"--iterations", "-5", "--per-locus", "--pvalue-files", "data.txt"},
+       "genosieve-cli: --iterations: The number of iterations must be 0 or more, not -5.\n"},
+      {{"-n", "2147483648", "data.txt"}, "'2147483648' n'est pas une valeur"},
+      {{"-n", "", "data.txt"}, "'' n'est pas une valeur"},
+      {{"-n", "5 5", "data.txt"}, "'5 5' n'est pas une valeur"},
+      {{"--threads", "4097", "data.txt"}, "--threads: the number of threads must be an integer"},
+      {{"--threads", "two", "data.txt"}, "not 'two'"},
+      {{"--seed", "1\t2", "data.txt"}, "not '1\\t2'"},
+      {{"-o", "", "data.txt"}, "genosieve-cli: --result: the result name is empty\n"},
+      {{"--write-data", "", "data.txt"}, "genosieve-cli: --write-data: the output name is empty\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
@@ -84,13 +97,14 @@ TEST(Cli, RunFailuresExitWithOne) {
     std::string expectedErr;
   };
   const std::vector<Case> cases = {
-      {{"missing.txt"}, "genosieve-cli: Fichier introuvable\n"},
-      {{""}, "genosieve-cli: Fichier introuvable\n"},
-      {{"."}, "genosieve-cli: Acc\xC3\xA8s au fichier refus\xC3\xA9\n"},
-      {{"-n", "abc", "data.txt"},
-       "genosieve-cli: 'abc' n'est pas une valeur enti\xC3\xA8re correcte\n"},
-      {{"--iterations", "-5", "--per-locus", "--pvalue-files", "data.txt"},
-       "genosieve-cli: The number of iterations must be 0 or more, not -5.\n"},
+      // The file, with its full path, what was being done, then the system's message.
+      {{"missing.txt"},
+       "genosieve-cli: Data file \"" + folder.path().string() +
+           "/missing.txt\": cannot open it for reading: Fichier introuvable\n"},
+      {{""}, "genosieve-cli: No data file given: Fichier introuvable\n"},
+      {{"."},
+       "genosieve-cli: Data file \"" + folder.path().string() +
+           "\": it is a folder, not a regular file: Acc\xC3\xA8s au fichier refus\xC3\xA9\n"},
       {{"-q", "bad.txt"},
        "genosieve-cli: Data file \"bad.txt\", line 5, locus 1, second allele: the line ends inside "
        "the genotype (each genotype has 2 x D = 6 characters)\n"},
@@ -144,6 +158,32 @@ TEST(Cli, ClockSeedIsPrintedAndRepeatsTheRunWithAnyThreads) {
   // Quiet Runs print nothing, and a bad thread count is a usage error.
   EXPECT_EQ(RunCli({"-q", "-n", "2", "-C", "one", "data.txt"}).err, "");
   EXPECT_EQ(RunCli({"--threads", "-1", "data.txt"}).exitCode, 2);
+}
+
+// One rule for every integer option: blanks around the number are ignored, on either
+// side, and the Run is the one the number alone gives.
+TEST(Cli, BlanksAroundAnIntegerOptionAreIgnoredOnEitherSide) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", kValidData);
+  const std::vector<std::vector<std::string>> spellings = {
+      {"-n", "5", "--seed", "3", "--threads", "2"},
+      {"-n", " 5", "--seed", " 3", "--threads", " 2"},
+      {"-n", "5 ", "--seed", "3 ", "--threads", "2 "},
+      {"-n", "\t5 ", "--seed", " 3\t", "--threads", " 2 "},
+  };
+  for (size_t k = 0; k < spellings.size(); ++k) {
+    SCOPED_TRACE(testing::PrintToString(spellings[k]));
+    const std::string sub = "run" + std::to_string(k);
+    std::filesystem::create_directories(sub);
+    std::vector<std::string> args = {"-q", "--per-locus", "-C", sub};
+    args.insert(args.end(), spellings[k].begin(), spellings[k].end());
+    args.push_back("data.txt");
+    const Outcome outcome = RunCli(args);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(FolderBytes(folder.path() / sub), FolderBytes(folder.path() / "run0"));
+  }
+  EXPECT_NE(ReadBytes("run1/Summary_results.tsv").find("\t5\t3\r\n"), std::string::npos);
 }
 
 TEST(Cli, DirectoryOptionTakesEveryFileAndResolvesTheDataFileFirst) {

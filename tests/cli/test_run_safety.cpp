@@ -26,13 +26,14 @@ namespace {
 using genosieve::testing::CliChild;
 using genosieve::testing::Entries;
 using genosieve::testing::ExamplePath;
+using genosieve::testing::Leftovers;
 using genosieve::testing::Outcome;
 using genosieve::testing::ReadBytes;
 using genosieve::testing::RunCli;
-using genosieve::testing::Running;
 using genosieve::testing::ScopedWorkingFolder;
 using genosieve::testing::StartCli;
 using genosieve::testing::WaitCli;
+using genosieve::testing::WaitUntil;
 using genosieve::testing::WithoutResultsAtAGlance;
 using genosieve::testing::WriteBytes;
 
@@ -43,7 +44,7 @@ const std::string kValidData =
     "1\t120124\t130132\t\r\n1\t120124\t130132\t\r\n1\t124124\t132132\t\r\n"
     "2\t120120\t130130\t\r\n2\t124120\t132132\t\r\n2\t120124\t132130\t\r\n";
 
-const std::string kDenied = "genosieve-cli: Acc\xC3\xA8s au fichier refus\xC3\xA9\n";
+const std::string kDenied = "Acc\xC3\xA8s au fichier refus\xC3\xA9";
 
 // Every file of a Run on kValidData with every analysis and p-value files on.
 const std::vector<std::string> kAllOutputs = {
@@ -81,29 +82,6 @@ std::vector<std::pair<std::string, std::string>> Contents(const fs::path& folder
   return files;
 }
 
-// Hidden files a Run leaves behind: temporary files and the lock file.
-std::vector<std::string> Leftovers(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.starts_with(".genosieve")) names.push_back(entry.path().string());
-  }
-  return names;
-}
-
-// Waits until `ready` holds, or until the child ends or 60 seconds pass: whether it held
-// while the child was still running.
-template <typename Ready>
-bool WaitFor(const CliChild& child, Ready ready) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (std::chrono::steady_clock::now() < limit) {
-    if (!Running(child)) return false;
-    if (ready()) return Running(child);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return false;
-}
-
 // Whether the process holds an exclusive flock, as the kernel lists them.
 bool HoldsExclusiveLock(pid_t pid) {
   std::istringstream locks(ReadBytes("/proc/locks"));
@@ -128,7 +106,7 @@ TEST(RunSafety, ASecondRunInTheSameFolderIsRefusedAndTheFirstGivesASoloRunsResul
   for (int attempt = 0; attempt < 4 && running.pid < 0; ++attempt) {
     if (attempt > 0) first[2] += "0";
     const CliChild started = StartCli(first);
-    if (WaitFor(started, [&started] { return HoldsExclusiveLock(started.pid); }) &&
+    if (WaitUntil(started, [&started] { return HoldsExclusiveLock(started.pid); }) &&
         ::kill(started.pid, SIGSTOP) == 0) {
       running = started;
     } else {
@@ -245,7 +223,8 @@ TEST(RunSafety, APipeUnderAnyOutputNameIsRefusedAtOnce) {
     // A hang would end with the child's alarm, and show as a killed child.
     const Outcome outcome = RunCli(With(kEveryAnalysis, "data.txt"));
     EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.err, kDenied);
+    EXPECT_EQ(outcome.err, "genosieve-cli: Output file \"" + (folder.path() / output).string() +
+                               "\": its name is taken by a named pipe: " + kDenied + "\n");
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(Entries(folder.path()), before);
     EXPECT_TRUE(fs::is_fifo(output));
@@ -294,7 +273,7 @@ bool Interrupt(std::vector<std::string> args, int signal, Ready ready, Outcome& 
   for (int attempt = 0; attempt < 4; ++attempt) {
     WriteBytes("results.txt", "the previous Run's results\r\n");
     const CliChild running = StartCli(args);
-    const bool caught = WaitFor(running, ready) && ::kill(running.pid, signal) == 0;
+    const bool caught = WaitUntil(running, ready) && ::kill(running.pid, signal) == 0;
     outcome = WaitCli(running);
     if (caught) return true;
     args[args.size() - 2] += "0";

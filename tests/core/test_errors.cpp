@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <new>
 #include <string>
 
@@ -50,6 +51,28 @@ TEST(Errors, SystemErrorsMapToIoCodes) {
   EXPECT_EQ(MessageOf(ThrowIoErrorFromErrno, EIO), "Erreur E/S " + std::to_string(EIO));
   EXPECT_EQ(IoErrorMessageFromErrno(EIO), "Erreur E/S " + std::to_string(EIO));
   EXPECT_EQ(IoErrorMessageFromErrno(EXDEV), "Erreur E/S " + std::to_string(EXDEV));
+}
+
+TEST(Errors, AnErrorAboutAFileNamesItsFullPathAndWhatWasBeingDone) {
+  RunError bare("Disque plein");
+  EXPECT_EQ(MessageNamingFile(bare), "Disque plein");
+  RunError error("Disque plein");
+  error.file = "/data/run1/results.txt";
+  EXPECT_EQ(MessageNamingFile(error), "File \"/data/run1/results.txt\": Disque plein");
+  error.fileRole = "Output file";
+  error.doing = "cannot write it";
+  EXPECT_EQ(MessageNamingFile(error),
+            "Output file \"/data/run1/results.txt\": cannot write it: Disque plein");
+  // Relative to the current folder, as the Run reached it, and escaped.
+  error.file = "sub/../new\tname.txt";
+  EXPECT_EQ(MessageNamingFile(error), "Output file \"" + std::filesystem::current_path().string() +
+                                          "/new\\tname.txt\": cannot write it: Disque plein");
+  error.file = ".";
+  EXPECT_EQ(MessageNamingFile(error), "Output file \"" + std::filesystem::current_path().string() +
+                                          "\": cannot write it: Disque plein");
+  RunError none("Fichier introuvable");
+  none.file = "";
+  EXPECT_EQ(MessageNamingFile(none), "No data file given: Fichier introuvable");
 }
 
 TEST(Errors, InternalErrorsSayWhereTheCheckFailed) {

@@ -24,6 +24,14 @@ TEST(Messages, LocatedNamesTheFileThenLineLocusAndFieldWhenGiven) {
             "Data file \"s.csv\", row 9: what");
 }
 
+TEST(Messages, ControlCharactersOfNamesAreShownEscaped) {
+  EXPECT_EQ(EscapeControls("a\tb\nc\rd\x01\x1B[2J\x7F"), "a\\tb\\nc\\rd\\x01\\x1B[2J\\x7F");
+  // Printable text, UTF-8 included, and a backslash stay as they are.
+  EXPECT_EQ(EscapeControls("Jos\xC3\xA9 res\\a.txt"), "Jos\xC3\xA9 res\\a.txt");
+  EXPECT_EQ(Located({"Data file", "a\nb.txt", 2, 0, {}}, "what"),
+            "Data file \"a\\nb.txt\", line 2: what");
+}
+
 TEST(Messages, FillMessagePutsTextsAndIntegersInOrder) {
   EXPECT_EQ(FillMessage("a {} b {} c {}", 1, std::string("two"), int64_t{-3}), "a 1 b two c -3");
   EXPECT_EQ(FillMessage("{}{}", "x", "y"), "xy");

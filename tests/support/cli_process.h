@@ -12,11 +12,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -202,6 +204,31 @@ inline std::string WithoutResultsAtAGlance(const std::string& err) {
     start = end;
   }
   return kept;
+}
+
+// The hidden files a Run must not leave behind anywhere under `folder`: its temporary
+// files and its lock files (".genosieve...").
+inline std::vector<std::string> Leftovers(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(".genosieve")) names.push_back(entry.path().string());
+  }
+  return names;
+}
+
+// Waits until `ready` holds, or until the child ends or 60 seconds pass: whether it held
+// while the child was still running. It looks every millisecond, assuming no speed: a
+// child that ends first is the caller's to start again with more work.
+template <typename Ready>
+bool WaitUntil(const CliChild& child, Ready ready) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < limit) {
+    if (!Running(child)) return false;
+    if (ready()) return Running(child);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
 }
 
 inline std::vector<std::string> Entries(const std::filesystem::path& folder) {

@@ -66,13 +66,22 @@ inline constexpr int kUnavailable = 77;
 
 }  // namespace detail
 
-// Runs `check` in a child process whose current folder is a new, empty folder on a full
-// file system: creating files there works, writing any byte into one fails with ENOSPC.
-// `prepare` runs first, in that folder before it is filled. Returns what `check`
+// The small file system of InSmallFolder.
+struct SmallFolder {
+  std::string size = "64k";  // tmpfs's size option
+  bool fill = true;          // filled to the last block once prepared
+  bool readOnly = false;     // made read-only once prepared (and filled)
+};
+
+// Runs `check` in a child process whose current folder is a new, empty folder on a small
+// file system made as `how` says (filled: creating files there works, writing any byte
+// into one fails with ENOSPC; read-only: nothing can be created, even by root). `prepare`
+// runs first, in that folder before it is filled or made read-only. Returns what `check`
 // returned (empty when all went as expected), or nothing when no such folder can be made
 // here (no mount namespace allowed): the caller then skips.
-inline std::optional<std::string> InFullFolder(const std::function<void()>& prepare,
-                                               const std::function<std::string()>& check) {
+inline std::optional<std::string> InSmallFolder(const SmallFolder& how,
+                                                const std::function<void()>& prepare,
+                                                const std::function<std::string()>& check) {
   // Made and removed here; mounted on only in the child.
   std::string mountPoint = "/tmp/genosieve-full-XXXXXX";
   if (::mkdtemp(mountPoint.data()) == nullptr) return "cannot make a folder";
@@ -82,15 +91,23 @@ inline std::optional<std::string> InFullFolder(const std::function<void()>& prep
   if (pid < 0) return "cannot fork";
   if (pid == 0) {
     ::close(channel[0]);
+    const std::string options = "size=" + how.size + ",mode=0700";
     if (!detail::EnterPrivateMounts() ||
-        ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0 ||
+        ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, options.c_str()) != 0 ||
         ::chdir(mountPoint.c_str()) != 0) {
       ::_exit(detail::kUnavailable);
     }
     std::string problem;
     try {
       prepare();
-      problem = detail::FillCurrentFolder() ? check() : "cannot fill the file system";
+      if (how.fill && !detail::FillCurrentFolder()) {
+        problem = "cannot fill the file system";
+      } else if (how.readOnly && ::mount(nullptr, mountPoint.c_str(), nullptr,
+                                         MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+        problem = "cannot make the file system read-only";
+      } else {
+        problem = check();
+      }
     } catch (const std::exception& error) {
       problem = std::string("exception: ") + error.what();
     }
@@ -116,6 +133,12 @@ inline std::optional<std::string> InFullFolder(const std::function<void()>& prep
   if (WIFEXITED(status) && WEXITSTATUS(status) == detail::kUnavailable) return std::nullopt;
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "the child process failed";
   return problem;
+}
+
+// InSmallFolder on 64 KiB filled to the last block.
+inline std::optional<std::string> InFullFolder(const std::function<void()>& prepare,
+                                               const std::function<std::string()>& check) {
+  return InSmallFolder({}, prepare, check);
 }
 
 }  // namespace genosieve::testing

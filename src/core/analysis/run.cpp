@@ -4,12 +4,14 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/outcome_files.h"
 #include "analysis/random_generator.h"
 #include "analysis/randomization_tests.h"
 #include "analysis/randomized_series.h"
+#include "analysis/resource_estimate.h"
 #include "analysis/run_files.h"
 #include "analysis/table_variant.h"
 #include "data/clone_files.h"
@@ -22,6 +24,7 @@
 #include "errors.h"
 #include "io/folder_lock.h"
 #include "io/output_file.h"
+#include "io/stop_check.h"
 #include "io/working_folder.h"
 #include "messages.h"
 #include "reports/results_file.h"
@@ -50,6 +53,25 @@ void WriteViewFiles(const RunSettings& settings, RunView& view, const WorkingFol
   }
 }
 
+// Whether some locus is typed (holds a genotype that is not missing) in at least two
+// populations: without one the estimator has nothing to compare.
+bool SomeLocusTypedInTwoPopulations(const DataFile& data, const PopulationIndex& index) {
+  const GenotypeTable& table = data.table;
+  for (int32_t locus = 0; locus < table.loci; ++locus) {
+    int32_t typed = 0;
+    for (std::size_t k = 1; k < index.size() && typed < 2; ++k) {
+      for (int32_t row = index[k - 1]; row < index[k]; ++row) {
+        if (table.at(row, locus).first != 0) {
+          ++typed;
+          break;
+        }
+      }
+    }
+    if (typed >= 2) return true;
+  }
+  return false;
+}
+
 // After a stop or a failure, the figures of the tests that finished, as far as they can be
 // drawn and written: the Run ends with its own stop or failure whatever happens here.
 // After a stop, the drawing goes on to the end (a second signal ends the command line at
@@ -76,11 +98,21 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
 
   // 5. Observed evaluation over all loci and populations.
   const TableVariant overall{RandomizationKind::kOverall, 0};
-  Allocating("observed evaluation", [&] {
-    WriteGenotypeFile(folder, kObservedFileName, VariantHeader(header, overall), header.loci,
-                      ObservedLines(data, index, overall), Replacement::kExchange);
-    RunEvaluation(folder, EvaluationKind::kObserved, state);
-  });
+  try {
+    Allocating("observed evaluation", [&] {
+      WriteGenotypeFile(folder, kObservedFileName, VariantHeader(header, overall), header.loci,
+                        ObservedLines(data, index, overall), Replacement::kExchange);
+      RunEvaluation(folder, EvaluationKind::kObserved, state);
+    });
+  } catch (const RunError& error) {
+    // The system's message stays as it is; the line under it says why.
+    if (std::string_view(error.what()) != kInvalidOperationMessage ||
+        SomeLocusTypedInTwoPopulations(data, index)) {
+      throw;
+    }
+    throw RunError(std::string(kInvalidOperationMessage) + "\n" +
+                   messages::NoLocusInTwoPopulations());
+  }
 
   // 6. Clone summary and clone report.
   const CloneSummary summary = SummariseClones(clones, index);
@@ -159,10 +191,23 @@ void RunInFolder(const RunSettings& settings, RunView& view) {
   const WorkingFolder folder = OpenWorkingFolder(settings.workingFolder);
   CheckOutputName(folder, settings.resultName);
   const FolderLock lock = LockWorkingFolder(folder);
+  // The other folders the outputs go to are locked as the working folder is: those the
+  // result name gives at once, those of the per-test files once the data give P and L.
+  OutputFolderLocks outputFolders;
+  {
+    std::vector<std::string> names;
+    for (const RunOutput& output : RunOutputs(settings, 0, 0, 0)) {
+      CheckOutputName(folder, output.name);
+      names.push_back(output.name);
+    }
+    LockOutputFolders(folder, names, outputFolders);
+  }
 
-  // 1. Read the data file, in the layout the settings give or the one recognised.
+  // 1. Read the data file, in the layout the settings give or the one recognised; a stop
+  // asked for meanwhile ends the reading.
   const std::string dataFile = FillMessage("data file \"{}\"", settings.dataPath);
   const DataFile data = Allocating("genotype table of " + dataFile, [&] {
+    const StopReadingWhen stop([&view] { return view.StopRequested(); });
     return ImportDataFile(settings.dataPath, settings.format,
                           [&view](const std::string& text) { view.ShowNotice(text); });
   });
@@ -179,8 +224,16 @@ void RunInFolder(const RunSettings& settings, RunView& view) {
   // 4. Iteration count; every file the Run will write is now known, and checked before
   // the first is written.
   const int32_t iterations = ConvertIterations(settings.iterationsText);
-  CheckRunOutputs(folder, settings.dataPath, settings.resultName,
-                  RunOutputs(settings, header.populations, header.loci, iterations));
+  const std::vector<RunOutput> outputs =
+      RunOutputs(settings, header.populations, header.loci, iterations);
+  CheckRunOutputs(folder, settings.dataPath, settings.resultName, outputs);
+  {
+    std::vector<std::string> names;
+    for (const RunOutput& output : outputs) names.push_back(output.name);
+    LockOutputFolders(folder, names, outputFolders);
+  }
+  // Before the first test: the memory and disk the Run will take.
+  CheckRunResources(folder, settings, ShapeOfRun(settings, data, index, iterations), view);
   StopIfRequested(view);
 
   RunFiles files{folder, {}};

@@ -31,7 +31,8 @@ Place PlaceOf(const WorkingFolder& folder, std::string_view name) {
   struct stat status {};
   // CheckOutputName has seen the folder exist.
   if (::fstatat(folder.fd, parent.c_str(), &status, 0) != 0) {
-    ThrowIoErrorFromErrno(errno, PathInFolder(folder, name));
+    ThrowIoErrorFromErrno(errno, PathInFolder(folder, name), messages::kOutputFileLead,
+                          messages::CannotCheckName());
   }
   return {status.st_dev, status.st_ino,
           std::string(slash == std::string_view::npos ? name : name.substr(slash + 1))};
@@ -79,10 +80,18 @@ std::vector<RunOutput> RunOutputs(const RunSettings& settings, int32_t populatio
 
 void CheckRunOutputs(const WorkingFolder& folder, const std::string& dataPath,
                      const std::string& resultName, const std::vector<RunOutput>& outputs) {
-  const RunOutput lock{std::string(kLockFileName), "lock file"};
-  std::map<Place, const RunOutput*> seen = {{PlaceOf(folder, lock.name), &lock}};
+  // Every folder the outputs go to holds a lock file while the Run works there.
+  std::vector<RunOutput> locks = {{std::string(kLockFileName), "lock file"}};
   for (const RunOutput& output : outputs) {
-    CheckOutputName(folder, output.name);
+    const std::size_t slash = output.name.rfind('/');
+    if (slash != std::string::npos) {
+      locks.push_back({output.name.substr(0, slash + 1) + std::string(kLockFileName), "lock file"});
+    }
+  }
+  std::map<Place, const RunOutput*> seen;
+  for (const RunOutput& output : outputs) CheckOutputName(folder, output.name);
+  for (const RunOutput& lock : locks) seen.emplace(PlaceOf(folder, lock.name), &lock);
+  for (const RunOutput& output : outputs) {
     const auto [at, added] = seen.emplace(PlaceOf(folder, output.name), &output);
     if (!added) {
       const RunOutput& other = *at->second;

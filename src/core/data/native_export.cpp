@@ -1,8 +1,11 @@
 #include "data/native_export.h"
 
+#include <optional>
+
 #include "data/data_file_reader.h"
 #include "data/data_import.h"
 #include "errors.h"
+#include "io/folder_lock.h"
 #include "io/output_file.h"
 #include "messages.h"
 
@@ -45,16 +48,36 @@ std::string NativeDataText(const DataFile& data, const PopulationIndex& index) {
 }
 
 void ExportNativeDataFile(const WorkingFolder& folder, const std::string& outputName,
-                          const std::string& inputPath, DataFormat format,
-                          const NoticeSink& notice) {
-  CheckOutputName(folder, outputName);
-  if (IsSameFile(folder, outputName, inputPath)) {
-    throw RunError(Located({.lead = messages::kOutputFileLead, .path = outputName},
-                           messages::OutputIsInput()));
+                          const std::string& inputPath, DataFormat format, const NoticeSink& notice,
+                          const StopCheck& stop) {
+  const bool toStandardOutput = outputName == kStandardOutputName;
+  // The folder written into is locked as a Run's working folder: no Run works there
+  // meanwhile, and this export's stale temporary files are cleared as a Run's are.
+  std::optional<WorkingFolder> outputFolder;
+  std::optional<FolderLock> lock;
+  if (!toStandardOutput) {
+    if (IsSameFile(folder, outputName, inputPath)) {
+      throw RunError(Located({.lead = messages::kOutputFileLead, .path = outputName},
+                             messages::OutputIsInput()));
+    }
+    CheckOutputName(folder, outputName, ExistingName::kRegularOnly);
+    const std::size_t slash = outputName.rfind('/');
+    if (slash == std::string::npos) {
+      lock = LockWorkingFolder(folder);
+    } else {
+      outputFolder = OpenOutputFolder(folder, outputName.substr(0, slash + 1));
+      lock = LockFolder(*outputFolder, messages::kOutputFolderLead);
+    }
   }
+  const StopReadingWhen stopReading(stop);
   const DataFile data = ImportDataFile(inputPath, format, notice);
   const PopulationIndex index = BuildPopulationIndex(data);
-  WriteWholeFile(folder, outputName, NativeDataText(data, index));
+  const std::string text = NativeDataText(data, index);
+  if (toStandardOutput) {
+    WriteToStandardOutput(text, "the data", stop);
+  } else {
+    WriteWholeFile(folder, outputName, text, ExistingName::kRegularOnly, stop);
+  }
 }
 
 }  // namespace genosieve

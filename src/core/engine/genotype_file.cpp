@@ -79,7 +79,18 @@ EngineInput LoadGenotypeFile(const std::string& fileName) {
 EngineInput LoadGenotypeFile(const WorkingFolder& folder, EvaluationKind kind) {
   const std::string fileName =
       kind == EvaluationKind::kObserved ? kObservedFileName : kRandomizedFileName;
-  return ParseGenotypeFile(ReadWholeFile(folder, fileName), fileName);
+  const std::string content = ReadWholeFile(folder, fileName);
+  try {
+    return ParseGenotypeFile(content, fileName);
+  } catch (RunError& error) {
+    // "Saisie numérique incorrecte" names no file by itself.
+    if (!error.file && error.what() == IoErrorMessage(kIoBadNumericInput)) {
+      error.file = PathInFolder(folder, fileName);
+      error.fileRole = messages::kFileRole;
+      error.doing = messages::CannotRead();
+    }
+    throw;
+  }
 }
 
 EngineInput ParseGenotypeFile(std::string_view content, const std::string& fileName) {

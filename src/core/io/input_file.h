@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "io/working_folder.h"
 
@@ -15,7 +16,8 @@ namespace genosieve {
 // A file opened for buffered sequential reading; closed when the object goes, however
 // the reading ends.
 struct InputFile {
-  std::string path;  // as errors name it
+  std::string path;       // as errors name it
+  std::string_view role;  // which file it is, as errors name it ("Data file", "File")
   int fd = -1;
   std::size_t position = 0;  // next character in buffer
   std::size_t length = 0;    // characters in buffer
@@ -29,10 +31,12 @@ struct InputFile {
 };
 
 // Opens `path` for reading; fails with the Run's I/O error (an empty path is a file
-// that does not exist; a folder or anything but a regular file is access denied).
+// that does not exist; a folder or anything but a regular file is access denied). The
+// Run reads by path only the user's data file, and its errors name it so.
 void OpenForRead(InputFile& file, const std::string& path);
 
-// Reads the next block into the buffer; false at the end of the file.
+// Reads the next block into the buffer; false at the end of the file. A stop asked for
+// through io/stop_check.h ends it with RunStopped.
 bool Refill(InputFile& file);
 
 // What GetChar and PeekChar return at the end of the file, again and again.

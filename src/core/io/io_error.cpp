@@ -56,16 +56,31 @@ void ThrowIoError(int code) { throw RunError(IoErrorMessage(code)); }
 
 void ThrowIoErrorFromErrno(int err) { throw RunError(IoErrorMessageFromErrno(err)); }
 
-void ThrowIoError(int code, std::string file) {
-  RunError error(IoErrorMessage(code));
+namespace {
+
+[[noreturn]] void ThrowAbout(std::string message, std::string file, std::string_view role,
+                             std::string doing) {
+  RunError error(std::move(message));
   error.file = std::move(file);
+  error.fileRole = role;
+  error.doing = std::move(doing);
   throw error;
 }
 
-void ThrowIoErrorFromErrno(int err, std::string file) {
-  RunError error(IoErrorMessageFromErrno(err));
-  error.file = std::move(file);
-  throw error;
+}  // namespace
+
+void ThrowIoError(int code, std::string file, std::string_view role, std::string doing) {
+  ThrowAbout(IoErrorMessage(code), std::move(file), role, std::move(doing));
+}
+
+void ThrowIoErrorFromErrno(int err, std::string file, std::string_view role, std::string doing) {
+  ThrowAbout(IoErrorMessageFromErrno(err), std::move(file), role, std::move(doing));
+}
+
+std::string StandardOutputFailure(std::string_view what, int err) {
+  return FillMessage("cannot write {} to the standard output{}: {}", what,
+                     err == EPIPE ? ", which its reader has closed" : "",
+                     IoErrorMessageFromErrno(err));
 }
 
 std::string PathInFolder(const WorkingFolder& folder, std::string_view name) {

@@ -21,9 +21,18 @@ std::string IoErrorMessageFromErrno(int err);
 
 [[noreturn]] void ThrowIoError(int code);
 [[noreturn]] void ThrowIoErrorFromErrno(int err);
-// The same errors keeping `file`, the file they are about, in RunError::file.
-[[noreturn]] void ThrowIoError(int code, std::string file);
-[[noreturn]] void ThrowIoErrorFromErrno(int err, std::string file);
+// The same errors about `file`: RunError::file, fileRole (`role`, such as "Output file")
+// and doing (what the Run was doing with it, such as "cannot write it") name it, so that
+// MessageNamingFile (errors.h) can say which file and what failed.
+[[noreturn]] void ThrowIoError(int code, std::string file, std::string_view role,
+                               std::string doing);
+[[noreturn]] void ThrowIoErrorFromErrno(int err, std::string file, std::string_view role,
+                                        std::string doing);
+
+// Why `what` ("\"done ! \"", "the data") could not be written to the standard output,
+// from the system error number: the message of IoErrorMessageFromErrno, after the words
+// "which its reader has closed" for a broken pipe (genosieve-cli ... | head).
+std::string StandardOutputFailure(std::string_view what, int err);
 
 // The file `name` of the folder as errors name it: absolute.
 std::string PathInFolder(const WorkingFolder& folder, std::string_view name);

@@ -1,6 +1,7 @@
 #include "io/output_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,10 @@ namespace {
 
 [[noreturn]] void FailName(const std::string& name, const std::string& what) {
   throw RunError(Located({.lead = messages::kOutputFileLead, .path = name}, what));
+}
+
+[[noreturn]] void FailOn(int err, const std::string& shown, std::string doing) {
+  ThrowIoErrorFromErrno(err, shown, messages::kOutputFileLead, std::move(doing));
 }
 
 // The folder part of a name, with its final '/' ("" for a name without one).
@@ -53,11 +58,26 @@ void WriteAll(int fd, std::string_view bytes, const std::string& shown) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      ThrowIoErrorFromErrno(errno, shown);
+      FailOn(errno, shown, messages::CannotWrite());
     }
-    if (written == 0) ThrowIoErrorFromErrno(ENOSPC, shown);  // no progress and no errno
+    if (written == 0) FailOn(ENOSPC, shown, messages::CannotWrite());  // no progress, no errno
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
+}
+
+// Refuses what stands under the name of an output, as CheckOutputName says; `status` is
+// that of the name itself, links not followed.
+void CheckWhatStandsThere(const std::string& name, const std::string& shown,
+                          const struct stat& status, ExistingName existing) {
+  if (S_ISDIR(status.st_mode)) FailName(name, messages::NameOfAFolder());
+  if (S_ISREG(status.st_mode)) return;
+  // A link in the working folder is replaced, never followed; a named pipe, a device or a
+  // socket could block the Run or is no place for its results.
+  if (S_ISLNK(status.st_mode) && existing == ExistingName::kReplaceLinks) return;
+  const std::string kind = messages::FileKind(status.st_mode);
+  ThrowIoError(kIoAccessDenied, shown, messages::kOutputFileLead,
+               existing == ExistingName::kReplaceLinks ? messages::NameTakenBy(kind)
+                                                       : messages::WriteDataNameTakenBy(kind));
 }
 
 // Exchanges the temporary and the final names in one step, where the system can (Linux);
@@ -109,7 +129,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 
 OutputFile::~OutputFile() { Abandon(*this); }
 
-void CheckOutputName(const WorkingFolder& folder, const std::string& name) {
+void CheckOutputName(const WorkingFolder& folder, const std::string& name, ExistingName existing) {
   if (name.empty()) FailName(name, messages::NameEmpty());
   const std::string_view folderPart = FolderPart(name);
   const std::string_view base = std::string_view(name).substr(folderPart.size());
@@ -123,21 +143,16 @@ void CheckOutputName(const WorkingFolder& folder, const std::string& name) {
       const int err = errno;
       if (err == ENOENT) FailName(name, messages::FolderMissing(shown));
       if (err == ENOTDIR) FailName(name, messages::FolderNotAFolder(shown));
-      ThrowIoErrorFromErrno(err, PathInFolder(folder, name));
+      FailOn(err, PathInFolder(folder, name), messages::CannotCheckName());
     }
     if (!S_ISDIR(status.st_mode)) FailName(name, messages::FolderNotAFolder(shown));
   }
   struct stat status {};
   if (::fstatat(folder.fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) return;
-    ThrowIoErrorFromErrno(errno, PathInFolder(folder, name));
+    FailOn(errno, PathInFolder(folder, name), messages::CannotCheckName());
   }
-  if (S_ISDIR(status.st_mode)) FailName(name, messages::NameOfAFolder());
-  // A link is replaced, never followed; a named pipe, a device or a socket could block
-  // the Run or is no place for its results.
-  if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
-    ThrowIoError(kIoAccessDenied, PathInFolder(folder, name));
-  }
+  CheckWhatStandsThere(name, PathInFolder(folder, name), status, existing);
 }
 
 bool IsSameFile(const WorkingFolder& folder, const std::string& name, const std::string& path) {
@@ -147,12 +162,14 @@ bool IsSameFile(const WorkingFolder& folder, const std::string& name, const std:
          output.st_dev == other.st_dev && output.st_ino == other.st_ino;
 }
 
-OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name) {
-  CheckOutputName(folder, name);
+OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name,
+                            ExistingName existing) {
+  CheckOutputName(folder, name, existing);
   OutputFile file;
   file.path = name;
   file.shown = PathInFolder(folder, name);
   file.folderFd = folder.fd;
+  file.existing = existing;
   const std::string prefix = std::string(FolderPart(name)) + std::string(kTemporaryPrefix);
   for (int attempt = 0; file.fd < 0; ++attempt) {
     std::string temporary = prefix + RandomSuffix() + ".tmp";
@@ -163,12 +180,16 @@ OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name
     if (file.fd >= 0) {
       file.temporary = std::move(temporary);
     } else if (errno != EEXIST || attempt == 100) {
-      ThrowIoErrorFromErrno(errno, file.shown);
+      FailOn(errno, file.shown, messages::CannotCreate());
     }
   }
   struct stat status {};
-  if (::fstat(file.fd, &status) != 0) ThrowIoErrorFromErrno(errno, file.shown);
-  if (!S_ISREG(status.st_mode)) ThrowIoError(kIoAccessDenied, file.shown);
+  if (::fstat(file.fd, &status) != 0) FailOn(errno, file.shown, messages::CannotCreate());
+  if (!S_ISREG(status.st_mode)) FailOn(EACCES, file.shown, messages::CannotCreate());
+  // Held while the file is written, so that a Run cleaning its folder tells a temporary
+  // file that a live program writes from one that a killed Run left (folder_lock.h). The
+  // file is new: nothing else can hold it.
+  ::flock(file.fd, LOCK_EX | LOCK_NB);
   // Left uninitialised: every byte is written before it is flushed.
   file.buffer.reset(new char[OutputFile::kBufferSize]);
   return file;
@@ -183,17 +204,24 @@ void CommitOutputFile(OutputFile& file, Replacement replacement) {
   FlushOutputFile(file);
   const int fd = std::exchange(file.fd, -1);
   // A failed close can report a delayed write error.
-  if (::close(fd) != 0 && errno != EINTR) ThrowIoErrorFromErrno(errno, file.shown);
+  if (::close(fd) != 0 && errno != EINTR) FailOn(errno, file.shown, messages::CannotWrite());
+  if (file.existing == ExistingName::kRegularOnly) {
+    // What stands under the name now, not only when the file was started.
+    struct stat status {};
+    if (::fstatat(file.folderFd, file.path.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+      CheckWhatStandsThere(file.path, file.shown, status, file.existing);
+    }
+  }
   if (replacement == Replacement::kExchange && ExchangeNames(file)) {
     // The temporary name now holds the old file (or the link that stood there).
     if (::unlinkat(file.folderFd, file.temporary.c_str(), 0) != 0) {
-      ThrowIoErrorFromErrno(errno, file.shown);
+      FailOn(errno, file.shown, messages::CannotPutInPlace());
     }
     file.temporary.clear();
     return;
   }
   if (::renameat(file.folderFd, file.temporary.c_str(), file.folderFd, file.path.c_str()) != 0) {
-    ThrowIoErrorFromErrno(errno, file.shown);
+    FailOn(errno, file.shown, messages::CannotPutInPlace());
   }
   file.temporary.clear();
 }
@@ -202,6 +230,35 @@ void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::s
   OutputFile out = CreateOutputFile(folder, name);
   PutText(out, text);
   CommitOutputFile(out);
+}
+
+void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::string_view text,
+                    ExistingName existing, const StopCheck& stop) {
+  const auto stopIfAsked = [&stop] {
+    if (stop && stop()) throw RunStopped();
+  };
+  stopIfAsked();
+  OutputFile out = CreateOutputFile(folder, name, existing);
+  while (!text.empty()) {
+    const std::size_t part = std::min(text.size(), OutputFile::kBufferSize);
+    WriteAll(out.fd, text.substr(0, part), out.shown);
+    text.remove_prefix(part);
+    stopIfAsked();
+  }
+  CommitOutputFile(out);
+}
+
+void WriteToStandardOutput(std::string_view text, std::string_view what, const StopCheck& stop) {
+  while (!text.empty()) {
+    if (stop && stop()) throw RunStopped();
+    const std::size_t part = std::min(text.size(), OutputFile::kBufferSize);
+    const ssize_t written = ::write(STDOUT_FILENO, text.data(), part);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      throw RunError(StandardOutputFailure(what, written < 0 ? errno : ENOSPC));
+    }
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
 }
 
 }  // namespace genosieve

@@ -16,9 +16,20 @@
 #include <string>
 #include <string_view>
 
+#include "io/stop_check.h"
 #include "io/working_folder.h"
 
 namespace genosieve {
+
+// What may stand under an output's name besides a regular file, which the new file
+// replaces.
+enum class ExistingName {
+  // A link too, replaced rather than followed: the Run's outputs in its working folder.
+  kReplaceLinks,
+  // Nothing else: a file written where the user points, perhaps outside the working
+  // folder (--write-data), where a link is as likely the system's own (/dev/stdout).
+  kRegularOnly,
+};
 
 struct OutputFile {
   static constexpr std::size_t kBufferSize = std::size_t{1} << 16;
@@ -30,6 +41,7 @@ struct OutputFile {
   int fd = -1;
   std::unique_ptr<char[]> buffer;
   std::size_t used = 0;
+  ExistingName existing = ExistingName::kReplaceLinks;
 
   OutputFile() = default;
   OutputFile(OutputFile&& other) noexcept;
@@ -38,10 +50,12 @@ struct OutputFile {
 };
 
 // Checks that the output `name` can be written in `folder`: a non-empty name of a file
-// (not of a folder) whose folder exists, and which is missing, a regular file or a link.
-// A RunError otherwise: a clear message naming the file, or, for a named pipe, a device
-// or a socket, the Run's "access denied" I/O error.
-void CheckOutputName(const WorkingFolder& folder, const std::string& name);
+// (not of a folder) whose folder exists, and which is missing, a regular file or, as
+// `existing` allows, a link. A RunError otherwise: a clear message naming the file, or,
+// for a named pipe, a device, a socket or a link not allowed, the Run's "access denied"
+// I/O error about the file.
+void CheckOutputName(const WorkingFolder& folder, const std::string& name,
+                     ExistingName existing = ExistingName::kReplaceLinks);
 
 // Whether the output `name` of the folder exists and is the same file as the one at
 // `path` (relative to the current folder), links followed on both sides: putting the
@@ -49,8 +63,10 @@ void CheckOutputName(const WorkingFolder& folder, const std::string& name);
 bool IsSameFile(const WorkingFolder& folder, const std::string& name, const std::string& path);
 
 // Starts a new version of the file `name` (relative to the folder): the checks of
-// CheckOutputName, then a new temporary file beside it.
-OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name);
+// CheckOutputName, then a new temporary file beside it, locked (flock) while it is
+// written. With kRegularOnly, the commit checks the name again before it takes it.
+OutputFile CreateOutputFile(const WorkingFolder& folder, const std::string& name,
+                            ExistingName existing = ExistingName::kReplaceLinks);
 
 // Writes the buffer out (the Run's I/O error on failure).
 void FlushOutputFile(OutputFile& file);
@@ -94,6 +110,15 @@ inline void PutText(OutputFile& file, std::string_view text) {
 
 // Writes `text` as the whole new content of `name`.
 void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::string_view text);
+
+// The same for a file that may be large: `stop` is asked before each block, and a stop
+// ends it with RunStopped, the previous file of the name left as it was.
+void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::string_view text,
+                    ExistingName existing, const StopCheck& stop);
+
+// Writes `text` to the standard output, `what` naming it in errors ("the data"); `stop`
+// as above (what is written stays written).
+void WriteToStandardOutput(std::string_view text, std::string_view what, const StopCheck& stop);
 
 // The prefix every temporary name starts with (after the name's folder part): hidden,
 // and the program's own, so that no user file is ever taken for one.

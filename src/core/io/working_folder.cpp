@@ -26,8 +26,9 @@ std::string AbsoluteName(const std::string& path) {
   return text;
 }
 
-[[noreturn]] void Fail(const std::string& shown, const std::string& what) {
-  throw RunError(Located({"Working folder", shown, 0, 0, {}}, what));
+[[noreturn]] void Fail(const std::string& shown, const std::string& what,
+                       std::string_view lead = "Working folder") {
+  throw RunError(Located({lead, shown, 0, 0, {}}, what));
 }
 
 }  // namespace
@@ -63,6 +64,26 @@ WorkingFolder OpenWorkingFolder(const std::string& path) {
     if (err == ENOENT) Fail(folder.shown, messages::NoSuchFolder());
     if (err == ENOTDIR) Fail(folder.shown, messages::NotAFolder());
     Fail(folder.shown, IoErrorMessageFromErrno(err));
+  }
+  return folder;
+}
+
+WorkingFolder OpenOutputFolder(const WorkingFolder& working, const std::string& part) {
+  WorkingFolder folder;
+  folder.path = part;
+  folder.shown = AbsoluteName(PathInFolder(working, part));
+  do {
+    folder.fd = ::openat(working.fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } while (folder.fd < 0 && errno == EINTR);
+  // Named as the folder it is, links resolved ("res" a link to "A" is "A").
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::canonical(folder.shown, error);
+  if (!error) folder.shown = resolved.string();
+  if (folder.fd < 0) {
+    const int err = errno;
+    if (err == ENOENT) Fail(folder.shown, messages::NoSuchFolder(), messages::kOutputFolderLead);
+    if (err == ENOTDIR) Fail(folder.shown, messages::NotAFolder(), messages::kOutputFolderLead);
+    Fail(folder.shown, IoErrorMessageFromErrno(err), messages::kOutputFolderLead);
   }
   return folder;
 }

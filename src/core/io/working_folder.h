@@ -25,4 +25,9 @@ struct WorkingFolder {
 // naming it when the path is empty, missing, not a folder or cannot be opened.
 WorkingFolder OpenWorkingFolder(const std::string& path);
 
+// Opens the folder part `part` ("res/") of an output name, relative to the working
+// folder, links followed, and names it by its path with links resolved; a RunError naming
+// the output's folder when it cannot be opened.
+WorkingFolder OpenOutputFolder(const WorkingFolder& working, const std::string& part);
+
 }  // namespace genosieve

@@ -154,6 +154,14 @@ TEST(GenotypeFile, RefusesBadNumbersAndOutOfRangeInput) {
   EXPECT_EQ(LoadError("2 1 5O 3 \r\nA\r\n"), bad);
   EXPECT_EQ(LoadError("2 1 50 3 \r\nA\r\n1\t99999999999\t\r\n"), bad);
   EXPECT_EQ(LoadError("2 1 50 3 \r\nA\r\n1\t" + std::string(40, '1') + "\t\r\n"), bad);
+  // The message, bare as the system's, comes with the file it is about.
+  try {
+    LoadGenotypeFile(CurrentFolder(), EvaluationKind::kRandomized);
+    ADD_FAILURE() << "a bad number was read";
+  } catch (const RunError& error) {
+    EXPECT_EQ(MessageNamingFile(error),
+              "File \"" + (folder.path() / "temp.txt").string() + "\": cannot read it: " + bad);
+  }
 
   auto mentions = [](const std::string& message, const std::string& part) {
     return message.find(part) != std::string::npos;

@@ -1,0 +1,155 @@
+// The resources a Run is estimated to take, and the verdict on them: the files' sizes
+// against the files a Run writes, the refusals and the notice against given rooms. (The
+// memory against measured peaks: tests/cli/test_resource_estimate.cpp.)
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "analysis/resource_estimate.h"
+#include "analysis/run.h"
+#include "data/data_file_reader.h"
+#include "data/data_import.h"
+#include "errors.h"
+#include "messages.h"
+#include "support/fake_run_view.h"
+#include "support/test_files.h"
+
+namespace genosieve {
+namespace {
+
+using testing::ExamplePath;
+using testing::FakeRunView;
+using testing::ScopedWorkingFolder;
+
+namespace fs = std::filesystem;
+
+// The estimate's file sizes hold for the files a Run writes: never below them, and close.
+TEST(ResourceEstimate, FileSizesMatchTheFilesARunWrites) {
+  for (const int32_t iterations : {0, 9, 5000}) {
+    SCOPED_TRACE(iterations);
+    ScopedWorkingFolder folder;
+    RunSettings settings;
+    settings.dataPath = ExamplePath("aspen.txt").string();
+    settings.iterationsText = std::to_string(iterations);
+    settings.seed = 5;
+    settings.createPValueFiles = true;
+    settings.perLocusAnalysis = true;
+    settings.perPopulationAnalysis = true;
+    settings.writeFisValues = true;
+    FakeRunView view;
+    genosieve::Run(settings, view);
+    ASSERT_TRUE(view.Done());
+
+    const DataFile data =
+        ImportDataFile(settings.dataPath, DataFormat::kAuto, [](const std::string&) {});
+    const RunShape shape = ShapeOfRun(settings, data, BuildPopulationIndex(data), iterations);
+    EXPECT_EQ(TestCount(shape), 1 + 6 + 4);
+    const ResourceEstimate estimate = EstimateResources(shape);
+    uint64_t pValueBytes = 0;
+    for (const auto& entry : fs::directory_iterator(folder.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.find("p-values_") != std::string::npos) {
+        pValueBytes += entry.file_size();
+        EXPECT_LE(entry.file_size(), PValueFileBytes(iterations)) << name;
+      }
+    }
+    const uint64_t fisBytes = fs::file_size("Fisvalues_results.tsv");
+    EXPECT_GE(estimate.pValueFileBytes, pValueBytes);
+    EXPECT_GE(estimate.fisValuesBytes, fisBytes);
+    // The bounds of every line, a little above what lines take once P-values have all
+    // their digits (the first iterations' P-values are short: 1/2, 2/3).
+    if (iterations >= 1000) {
+      EXPECT_LE(estimate.pValueFileBytes, pValueBytes + pValueBytes / 4);
+      EXPECT_LE(estimate.fisValuesBytes, fisBytes + fisBytes / 4);
+    }
+  }
+}
+
+RunShape Shape(int32_t iterations) {
+  RunShape shape;
+  shape.individuals = 1000;
+  shape.loci = 10;
+  shape.populations = 5;
+  shape.locusAlleles = 100;
+  shape.largestPopulation = 200;
+  shape.iterations = iterations;
+  return shape;
+}
+
+std::string Refusal(const RunShape& shape, const RunRoom& room) {
+  try {
+    JudgeResources(shape, room);
+  } catch (const RunError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(ResourceEstimate, ARunThatCannotFitIsRefusedSayingWhatItNeedsAndWhatThereIs) {
+  const RunShape shape = Shape(100000000);
+  const ResourceEstimate estimate = EstimateResources(shape);
+  RunRoom room;
+  room.memory.inUse = uint64_t{20} << 20;
+  room.memory.available = uint64_t{2} << 30;
+  EXPECT_EQ(Refusal(shape, room),
+            "M\xC3\xA9moire insuffisante (the Run would need about " +
+                messages::ByteSize(estimate.memoryBytes()) +
+                " of memory: " + messages::ByteSize(estimate.dataBytes) + " for the data and " +
+                messages::ByteSize(estimate.iterationBytes) +
+                " for the values of N = 100000000 iterations of 1 test; it uses 20.0 MiB and "
+                "about 2.0 GiB more is available)");
+  // Unknown room refuses nothing.
+  room.memory.available.reset();
+  EXPECT_EQ(Refusal(shape, room), "");
+
+  RunShape files = Shape(1000);
+  files.pValueFiles = true;
+  files.perLocus = true;
+  room.memory.available = uint64_t{8} << 30;
+  DiskRoom disk;
+  disk.folder = "/data/out";
+  disk.free = 100000;
+  room.disks.push_back({disk, 150000});
+  EXPECT_EQ(Refusal(files, room),
+            "Folder \"/data/out\": not enough free disk space: the p-value files would take "
+            "about 146.5 KiB, and 97.7 KiB is free there; free some space, or choose fewer "
+            "iterations or another folder");
+  room.disks.back().room.free.reset();
+  EXPECT_EQ(Refusal(files, room), "");
+}
+
+TEST(ResourceEstimate, ALargeRunIsAnnouncedAndASmallOneIsNot) {
+  RunRoom room;
+  room.memory.inUse = uint64_t{10} << 20;
+  room.memory.available = uint64_t{30} << 30;
+  EXPECT_EQ(JudgeResources(Shape(1000), room), "");
+  const RunShape large = Shape(20000000);
+  ASSERT_GE(EstimateResources(large).memoryBytes(), kLargeRunBytes);
+  EXPECT_EQ(JudgeResources(large, room),
+            "this Run needs about " + messages::ByteSize(EstimateResources(large).memoryBytes()) +
+                " of memory (30.0 GiB available)");
+  RunShape withFiles = large;
+  withFiles.fisValues = true;
+  DiskRoom disk;
+  disk.free = uint64_t{500} << 30;
+  room.disks.push_back({disk, EstimateResources(withFiles).fisValuesBytes});
+  EXPECT_EQ(JudgeResources(withFiles, room),
+            "this Run needs about " +
+                messages::ByteSize(EstimateResources(withFiles).memoryBytes()) +
+                " of memory (30.0 GiB available) and about " +
+                messages::ByteSize(EstimateResources(withFiles).fisValuesBytes) +
+                " of disk for its p-value files and Fis values (500.0 GiB free)");
+}
+
+TEST(ResourceEstimate, SizesAreWrittenInBinaryUnits) {
+  EXPECT_EQ(messages::ByteSize(0), "0 bytes");
+  EXPECT_EQ(messages::ByteSize(1023), "1023 bytes");
+  EXPECT_EQ(messages::ByteSize(1024), "1.0 KiB");
+  EXPECT_EQ(messages::ByteSize(1536), "1.5 KiB");
+  EXPECT_EQ(messages::ByteSize(uint64_t{3} << 30), "3.0 GiB");
+  EXPECT_EQ(messages::ByteSize(UINT64_MAX), "16.0 EiB");
+}
+
+}  // namespace
+}  // namespace genosieve
