@@ -28,10 +28,15 @@ QString FullPath(const std::string& file) {
   return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
-// A file the Run could not read or write.
-ErrorReport FileReport(const QString& message, const std::string& file, const QString& dataPath) {
+// A file the Run could not read or write: the reason is what the Run was doing with it,
+// then the system's text.
+ErrorReport FileReport(const genosieve::RunError& error, const QString& dataPath) {
+  const QString message = QString::fromStdString(error.what());
+  const std::string& file = *error.file;
+  const QString doing = QString::fromStdString(error.doing);
   ErrorReport report;
-  report.reason = message;
+  report.reason = doing.isEmpty() ? message : QStringLiteral("%1: %2").arg(doing, message);
+  report.line = QString::fromStdString(genosieve::MessageNamingFile(error));
   if (file.empty()) {
     report.what = QStringLiteral("No data file was chosen.");
     report.next = QStringLiteral(
@@ -41,8 +46,11 @@ ErrorReport FileReport(const QString& message, const std::string& file, const QS
   }
   const QString path = FullPath(file);
   report.where = QStringLiteral("File: %1").arg(path);
-  const bool isData = !dataPath.isEmpty() &&
-                      QFileInfo(dataPath).absoluteFilePath() == QFileInfo(path).absoluteFilePath();
+  // The role says which file it is; an error that gives none is told by its path.
+  const bool isData = error.fileRole.empty()
+                          ? !dataPath.isEmpty() && QFileInfo(dataPath).absoluteFilePath() ==
+                                                       QFileInfo(path).absoluteFilePath()
+                          : error.fileRole == genosieve::messages::kDataFileRole;
   if (isData) {
     report.what = QStringLiteral("The data file could not be read.");
     if (Is(message, genosieve::kIoFileNotFound)) {
@@ -60,7 +68,15 @@ ErrorReport FileReport(const QString& message, const std::string& file, const QS
     return report;
   }
   report.what = QStringLiteral("A file in the working folder could not be written.");
-  if (Is(message, genosieve::kIoAccessDenied)) {
+  if (doing.startsWith(QStringLiteral("it is a folder"))) {
+    report.next = QStringLiteral("Move or rename that folder, or choose another result name or %1.")
+                      .arg(kOtherFolder.section(QLatin1Char(' '), 1));
+  } else if (doing.startsWith(QStringLiteral("its name is taken by"))) {
+    report.next = QStringLiteral(
+                      "Remove what holds the file's name if it is yours, or choose another "
+                      "result name, or %1.")
+                      .arg(kOtherFolder);
+  } else if (Is(message, genosieve::kIoAccessDenied)) {
     report.next = QStringLiteral(
                       "Make sure you may write in the working folder and that no named "
                       "pipe, device or socket holds the file's name, or %1.")
@@ -91,6 +107,18 @@ ErrorReport MessageReport(const QString& message) {
     report.next = QStringLiteral(
         "Correct the file at the place the reason names (the README's "
         "Input formats describe each layout), then run again.");
+  } else if (first.startsWith(QStringLiteral("Folder \"")) &&
+             first.contains(QStringLiteral("not enough free disk space"))) {
+    report.what = QStringLiteral("There is not enough free disk space for the Run's files.");
+    report.next = QStringLiteral(
+                      "Free some space, use fewer iterations, leave out the p-value files or "
+                      "the Fis values, or %1.")
+                      .arg(kOtherFolder);
+  } else if (first.startsWith(QStringLiteral("Output folder \""))) {
+    report.what = QStringLiteral("A folder the Run writes into cannot take its files.");
+    report.next = first.contains(QStringLiteral("another Run"))
+                      ? QStringLiteral("Wait until that Run ends, or choose another result name.")
+                      : QStringLiteral("Choose a result name whose folder exists and is yours.");
   } else if (first.startsWith(QStringLiteral("Working folder \""))) {
     report.what = QStringLiteral("The working folder cannot take the Run's files.");
     report.next =
@@ -131,10 +159,11 @@ ErrorReport RunErrorReport(const std::exception_ptr& failure, const QString& dat
     return {QStringLiteral("GENOSIEVE failed: a fault of the program, not of your data."),
             {},
             QString::fromStdString(error.what()),
-            QStringLiteral("Please report it with the data file and the settings of the Run.")};
+            QStringLiteral("Please report it with the data file and the settings of the Run."),
+            {}};
   } catch (const genosieve::RunError& error) {
-    const QString message = QString::fromStdString(error.what());
-    return error.file ? FileReport(message, *error.file, dataPath) : MessageReport(message);
+    return error.file ? FileReport(error, dataPath)
+                      : MessageReport(QString::fromStdString(error.what()));
   } catch (const std::bad_alloc&) {
     return MessageReport(QString::fromUtf8(genosieve::kOutOfMemoryMessage));
   } catch (const std::exception& error) {
@@ -145,15 +174,19 @@ ErrorReport RunErrorReport(const std::exception_ptr& failure, const QString& dat
 }
 
 ErrorReport FieldErrorReport(const QString& field, const QString& reason, const QString& next) {
-  return {QStringLiteral("%1 cannot be used.").arg(field), QStringLiteral("Field: %1").arg(field),
-          reason, next};
+  return {QStringLiteral("%1 cannot be used.").arg(field),
+          QStringLiteral("Field: %1").arg(field),
+          reason,
+          next,
+          {}};
 }
 
 ErrorReport SaveErrorReport(const QString& what, const QString& error) {
   return {QStringLiteral("The %1 could not be saved.").arg(what),
           {},
           error,
-          QStringLiteral("Choose another name or folder, then save again.")};
+          QStringLiteral("Choose another name or folder, then save again."),
+          {}};
 }
 
 QString MessageMeaning(const QString& message) {
@@ -187,7 +220,8 @@ QString MessageMeaning(const QString& message) {
   static const QRegularExpression memory(
       QStringLiteral("^M\u00e9moire insuffisante(?: \\((.*)\\))?$"));
   if (const QRegularExpressionMatch match = memory.match(message); match.hasMatch()) {
-    return match.captured(1).isEmpty()
+    // The refusal before a Run explains itself in English already.
+    return match.captured(1).isEmpty() || match.captured(1).startsWith(QStringLiteral("the Run "))
                ? QStringLiteral("not enough memory")
                : QStringLiteral("not enough memory for the %1").arg(match.captured(1));
   }
@@ -216,6 +250,7 @@ QString ErrorBoxText(const ErrorReport& report) {
 }
 
 QString ErrorLine(const ErrorReport& report) {
+  if (!report.line.isEmpty()) return report.line;
   QString what = report.what;
   if (what.endsWith(QLatin1Char('.'))) what.chop(1);
   return QStringLiteral("%1: %2").arg(what, report.reason.section(QLatin1Char('\n'), 0, 0));

@@ -12,6 +12,9 @@ struct ErrorReport {
   QString where;   // "File: /data/aspen.txt", "Field: Number of iterations", or empty
   QString reason;  // "Fichier introuvable (the file does not exist)"
   QString next;    // "Check the path, or choose the file with Data file: (Ctrl+O)."
+  // An error about a file in one line, as the command line prints it: the file's role and
+  // full path, what was being done, the system's text; empty for other errors.
+  QString line;
 };
 
 // The error that ended a Run on the data path `dataPath` (as the Run was given it).
@@ -28,7 +31,9 @@ ErrorReport SaveErrorReport(const QString& what, const QString& error);
 // do: …", one line each.
 QString ErrorBoxText(const ErrorReport& report);
 
-// One line for the status line: what failed and the reason.
+// One line for the status line: an error about a file as the command line prints it
+// (the box is gone once answered, the file stays named); otherwise what failed and the
+// reason.
 QString ErrorLine(const ErrorReport& report);
 
 // The meaning of a French message of the system, for those who do not read French;

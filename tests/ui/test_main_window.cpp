@@ -397,7 +397,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(boxes.errors.constLast(),
              QStringLiteral("The data file could not be read.\n"
                             "File: %1\n"
-                            "Reason: Fichier introuvable (the file does not exist)\n"
+                            "Reason: cannot open it for reading: Fichier introuvable (the file "
+                            "does not exist)\n"
                             "What to do: Check the path, or choose the file with Data file: "
                             "(Ctrl+O).")
                  .arg(QString::fromStdString((folder.path() / "no such file.txt").string())));

@@ -304,14 +304,42 @@ class WindowPartsTest : public QObject {
     QCOMPARE(report.where, QStringLiteral("File: %1").arg(data));
     QCOMPARE(ErrorBoxText(report).section(QLatin1Char('\n'), 2, 2),
              QStringLiteral("Reason: Fichier introuvable (the file does not exist)"));
+    // The status line names the file as the command line does.
+    QCOMPARE(ErrorLine(report), QStringLiteral("File \"%1\": Fichier introuvable").arg(data));
+    // With its role and what the Run was doing: the role tells the data file from an
+    // output file whatever the path, and the reason says what was being done.
+    missing.fileRole = "Data file";
+    missing.doing = "cannot open it for reading";
+    report = RunErrorReport(std::make_exception_ptr(missing), QStringLiteral("other.txt"));
+    QCOMPARE(report.what, QStringLiteral("The data file could not be read."));
+    QCOMPARE(ErrorBoxText(report).section(QLatin1Char('\n'), 2, 2),
+             QStringLiteral("Reason: cannot open it for reading: Fichier introuvable (the file "
+                            "does not exist)"));
     QCOMPARE(ErrorLine(report),
-             QStringLiteral("The data file could not be read: Fichier introuvable"));
+             QStringLiteral("Data file \"%1\": cannot open it for reading: Fichier introuvable")
+                 .arg(data));
     // The same error about another file: one the Run writes.
     genosieve::RunError full("Disque plein");
     full.file = "results.txt";
     report = RunErrorReport(std::make_exception_ptr(full), QStringLiteral("data/aspen.txt"));
     QCOMPARE(report.what, QStringLiteral("A file in the working folder could not be written."));
     QVERIFY(report.next.startsWith(QStringLiteral("Free some space")));
+    full.fileRole = "Output file";
+    report = RunErrorReport(std::make_exception_ptr(full), QStringLiteral("results.txt"));
+    QCOMPARE(report.what, QStringLiteral("A file in the working folder could not be written."));
+    // A name the Run cannot take: what holds it, and what to do about it.
+    genosieve::RunError folderName("Acc\u00e8s au fichier refus\u00e9");
+    folderName.file = "results.txt";
+    folderName.fileRole = "Output file";
+    folderName.doing = "it is a folder, not a regular file";
+    report = RunErrorReport(std::make_exception_ptr(folderName), QStringLiteral("aspen.txt"));
+    QCOMPARE(
+        report.reason,
+        QStringLiteral("it is a folder, not a regular file: Acc\u00e8s au fichier refus\u00e9"));
+    QVERIFY(report.next.startsWith(QStringLiteral("Move or rename that folder")));
+    folderName.doing = "its name is taken by a named pipe";
+    QVERIFY(RunErrorReport(std::make_exception_ptr(folderName), {})
+                .next.startsWith(QStringLiteral("Remove what holds the file's name")));
     genosieve::RunError empty("Fichier introuvable");
     empty.file = "";
     QCOMPARE(RunErrorReport(std::make_exception_ptr(empty), {}).what,
@@ -338,6 +366,22 @@ class WindowPartsTest : public QObject {
              QString::fromUtf8("M\xc3\xa9moire insuffisante"));
     QCOMPARE(MessageMeaning(QStringLiteral("M\u00e9moire insuffisante (test tally for N = 5)")),
              QStringLiteral("not enough memory for the test tally for N = 5"));
+    QCOMPARE(MessageMeaning(QStringLiteral("M\u00e9moire insuffisante (the Run would need about "
+                                           "2.0 GiB of memory: 1.0 MiB for the data)")),
+             QStringLiteral("not enough memory"));
+    // The checks of room before the first test, and another Run in an output folder.
+    report = RunErrorReport(std::make_exception_ptr(genosieve::RunError(
+                                "Folder \"/w\": not enough free disk space: the p-value files "
+                                "would take about 7.1 MiB, and 1020.0 KiB is free there")),
+                            {});
+    QCOMPARE(report.what,
+             QStringLiteral("There is not enough free disk space for the Run's files."));
+    QVERIFY(report.next.contains(QStringLiteral("leave out the p-value files")));
+    report = RunErrorReport(std::make_exception_ptr(genosieve::RunError(
+                                "Output folder \"/w/A\": another Run is working in this folder")),
+                            {});
+    QCOMPARE(report.what, QStringLiteral("A folder the Run writes into cannot take its files."));
+    QVERIFY(report.next.startsWith(QStringLiteral("Wait until that Run ends")));
     QCOMPARE(MessageMeaning(QStringLiteral("Erreur E/S 32")),
              QStringLiteral("input/output error 32"));
     QCOMPARE(MessageMeaning(QStringLiteral("something else")), QString());
@@ -430,7 +474,7 @@ class WindowPartsTest : public QObject {
     QVERIFY(failure);
     QVERIFY(!IsStop(failure));
     QCOMPARE(RunErrorReport(failure, QStringLiteral("missing.txt")).reason,
-             QStringLiteral("Fichier introuvable"));
+             QStringLiteral("cannot open it for reading: Fichier introuvable"));
 
     // Calls queued for this thread by the Run's thread have all arrived when it returns.
     fs::copy_file(genosieve::testing::ExamplePath("zostera.txt"), "zostera.txt");
