@@ -3,7 +3,7 @@
 include(GNUInstallDirs)
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/README.md examples/aspen.txt examples/zostera.txt examples/pram.txt
-              examples/two-populations.txt
+              examples/posidonia.txt examples/two-populations.txt
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 set(CPACK_GENERATOR DEB)

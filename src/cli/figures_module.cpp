@@ -51,6 +51,10 @@ std::vector<ViewFile> Files(FiguresSession& session, const std::string& resultNa
   return files;
 }
 
+void AddClonality(FiguresSession& session, const ClonalityResults& results) {
+  AddClonalityToFigures(session.figures, results);
+}
+
 void End(FiguresSession* session) { delete session; }
 
 constexpr FiguresModule kModule = {
@@ -60,6 +64,7 @@ constexpr FiguresModule kModule = {
     .add = Add,
     .files = Files,
     .end = End,
+    .addClonality = AddClonality,
 };
 
 }  // namespace

@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "analysis/clonality.h"
 #include "analysis/run_view.h"
 #include "analysis/test_outcome.h"
 
 namespace genosieve {
 
 // Raised whenever a member of FiguresModule, or what one does, changes.
-inline constexpr uint32_t kFiguresModuleVersion = 2;
+inline constexpr uint32_t kFiguresModuleVersion = 3;
 inline constexpr char kFiguresModuleFile[] = "genosieve-cli-figures.so";
 inline constexpr char kFiguresModuleEntry[] = "genosieve_cli_figures";
 
@@ -38,6 +39,8 @@ struct FiguresModule {
                                  const std::function<bool()>& stopRequested);
   // Ends Qt's application.
   void (*end)(FiguresSession* session);
+  // The clone sizes of the Run's populations, for the Pareto plot.
+  void (*addClonality)(FiguresSession& session, const ClonalityResults& results);
 };
 
 using FiguresModuleEntry = const FiguresModule* (*)();

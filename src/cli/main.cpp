@@ -177,6 +177,11 @@ struct CliView : genosieve::RunView {
     if (figureSession != nullptr) figures->add(*figureSession, outcome);
   }
 
+  void ClonalityFound(const genosieve::ClonalityResults& results) override {
+    clonality = results;
+    if (figureSession != nullptr) figures->addClonality(*figureSession, results);
+  }
+
   std::vector<genosieve::ViewFile> FilesToWrite(
       const std::function<bool()>& stopRequested) override {
     if (figureSession == nullptr) return {};
@@ -184,6 +189,7 @@ struct CliView : genosieve::RunView {
   }
 
   std::vector<genosieve::TestOutcome> finished;
+  genosieve::ClonalityResults clonality;
   std::string resultName;
   // Set for --figures: the module that draws them and its session.
   const genosieve::FiguresModule* figures = nullptr;
@@ -449,6 +455,9 @@ int main(int argc, char** argv) {
   }
   if (!quiet) {
     for (const std::string& line : genosieve::InterpretationLines(view.finished)) {
+      std::cerr << "genosieve-cli: " << line << '\n';
+    }
+    for (const std::string& line : genosieve::ClonalityLines(view.clonality)) {
       std::cerr << "genosieve-cli: " << line << '\n';
     }
   }

@@ -76,6 +76,12 @@ std::string IterationsNegative(std::string_view iterationsText) {
   return FillMessage("The number of iterations must be 0 or more, not {}.", iterationsText);
 }
 
+std::string OneSampleEstimator() {
+  return "one population: the overall and per-locus tests estimate Fis with Weir & "
+         "Cockerham's estimator for one sample; each population test pairs the population with "
+         "its filler population as usual";
+}
+
 std::string TooManyLines() { return "the file has more than 2147483647 lines"; }
 
 std::string TooFewLines(int64_t lines, int64_t loci, int64_t individuals) {
@@ -710,6 +716,11 @@ std::string LargeRun(std::string_view memory, std::string_view available, std::s
 std::string NoLocusInTwoPopulations() {
   return "no locus is typed in at least two populations: the Weir & Cockerham estimator compares "
          "populations, so Fis cannot be estimated from these data";
+}
+
+std::string NoLocusInTwoIndividuals() {
+  return "no locus is typed in at least two individuals: Fis cannot be estimated from these "
+         "data";
 }
 
 std::string OutOfMemoryFor(std::string_view what) {

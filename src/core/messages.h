@@ -74,6 +74,12 @@ namespace messages {
 
 // The Run.
 std::string IterationsNegative(std::string_view iterationsText);
+// Data of one population: the notice (after `Data file "<path>"`) and the line before
+// the overall section of the results file that say which estimator gave the values.
+std::string OneSampleEstimator();
+inline constexpr std::string_view kOneSampleEstimatorLine =
+    "One population: Fis of the overall and per-locus tests by Weir & Cockerham's estimator "
+    "for one sample";
 
 // The data file reader: the whole file, then its header.
 std::string TooManyLines();
@@ -174,6 +180,8 @@ std::string LargeRun(std::string_view memory, std::string_view available, std::s
 // The line under "Opération en virgule flottante incorrecte" when no locus of the data
 // is typed in two populations.
 std::string NoLocusInTwoPopulations();
+// The same, for data of a single population.
+std::string NoLocusInTwoIndividuals();
 
 // The last line of the results file of a Run stopped by its user, and the message of
 // the stop.

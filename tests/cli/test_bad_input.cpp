@@ -59,6 +59,9 @@ struct Case {
 };
 
 const std::string kDenied = "Acc\xC3\xA8s au fichier refus\xC3\xA9";
+const std::string kNoLocusInTwoIndividuals =
+    "genosieve-cli: no locus is typed in at least two individuals: Fis cannot be estimated from "
+    "these data";
 const std::string kNoLocusInTwoPopulations =
     "genosieve-cli: no locus is typed in at least two populations: the Weir & Cockerham "
     "estimator compares populations, so Fis cannot be estimated from these data";
@@ -300,10 +303,10 @@ const std::vector<Case>& Cases() {
        Writes::Nothing},
       // Data the estimator cannot compare: the floating-point message stays, and the next
       // line says why. The observed table has been written when the estimate fails.
-      {"one_population.txt",
+      {"one_population_untyped.txt",
        {},
        1,
-       "Op\xC3\xA9ration en virgule flottante incorrecte\n" + kNoLocusInTwoPopulations,
+       "Op\xC3\xA9ration en virgule flottante incorrecte\n" + kNoLocusInTwoIndividuals,
        Writes::Something},
       {"every_genotype_missing.txt",
        {},

@@ -43,7 +43,8 @@ std::vector<std::string> EarlierOptions(const std::string& folder) {
 const std::set<std::string> kFigureFiles = {
     "Fis_distribution_results.svg", "Fis_distribution_results.png", "Running_pvalue_results.svg",
     "Running_pvalue_results.png",   "Locus_fis_results.svg",        "Locus_fis_results.png",
-    "Population_fis_results.svg",   "Population_fis_results.png"};
+    "Population_fis_results.svg",   "Population_fis_results.png",   "Clone_sizes_results.svg",
+    "Clone_sizes_results.png"};
 
 #ifdef GENOSIEVE_CLI_HAS_FIGURES
 constexpr bool kFigures = true;
@@ -137,7 +138,11 @@ TEST(CliOutputs, ResultsAtAGlanceOnStderrUnlessQuiet) {
             "p_upper 0.4286 (20 iterations)\n"
             "genosieve-cli: loci: 0 of 6 with p_lower <= 0.05 (0 after Holm correction)\n"
             "genosieve-cli: populations: 1 of 4 with p_lower <= 0.05 (0 after Holm "
-            "correction)\n");
+            "correction)\n"
+            "genosieve-cli: clones: pop1: R 0.4324, 0 of 6 repeated MLGs with psex >= 0.05\n"
+            "genosieve-cli: clones: pop2: R 0.5517, 0 of 5 repeated MLGs with psex >= 0.05\n"
+            "genosieve-cli: clones: pop3: R 0.6875, 0 of 4 repeated MLGs with psex >= 0.05\n"
+            "genosieve-cli: clones: pop4: R 0.5385, 0 of 5 repeated MLGs with psex >= 0.05\n");
   std::vector<std::string> quiet = args;
   quiet.insert(quiet.begin(), "-q");
   const Outcome silent = RunCli(quiet);

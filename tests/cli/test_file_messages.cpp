@@ -216,7 +216,8 @@ TEST(FileMessages, ARunRemovesTheTemporaryFilesAKilledRunLeft) {
   ScopedWorkingFolder folder;
   WriteBytes("data.txt", kValidData);
   fs::create_directories("res");
-  for (const char* prefix : {"Clones_", "Clonemembers_", "Withoutrepeats_", "Summary_"}) {
+  for (const char* prefix :
+       {"Clones_", "Clonemembers_", "Withoutrepeats_", "Summary_", "Clonality_", "Psex_"}) {
     fs::create_directories(std::string(prefix) + "res");
   }
   const std::string stale = ".genosieve-0123456789abcdef.tmp";

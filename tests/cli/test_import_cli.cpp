@@ -38,13 +38,18 @@ Outcome RunInFolder(const std::string& folder, const std::string& data,
 void ExpectSameOutputs(const fs::path& a, const fs::path& b) {
   std::vector<std::string> names = Entries(a);
   EXPECT_EQ(names, Entries(b));
-  EXPECT_EQ(names.size(), 14u);
-  // The summary names the populations as the layout does.
+  EXPECT_EQ(names.size(), 16u);
+  // The summary, clonality and psex tables name the populations as the layout does.
   EXPECT_EQ(
       genosieve::testing::SummaryWithoutPopulationNames(ReadBytes(a / "Summary_results.tsv")),
       genosieve::testing::SummaryWithoutPopulationNames(ReadBytes(b / "Summary_results.tsv")));
+  for (const char* table : {"Clonality_results.tsv", "Psex_results.tsv"}) {
+    EXPECT_EQ(genosieve::testing::WithColumnCleared(ReadBytes(a / table), 1),
+              genosieve::testing::WithColumnCleared(ReadBytes(b / table), 1))
+        << table;
+  }
   for (const std::string& name : names) {
-    if (name == "Clonemembers_results.txt" || name == "Summary_results.tsv") continue;
+    if (name == "Clonemembers_results.txt" || name.ends_with(".tsv")) continue;
     EXPECT_EQ(ReadBytes(a / name), ReadBytes(b / name)) << name;
   }
 }

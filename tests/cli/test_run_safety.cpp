@@ -58,6 +58,8 @@ const std::vector<std::string> kAllOutputs = {
     "Pop1p-values_results.txt",
     "Pop2p-values_results.txt",
     "Summary_results.tsv",
+    "Clonality_results.tsv",
+    "Psex_results.tsv",
     "tempmicrosat.txt",
     "temp.txt",
 };

@@ -180,7 +180,8 @@ TEST(WriteDataTargets, TheFolderWrittenIntoIsLockedLikeAWorkingFolder) {
   fs::create_directories("A");
   fs::create_directory_symlink("A", "res");
   // The folders the other outputs of -o res/results.txt go to.
-  for (const char* prefix : {"Clones_", "Clonemembers_", "Withoutrepeats_", "Summary_"}) {
+  for (const char* prefix :
+       {"Clones_", "Clonemembers_", "Withoutrepeats_", "Summary_", "Clonality_", "Psex_"}) {
     fs::create_directories(std::string(prefix) + "res");
   }
   // A's lock, held as a Run working in A holds it.

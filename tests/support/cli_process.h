@@ -196,8 +196,8 @@ inline std::string WithoutResultsAtAGlance(const std::string& err) {
     end = end == std::string::npos ? err.size() : end + 1;
     const std::string line = err.substr(start, end - start);
     bool summing = false;
-    for (const char* lead :
-         {"genosieve-cli: overall: ", "genosieve-cli: loci: ", "genosieve-cli: populations: "}) {
+    for (const char* lead : {"genosieve-cli: overall: ", "genosieve-cli: loci: ",
+                             "genosieve-cli: populations: ", "genosieve-cli: clones: "}) {
       summing = summing || line.rfind(lead, 0) == 0;
     }
     if (!summing) kept += line;

@@ -69,6 +69,9 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
     }
   }
 
+  // A table of one population: the estimator for one sample, b = n/(n - 1) [p(1 - p) -
+  // (2n - 1) h / (4n)], c = h/2, over the loci typed in two individuals or more.
+  const bool oneSample = P == 1;
   Extended totalB = Extended(0);
   Extended totalBC = Extended(0);
   for (int k = 1; k <= L; ++k) {
@@ -79,7 +82,10 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
           static_cast<Extended>(meanSampleSize) +
           static_cast<Extended>(sampleSize[static_cast<std::size_t>(p - 1) * L + (k - 1)]));
     }
-    if (!(r[static_cast<std::size_t>(k)] > 1 && meanSampleSize != 0.0f)) continue;
+    if (oneSample ? !(r[static_cast<std::size_t>(k)] == 1 && meanSampleSize >= 2.0f)
+                  : !(r[static_cast<std::size_t>(k)] > 1 && meanSampleSize != 0.0f)) {
+      continue;
+    }
     meanSampleSize = static_cast<float>(static_cast<Extended>(meanSampleSize) / rk);
     const Extended nbar = meanSampleSize;
     float sumB = 0.0f;
@@ -99,12 +105,12 @@ inline Extended ReferenceFis(const EngineInput& in, ReferenceOptions options = {
       }
       const Extended meanFreq = (p1 / rk) / nbar;
       Extended s2 = p2 - (meanFreq * meanFreq) * (rk * nbar);
-      s2 = (s2 / (rk - Extended(1))) / nbar;
+      if (!oneSample) s2 = (s2 / (rk - Extended(1))) / nbar;
       const Extended meanHet = (h1 / rk) / nbar;
       if (options.band && !(0.001_ext < meanFreq && meanFreq < 0.999_ext)) continue;
       if (!options.band && meanFreq == Extended(0)) continue;
       Extended u = (Extended(1) - meanFreq) * meanFreq;
-      u = u - ((rk - Extended(1)) * s2) / rk;
+      if (!oneSample) u = u - ((rk - Extended(1)) * s2) / rk;
       const Extended v = (Extended(2) * nbar - Extended(1)) * meanHet;
       u = u - (v / Extended(4)) / nbar;
       const Extended numerator = u * nbar;

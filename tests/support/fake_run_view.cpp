@@ -65,6 +65,7 @@ void FakeRunView::ClonesFound(const std::vector<PopulationClones>& membership) {
   clones = membership;
   ++clonesTold;
 }
+void FakeRunView::ClonalityFound(const ClonalityResults& results) { clonality.push_back(results); }
 
 bool FakeRunView::StopRequested() { return stopWhen && stopWhen(); }
 

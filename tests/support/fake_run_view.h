@@ -25,6 +25,8 @@ struct FakeRunView : RunView {
   // The clones' carriers, as the Run told them (once, before the first test).
   std::vector<PopulationClones> clones;
   int32_t clonesTold = 0;
+  // What ClonalityFound told, each time (not among the calls).
+  std::vector<ClonalityResults> clonality;
   std::vector<uint32_t> seeds;  // every seed told (not among the calls)
   // What RunPlanned told: the tests and the iterations of each; -1 until then.
   int32_t plannedTests = -1;
@@ -53,6 +55,7 @@ struct FakeRunView : RunView {
   void TestFinished(const TestOutcome& outcome) override;
   void ShowNotice(const std::string& text) override;
   void ClonesFound(const std::vector<PopulationClones>& membership) override;
+  void ClonalityFound(const ClonalityResults& results) override;
 
  private:
   void Record(std::string call);

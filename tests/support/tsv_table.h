@@ -53,4 +53,14 @@ inline TsvTable SummaryWithoutPopulationNames(const std::string& bytes) {
   return table;
 }
 
+// A table with one column emptied in every row but the header: the clonality and psex
+// tables name the populations in their second column.
+inline TsvTable WithColumnCleared(const std::string& bytes, std::size_t column) {
+  TsvTable table = ReadTsv(bytes);
+  for (std::size_t row = 1; row < table.size(); ++row) {
+    if (table[row].size() > column) table[row][column].clear();
+  }
+  return table;
+}
+
 }  // namespace genosieve::testing

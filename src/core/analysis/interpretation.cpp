@@ -67,4 +67,23 @@ std::vector<std::string> InterpretationLines(const std::vector<TestOutcome>& out
   return lines;
 }
 
+std::vector<std::string> ClonalityLines(const ClonalityResults& results) {
+  std::vector<std::string> lines;
+  for (const ClonalityRow& row : results.rows) {
+    if (row.population == 0) continue;
+    std::string line = "clones: ";
+    line.append(row.name).append(": R ");
+    line.append(row.diversity.richness ? Brief(*row.diversity.richness) : "undefined (one ramet)");
+    const PossiblyDistinct count = CountPossiblyDistinct(results, row.population);
+    if (count.repeated == 0) {
+      line.append(", no repeated MLG");
+    } else {
+      line.append(", ").append(std::to_string(count.possiblyDistinct)).append(" of ");
+      line.append(std::to_string(count.repeated)).append(" repeated MLGs with psex >= 0.05");
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
 }  // namespace genosieve

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/clonality.h"
 #include "analysis/test_outcome.h"
 
 namespace genosieve {
@@ -25,5 +26,9 @@ std::vector<bool> HolmRejected(const std::vector<double>& pValues, double alpha)
 // and both P-values; for the loci and the populations, how many have p_lower at most
 // kSignificanceLevel, raw and after Holm's correction.
 std::vector<std::string> InterpretationLines(const std::vector<TestOutcome>& outcomes);
+
+// One line per population: its clonal richness R, and how many of its repeated
+// multilocus genotypes have psex >= kPsexAlpha (possibly distinct genets).
+std::vector<std::string> ClonalityLines(const ClonalityResults& results);
 
 }  // namespace genosieve

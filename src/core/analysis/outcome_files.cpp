@@ -11,9 +11,11 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// A name as one TSV field: quoted, with its quotes doubled, when it holds a separator, a
-// line end or a quote, as CSV readers expect.
-std::string Field(const std::string& text) {
+std::string Shortest(Extended value) { return FormatShortest(static_cast<double>(value)); }
+
+}  // namespace
+
+std::string TsvField(const std::string& text) {
   if (text.find_first_of("\t\r\n\"") == std::string::npos) return text;
   std::string quoted = "\"";
   for (char c : text) {
@@ -23,10 +25,6 @@ std::string Field(const std::string& text) {
   quoted += '"';
   return quoted;
 }
-
-std::string Shortest(Extended value) { return FormatShortest(static_cast<double>(value)); }
-
-}  // namespace
 
 std::string ResultStem(const std::string& resultName) {
   const size_t slash = resultName.find_last_of('/');
@@ -53,7 +51,7 @@ std::string SummaryHeader() {
 std::string SummaryRow(const TestOutcome& outcome) {
   std::string row = KindName(outcome.kind);
   for (const std::string& field :
-       {std::to_string(outcome.index), Field(outcome.name), std::to_string(outcome.individuals),
+       {std::to_string(outcome.index), TsvField(outcome.name), std::to_string(outcome.individuals),
         std::to_string(outcome.distinctGenotypes), Shortest(outcome.observed),
         Shortest(outcome.expected), Shortest(outcome.pLower), Shortest(outcome.pUpper),
         std::to_string(outcome.iterations), std::to_string(outcome.seed)}) {
@@ -159,6 +157,7 @@ std::vector<std::string> FigureFileNames(const std::string& resultName, bool per
   std::vector<std::string> prefixes = {"Fis_distribution_", "Running_pvalue_"};
   if (perLocus) prefixes.push_back("Locus_fis_");
   if (perPopulation) prefixes.push_back("Population_fis_");
+  prefixes.push_back("Clone_sizes_");
   std::vector<std::string> names;
   for (const std::string& prefix : prefixes) {
     for (const char* extension : {".svg", ".png"}) {

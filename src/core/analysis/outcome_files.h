@@ -17,6 +17,10 @@
 
 namespace genosieve {
 
+// A name as one field of the tables: quoted, with its quotes doubled, when it holds a
+// TAB, a line end or a quote, as CSV readers expect.
+std::string TsvField(const std::string& text);
+
 // The result name without the extension of its last component: "results" for
 // "results.txt", "out/a" for "out/a.txt", ".hidden" for ".hidden".
 std::string ResultStem(const std::string& resultName);
@@ -54,8 +58,9 @@ void FinishOutcomeFiles(const WorkingFolder& folder, OutcomeFiles& files);
 void SalvageOutcomeFiles(const WorkingFolder& folder, OutcomeFiles& files) noexcept;
 
 // The figure files a Run's view draws when asked (RunSettings::drawFigures): SVG and PNG
-// of "Fis_distribution_" and "Running_pvalue_" + stem, and of "Locus_fis_" and
-// "Population_fis_" + stem with the per-locus and per-population analyses.
+// of "Fis_distribution_" and "Running_pvalue_" + stem, of "Locus_fis_" and
+// "Population_fis_" + stem with the per-locus and per-population analyses, and of
+// "Clone_sizes_" + stem (the Pareto plot of the clone sizes).
 std::vector<std::string> FigureFileNames(const std::string& resultName, bool perLocus,
                                          bool perPopulation);
 

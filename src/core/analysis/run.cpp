@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/clonality.h"
 #include "analysis/outcome_files.h"
 #include "analysis/random_generator.h"
 #include "analysis/randomization_tests.h"
@@ -54,16 +55,17 @@ void WriteViewFiles(const RunSettings& settings, RunView& view, const WorkingFol
 }
 
 // Whether some locus is typed (holds a genotype that is not missing) in at least two
-// populations: without one the estimator has nothing to compare.
-bool SomeLocusTypedInTwoPopulations(const DataFile& data, const PopulationIndex& index) {
+// populations, or, in data of one population, in at least two individuals: without one the
+// estimator has nothing to compare.
+bool SomeLocusTypedTwice(const DataFile& data, const PopulationIndex& index, bool onePopulation) {
   const GenotypeTable& table = data.table;
   for (int32_t locus = 0; locus < table.loci; ++locus) {
     int32_t typed = 0;
     for (std::size_t k = 1; k < index.size() && typed < 2; ++k) {
-      for (int32_t row = index[k - 1]; row < index[k]; ++row) {
+      for (int32_t row = index[k - 1]; row < index[k] && typed < 2; ++row) {
         if (table.at(row, locus).first != 0) {
           ++typed;
-          break;
+          if (!onePopulation) break;
         }
       }
     }
@@ -95,6 +97,12 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   const WorkingFolder& folder = files.folder;
   TallyState state = Allocating(FillMessage("test tally for N = {}", iterations),
                                 [&] { return MakeTallyState(iterations); });
+  // One population: the overall and per-locus tests take the estimator for one sample.
+  const bool onePopulation = header.populations == 1;
+  if (onePopulation) {
+    view.ShowNotice(
+        Located({"Data file", settings.dataPath, 0, 0, {}}, messages::OneSampleEstimator()));
+  }
 
   // 5. Observed evaluation over all loci and populations.
   const TableVariant overall{RandomizationKind::kOverall, 0};
@@ -107,11 +115,12 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   } catch (const RunError& error) {
     // The system's message stays as it is; the line under it says why.
     if (std::string_view(error.what()) != kInvalidOperationMessage ||
-        SomeLocusTypedInTwoPopulations(data, index)) {
+        SomeLocusTypedTwice(data, index, onePopulation)) {
       throw;
     }
     throw RunError(std::string(kInvalidOperationMessage) + "\n" +
-                   messages::NoLocusInTwoPopulations());
+                   (onePopulation ? messages::NoLocusInTwoIndividuals()
+                                  : messages::NoLocusInTwoPopulations()));
   }
 
   // 6. Clone summary and clone report.
@@ -125,6 +134,14 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
 
   // 7. Clone-free data file.
   WriteCloneFreeFile(folder, "Withoutrepeats_" + resultName, header, clones.cloneFree);
+
+  // Clonal richness and diversity, and whether each repeated genotype is one genet.
+  StopIfRequested(view);
+  const ClonalityResults clonality = Allocating("clonality and psex tables", [&] {
+    return DescribeClonality(data, index, clones, summary, static_cast<double>(state.observed()));
+  });
+  WriteClonalityFiles(folder, resultName, clonality);
+  view.ClonalityFound(clonality);
 
   // One seed for every test: the one given, or the clock read once, so that the tests
   // draw the same tables and the Run can be repeated with it.
@@ -149,7 +166,8 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
                [&] { RunOverallTest(inputs, state, view); });
 
     // 10. Results file, started afresh with the overall section.
-    WriteOverallSection(folder, files.results, state, settings.decimalSeparator);
+    WriteOverallSection(folder, files.results, state, settings.decimalSeparator,
+                        onePopulation ? messages::kOneSampleEstimatorLine : std::string_view{});
     ReportTestOutcome(inputs, RandomizationKind::kOverall, 1, state, view);
 
     // 11. Per-locus analysis.

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <tuple>
 
+#include "analysis/clonality.h"
 #include "analysis/outcome_files.h"
 #include "engine/genotype_file.h"
 #include "errors.h"
@@ -64,6 +65,8 @@ std::vector<RunOutput> RunOutputs(const RunSettings& settings, int32_t populatio
     }
   }
   outputs.push_back({SummaryFileName(r), "summary table"});
+  outputs.push_back({ClonalityFileName(r), "clonality table"});
+  outputs.push_back({PsexFileName(r), "psex table"});
   if (settings.writeFisValues) {
     outputs.push_back({FisValuesFileName(r), "table of randomized Fis values"});
   }

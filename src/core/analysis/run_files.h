@@ -28,7 +28,8 @@ struct RunOutput {
 
 // Every file a Run with these settings writes for data of P populations and L loci and
 // N iterations: the results file, the clone files, the p-value files the settings ask
-// for, the summary table, the table of randomized values and the figures when asked,
+// for, the summary, clonality and psex tables, the table of randomized values and the
+// figures when asked,
 // and the intermediate genotype files ("temp.txt" only when N >= 1). A new output of
 // the Run is added here, so that the checks below cover it.
 std::vector<RunOutput> RunOutputs(const RunSettings& settings, int32_t populations, int32_t loci,

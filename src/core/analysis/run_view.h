@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/clonality.h"
 #include "analysis/randomization_kind.h"
 #include "analysis/test_outcome.h"
 #include "data/clone_membership.h"
@@ -54,6 +55,10 @@ struct RunView {
   // and the clone members file are written (before the first test); a view that shows
   // the clones overrides this.
   virtual void ClonesFound(const std::vector<PopulationClones>& /*membership*/) {}
+  // The clonal richness and diversity of each population and the psex of each repeated
+  // genotype, once their tables ("Clonality_" and "Psex_" + stem + ".tsv") are written,
+  // before the first test; a view that shows them overrides this.
+  virtual void ClonalityFound(const ClonalityResults& /*results*/) {}
   // A line of information that is not an error, such as the layout the data file was
   // read in or a warning about its content; the Run goes on.
   virtual void ShowNotice(const std::string& /*text*/) {}

@@ -124,11 +124,11 @@ void CountAlleles(const EngineInput& input, int32_t locus, EngineWorkspace& ws) 
 
 // Steps 1 to 4 of the estimate for one counted locus: r, n̄, and P1, P2, H1 of its
 // alleles in ascending allele order, appended to the workspace's allele sums. Returns
-// false when the locus is not used (r <= 1 or no typed individual).
-bool SumLocus(EngineWorkspace& ws, UsedLocus& used) {
+// false when the locus is not used (SummariseLocus).
+bool SumLocus(EngineWorkspace& ws, UsedLocus& used, FisEstimator estimator) {
   const std::size_t occupiedCount = ws.occupied.size();
   LocusSummary summary;
-  if (!SummariseLocus(ws.sampleSize.data(), occupiedCount, summary)) return false;
+  if (!SummariseLocus(ws.sampleSize.data(), occupiedCount, summary, estimator)) return false;
   ws.populationTerms.resize(occupiedCount);
   ws.populationHetTerms.resize(occupiedCount);
   SetPopulationTerms(ws.terms, ws.sampleSize.data(), occupiedCount, ws.populationTerms.data(),
@@ -189,9 +189,10 @@ Extended EvaluateFis(const EngineInput& input, EngineWorkspace& ws) {
   // (the sample-size summaries cannot raise one: integer sums far below the float range).
   ws.usedLoci.clear();
   UsedLocus used;
+  const FisEstimator estimator = EstimatorOfTable(input.populations);
   for (int32_t locus = 0; locus < input.loci; ++locus) {
     CountAlleles(input, locus, ws);
-    if (SumLocus(ws, used)) ws.usedLoci.push_back(used);
+    if (SumLocus(ws, used, estimator)) ws.usedLoci.push_back(used);
   }
   return FinishLoci(ws.usedLoci, ws.locus);
 }

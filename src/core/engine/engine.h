@@ -33,9 +33,10 @@ struct EngineWorkspace {
 };
 
 // Counting and Weir & Cockerham estimate of one loaded genotype table (populations
-// 1..P): returns FisOverall. A floating-point error (0/0, x/0, overflow) throws a
-// RunError with its French message; an inconsistent table (a code whose alleles are
-// not both in 1..A, population ends that do not match the individuals) an InternalError.
+// 1..P; with P = 1 the estimator for one sample, engine/fis_steps.h): returns FisOverall. A
+// floating-point error (0/0, x/0, overflow) throws a RunError with its French message; an
+// inconsistent table (a code whose alleles are not both in 1..A, population ends that do not match
+// the individuals) an InternalError.
 Extended EvaluateFis(const EngineInput& input, EngineWorkspace& workspace);
 
 // One engine evaluation: sets observedFlag for the observed evaluation, loads

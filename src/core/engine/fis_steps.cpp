@@ -27,6 +27,8 @@ Extended MeanFreqOf(const LocusValues& v, const AlleleSums& sums) {
 }
 
 Extended FreqVarianceOf(const LocusValues& v, const AlleleSums& sums, Extended meanFreq) {
+  // One sample (r = 1): no variance between samples, and no term of it in b.
+  if (v.rMinus1 == Extended(0)) return Extended(0);
   const Extended freqVariance = sums.p2 - (meanFreq * meanFreq) * v.rTimesNbar;
   return (freqVariance / v.rMinus1) / v.nbar;
 }
@@ -111,13 +113,19 @@ float SampleSizeSum(const int32_t* sampleSizes, std::size_t count) {
   return sum;
 }
 
-bool SummariseLocus(const int32_t* sampleSizes, std::size_t count, LocusSummary& summary) {
+bool SummariseLocus(const int32_t* sampleSizes, std::size_t count, LocusSummary& summary,
+                    FisEstimator estimator) {
   // ContributingPops: populations of the range typed at the locus. The float sum S of
   // the sample sizes skips the others, whose exact zero leaves it unchanged.
   int32_t contributingPops = 0;
   for (std::size_t q = 0; q < count; ++q) contributingPops += sampleSizes[q] != 0 ? 1 : 0;
   const float sampleSum = SampleSizeSum(sampleSizes, count);
-  if (contributingPops <= 1 || sampleSum == 0.0f) return false;
+  if (estimator == FisEstimator::kOneSample) {
+    // n̄ = n: the locus needs two typed individuals, as n - 1 divides.
+    if (contributingPops != 1 || sampleSum < 2.0f) return false;
+  } else if (contributingPops <= 1 || sampleSum == 0.0f) {
+    return false;
+  }
   summary.contributingPops = contributingPops;
   summary.meanSampleSize =
       StoreFloat(static_cast<Extended>(sampleSum) / static_cast<Extended>(contributingPops));

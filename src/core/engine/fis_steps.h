@@ -27,9 +27,23 @@ struct LocusSummary {
   float meanSampleSize = 0.0f;
 };
 
+// The form of Weir & Cockerham's estimator a table gets. A table of two or more
+// populations gets the one for several samples, whatever populations are typed; a table
+// of a single population, which that one can never use, gets the one for one sample, in
+// which no variance between samples enters: b = n/(n - 1) [p(1 - p) - (2n - 1) h / (4n)],
+// c = h/2, over the loci typed in at least two individuals. Both run the same steps
+// (r = 1 leaves out the term of s²).
+enum class FisEstimator { kSeveralSamples, kOneSample };
+
+inline FisEstimator EstimatorOfTable(int32_t populations) {
+  return populations == 1 ? FisEstimator::kOneSample : FisEstimator::kSeveralSamples;
+}
+
 // The summary of a locus from the sample sizes of its populations (untyped ones may be
-// included): false when the locus takes no part in the estimate (r <= 1 or S = 0).
-bool SummariseLocus(const int32_t* sampleSizes, std::size_t count, LocusSummary& summary);
+// included): false when the locus takes no part in the estimate: for several samples
+// r <= 1 or S = 0, for one sample fewer than two typed individuals.
+bool SummariseLocus(const int32_t* sampleSizes, std::size_t count, LocusSummary& summary,
+                    FisEstimator estimator = FisEstimator::kSeveralSamples);
 
 // Per sample size n, the terms of one population computed with the same operations as
 // the frequencies themselves: p = count / (2n), h = het / n, then n × p, (p × p) × n,

@@ -474,6 +474,7 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
   // cell order, then the sample sizes in entry order: a pass per locus would read the
   // whole table once per locus.
   const std::size_t cellCount = test.cellEntry.size();
+  const FisEstimator estimator = EstimatorOfTable(test.populations);
   work.cellValues.resize(test.laneCount);
   uint64_t* values = work.cellValues.data();
   const int32_t* laneCell = test.laneCell.data();
@@ -491,7 +492,7 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
       sampleSizes[q] = static_cast<int32_t>(static_cast<uint32_t>(values[cellCount + first + q]));
     }
     LocusSummary summary;
-    if (!SummariseLocus(sampleSizes, count, summary)) continue;
+    if (!SummariseLocus(sampleSizes, count, summary, estimator)) continue;
     work.usedIndex[l] = static_cast<int32_t>(work.usedLoci.size());
     SetPopulationTerms(work.terms, sampleSizes, count, work.populationTerms.data() + first,
                        work.populationHetTerms.data() + first);

@@ -57,8 +57,11 @@ void Append(const WorkingFolder& folder, ResultsFile& results, std::string_view 
 }  // namespace
 
 void WriteOverallSection(const WorkingFolder& folder, ResultsFile& results, const TallyState& state,
-                         char decimalSeparator) {
-  Rewrite(folder, results, "Overall Loci, Overall Populations\r\n" + Body(state, decimalSeparator));
+                         char decimalSeparator, std::string_view firstLine) {
+  std::string text;
+  if (!firstLine.empty()) text.append(firstLine).append(kLineEnd);
+  text += "Overall Loci, Overall Populations\r\n";
+  Rewrite(folder, results, text + Body(state, decimalSeparator));
 }
 
 void WritePerLocusSection(const WorkingFolder& folder, ResultsFile& results,

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/tally.h"
 #include "io/rewrite_schedule.h"
@@ -27,9 +28,10 @@ struct ResultsFile {
 // is due; a failure is the Run's I/O error, and leaves both the file and `results` as they
 // were. `state` holds a normalised tally.
 
-// Starts the results file afresh with the overall section.
+// Starts the results file afresh with the overall section, after `firstLine` when it is
+// not empty (which estimator gave the values, for data of one population).
 void WriteOverallSection(const WorkingFolder& folder, ResultsFile& results, const TallyState& state,
-                         char decimalSeparator);
+                         char decimalSeparator, std::string_view firstLine = {});
 
 // Adds the section of locus k (1-based).
 void WritePerLocusSection(const WorkingFolder& folder, ResultsFile& results,

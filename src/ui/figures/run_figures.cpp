@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "analysis/outcome_files.h"
+#include "clone_size_figure.h"
 #include "figure_rendering.h"
 
 namespace genosieve {
@@ -24,6 +25,10 @@ void AddToFigures(RunFigureData& data, const TestOutcome& outcome) {
   const FisRange test{outcome.name, static_cast<double>(outcome.observed), range.low, range.high,
                       static_cast<double>(outcome.pLower)};
   (outcome.kind == RandomizationKind::kPerLocus ? data.loci : data.populations).push_back(test);
+}
+
+void AddClonalityToFigures(RunFigureData& data, const ClonalityResults& results) {
+  data.cloneSizes = results.cloneSizes;
 }
 
 namespace {
@@ -70,6 +75,9 @@ std::vector<FigureFile> RunFigureFiles(const RunFigureData& data, const std::str
     drawing.Add("Population_fis_", [&] {
       return FisRangeChart(data.populations, QStringLiteral("Population"), data.iterations);
     });
+  }
+  if (!data.cloneSizes.empty()) {
+    drawing.Add("Clone_sizes_", [&] { return CloneSizeChart(data.cloneSizes); });
   }
   return std::move(drawing.files);
 }

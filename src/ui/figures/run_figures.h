@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/clonality.h"
 #include "analysis/test_outcome.h"
 #include "fis_figures.h"
 
@@ -26,9 +27,13 @@ struct RunFigureData {
   int iterations = 0;
   std::vector<FisRange> loci;
   std::vector<FisRange> populations;
+  std::vector<CloneSizeSeries> cloneSizes;  // one per population, for the Pareto plot
 };
 
 void AddToFigures(RunFigureData& data, const TestOutcome& outcome);
+
+// The clone sizes of the Run's populations (RunView::ClonalityFound).
+void AddClonalityToFigures(RunFigureData& data, const ClonalityResults& results);
 
 struct FigureFile {
   std::string name;
@@ -36,7 +41,8 @@ struct FigureFile {
 };
 
 // "Fis_distribution_", "Running_pvalue_", "Locus_fis_" and "Population_fis_" + the
-// result name's stem + ".svg" and ".png", for the tests that finished. `stopRequested`
+// result name's stem + ".svg" and ".png", for the tests that finished, and
+// "Clone_sizes_" + stem once the clone sizes are known. `stopRequested`
 // is asked before each file is drawn; once it answers true, the files drawn until then
 // are returned, each complete.
 std::vector<FigureFile> RunFigureFiles(const RunFigureData& data, const std::string& resultName,

@@ -13,13 +13,19 @@ std::vector<genosieve::ViewFile> Files(genosieve::FiguresSession&, const std::st
   return {};
 }
 void End(genosieve::FiguresSession*) {}
+void AddClonality(genosieve::FiguresSession&, const genosieve::ClonalityResults&) {}
 
 #ifdef OTHER_INTERFACE
 constexpr genosieve::FiguresModule kModule = {
-    genosieve::kFiguresModuleVersion + 1, GENOSIEVE_VERSION, Start, Add, Files, End};
+    genosieve::kFiguresModuleVersion + 1, GENOSIEVE_VERSION, Start, Add, Files, End, AddClonality};
 #else
-constexpr genosieve::FiguresModule kModule = {
-    genosieve::kFiguresModuleVersion, GENOSIEVE_VERSION "-other", Start, Add, Files, End};
+constexpr genosieve::FiguresModule kModule = {genosieve::kFiguresModuleVersion,
+                                              GENOSIEVE_VERSION "-other",
+                                              Start,
+                                              Add,
+                                              Files,
+                                              End,
+                                              AddClonality};
 #endif
 
 }  // namespace

@@ -64,7 +64,7 @@ RunOutcome RunIn(const std::string& folder, const std::string& dataPath,
 }
 
 // Every file but the clone members, whose identifiers depend on the layout, and the
-// summary, which names the populations as the layout does.
+// summary, clonality and psex tables, which name the populations as the layout does.
 void ExpectSameFiles(RunOutcome a, RunOutcome b) {
   a.files.erase("Clonemembers_res.txt");
   b.files.erase("Clonemembers_res.txt");
@@ -72,6 +72,13 @@ void ExpectSameFiles(RunOutcome a, RunOutcome b) {
             testing::SummaryWithoutPopulationNames(b.files["Summary_res.tsv"]));
   a.files.erase("Summary_res.tsv");
   b.files.erase("Summary_res.tsv");
+  for (const char* table : {"Clonality_res.tsv", "Psex_res.tsv"}) {
+    EXPECT_EQ(testing::WithColumnCleared(a.files[table], 1),
+              testing::WithColumnCleared(b.files[table], 1))
+        << table;
+    a.files.erase(table);
+    b.files.erase(table);
+  }
   // tempmicrosat.txt, temp.txt, the clone report, the clone-free file, the results file
   // and 1 + 3 + 3 p-value files (or, for two populations and four loci, 1 + 4 + 2).
   EXPECT_EQ(a.files.size(), 12u);

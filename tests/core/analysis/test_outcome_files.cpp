@@ -262,8 +262,9 @@ TEST(OutcomeTables, NamesAreCheckedWithTheRunsOtherOutputs) {
 TEST(OutcomeTables, FiguresAreNamedForTheTestsThatRun) {
   EXPECT_EQ(FigureFileNames("out.txt", false, false),
             (std::vector<std::string>{"Fis_distribution_out.svg", "Fis_distribution_out.png",
-                                      "Running_pvalue_out.svg", "Running_pvalue_out.png"}));
-  EXPECT_EQ(FigureFileNames("out.txt", true, true).size(), 8u);
+                                      "Running_pvalue_out.svg", "Running_pvalue_out.png",
+                                      "Clone_sizes_out.svg", "Clone_sizes_out.png"}));
+  EXPECT_EQ(FigureFileNames("out.txt", true, true).size(), 10u);
   EXPECT_EQ(FigureFileNames("out.txt", false, true)[4], "Population_fis_out.svg");
 }
 

@@ -405,8 +405,8 @@ TEST(RandomizationRun, SeededRunsWriteIdenticalFiles) {
     genosieve::Run(Settings("60", true, true, true), view);
     const std::map<std::string, std::string> files = FolderFiles(folder.path());
     // The data, tempmicrosat.txt, temp.txt, the three clone files, the results file, the
-    // seven p-value files and the summary table.
-    EXPECT_EQ(files.size(), 1u + 2u + 3u + 1u + 7u + 1u);
+    // seven p-value files and the summary, clonality and psex tables.
+    EXPECT_EQ(files.size(), 1u + 2u + 3u + 1u + 7u + 3u);
     if (run == 0)
       first = files;
     else
@@ -908,6 +908,38 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathWhenAnIterationDividesByZero) {
   }
 }
 
+// One population: the overall and per-locus tests take the estimator for one sample, in
+// the Run's loop as in the plain one, on any number of threads, up to the same errors
+// (a locus typed in fewer than two individuals of an iteration's table is left out, and
+// no used locus at all is 0/0).
+TEST(RandomizationPaths, FastPathEqualsPlainPathOnOnePopulation) {
+  std::mt19937 random(83);
+  std::map<std::string, int> outcomes;
+  for (int trial = 0; trial < 50; ++trial) {
+    const int32_t loci = 1 + static_cast<int32_t>(random() % 4);
+    const bool sparse = trial % 2 == 1;
+    const uint32_t seed = static_cast<uint32_t>(random());
+    const std::vector<Individual> individuals =
+        sparse ? SparseIndividuals(random, 1, loci)
+               : RandomIndividuals(1, loci, 4 + static_cast<int32_t>(random() % 20), trial % 4 != 0,
+                                   seed);
+    // A data file holds two individuals at least.
+    if (individuals.size() < 2) continue;
+    const std::string data = DataText(1, loci, 20, individuals);
+    RunSettings settings = Settings(std::to_string(random() % 40), trial % 3 == 0, true, true);
+    settings.seed = static_cast<uint32_t>(random());
+    const PathResult plain = RunTestsWith(RunPlainIterations, data, settings);
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    const int32_t threads = std::vector<int32_t>{1, 2, 7}[static_cast<size_t>(trial % 3)];
+    ExpectSameResults(RunTestsWith(RunPreparedIterations, data, settings, {false, threads}), plain);
+    ExpectSameResults(RunTestsWith(RunPreparedIterations, data, settings, {true, threads}), plain);
+    ++outcomes[plain.error];
+  }
+  // Most complete; sparse tables also end in the invalid operation.
+  EXPECT_GE(outcomes[""], 15);
+  EXPECT_GE(outcomes[kInvalidOperationMessage], 3);
+}
+
 // A whole Run's files, calls, seeds and error.
 struct RunResult {
   std::map<std::string, std::string> files;
@@ -963,6 +995,27 @@ TEST(RandomizationThreads, AnyThreadCountWritesTheSameFilesAndFailsAlike) {
   // Completed Runs and Runs ending in an iteration's floating-point error.
   EXPECT_GE(outcomes[""], 3);
   EXPECT_GE(outcomes["iteration"], 2);
+}
+
+TEST(RandomizationThreads, OnePopulationWritesTheSameFilesWithAnyThreads) {
+  std::mt19937 random(89);
+  for (int set = 0; set < 6; ++set) {
+    SCOPED_TRACE("set " + std::to_string(set));
+    const int32_t loci = 1 + static_cast<int32_t>(random() % 5);
+    const std::string data =
+        DataText(1, loci, 30, RandomIndividuals(1, loci, 10 + set * 7, true, random()));
+    RunSettings settings = Settings(std::to_string(50 + random() % 200), true, true, true);
+    settings.seed = static_cast<uint32_t>(random());
+    settings.threads = 1;
+    const RunResult one = RunWhole(data, settings);
+    EXPECT_EQ(one.error, "");
+    for (int32_t threads : {2, 5}) {
+      settings.threads = threads;
+      const RunResult many = RunWhole(data, settings);
+      EXPECT_EQ(many.files, one.files) << threads << " threads";
+      EXPECT_EQ(many.calls, one.calls) << threads << " threads";
+    }
+  }
 }
 
 TEST(RandomizationThreads, ClockSeedIsReadOnceAndRepeatsTheRun) {

@@ -48,24 +48,26 @@ std::string CheckError(const std::string& dataPath, const RunSettings& settings,
 
 TEST(RunOutputs, EveryFileTheSettingsAskFor) {
   RunSettings settings = SettingsFor("res/a.txt", true);
-  EXPECT_EQ(
-      Names(RunOutputs(settings, 2, 3, 10)),
-      (std::vector<std::string>{
-          "res/a.txt", "Clones_res/a.txt", "Clonemembers_res/a.txt", "Withoutrepeats_res/a.txt",
-          "overall p-values_res/a.txt", "Locus1p-values_res/a.txt", "Locus2p-values_res/a.txt",
-          "Locus3p-values_res/a.txt", "Pop1p-values_res/a.txt", "Pop2p-values_res/a.txt",
-          "Summary_res/a.tsv", "tempmicrosat.txt", "temp.txt"}));
+  EXPECT_EQ(Names(RunOutputs(settings, 2, 3, 10)),
+            (std::vector<std::string>{
+                "res/a.txt", "Clones_res/a.txt", "Clonemembers_res/a.txt",
+                "Withoutrepeats_res/a.txt", "overall p-values_res/a.txt",
+                "Locus1p-values_res/a.txt", "Locus2p-values_res/a.txt", "Locus3p-values_res/a.txt",
+                "Pop1p-values_res/a.txt", "Pop2p-values_res/a.txt", "Summary_res/a.tsv",
+                "Clonality_res/a.tsv", "Psex_res/a.tsv", "tempmicrosat.txt", "temp.txt"}));
   settings.perLocusAnalysis = false;
   EXPECT_EQ(Names(RunOutputs(settings, 2, 3, 10)),
             (std::vector<std::string>{"res/a.txt", "Clones_res/a.txt", "Clonemembers_res/a.txt",
                                       "Withoutrepeats_res/a.txt", "overall p-values_res/a.txt",
                                       "Pop1p-values_res/a.txt", "Pop2p-values_res/a.txt",
-                                      "Summary_res/a.tsv", "tempmicrosat.txt", "temp.txt"}));
+                                      "Summary_res/a.tsv", "Clonality_res/a.tsv", "Psex_res/a.tsv",
+                                      "tempmicrosat.txt", "temp.txt"}));
   // Without p-value files and without iterations: no p-value file and no "temp.txt".
-  EXPECT_EQ(Names(RunOutputs(SettingsFor("results.txt", false), 2, 3, 0)),
-            (std::vector<std::string>{"results.txt", "Clones_results.txt",
-                                      "Clonemembers_results.txt", "Withoutrepeats_results.txt",
-                                      "Summary_results.tsv", "tempmicrosat.txt"}));
+  EXPECT_EQ(
+      Names(RunOutputs(SettingsFor("results.txt", false), 2, 3, 0)),
+      (std::vector<std::string>{"results.txt", "Clones_results.txt", "Clonemembers_results.txt",
+                                "Withoutrepeats_results.txt", "Summary_results.tsv",
+                                "Clonality_results.tsv", "Psex_results.tsv", "tempmicrosat.txt"}));
   // The table of randomized values and the figures, when asked for.
   RunSettings tables = SettingsFor("out.txt", false);
   tables.perPopulationAnalysis = false;
@@ -74,9 +76,10 @@ TEST(RunOutputs, EveryFileTheSettingsAskFor) {
   EXPECT_EQ(Names(RunOutputs(tables, 2, 3, 0)),
             (std::vector<std::string>{
                 "out.txt", "Clones_out.txt", "Clonemembers_out.txt", "Withoutrepeats_out.txt",
-                "Summary_out.tsv", "Fisvalues_out.tsv", "Fis_distribution_out.svg",
-                "Fis_distribution_out.png", "Running_pvalue_out.svg", "Running_pvalue_out.png",
-                "Locus_fis_out.svg", "Locus_fis_out.png", "tempmicrosat.txt"}));
+                "Summary_out.tsv", "Clonality_out.tsv", "Psex_out.tsv", "Fisvalues_out.tsv",
+                "Fis_distribution_out.svg", "Fis_distribution_out.png", "Running_pvalue_out.svg",
+                "Running_pvalue_out.png", "Locus_fis_out.svg", "Locus_fis_out.png",
+                "Clone_sizes_out.svg", "Clone_sizes_out.png", "tempmicrosat.txt"}));
 }
 
 TEST(RunOutputs, AResultNameThatMakesTwoOutputsOneFileIsRefused) {
@@ -100,7 +103,8 @@ TEST(RunOutputs, AResultNameThatMakesTwoOutputsOneFileIsRefused) {
   // The same place, however the name is written (the folders the derived names need
   // exist).
   for (const char* made : {"Clones_.", "Clonemembers_.", "Withoutrepeats_.", "Summary_.",
-                           "Clones_sub", "Clonemembers_sub", "Withoutrepeats_sub", "Summary_sub"}) {
+                           "Clonality_.", "Psex_.", "Clones_sub", "Clonemembers_sub",
+                           "Withoutrepeats_sub", "Summary_sub", "Clonality_sub", "Psex_sub"}) {
     std::filesystem::create_directory(made);
   }
   EXPECT_EQ(CheckError("data.txt", SettingsFor("./temp.txt", false)),

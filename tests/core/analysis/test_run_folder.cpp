@@ -93,7 +93,7 @@ TEST(RunFolder, EveryFileGoesToTheWorkingFolderAndTheDataPathIsUsedAsGiven) {
   genosieve::Run(EveryAnalysis("../in/data.txt", "."), again);
   fs::current_path(folder.path());
   EXPECT_EQ(Contents("out"), Contents("here"));
-  EXPECT_EQ(Names("out").size(), 13u);
+  EXPECT_EQ(Names("out").size(), 15u);
 }
 
 TEST(RunFolder, ASecondRunInTheSameFolderIsRefusedWhileTheFirstGoesOn) {
@@ -161,9 +161,10 @@ TEST(RunFolder, AStopDuringThePerLocusTestsKeepsTheFinishedSectionsAndSaysSo) {
   EXPECT_EQ(ReadBytes("stopped/Locus3p-values_results.txt"), "an earlier Run's p-values\r\n");
   EXPECT_EQ(Names("stopped"),
             (std::vector<std::string>{
-                "Clonemembers_results.txt", "Clones_results.txt", "Locus1p-values_results.txt",
-                "Locus3p-values_results.txt", "Summary_results.tsv", "Withoutrepeats_results.txt",
-                "overall p-values_results.txt", "results.txt", "temp.txt", "tempmicrosat.txt"}));
+                "Clonality_results.tsv", "Clonemembers_results.txt", "Clones_results.txt",
+                "Locus1p-values_results.txt", "Locus3p-values_results.txt", "Psex_results.tsv",
+                "Summary_results.tsv", "Withoutrepeats_results.txt", "overall p-values_results.txt",
+                "results.txt", "temp.txt", "tempmicrosat.txt"}));
   // The summary holds the tests that finished: the overall test and the first locus.
   EXPECT_EQ(LinesOf(ReadBytes("stopped/Summary_results.tsv"), 1, 3),
             ReadBytes("stopped/Summary_results.tsv"));
@@ -179,9 +180,10 @@ TEST(RunFolder, AStopBeforeTheResultsFileKeepsThePreviousOne) {
   view.stopWhen = [&view] { return !view.calls.empty() && view.calls.back() == "position 3"; };
   EXPECT_THROW(genosieve::Run(EveryAnalysis("data.txt", "."), view), RunStopped);
   EXPECT_EQ(ReadBytes("results.txt"), "the previous Run's results\r\n");
-  EXPECT_EQ(Names("."), (std::vector<std::string>{"Clonemembers_results.txt", "Clones_results.txt",
-                                                  "Withoutrepeats_results.txt", "data.txt",
-                                                  "results.txt", "tempmicrosat.txt"}));
+  EXPECT_EQ(Names("."), (std::vector<std::string>{"Clonality_results.tsv",
+                                                  "Clonemembers_results.txt", "Clones_results.txt",
+                                                  "Psex_results.tsv", "Withoutrepeats_results.txt",
+                                                  "data.txt", "results.txt", "tempmicrosat.txt"}));
 
   // Asked at once: the Run stops before it writes anything.
   FakeRunView atOnce;
