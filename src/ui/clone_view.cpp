@@ -21,6 +21,8 @@ constexpr qsizetype kTooltipCharacters = 2000;
 // A population's clones listed at most; the clone members file lists them all.
 constexpr size_t kListedClones = 10'000;
 
+}  // namespace
+
 QStandardItem* Item(const QString& text) {
   auto* item = new QStandardItem(text);
   item->setEditable(false);
@@ -48,8 +50,6 @@ QTableView* NewTable(const char* name, QStandardItemModel* model, QWidget* paren
   table->horizontalHeader()->setStretchLastSection(true);
   return table;
 }
-
-}  // namespace
 
 QString MembersText(const GenotypeCarriers& genotype) {
   QStringList members;

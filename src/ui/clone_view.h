@@ -5,11 +5,13 @@
 // population chosen, each clone with its members, as the clone members file lists them.
 
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 #include "data/clone_membership.h"
 
 class QLabel;
+class QStandardItem;
 class QStandardItemModel;
 class QTableView;
 class QWidget;
@@ -38,3 +40,9 @@ void ClearClones(CloneView& view);
 
 // "AB-01, AB-02": the members of a genotype, in data order.
 QString MembersText(const genosieve::GenotypeCarriers& genotype);
+
+// The pieces of the clone pages' tables: a cell that cannot be edited, a count (right
+// aligned, sorted by value), and a table of whole rows, one chosen at a time.
+QStandardItem* Item(const QString& text);
+QStandardItem* Count(int64_t value);
+QTableView* NewTable(const char* name, QStandardItemModel* model, QWidget* parent);

@@ -185,6 +185,9 @@ void TForm1::PollRun() {
   RunUpdate update = TakeRunUpdate(channel_);
   if (update.seed) lastSeed_ = update.seed;
   if (update.clones) ShowClones(results_.clones, std::move(*update.clones));
+  if (update.clonality) {
+    ShowClonality(results_.clonality, std::move(*update.clonality), results_.separator);
+  }
   for (FinishedTest& test : update.finished) {
     AddResult(results_, test.row,
               test.row.kind == genosieve::RandomizationKind::kOverall
@@ -307,6 +310,10 @@ void TForm1::TestFinished(const genosieve::TestOutcome& outcome) {
 
 void TForm1::ClonesFound(const std::vector<genosieve::PopulationClones>& membership) {
   ReportClones(channel_, membership);
+}
+
+void TForm1::ClonalityFound(const genosieve::ClonalityResults& results) {
+  ReportClonality(channel_, results);
 }
 
 void TForm1::ShowNotice(const std::string& text) {

@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "number_text.h"
+#include "panel_chart.h"
 #include "results_table.h"
 
 using genosieve::FisRange;
@@ -36,17 +37,6 @@ QPushButton* NewButton(const QString& text, const char* name, QWidget* parent) {
   return button;
 }
 
-QChartView* NewChartView(const char* name, QWidget* parent) {
-  auto* chart = new QChart;
-  chart->legend()->hide();
-  chart->setBackgroundRoundness(0);
-  auto* view = new QChartView(chart, parent);
-  view->setObjectName(QString::fromLatin1(name));
-  view->setRenderHint(QPainter::Antialiasing);
-  view->setFrameShape(QFrame::NoFrame);
-  return view;
-}
-
 // A chart view above a row holding its button, as one page.
 QWidget* NewFigurePage(QChartView*& view, QPushButton*& button, const char* viewName,
                        const char* buttonName, QWidget* parent) {
@@ -61,36 +51,6 @@ QWidget* NewFigurePage(QChartView*& view, QPushButton*& button, const char* view
   layout->addWidget(view, 1);
   layout->addLayout(buttons);
   return page;
-}
-
-// Puts the chart in the view, deleting the one it replaces (a view does not).
-void Replace(QChartView* view, std::unique_ptr<QChart> chart) {
-  QChart* previous = view->chart();
-  view->setChart(chart.release());
-  delete previous;
-}
-
-std::unique_ptr<QChart> EmptyChart() {
-  auto chart = std::make_unique<QChart>();
-  chart->legend()->hide();
-  chart->setBackgroundRoundness(0);
-  return chart;
-}
-
-// A figure laid out for a file of 800 x 500 pixels, fitted to the panel: the window's own
-// font sizes, its numbers with the Run's separator.
-void FitToPanel(QChart& chart, const QFont& text, char separator) {
-  QFont bold = text;
-  bold.setBold(true);
-  chart.setTitleFont(bold);
-  chart.legend()->setFont(text);
-  for (QAbstractAxis* axis : chart.axes()) {
-    axis->setTitleFont(text);
-    axis->setLabelsFont(text);
-  }
-  chart.setMargins(QMargins(4, 4, 4, 4));
-  chart.setLocalizeNumbers(true);
-  chart.setLocale(ChartLocale(separator));
 }
 
 void ShowTab(QTabWidget* tabs, QWidget* page, const QString& title, bool shown) {
@@ -164,6 +124,7 @@ ResultsPanel NewResultsPanel(QWidget* parent) {
       NewFigurePage(results.populationsChart, results.populationsFigure, "PopulationFigureView",
                     "PopulationFigureButton", results.tabs);
   results.clones = NewCloneView(results.tabs);
+  results.clonality = NewClonalityView(results.tabs);
 
   // The tabs on top, where they stay whatever the caption's length.
   auto* bottom = new QHBoxLayout;
@@ -194,6 +155,8 @@ void ClearResults(ResultsPanel& results, char separator) {
   ShowTab(results.tabs, results.populationsPage, {}, false);
   ClearClones(results.clones);
   ShowTab(results.tabs, results.clones.page, {}, false);
+  ClearClonality(results.clonality);
+  ShowTab(results.tabs, results.clonality.page, {}, false);
   results.caption->clear();
 }
 
@@ -272,6 +235,8 @@ void ShowResultsOf(ResultsPanel& results, const QString& caption) {
   }
   ShowTab(results.tabs, results.clones.page, QStringLiteral("Clones"),
           !results.clones.membership.empty());
+  ShowTab(results.tabs, results.clonality.page, QStringLiteral("Clonality"),
+          results.clonality.found);
 }
 
 void DrawHistogram(ResultsPanel& results) {

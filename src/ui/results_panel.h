@@ -3,12 +3,13 @@
 // The panel right of the chart that shows the last Run's results: what they are of, a
 // button that opens the results file, and tabs: the table of finished tests with the
 // histogram of the overall test's randomized Fis; the per-locus and per-population
-// panels that --figures draws; the clones of each population.
+// panels that --figures draws; the clones of each population; their clonality and psex.
 
 #include <QString>
 #include <vector>
 
 #include "analysis/test_outcome.h"
+#include "clonality_view.h"
 #include "clone_view.h"
 #include "fis_figures.h"
 
@@ -39,7 +40,8 @@ struct ResultsPanel {
   QWidget* populationsPage = nullptr;  // "Populations": PopulationFigureView and its button
   QChartView* populationsChart = nullptr;
   QPushButton* populationsFigure = nullptr;
-  CloneView clones;  // "Clones"
+  CloneView clones;         // "Clones"
+  ClonalityView clonality;  // "Clonality"
 
   // The overall test's randomized Fis and observed value, for the histogram.
   bool hasOverall = false;

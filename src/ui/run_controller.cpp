@@ -124,6 +124,10 @@ void ReportClones(RunChannel& channel, const std::vector<genosieve::PopulationCl
   Report(channel, [&] { channel.clones = clones; });
 }
 
+void ReportClonality(RunChannel& channel, const genosieve::ClonalityResults& clonality) {
+  Report(channel, [&] { channel.clonality = clonality; });
+}
+
 void ReportRunningPoints(RunChannel& channel, const std::vector<ChartPoint>& points) {
   Report(channel, [&] {
     channel.runningPoints.insert(channel.runningPoints.end(), points.begin(), points.end());
@@ -162,6 +166,7 @@ RunUpdate TakeRunUpdate(RunChannel& channel) {
   update.finished = std::exchange(channel.finished, {});
   update.overallRandomized = std::exchange(channel.overallRandomized, {});
   update.clones = std::exchange(channel.clones, std::nullopt);
+  update.clonality = std::exchange(channel.clonality, std::nullopt);
   update.notices = std::exchange(channel.notices, {});
   update.runningPoints = std::exchange(channel.runningPoints, {});
   update.chartValues = std::exchange(channel.chartValues, {});
@@ -180,6 +185,7 @@ void ResetChannel(RunChannel& channel, bool perLocus, bool perPopulation) {
   channel.finished.clear();
   channel.overallRandomized.clear();
   channel.clones.reset();
+  channel.clonality.reset();
   channel.notices.clear();
   channel.runningPoints.clear();
   channel.chartValues.clear();

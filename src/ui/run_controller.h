@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/clonality.h"
 #include "analysis/run_settings.h"
 #include "analysis/run_view.h"
 #include "fis_figures.h"
@@ -61,6 +62,7 @@ struct RunChannel {
   std::vector<FinishedTest> finished;
   std::vector<double> overallRandomized;  // once the overall test finished
   std::optional<std::vector<genosieve::PopulationClones>> clones;
+  std::optional<genosieve::ClonalityResults> clonality;
   std::vector<std::string> notices;
   // The overall test's running P-value: the points told while it works, then every value
   // once it has ended.
@@ -81,6 +83,7 @@ void ReportSeed(RunChannel& channel, uint32_t seed);
 void ReportFinished(RunChannel& channel, const genosieve::TestOutcome& outcome);
 void ReportNotice(RunChannel& channel, const std::string& text);
 void ReportClones(RunChannel& channel, const std::vector<genosieve::PopulationClones>& clones);
+void ReportClonality(RunChannel& channel, const genosieve::ClonalityResults& clonality);
 void ReportRunningPoints(RunChannel& channel, const std::vector<ChartPoint>& points);
 void ReportChartCleared(RunChannel& channel);
 void ReportChartValues(RunChannel& channel, const std::vector<double>& values);
@@ -93,6 +96,7 @@ struct RunUpdate {
   std::vector<FinishedTest> finished;
   std::vector<double> overallRandomized;
   std::optional<std::vector<genosieve::PopulationClones>> clones;
+  std::optional<genosieve::ClonalityResults> clonality;
   std::vector<std::string> notices;
   std::vector<ChartPoint> runningPoints;
   std::vector<double> chartValues;

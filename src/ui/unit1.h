@@ -128,6 +128,7 @@ class TForm1 : public QWidget, public genosieve::RunView {
   void ShowMessage(const std::string& text) override;
   void TestFinished(const genosieve::TestOutcome& outcome) override;
   void ClonesFound(const std::vector<genosieve::PopulationClones>& membership) override;
+  void ClonalityFound(const genosieve::ClonalityResults& results) override;
   void ShowNotice(const std::string& text) override;
   bool StopRequested() override { return stopRequested_; }
 

@@ -529,7 +529,7 @@ class WindowDailyTest : public QObject {
     auto* tabs = Control<QTabWidget>(window.form, "ResultsTabs");
     QStringList titles;
     for (int i = 0; i < tabs->count(); ++i) titles.append(tabs->tabText(i));
-    QCOMPARE(titles, (QStringList{"Tests", "Clones"}));
+    QCOMPARE(titles, (QStringList{"Tests", "Clones", "Clonality"}));
     auto* populations =
         qobject_cast<QStandardItemModel*>(Control<QTableView>(window.form, "ClonesTable")->model());
     // The clone report: "pop<k>", size, NDGenotypes, NbClones, the repeat counts.
@@ -613,7 +613,7 @@ class WindowDailyTest : public QObject {
       QCOMPARE(marked[kind], counted);
     }
     auto* tabs = Control<QTabWidget>(window.form, "ResultsTabs");
-    QCOMPARE(tabs->count(), 4);
+    QCOMPARE(tabs->count(), 5);  // Tests, Loci, Populations, Clones, Clonality
     for (const char* name : {"LocusFigureView", "PopulationFigureView"}) {
       QChart* chart = Control<QChartView>(window.form, name)->chart();
       QVERIFY2(!chart->series().isEmpty(), name);
