@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "clone_view.h"
+#include "number_text.h"
 #include "panel_chart.h"
 #ifdef GENOSIEVE_HAVE_QT_SVG
 #include "clone_size_figure.h"
@@ -41,10 +42,16 @@ QList<QStandardItem*> RowItems(const std::vector<std::string>& cells, const std:
   for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
     const bool number = column != kNameColumn && column != wordColumn;
     // The name as it was read: the file quotes some names, the window need not.
-    QStandardItem* item =
-        Item(column == kNameColumn ? QString::fromStdString(name)
-                                   : ClonalityCellText(cells[column], number, separator));
-    if (number) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QStandardItem* item = Item(column == kNameColumn ? QString::fromStdString(name)
+                               : number              ? ReadableCellText(cells[column], separator)
+                                                     : QString::fromStdString(cells[column]));
+    if (number) {
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      // Every digit the file holds.
+      if (item->text() != QString::fromStdString(cells[column])) {
+        item->setToolTip(ClonalityCellText(cells[column], true, separator));
+      }
+    }
     items.append(item);
   }
   return items;
@@ -129,6 +136,22 @@ QString ClonalityCellText(const std::string& cell, bool number, char separator) 
   QString text = QString::fromStdString(cell);
   if (number && separator != '.') text.replace(QLatin1Char('.'), QLatin1Char(separator));
   return text;
+}
+
+QString ReadableCellText(const std::string& cell, char separator) {
+  const QString text = QString::fromStdString(cell);
+  if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e'))) return text;
+  const qsizetype e = text.indexOf(QLatin1Char('e'));
+  bool read = false;
+  const double mantissa = text.left(e).toDouble(&read);
+  if (!read) return ClonalityCellText(cell, true, separator);
+  if (e < 0) return ReadableNumber(mantissa, separator);
+  // The mantissa of a number written with its exponent, the exponent as written: "9.9996e-06"
+  // keeps its exponent even where rounding the mantissa would make it 10.
+  QString rounded = QString::number(mantissa, 'g', 4);
+  if (rounded.contains(QLatin1Char('e'))) return ClonalityCellText(cell, true, separator);
+  if (separator != '.') rounded.replace(QLatin1Char('.'), QLatin1Char(separator));
+  return rounded + text.mid(e);
 }
 
 QColor VerdictColour(PsexVerdict verdict) {

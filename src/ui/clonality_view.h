@@ -43,9 +43,14 @@ void ShowClonalityRow(ClonalityView& view, int row);
 
 void ClearClonality(ClonalityView& view);
 
-// A cell of the files' text as the window shows it: a number with the Run's separator;
-// a text (`number` false) as it is.
+// A cell of the files' text with every digit, as the cell's tooltip holds it: a number
+// with the Run's separator; a text (`number` false) as it is.
 QString ClonalityCellText(const std::string& cell, bool number, char separator);
+
+// A number cell of the files as the table shows it: whole numbers as they are, others to
+// four significant digits ("0.4324", "6.787e-06"), the exponent kept as the file writes
+// it, even beyond the range of a double ("1.7e-589"); with the Run's separator.
+QString ReadableCellText(const std::string& cell, char separator);
 
 // The background of a verdict's cell: green for one genet, orange for possibly distinct
 // genets, none (invalid) when psex is undefined.

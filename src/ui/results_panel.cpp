@@ -57,6 +57,9 @@ void ShowTab(QTabWidget* tabs, QWidget* page, const QString& title, bool shown) 
   const int at = tabs->indexOf(page);
   if (shown && at < 0) tabs->addTab(page, title);
   if (!shown && at >= 0) tabs->removeTab(at);
+  // A page out of the tabs is still the tab widget's child: hidden, or it would be drawn
+  // over the tabs.
+  if (!shown) page->hide();
 }
 
 }  // namespace
@@ -125,6 +128,11 @@ ResultsPanel NewResultsPanel(QWidget* parent) {
                     "PopulationFigureButton", results.tabs);
   results.clones = NewCloneView(results.tabs);
   results.clonality = NewClonalityView(results.tabs);
+  // The tabs after a Run's first results: until then, out of view.
+  for (QWidget* page :
+       {results.lociPage, results.populationsPage, results.clones.page, results.clonality.page}) {
+    ShowTab(results.tabs, page, {}, false);
+  }
 
   // The tabs on top, where they stay whatever the caption's length.
   auto* bottom = new QHBoxLayout;

@@ -48,8 +48,9 @@ QStandardItemModel* Model(TForm1& form, const char* table) {
   return qobject_cast<QStandardItemModel*>(Control<QTableView>(form, table)->model());
 }
 
-// The model's rows equal the file's lines (header first), numbers with the separator:
-// every column but the words of `textColumns`.
+// The model's rows equal the file's lines (header first): numbers (every column but the
+// words of `textColumns`) rounded to be read, every digit with the separator in the
+// tooltip of those rounded.
 void CompareWithFile(QStandardItemModel* model, const TsvTable& file,
                      const std::vector<size_t>& lines, const std::vector<int>& textColumns) {
   QCOMPARE(static_cast<size_t>(model->rowCount()), lines.size());
@@ -61,11 +62,19 @@ void CompareWithFile(QStandardItemModel* model, const TsvTable& file,
     const std::vector<std::string>& fields = file[lines[static_cast<size_t>(row)]];
     QCOMPARE(static_cast<size_t>(model->columnCount()), fields.size());
     for (int column = 0; column < model->columnCount(); ++column) {
-      QString expected = QString::fromStdString(fields[static_cast<size_t>(column)]);
-      if (std::find(textColumns.begin(), textColumns.end(), column) == textColumns.end()) {
-        expected.replace(QLatin1Char('.'), QLatin1Char(RunSeparator()));
+      const std::string& field = fields[static_cast<size_t>(column)];
+      const QModelIndex cell = model->index(row, column);
+      if (std::find(textColumns.begin(), textColumns.end(), column) != textColumns.end()) {
+        QCOMPARE(cell.data().toString(), QString::fromStdString(field));
+        continue;
       }
-      QCOMPARE(model->index(row, column).data().toString(), expected);
+      QString exact = QString::fromStdString(field);
+      exact.replace(QLatin1Char('.'), QLatin1Char(RunSeparator()));
+      QCOMPARE(cell.data().toString(), ReadableCellText(field, RunSeparator()));
+      QCOMPARE(cell.data(Qt::ToolTipRole).toString().isEmpty()
+                   ? cell.data().toString()
+                   : cell.data(Qt::ToolTipRole).toString(),
+               exact);
     }
   }
 }
@@ -89,6 +98,14 @@ class WindowClonalityTest : public QObject {
     QCOMPARE(ClonalityCellText("0.25", true, '.'), QStringLiteral("0.25"));
     QCOMPARE(ClonalityCellText("pop.1", false, ','), QStringLiteral("pop.1"));
     QCOMPARE(ClonalityCellText("", true, ','), QString());
+    QCOMPARE(ReadableCellText("0.43243243243243246", ','), QStringLiteral("0,4324"));
+    QCOMPARE(ReadableCellText("6.78715988266e-06", '.'), QStringLiteral("6.787e-06"));
+    QCOMPARE(ReadableCellText("2.2262000000001e-2400", ','), QStringLiteral("2,226e-2400"));
+    QCOMPARE(ReadableCellText("-0.034482758620689655", '.'), QStringLiteral("-0.03448"));
+    QCOMPARE(ReadableCellText("0.25", '.'), QStringLiteral("0.25"));
+    QCOMPARE(ReadableCellText("38", ','), QStringLiteral("38"));
+    QCOMPARE(ReadableCellText("", ','), QString());
+    QCOMPARE(ReadableCellText("all", ','), QStringLiteral("all"));
     QVERIFY(VerdictColour(PsexVerdict::kOneGenet).isValid());
     QVERIFY(VerdictColour(PsexVerdict::kPossiblyDistinctGenets).isValid());
     QVERIFY(VerdictColour(PsexVerdict::kOneGenet) !=

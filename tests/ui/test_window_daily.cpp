@@ -530,6 +530,11 @@ class WindowDailyTest : public QObject {
     QStringList titles;
     for (int i = 0; i < tabs->count(); ++i) titles.append(tabs->tabText(i));
     QCOMPARE(titles, (QStringList{"Tests", "Clones", "Clonality"}));
+    // The pages of the single tests, which this Run did not make, are out of view (not
+    // drawn over the tabs).
+    for (const char* name : {"LocusFigureView", "PopulationFigureView"}) {
+      QVERIFY2(!Control<QChartView>(window.form, name)->isVisibleTo(tabs), name);
+    }
     auto* populations =
         qobject_cast<QStandardItemModel*>(Control<QTableView>(window.form, "ClonesTable")->model());
     // The clone report: "pop<k>", size, NDGenotypes, NbClones, the repeat counts.
