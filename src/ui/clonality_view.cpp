@@ -121,8 +121,10 @@ void PlotCloneSizes(ClonalityView& view, int32_t population) {
   }
   std::unique_ptr<QChart> chart = genosieve::CloneSizeChart(shown);
   FitToPanel(*chart, view.page->font(), view.separator);
-  // The figure's two-line title, in one line the panel's width holds.
+  // The figure's two-line title, in one line the panel's width holds; one population
+  // needs no legend.
   chart->setTitle(QStringLiteral("Clone sizes: ln(genets with \u2265 x ramets) against ln x"));
+  if (shown.size() == 1) chart->legend()->hide();
   Replace(view.sizes, std::move(chart));
 #else
   static_cast<void>(population);
@@ -201,9 +203,10 @@ ClonalityView NewClonalityView(QWidget* parent) {
   splitter->addWidget(view.table);
   splitter->addWidget(psexPart);
   splitter->addWidget(view.sizes);
-  splitter->setStretchFactor(0, 2);
-  splitter->setStretchFactor(1, 3);
-  splitter->setStretchFactor(2, 3);
+  // The plot needs the most height to show its axes' numbers: the splitter shares its
+  // height in these proportions.
+  splitter->setSizes({260, 340, 400});
+  view.sizes->setMinimumHeight(140);
   auto* layout = new QVBoxLayout(view.page);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(splitter);
