@@ -1,9 +1,12 @@
 #include "clonality_view.h"
 
+#include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QClipboard>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -32,6 +35,9 @@ constexpr size_t kListedGenotypes = 10'000;
 // population at a time (a legend of hundreds of names hides the plot).
 constexpr size_t kPlottedPopulations = 20;
 
+// Each cell's text with every digit, for copies.
+constexpr int kExactRole = Qt::UserRole + 3;
+
 // The columns of the files that hold names and words rather than numbers.
 constexpr int kNameColumn = 1;
 constexpr int kVerdictColumn = 8;
@@ -45,6 +51,9 @@ QList<QStandardItem*> RowItems(const std::vector<std::string>& cells, const std:
     QStandardItem* item = Item(column == kNameColumn ? QString::fromStdString(name)
                                : number              ? ReadableCellText(cells[column], separator)
                                                      : QString::fromStdString(cells[column]));
+    item->setData(column == kNameColumn ? QString::fromStdString(name)
+                                        : ClonalityCellText(cells[column], number, separator),
+                  kExactRole);
     if (number) {
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       // Every digit the file holds.
@@ -132,7 +141,32 @@ void PlotCloneSizes(ClonalityView& view, int32_t population) {
 #endif
 }
 
+// Ctrl+C on the table copies it whole.
+void CopiesItself(QTableView* table, const QStandardItemModel* model) {
+  auto* copy = new QShortcut(QKeySequence::Copy, table);
+  copy->setContext(Qt::WidgetShortcut);
+  QObject::connect(copy, &QShortcut::activated, table,
+                   [model] { QApplication::clipboard()->setText(ClonalityModelTsv(*model)); });
+}
+
 }  // namespace
+
+QString ClonalityModelTsv(const QStandardItemModel& model) {
+  QStringList lines;
+  QStringList fields;
+  for (int column = 0; column < model.columnCount(); ++column) {
+    fields.append(model.headerData(column, Qt::Horizontal).toString());
+  }
+  lines.append(fields.join(QLatin1Char('\t')));
+  for (int row = 0; row < model.rowCount(); ++row) {
+    fields.clear();
+    for (int column = 0; column < model.columnCount(); ++column) {
+      fields.append(model.index(row, column).data(kExactRole).toString());
+    }
+    lines.append(fields.join(QLatin1Char('\t')));
+  }
+  return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
 
 QString ClonalityCellText(const std::string& cell, bool number, char separator) {
   QString text = QString::fromStdString(cell);
@@ -191,6 +225,8 @@ ClonalityView NewClonalityView(QWidget* parent) {
   view.psexCaption->setWordWrap(true);
   view.psex = NewTable("PsexTable", view.psexModel, view.page);
   view.sizes = NewChartView("CloneSizesView", view.page);
+  CopiesItself(view.table, view.model);
+  CopiesItself(view.psex, view.psexModel);
   // The user shares the page's height between the tables and the plot.
   auto* splitter = new QSplitter(Qt::Vertical, view.page);
   splitter->setObjectName(QStringLiteral("ClonalitySplitter"));

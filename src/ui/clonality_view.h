@@ -52,6 +52,10 @@ QString ClonalityCellText(const std::string& cell, bool number, char separator);
 // it, even beyond the range of a double ("1.7e-589"); with the Run's separator.
 QString ReadableCellText(const std::string& cell, char separator);
 
+// A table of the tab as text, for Ctrl+C on it: its header row, then every row it
+// shows, fields separated by TABs, every digit with the Run's separator.
+QString ClonalityModelTsv(const QStandardItemModel& model);
+
 // The background of a verdict's cell: green for one genet, orange for possibly distinct
 // genets, none (invalid) when psex is undefined.
 QColor VerdictColour(genosieve::PsexVerdict verdict);

@@ -2,8 +2,10 @@
 // as the Run's Clonality_ and Psex_ files hold them (with the Run's decimal separator),
 // the verdicts coloured, the Pareto plot of the row chosen, and one-population data.
 
+#include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLocale>
@@ -174,6 +176,44 @@ class WindowClonalityTest : public QObject {
       QVERIFY(!chart->series().isEmpty());
     }
     QVERIFY(coloured > 0);
+  }
+
+  // Ctrl+C on a table copies it whole, every digit with the Run's separator: the
+  // clonality table is then the file's text.
+  void ctrlCCopiesATableWithEveryDigit() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("aspen.txt", "10");
+    window.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+    window.form.Button3Click();
+    auto* tabs = Control<QTabWidget>(window.form, "ResultsTabs");
+    tabs->setCurrentWidget(Control<QWidget>(window.form, "ClonalityPage"));
+    auto* table = Control<QTableView>(window.form, "ClonalityTable");
+    table->setFocus();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    QString expected;
+    for (const std::vector<std::string>& line : ReadTsv(ReadBytes("Clonality_results.tsv"))) {
+      QStringList fields;
+      for (const std::string& field : line) fields.append(QString::fromStdString(field));
+      for (int column = 0; column < fields.size(); ++column) {
+        if (column != 1) fields[column].replace(QLatin1Char('.'), QLatin1Char(RunSeparator()));
+      }
+      expected += fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    QCOMPARE(QApplication::clipboard()->text(), expected);
+    // The psex table of the row chosen, with its verdicts.
+    table->selectRow(0);
+    auto* psex = Control<QTableView>(window.form, "PsexTable");
+    psex->setFocus();
+    QTest::keyClick(psex, Qt::Key_C, Qt::ControlModifier);
+    const QStringList copied = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+    QCOMPARE(copied.value(0),
+             QStringLiteral("population\tname\tgenotype\tcopies\tpgen\tpgen_fis\tpsex\t"
+                            "psex_fis\tverdict"));
+    QCOMPARE(copied.size(), Model(window.form, "PsexTable")->rowCount() + 2);
+    QVERIFY(copied.value(1).endsWith(QStringLiteral("\tone genet")) ||
+            copied.value(1).endsWith(QStringLiteral("\tpossibly distinct genets")));
   }
 
   // A file of one population: the window says which estimator gave Fis, and its
