@@ -48,18 +48,15 @@ QList<QStandardItem*> RowItems(const std::vector<std::string>& cells, const std:
   for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
     const bool number = column != kNameColumn && column != wordColumn;
     // The name as it was read: the file quotes some names, the window need not.
-    QStandardItem* item = Item(column == kNameColumn ? QString::fromStdString(name)
-                               : number              ? ReadableCellText(cells[column], separator)
-                                                     : QString::fromStdString(cells[column]));
-    item->setData(column == kNameColumn ? QString::fromStdString(name)
-                                        : ClonalityCellText(cells[column], number, separator),
-                  kExactRole);
+    const QString exact = column == kNameColumn
+                              ? QString::fromStdString(name)
+                              : ClonalityCellText(cells[column], number, separator);
+    QStandardItem* item = Item(number ? ReadableCellText(cells[column], separator) : exact);
+    item->setData(exact, kExactRole);
     if (number) {
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      // Every digit the file holds.
-      if (item->text() != QString::fromStdString(cells[column])) {
-        item->setToolTip(ClonalityCellText(cells[column], true, separator));
-      }
+      // Every digit the file holds, where the table rounds them.
+      if (item->text() != exact) item->setToolTip(exact);
     }
     items.append(item);
   }
