@@ -238,10 +238,13 @@ QString ErrorBoxText(const ErrorReport& report) {
   // Each line of the reason that is a message of the system's gets its meaning.
   QStringList reason = report.reason.split(QLatin1Char('\n'));
   for (QString& line : reason) {
-    // A located message ends with the system's text after its place.
-    const qsizetype colon = line.lastIndexOf(QStringLiteral(": "));
-    const QString tail = colon < 0 ? line : line.mid(colon + 2);
-    const QString meaning = MessageMeaning(tail);
+    // A message of the system's whole (its own parentheses may hold ": "), or a located
+    // message that ends with the system's text after its place.
+    QString meaning = MessageMeaning(line);
+    if (const qsizetype colon = line.lastIndexOf(QStringLiteral(": "));
+        meaning.isEmpty() && colon >= 0) {
+      meaning = MessageMeaning(line.mid(colon + 2));
+    }
     if (!meaning.isEmpty()) line += QStringLiteral(" (%1)").arg(meaning);
   }
   lines.append(QStringLiteral("Reason: %1").arg(reason.join(QLatin1Char('\n'))));

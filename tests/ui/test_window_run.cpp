@@ -607,6 +607,24 @@ class WindowRunTest : public QObject {
                  .arg(results));
   }
 
+  // A Run that cannot fit in memory is refused before its first test, with a box that
+  // says so in English around the system's message.
+  void aRunTooLargeForMemoryIsRefusedUpFront() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "2147483647");
+    window.form.Button3Click();
+    QCOMPARE(window.boxes.errors.size(), 1);
+    const QString box = window.boxes.errors.constFirst();
+    QVERIFY2(box.startsWith(QStringLiteral("There was not enough memory for the Run.\nReason: "
+                                           "M\u00e9moire insuffisante (the Run would need about ")),
+             qPrintable(box));
+    QVERIFY2(
+        box.contains(QStringLiteral(") (not enough memory)\nWhat to do: Use fewer iterations")),
+        qPrintable(box));
+    QCOMPARE(window.Results()->rowCount(), 0);
+    QVERIFY(!window.form.IsRunning());
+  }
+
   void choosingADataFileMakesItsFolderTheWorkingFolder() {
     const ScopedWorkingFolder folder;
     const fs::path field = fs::current_path() / "field data";
