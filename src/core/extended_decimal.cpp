@@ -7,42 +7,34 @@ namespace genosieve {
 namespace {
 
 using soft_extended::BigInt;
+using soft_extended::kPowersOf10;
+using soft_extended::Uint128;
 
-constexpr uint64_t kPowersOf10[20] = {1u,
-                                      10u,
-                                      100u,
-                                      1000u,
-                                      10000u,
-                                      100000u,
-                                      1000000u,
-                                      10000000u,
-                                      100000000u,
-                                      1000000000u,
-                                      10000000000u,
-                                      100000000000u,
-                                      1000000000000u,
-                                      10000000000000u,
-                                      100000000000000u,
-                                      1000000000000000u,
-                                      10000000000000000u,
-                                      100000000000000000u,
-                                      1000000000000000000u,
-                                      10000000000000000000u};
-
-uint64_t ToUint64(const BigInt& x) {
-  uint64_t value = 0;
-  for (int i = x.size - 1; i >= 0; --i) value = value << 32 | x.limb[i];
-  return value;
-}
-
-// floor(v × 10^power) for v = significand × 2^binary, and whether the rest is below,
-// at or above a half (-1, 0, 1).
+// floor(v × 10^power) for v = significand × 2^binary when it is below 2^64 (else
+// `fits` is false), and whether the rest is below, at or above a half (-1, 0, 1).
 struct Scaled {
+  bool fits = false;
   uint64_t digits = 0;
   int half = -1;
 };
 
 Scaled Scale(uint64_t significand, int32_t binary, int32_t power) {
+  Scaled scaled;
+  if (binary <= 0 && binary > -128 && power >= 0 && power <= 19) {
+    // Everything in 128 bits: the values the reports write.
+    const Uint128 num = Uint128{significand} * kPowersOf10[power];
+    const int down = -binary;
+    const Uint128 quotient = down == 0 ? num : num >> down;
+    if ((quotient >> 64) != 0) return scaled;
+    scaled.fits = true;
+    scaled.digits = static_cast<uint64_t>(quotient);
+    if (down != 0) {
+      const Uint128 rest = num & ((Uint128{1} << down) - 1);
+      const Uint128 halfUnit = Uint128{1} << (down - 1);
+      scaled.half = rest < halfUnit ? -1 : rest == halfUnit ? 0 : 1;
+    }
+    return scaled;
+  }
   BigInt num = soft_extended::BigFrom(significand);
   BigInt den = soft_extended::BigFrom(1);
   if (binary >= 0) {
@@ -55,15 +47,10 @@ Scaled Scale(uint64_t significand, int32_t binary, int32_t power) {
   } else {
     soft_extended::MultiplyByPowerOf10(den, -power);
   }
-  Scaled scaled;
-  const BigInt quotient = soft_extended::DivideInPlace(num, den);
-  // The quotient stays below 10^19 for the precisions this serves; more means a wrong
-  // estimate of the exponent, which the caller corrects.
-  if (soft_extended::BitLength(quotient) > 64) {
-    scaled.digits = ~uint64_t{0};
-    return scaled;
-  }
-  scaled.digits = ToUint64(quotient);
+  // A quotient of 2^63 or more is beyond every precision served (10^18 digits).
+  if (soft_extended::BitLength(num) - soft_extended::BitLength(den) > 62) return scaled;
+  scaled.fits = true;
+  scaled.digits = soft_extended::DivideSmall(num, den);
   soft_extended::ShiftLeft(num, 1);
   scaled.half = soft_extended::Compare(num, den);
   return scaled;
@@ -91,7 +78,7 @@ std::string FormatScientific(SoftExtended value, int precision) {
     Scaled scaled;
     for (;;) {
       scaled = Scale(value.significand, binary, precision - exponent);
-      if (scaled.digits >= limit) {
+      if (!scaled.fits || scaled.digits >= limit) {
         ++exponent;
       } else if (scaled.digits < lowest) {
         --exponent;

@@ -16,11 +16,12 @@ namespace genosieve {
 
 namespace soft_extended {
 
-// A non-negative integer of up to kCapacity 32-bit limbs, least significant first: room
-// for 10^4966 × 2^64 and for 2^16384 × 10^40, the largest numbers the conversions meet.
+// A non-negative integer of up to kCapacity 64-bit limbs, least significant first: room
+// for 10^4968 × 2^64 and for 2^16384 × 10^17, the largest numbers the conversions meet.
+// Limbs from `size` on are left unset.
 struct BigInt {
-  static constexpr int kCapacity = 560;
-  uint32_t limb[kCapacity] = {};
+  static constexpr int kCapacity = 280;
+  uint64_t limb[kCapacity];
   int size = 0;  // limbs in use; limb[size - 1] is not 0
 };
 
@@ -35,64 +36,89 @@ constexpr void Trim(BigInt& x) {
 
 constexpr BigInt BigFrom(uint64_t value) {
   BigInt x;
-  x.limb[0] = static_cast<uint32_t>(value);
-  x.limb[1] = static_cast<uint32_t>(value >> 32);
-  x.size = 2;
-  Trim(x);
+  x.limb[0] = value;
+  x.size = value != 0 ? 1 : 0;
   return x;
 }
 
-constexpr void MultiplyAdd(BigInt& x, uint32_t factor, uint32_t addend) {
+constexpr void MultiplyAdd(BigInt& x, uint64_t factor, uint64_t addend) {
   uint64_t carry = addend;
   for (int i = 0; i < x.size; ++i) {
-    const uint64_t t = uint64_t{x.limb[i]} * factor + carry;
-    x.limb[i] = static_cast<uint32_t>(t);
-    carry = t >> 32;
+    const Uint128 t = Uint128{x.limb[i]} * factor + carry;
+    x.limb[i] = static_cast<uint64_t>(t);
+    carry = static_cast<uint64_t>(t >> 64);
   }
   if (carry != 0) {
     Reserve(x, x.size + 1);
-    x.limb[x.size++] = static_cast<uint32_t>(carry);
+    x.limb[x.size++] = carry;
   }
 }
 
+constexpr uint64_t kPowersOf10[20] = {1u,
+                                      10u,
+                                      100u,
+                                      1000u,
+                                      10000u,
+                                      100000u,
+                                      1000000u,
+                                      10000000u,
+                                      100000000u,
+                                      1000000000u,
+                                      10000000000u,
+                                      100000000000u,
+                                      1000000000000u,
+                                      10000000000000u,
+                                      100000000000000u,
+                                      1000000000000000u,
+                                      10000000000000000u,
+                                      100000000000000000u,
+                                      1000000000000000000u,
+                                      10000000000000000000u};
+
 constexpr void MultiplyByPowerOf10(BigInt& x, int32_t power) {
-  constexpr uint32_t kPowers[10] = {1,      10,      100,      1000,      10000,
-                                    100000, 1000000, 10000000, 100000000, 1000000000};
-  for (; power >= 9; power -= 9) MultiplyAdd(x, kPowers[9], 0);
-  if (power > 0) MultiplyAdd(x, kPowers[power], 0);
+  for (; power >= 19; power -= 19) MultiplyAdd(x, kPowersOf10[19], 0);
+  if (power > 0) MultiplyAdd(x, kPowersOf10[power], 0);
 }
 
 constexpr void ShiftLeft(BigInt& x, int32_t bits) {
   if (x.size == 0 || bits == 0) return;
-  const int words = bits / 32;
-  const int rest = bits % 32;
+  const int words = bits / 64;
+  const int rest = bits % 64;
   Reserve(x, x.size + words + 1);
   for (int i = x.size; i >= 0; --i) {
-    const uint32_t high = i < x.size ? x.limb[i] : 0;
-    const uint32_t low = i > 0 ? x.limb[i - 1] : 0;
-    x.limb[i + words] = rest == 0 ? high : (high << rest | low >> (32 - rest));
+    const uint64_t high = i < x.size ? x.limb[i] : 0;
+    const uint64_t low = i > 0 ? x.limb[i - 1] : 0;
+    x.limb[i + words] = rest == 0 ? high : (high << rest | low >> (64 - rest));
   }
   for (int i = 0; i < words; ++i) x.limb[i] = 0;
   x.size += words + 1;
   Trim(x);
 }
 
-constexpr void ShiftRightOne(BigInt& x) {
-  for (int i = 0; i < x.size; ++i) {
-    const uint32_t next = i + 1 < x.size ? x.limb[i + 1] : 0;
-    x.limb[i] = x.limb[i] >> 1 | next << 31;
-  }
-  Trim(x);
-}
-
 constexpr int32_t BitLength(const BigInt& x) {
   if (x.size == 0) return 0;
-  return 32 * (x.size - 1) + (32 - std::countl_zero(x.limb[x.size - 1]));
+  return 64 * (x.size - 1) + (64 - std::countl_zero(x.limb[x.size - 1]));
 }
 
 constexpr bool BitAt(const BigInt& x, int32_t bit) {
-  const int word = bit / 32;
-  return word < x.size && ((x.limb[word] >> (bit % 32)) & 1) != 0;
+  const int word = bit / 64;
+  return word < x.size && ((x.limb[word] >> (bit % 64)) & 1) != 0;
+}
+
+// 128 bits of x from bit `low` up (bits beyond x are 0).
+constexpr Uint128 BitsFrom(const BigInt& x, int32_t low) {
+  Uint128 bits = 0;
+  const int word = low / 64;
+  const int rest = low % 64;
+  for (int i = 2; i >= 0; --i) {
+    const uint64_t limb = word + i < x.size ? x.limb[word + i] : 0;
+    if (i == 2) {
+      if (rest != 0) bits = Uint128{limb << (64 - rest)} << 64;
+    } else {
+      bits |= (Uint128{limb} << (64 * i)) >> rest;
+    }
+  }
+  return bits;
 }
 
 constexpr int Compare(const BigInt& a, const BigInt& b) {
@@ -105,48 +131,62 @@ constexpr int Compare(const BigInt& a, const BigInt& b) {
 
 // a -= b, for a >= b.
 constexpr void Subtract(BigInt& a, const BigInt& b) {
-  int64_t borrow = 0;
+  uint64_t borrow = 0;
   for (int i = 0; i < a.size; ++i) {
-    const int64_t t = int64_t{a.limb[i]} - (i < b.size ? b.limb[i] : 0) - borrow;
-    a.limb[i] = static_cast<uint32_t>(t);
-    borrow = t < 0 ? 1 : 0;
+    const uint64_t subtrahend = i < b.size ? b.limb[i] : 0;
+    const uint64_t t = a.limb[i] - subtrahend;
+    const uint64_t next = (a.limb[i] < subtrahend || t < borrow) ? 1 : 0;
+    a.limb[i] = t - borrow;
+    borrow = next;
   }
   Trim(a);
 }
 
-// quotient = num / den, num becomes the remainder; den > 0.
-constexpr BigInt DivideInPlace(BigInt& num, const BigInt& den) {
-  BigInt quotient;
-  const int32_t shift = BitLength(num) - BitLength(den);
-  if (shift < 0) return quotient;
-  BigInt d = den;
-  ShiftLeft(d, shift);
-  Reserve(quotient, shift / 32 + 1);
-  quotient.size = shift / 32 + 1;
-  for (int32_t bit = shift; bit >= 0; --bit) {
-    if (Compare(num, d) >= 0) {
-      Subtract(num, d);
-      quotient.limb[bit / 32] |= uint32_t{1} << (bit % 32);
-    }
-    ShiftRightOne(d);
+// num / den for a quotient below 2^64 (num < den × 2^64, den > 0); num becomes the
+// remainder. The quotient is estimated from the top 64 bits of den, at most a few units
+// low, then corrected.
+constexpr uint64_t DivideSmall(BigInt& num, const BigInt& den) {
+  const int32_t length = BitLength(den);
+  const int32_t shift = length > 64 ? length - 64 : 0;
+  const Uint128 top = BitsFrom(num, shift);
+  const uint64_t denTop = static_cast<uint64_t>(BitsFrom(den, shift));
+  uint64_t q = static_cast<uint64_t>(shift == 0 ? top / denTop : top / (Uint128{denTop} + 1));
+  if (q != 0) {
+    BigInt product = den;
+    MultiplyAdd(product, q, 0);
+    Subtract(num, product);
   }
-  Trim(quotient);
-  return quotient;
+  while (Compare(num, den) >= 0) {
+    Subtract(num, den);
+    ++q;
+  }
+  return q;
 }
 
 // Rounds a positive integer x times 2^scale to an extended value: its top 128 bits,
 // the others kept as a sticky bit.
-constexpr SoftExtended RoundBig(const BigInt& x, int32_t scale, bool stickyBelow) {
+constexpr SoftExtended RoundBig(const BigInt& x, int32_t scale) {
   const int32_t length = BitLength(x);
-  uint64_t word[2] = {0, 0};  // hi, lo: bits length-1 .. length-128
-  bool sticky = stickyBelow;
-  for (int32_t i = 0; i < 128; ++i) {
-    const int32_t bit = length - 1 - i;
-    if (bit >= 0 && BitAt(x, bit)) word[i / 64] |= uint64_t{1} << (63 - i % 64);
+  const int32_t low = length > 128 ? length - 128 : 0;
+  const Uint128 top = BitsFrom(x, low) << (128 - (length - low));
+  bool sticky = false;
+  for (int i = 0; i < x.size && 64 * (i + 1) <= low; ++i) sticky = sticky || x.limb[i] != 0;
+  if (low % 64 != 0 && low / 64 < x.size) {
+    sticky = sticky || (x.limb[low / 64] & ((uint64_t{1} << (low % 64)) - 1)) != 0;
   }
-  for (int32_t bit = length - 129; bit >= 0 && !sticky; --bit) sticky = BitAt(x, bit);
-  // value = hi:lo × 2^(length - 128 + scale) = hi:lo × 2^(exponent - kBias - 127)
-  return RoundPack(0, length - 1 + scale + kBias, word[0], word[1] | (sticky ? 1 : 0));
+  // value = top × 2^(length - 128 + scale) = top × 2^(exponent - kBias - 127)
+  return RoundPack(0, length - 1 + scale + kBias, static_cast<uint64_t>(top >> 64),
+                   static_cast<uint64_t>(top) | (sticky ? 1 : 0));
+}
+
+// The rest of a division by den with remainder rem, below a half, a half or above, as
+// Divide passes it to RoundPack.
+constexpr uint64_t RestOf(const BigInt& rem, const BigInt& den) {
+  if (rem.size == 0) return 0;
+  BigInt twice = rem;
+  ShiftLeft(twice, 1);
+  const int half = Compare(twice, den);
+  return half < 0 ? 1 : half == 0 ? kIntegerBit : kIntegerBit | 1;
 }
 
 // The value of a decimal number without sign ("0.001", "1e-20", "123.", "5E3"; digit
@@ -191,18 +231,26 @@ constexpr SoftExtended ParseDecimal(std::string_view text) {
   if (exponent >= 0) {
     if (exponent > 5000) return Make(kIntegerBit, kExponentMask);  // beyond 10^4933
     MultiplyByPowerOf10(digits, exponent);
-    return RoundBig(digits, 0, false);
+    return RoundBig(digits, 0);
   }
   // Below 10^-4952, half the smallest subnormal value (3.6e-4951) is out of reach.
   if (-exponent > 4952 + significantDigits) return Make(0, 0);
-  // digits / 10^-exponent with at least 130 bits of quotient.
+  // digits × 2^shift / 10^-exponent, a quotient of 64 bits; the remainder rounds it.
   BigInt power = BigFrom(1);
   MultiplyByPowerOf10(power, -exponent);
-  int32_t shift = 130 + BitLength(power) - BitLength(digits);
-  if (shift < 0) shift = 0;
-  ShiftLeft(digits, shift);
-  const BigInt quotient = DivideInPlace(digits, power);
-  return RoundBig(quotient, -shift, digits.size != 0);
+  int32_t shift = 63 + BitLength(power) - BitLength(digits);
+  for (;;) {
+    BigInt num = digits;
+    if (shift > 0) ShiftLeft(num, shift);
+    BigInt den = power;
+    if (shift < 0) ShiftLeft(den, -shift);
+    const uint64_t q = DivideSmall(num, den);
+    if (q >= kIntegerBit) {
+      // q × 2^-shift = q × 2^(exponent - kBias - 63)
+      return RoundPack(0, 63 - shift + kBias, q, RestOf(num, den));
+    }
+    ++shift;
+  }
 }
 
 }  // namespace soft_extended

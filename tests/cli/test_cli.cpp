@@ -216,7 +216,7 @@ std::string TerminalOutput(const std::vector<std::string>& args, int& exitCode) 
     return "";
   }
   const int devNull = ::open("/dev/null", O_WRONLY);
-  std::vector<std::string> argvText = {GENOSIEVE_CLI_PATH};
+  std::vector<std::string> argvText = genosieve::testing::CommandFor(GENOSIEVE_CLI_PATH);
   argvText.insert(argvText.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& arg : argvText) argv.push_back(arg.data());
@@ -227,8 +227,7 @@ std::string TerminalOutput(const std::vector<std::string>& args, int& exitCode) 
   posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, master);
   pid_t pid = 0;
-  const int spawned =
-      posix_spawn(&pid, GENOSIEVE_CLI_PATH, &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(slave);
   ::close(devNull);

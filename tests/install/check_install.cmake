@@ -58,7 +58,8 @@ endif()
 # The installed program runs the installed example.
 set(work ${PREFIX}/work)
 file(MAKE_DIRECTORY ${work})
-execute_process(COMMAND ${PREFIX}/bin/genosieve-cli -q -n 9 --seed 1 -C ${work}
+separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")
+execute_process(COMMAND ${emulator} ${PREFIX}/bin/genosieve-cli -q -n 9 --seed 1 -C ${work}
                         ${PREFIX}/share/doc/genosieve/examples/two-populations.txt
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL 0 OR NOT out STREQUAL "done ! \n")
@@ -69,7 +70,7 @@ endif()
 if(WITH_FIGURES)
   set(work ${PREFIX}/figures)
   file(MAKE_DIRECTORY ${work})
-  execute_process(COMMAND ${PREFIX}/bin/genosieve-cli -q -n 9 --seed 1 --figures -C ${work}
+  execute_process(COMMAND ${emulator} ${PREFIX}/bin/genosieve-cli -q -n 9 --seed 1 --figures -C ${work}
                           ${PREFIX}/share/doc/genosieve/examples/two-populations.txt
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT status EQUAL 0 OR NOT out STREQUAL "done ! \n" OR NOT err STREQUAL "")

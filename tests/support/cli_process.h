@@ -35,16 +35,38 @@
 #define GENOSIEVE_UNDER_ASAN 0
 #endif
 
+// A cross build's tests start genosieve-cli through the emulator that runs them (the
+// words of CMAKE_CROSSCOMPILING_EMULATOR).
+#ifndef GENOSIEVE_TEST_EMULATOR
+#define GENOSIEVE_TEST_EMULATOR ""
+#endif
+
 namespace genosieve::testing {
 
-// AddressSanitizer reserves terabytes of address space for its shadow memory, so the
-// address-space limit applies only to an ordinary build; the peak memory check holds for
-// both.
-inline constexpr bool kLimitAddressSpace = !GENOSIEVE_UNDER_ASAN;
+inline constexpr bool kEmulated = GENOSIEVE_TEST_EMULATOR[0] != '\0';
+
+// AddressSanitizer reserves terabytes of address space for its shadow memory, and so does
+// an emulator for its guest, so the address-space limit applies only to an ordinary build;
+// the peak memory check holds for all.
+inline constexpr bool kLimitAddressSpace = !GENOSIEVE_UNDER_ASAN && !kEmulated;
 inline constexpr rlim_t kAddressSpaceLimit = rlim_t{512} << 20;
 inline constexpr long kPeakMemoryLimitKb = 128L << 10;
-inline constexpr unsigned kWallSeconds = 60;
-inline constexpr rlim_t kCpuSeconds = 30;
+// An emulated program runs several times slower.
+inline constexpr unsigned kWallSeconds = kEmulated ? 600 : 60;
+inline constexpr rlim_t kCpuSeconds = kEmulated ? 300 : 30;
+
+// The command that starts `program`: itself, or the emulator given it.
+inline std::vector<std::string> CommandFor(const std::string& program) {
+  std::vector<std::string> command;
+  const std::string emulator = GENOSIEVE_TEST_EMULATOR;
+  for (size_t start = 0; start < emulator.size();) {
+    const size_t end = std::min(emulator.find(' ', start), emulator.size());
+    if (end > start) command.push_back(emulator.substr(start, end - start));
+    start = end + 1;
+  }
+  command.push_back(program);
+  return command;
+}
 
 // Whether a pseudo-terminal can be opened: a chroot or container without /dev/pts has
 // none, and the tests of the terminal progress display then skip.
@@ -101,7 +123,7 @@ inline CliChild StartCli(const std::vector<std::string>& args, const CliOptions&
   CliChild child;
   child.outName = CaptureName("out");
   child.errName = CaptureName("err");
-  std::vector<std::string> argvText = {program.path};
+  std::vector<std::string> argvText = CommandFor(program.path);
   argvText.insert(argvText.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& arg : argvText) argv.push_back(arg.data());
@@ -141,7 +163,7 @@ inline CliChild StartCli(const std::vector<std::string>& args, const CliOptions&
     for (const auto& [name, value] : program.environment) {
       ::setenv(name.c_str(), value.c_str(), 1);
     }
-    ::execv(program.path.c_str(), argv.data());
+    ::execvp(argv[0], argv.data());
     ::_exit(127);
   }
   return child;

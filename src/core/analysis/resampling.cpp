@@ -1,6 +1,8 @@
 #include "analysis/resampling.h"
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <climits>
@@ -37,6 +39,7 @@ void PlacesByRank(const uint64_t* keys, int32_t count, int32_t clonal, int32_t* 
   for (int32_t i = count; i < padded; ++i) biased[i] = INT32_MAX;
   int32_t ranked[kRankedCandidates + 1];  // the last slot takes every rank >= clonal
   for (int32_t i = 0; i < count; ++i) {
+#if defined(__SSE2__)
     const __m128i key = _mm_set1_epi32(biased[i]);
     __m128i smaller = _mm_setzero_si128();
     for (int32_t j = 0; j < padded; j += 4) {
@@ -46,6 +49,11 @@ void PlacesByRank(const uint64_t* keys, int32_t count, int32_t clonal, int32_t* 
     smaller = _mm_add_epi32(smaller, _mm_shuffle_epi32(smaller, 0x4E));
     smaller = _mm_add_epi32(smaller, _mm_shuffle_epi32(smaller, 0xB1));
     const int32_t rank = _mm_cvtsi128_si32(smaller);
+#else
+    // Elsewhere (ARM, WebAssembly) the same count, left to the compiler to vectorise.
+    int32_t rank = 0;
+    for (int32_t j = 0; j < padded; ++j) rank += biased[i] > biased[j] ? 1 : 0;
+#endif
     ranked[rank < clonal ? rank : clonal] = static_cast<int32_t>(keys[i] & 0xFFFFFFFFu);
   }
   std::copy(ranked, ranked + clonal, places);
