@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "chart_export.h"
+#include "number_text.h"
 #include "results_table.h"
 
 QString ResultStem(const QString& resultName) {
@@ -19,12 +20,12 @@ QString ResultStem(const QString& resultName) {
   return dot > 0 ? base.left(dot) : base;
 }
 
-QString ValuesTsv(const QStringList& header, const std::vector<double>& values) {
+QString ValuesTsv(const QStringList& header, const std::vector<double>& values, char separator) {
   QString text = header.join(QLatin1Char('\t')) + QLatin1Char('\n');
   text.reserve(static_cast<qsizetype>(values.size()) * 28);
   for (size_t i = 0; i < values.size(); ++i) {
-    text +=
-        QString::number(i + 1) + QLatin1Char('\t') + ShortestNumber(values[i]) + QLatin1Char('\n');
+    text += QString::number(i + 1) + QLatin1Char('\t') + ExactNumber(values[i], separator) +
+            QLatin1Char('\n');
   }
   return text;
 }
@@ -63,8 +64,10 @@ QString ExportTableAs(const QAbstractItemModel& model, const QString& folder,
   const QString suffix = QFileInfo(path).suffix().toLower();
   if (suffix.isEmpty()) path += QStringLiteral(".csv");
   const bool csv = suffix.isEmpty() || suffix == QLatin1String("csv");
-  const QString text = csv ? ResultsCsv(model) : ResultsTsv(model);
-  return WriteFileAtomically(path, text.toUtf8());
+  const QByteArray bytes =
+      csv ? QByteArray("\xEF\xBB\xBF") + ResultsCsv(model, ResultsSeparator(model)).toUtf8()
+          : ResultsTsv(model, '.').toUtf8();
+  return WriteFileAtomically(path, bytes);
 }
 
 QString SelectedRowsTsv(const QTableView& table) {
@@ -73,5 +76,5 @@ QString SelectedRowsTsv(const QTableView& table) {
     rows.append(index.row());
   }
   std::sort(rows.begin(), rows.end());
-  return ResultsTsv(*table.model(), rows);
+  return ResultsTsv(*table.model(), ResultsSeparator(*table.model()), rows);
 }

@@ -23,8 +23,8 @@ using SaveFileChooser = std::function<std::optional<QString>(
 QString ResultStem(const QString& resultName);
 
 // The values under a row of titles, one line per value numbered from 1: fields separated
-// by TAB, lines ended by LF, numbers in their shortest exact form.
-QString ValuesTsv(const QStringList& header, const std::vector<double>& values);
+// by TAB, lines ended by LF, numbers in their shortest exact form with `separator`.
+QString ValuesTsv(const QStringList& header, const std::vector<double>& values, char separator);
 
 // Asks for a file, suggesting prefix + stem + ".png" in `folder`, and saves the chart in
 // the format its extension names (PNG when it names none, ".png" then added). Returns
@@ -33,11 +33,13 @@ QString SaveChartAs(QChartView& view, const QString& prefix, const QString& fold
                     const QString& resultName, const SaveFileChooser& choose);
 
 // Asks for a file, suggesting "Table_" + stem + ".csv" in `folder`, and writes the table
-// as CSV, or as TSV for a ".tsv" or ".txt" name (".csv" added to a name without
-// extension). Returns the error, naming the file, or an empty text.
+// as CSV for a spreadsheet (a UTF-8 byte-order mark first, so that it reads "\u2264"
+// right; the table's decimal separator), or as TSV for a ".tsv" or ".txt" name (with a
+// point, as the Run's own tables). ".csv" is added to a name without extension. Returns
+// the error, naming the file, or an empty text.
 QString ExportTableAs(const QAbstractItemModel& model, const QString& folder,
                       const QString& resultName, const SaveFileChooser& choose);
 
-// The selected rows of the table, in the model's order, after the titles; every row when
-// none is selected.
+// The selected rows of the table, in the model's order, after the titles, numbers with the
+// table's decimal separator; every row when none is selected.
 QString SelectedRowsTsv(const QTableView& table);

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QScreen>
 
 #include "unit1.h"
 
@@ -49,6 +50,11 @@ int main(int argc, char** argv) {
     form1.SetWorkingFolderBesideData();
   }
   QApplication::setWindowIcon(form1.windowIcon());
+  // A geometry remembered on a larger screen, or a small screen at a large scale, must
+  // not put the window's edges out of reach.
+  QScreen* screen = QGuiApplication::screenAt(form1.geometry().center());
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen != nullptr) form1.FitToScreen(screen->availableGeometry());
   form1.show();
   return QApplication::exec();
 }

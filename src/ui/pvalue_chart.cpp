@@ -5,6 +5,7 @@
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QPen>
 #include <QValueAxis>
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <optional>
 
 #include "curve_decimation.h"
+#include "number_text.h"
 #include "results_table.h"
 
 namespace {
@@ -59,11 +61,14 @@ void FitAxisOnTicks(QValueAxis* axis, double minimum, double maximum) {
   axis->setRange(low, high);
 }
 
-QValueAxis* NewAxis(const char* name, const QString& title) {
-  auto* axis = new QValueAxis;
+template <typename Axis>
+Axis* NewAxis(const char* name, const QString& title) {
+  auto* axis = new Axis;
   axis->setObjectName(QString::fromLatin1(name));
   axis->setTitleText(title);
-  axis->setLabelFormat(QStringLiteral("%g"));
+  // With a precision: the axes' numbers are written in the chart's locale, and Qt Charts
+  // reads only "%.<n><f|e|g>" formats then.
+  axis->setLabelFormat(QStringLiteral("%.6g"));
   QFont titleFont = axis->titleFont();
   titleFont.setPointSize(8);
   titleFont.setStretch(QFont::SemiCondensed);
@@ -92,8 +97,15 @@ PValueChart NewPValueChart(QWidget* parent) {
   chart.series->setPointsVisible(false);
   chart.series->setPointLabelsVisible(false);
   chart.chart->addSeries(chart.series);
-  chart.axisX = NewAxis("BottomAxis", QStringLiteral("iteration number"));
-  chart.axisY = NewAxis("LeftAxis", QStringLiteral("P-value (overall loci and populations)"));
+  chart.axisX = NewAxis<QValueAxis>("BottomAxis", QStringLiteral("iteration number"));
+  chart.axisY =
+      NewAxis<QValueAxis>("LeftAxis", QStringLiteral("P-value (overall loci and populations)"));
+  // Made once, added to the chart only while chosen; the chart owns it from the start.
+  chart.logAxisY = NewAxis<QLogValueAxis>(
+      "LeftLogAxis", QStringLiteral("P-value (overall loci and populations), log scale"));
+  chart.logAxisY->setBase(10);
+  chart.logAxisY->setMinorTickCount(-1);
+  chart.logAxisY->setParent(chart.chart);
   chart.chart->addAxis(chart.axisX, Qt::AlignBottom);
   chart.chart->addAxis(chart.axisY, Qt::AlignLeft);
   chart.series->attachAxis(chart.axisX);
@@ -109,6 +121,8 @@ PValueChart NewPValueChart(QWidget* parent) {
 void ClearPValueChart(PValueChart& chart) {
   chart.values.clear();
   chart.values.shrink_to_fit();
+  chart.running.clear();
+  chart.runningIterations = 0;
   chart.changed = false;
   chart.series->clear();
   RescalePValueAxes(chart, {});
@@ -119,6 +133,12 @@ void AddPValues(PValueChart& chart, const std::vector<double>& values) {
   chart.changed = true;
 }
 
+void AddRunningPoints(PValueChart& chart, const QList<QPointF>& points, int64_t iterations) {
+  chart.running.append(points);
+  chart.runningIterations = iterations;
+  chart.changed = true;
+}
+
 void FlushPValueCurve(PValueChart& chart) {
   if (!chart.changed) return;
   chart.changed = false;
@@ -126,7 +146,7 @@ void FlushPValueCurve(PValueChart& chart) {
 }
 
 void RedrawPValueCurve(PValueChart& chart) {
-  const QList<QPointF> points = DecimatedCurve(chart.values);
+  const QList<QPointF> points = chart.values.empty() ? chart.running : DecimatedCurve(chart.values);
   // The axes first, on an empty series: every change of range recomputes the drawn
   // line. Then one replace draws it once; appending point by point would redraw it after
   // every point.
@@ -144,16 +164,38 @@ bool CurvePointAt(const PValueChart& chart, double x, CurvePoint& point) {
   return true;
 }
 
-QString CurvePointText(const CurvePoint& point) {
+QString CurvePointText(const CurvePoint& point, char separator) {
   return QStringLiteral("iteration %1: P-value %2")
       .arg(point.iteration)
-      .arg(ShortestNumber(point.value));
+      .arg(ExactNumber(point.value, separator));
+}
+
+void SetLogScale(PValueChart& chart, bool logScale) {
+  if (chart.logScale == logScale) return;
+  QAbstractAxis* shown = chart.logScale ? static_cast<QAbstractAxis*>(chart.logAxisY)
+                                        : static_cast<QAbstractAxis*>(chart.axisY);
+  QAbstractAxis* chosen = logScale ? static_cast<QAbstractAxis*>(chart.logAxisY)
+                                   : static_cast<QAbstractAxis*>(chart.axisY);
+  chart.series->detachAxis(shown);
+  chart.chart->removeAxis(shown);
+  // The chart gives up its ownership of a removed axis; the chart stays its parent.
+  shown->setParent(chart.chart);
+  chart.chart->addAxis(chosen, Qt::AlignLeft);
+  chart.series->attachAxis(chosen);
+  chart.logScale = logScale;
+  RedrawPValueCurve(chart);
+}
+
+void SetChartSeparator(PValueChart& chart, char separator) {
+  chart.chart->setLocalizeNumbers(true);
+  chart.chart->setLocale(ChartLocale(separator));
 }
 
 void RescalePValueAxes(PValueChart& chart, const QList<QPointF>& points) {
   if (points.isEmpty()) {
-    FitAxis(chart.axisX, 0, 1);
+    FitAxis(chart.axisX, 0, chart.runningIterations > 1 ? chart.runningIterations - 1 : 1);
     FitAxis(chart.axisY, 0, 1);
+    chart.logAxisY->setRange(1e-3, 1);
     return;
   }
   const auto [lowest, highest] =
@@ -166,7 +208,19 @@ void RescalePValueAxes(PValueChart& chart, const QList<QPointF>& points) {
     maximumY += 0.5;
   }
   const double firstX = points.constFirst().x();
-  const double lastX = points.constLast().x();
+  // While the test works, the axis spans all of its iterations: the curve grows into it.
+  const double lastX = chart.values.empty() && chart.runningIterations > 1
+                           ? static_cast<double>(chart.runningIterations - 1)
+                           : points.constLast().x();
   FitAxis(chart.axisX, firstX, lastX > firstX ? lastX : firstX + 1);
   FitAxisOnTicks(chart.axisY, minimumY, maximumY);
+  // The log axis from the power of ten below the smallest value to the one above the
+  // largest; a running P-value is never 0.
+  double smallest = 1;
+  for (const QPointF& point : points) {
+    if (point.y() > 0) smallest = std::min(smallest, point.y());
+  }
+  const double low = std::pow(10.0, std::floor(std::log10(smallest)));
+  const double high = std::pow(10.0, std::ceil(std::log10(std::max(highest->y(), smallest))));
+  chart.logAxisY->setRange(low, high > low ? high : low * 10);
 }

@@ -2,10 +2,14 @@
 
 #include <csv.h>
 
+#include <QFont>
 #include <QStandardItemModel>
 #include <cmath>
 #include <string>
+#include <vector>
 
+#include "analysis/interpretation.h"
+#include "number_text.h"
 #include "reports/double_text.h"
 
 namespace {
@@ -14,6 +18,10 @@ using genosieve::RandomizationKind;
 
 // The numeric columns keep their value for sorting under this role.
 constexpr int kSortRole = Qt::UserRole + 1;
+// Whether an item holds a number (shown rounded, copied whole).
+constexpr int kNumberRole = Qt::UserRole + 2;
+// The model's decimal separator, kept as a property.
+constexpr const char* kSeparatorProperty = "genosieveDecimalSeparator";
 
 enum Column {
   kTest,
@@ -25,35 +33,35 @@ enum Column {
   kExpected,
   kPLower,
   kPUpper,
+  kHolm,
   kColumns
 };
+static_assert(kHolm == kHolmColumn);
 
-QString KindWord(RandomizationKind kind) {
-  switch (kind) {
-    case RandomizationKind::kOverall:
-      return QStringLiteral("overall");
-    case RandomizationKind::kPerLocus:
-      return QStringLiteral("locus");
-    case RandomizationKind::kPerPopulation:
-      return QStringLiteral("population");
-  }
-  return {};
-}
+QString KindWord(RandomizationKind kind) { return QString::fromLatin1(genosieve::KindName(kind)); }
 
-QStandardItem* TextItem(const QString& text, double sortValue) {
+QStandardItem* TextItem(const QString& text, const QVariant& sortValue) {
   auto* item = new QStandardItem(text);
   item->setData(sortValue, kSortRole);
   item->setEditable(false);
   return item;
 }
 
-QStandardItem* NumberItem(double value) {
-  QStandardItem* item = TextItem(ShortestNumber(value), value);
+QStandardItem* CountItem(int32_t value) {
+  QStandardItem* item = TextItem(QString::number(value), static_cast<double>(value));
   item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   return item;
 }
 
-bool IsTextColumn(int column) { return column == kTest || column == kName; }
+QStandardItem* NumberItem(double value, char separator) {
+  QStandardItem* item = TextItem(ReadableNumber(value, separator), value);
+  item->setData(true, kNumberRole);
+  item->setToolTip(ExactNumber(value, separator));
+  item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  return item;
+}
+
+bool IsTextColumn(int column) { return column == kTest || column == kName || column == kHolm; }
 
 QString CsvQuoted(const QString& text) {
   const QByteArray bytes = text.toUtf8();
@@ -65,12 +73,24 @@ QString CsvQuoted(const QString& text) {
   return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
 }
 
-QStringList RowTexts(const QAbstractItemModel& model, int row) {
+// A row's fields, numbers with every digit.
+QStringList RowTexts(const QAbstractItemModel& model, int row, char separator) {
   QStringList fields;
   for (int column = 0; column < model.columnCount(); ++column) {
-    fields.append(model.index(row, column).data(Qt::DisplayRole).toString());
+    const QModelIndex index = model.index(row, column);
+    fields.append(index.data(kNumberRole).toBool()
+                      ? ExactNumber(index.data(kSortRole).toDouble(), separator)
+                      : index.data(Qt::DisplayRole).toString());
   }
   return fields;
+}
+
+QStringList Titles(const QAbstractItemModel& model) {
+  QStringList titles;
+  for (int column = 0; column < model.columnCount(); ++column) {
+    titles.append(model.headerData(column, Qt::Horizontal).toString());
+  }
+  return titles;
 }
 
 }  // namespace
@@ -84,30 +104,67 @@ QStringList ResultColumnTitles() {
           QStringLiteral("Observed Fis"),
           QStringLiteral("Expected Fis"),
           QStringLiteral("P lower (Fis \u2264 observed)"),
-          QStringLiteral("P upper (Fis \u2265 observed)")};
+          QStringLiteral("P upper (Fis \u2265 observed)"),
+          QStringLiteral("Significant after Holm (5 %)")};
 }
 
-QStandardItemModel* NewResultsModel(QObject* parent) {
+QStandardItemModel* NewResultsModel(QObject* parent, char separator) {
   auto* model = new QStandardItemModel(0, kColumns, parent);
   model->setHorizontalHeaderLabels(ResultColumnTitles());
   model->setSortRole(kSortRole);
+  SetResultsSeparator(*model, separator);
   return model;
 }
 
+char ResultsSeparator(const QAbstractItemModel& model) {
+  const QVariant separator = model.property(kSeparatorProperty);
+  return separator.isValid() ? static_cast<char>(separator.toInt()) : '.';
+}
+
+void SetResultsSeparator(QStandardItemModel& model, char separator) {
+  model.setProperty(kSeparatorProperty, static_cast<int>(separator));
+}
+
 void AppendResultRow(QStandardItemModel& model, const genosieve::TestOutcome& outcome) {
+  const char separator = ResultsSeparator(model);
   QList<QStandardItem*> row(kColumns);
   // The test column sorts in the Run's order: overall, loci, populations.
-  row[kTest] = TextItem(KindWord(outcome.kind), static_cast<double>(outcome.kind));
-  row[kIndex] = NumberItem(outcome.index);
-  row[kName] = TextItem(QString::fromStdString(outcome.name), 0);
-  row[kName]->setData(QString::fromStdString(outcome.name), kSortRole);
-  row[kIndividuals] = NumberItem(outcome.individuals);
-  row[kDistinct] = NumberItem(outcome.distinctGenotypes);
-  row[kObserved] = NumberItem(static_cast<double>(outcome.observed));
-  row[kExpected] = NumberItem(static_cast<double>(outcome.expected));
-  row[kPLower] = NumberItem(static_cast<double>(outcome.pLower));
-  row[kPUpper] = NumberItem(static_cast<double>(outcome.pUpper));
+  row[kTest] = TextItem(KindWord(outcome.kind), static_cast<int>(outcome.kind));
+  row[kIndex] = CountItem(outcome.index);
+  row[kName] = TextItem(QString::fromStdString(outcome.name), QString::fromStdString(outcome.name));
+  row[kIndividuals] = CountItem(outcome.individuals);
+  row[kDistinct] = CountItem(outcome.distinctGenotypes);
+  row[kObserved] = NumberItem(static_cast<double>(outcome.observed), separator);
+  row[kExpected] = NumberItem(static_cast<double>(outcome.expected), separator);
+  row[kPLower] = NumberItem(static_cast<double>(outcome.pLower), separator);
+  row[kPUpper] = NumberItem(static_cast<double>(outcome.pUpper), separator);
+  row[kHolm] = TextItem(QString(), QString());
   model.appendRow(row);
+}
+
+void MarkHolm(QStandardItemModel& model) {
+  for (const QString& family :
+       {KindWord(RandomizationKind::kPerLocus), KindWord(RandomizationKind::kPerPopulation)}) {
+    std::vector<int> rows;
+    std::vector<double> pValues;
+    for (int row = 0; row < model.rowCount(); ++row) {
+      if (model.item(row, kTest)->text() != family) continue;
+      rows.push_back(row);
+      pValues.push_back(model.item(row, kPLower)->data(kSortRole).toDouble());
+    }
+    const std::vector<bool> rejected =
+        genosieve::HolmRejected(pValues, genosieve::kSignificanceLevel);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const QString mark = rejected[i] ? QStringLiteral("yes") : QStringLiteral("no");
+      QStandardItem* holm = model.item(rows[i], kHolm);
+      holm->setText(mark);
+      holm->setData(mark, kSortRole);
+      QStandardItem* pLower = model.item(rows[i], kPLower);
+      QFont font = pLower->font();
+      font.setBold(rejected[i]);
+      pLower->setFont(font);
+    }
+  }
 }
 
 QString ShortestNumber(double value) {
@@ -116,35 +173,30 @@ QString ShortestNumber(double value) {
   return QString::fromStdString(genosieve::ShortestDoubleText(value));
 }
 
-QString ResultsTsv(const QAbstractItemModel& model, const QList<int>& rows) {
-  QStringList titles;
-  for (int column = 0; column < model.columnCount(); ++column) {
-    titles.append(model.headerData(column, Qt::Horizontal).toString());
-  }
-  QStringList lines = {titles.join(QLatin1Char('\t'))};
+QString ResultsTsv(const QAbstractItemModel& model, char separator, const QList<int>& rows) {
+  QStringList lines = {Titles(model).join(QLatin1Char('\t'))};
   if (rows.isEmpty()) {
     for (int row = 0; row < model.rowCount(); ++row) {
-      lines.append(RowTexts(model, row).join(QLatin1Char('\t')));
+      lines.append(RowTexts(model, row, separator).join(QLatin1Char('\t')));
     }
   } else {
-    for (int row : rows) lines.append(RowTexts(model, row).join(QLatin1Char('\t')));
+    for (int row : rows) lines.append(RowTexts(model, row, separator).join(QLatin1Char('\t')));
   }
   return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-QString ResultsCsv(const QAbstractItemModel& model) {
+QString ResultsCsv(const QAbstractItemModel& model, char separator) {
+  const QChar fieldSeparator = separator == ',' ? QLatin1Char(';') : QLatin1Char(',');
   QString text;
-  QStringList titles;
-  for (int column = 0; column < model.columnCount(); ++column) {
-    titles.append(CsvQuoted(model.headerData(column, Qt::Horizontal).toString()));
-  }
-  text += titles.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+  QStringList titles = Titles(model);
+  for (QString& title : titles) title = CsvQuoted(title);
+  text += titles.join(fieldSeparator) + QStringLiteral("\r\n");
   for (int row = 0; row < model.rowCount(); ++row) {
-    QStringList fields = RowTexts(model, row);
+    QStringList fields = RowTexts(model, row, separator);
     for (int column = 0; column < fields.size(); ++column) {
       if (IsTextColumn(column)) fields[column] = CsvQuoted(fields[column]);
     }
-    text += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    text += fields.join(fieldSeparator) + QStringLiteral("\r\n");
   }
   return text;
 }

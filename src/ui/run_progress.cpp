@@ -27,18 +27,6 @@ QString TestCaption(RandomizationKind kind, int32_t index, int32_t count, const 
   return {};
 }
 
-std::optional<double> RunFraction(const RunProgress& progress) {
-  if (progress.plannedTests <= 0 || progress.testsStarted <= 0) return std::nullopt;
-  const int32_t finishedTests = std::min(progress.testsStarted, progress.plannedTests) - 1;
-  if (progress.iterations <= 0) {
-    // Tests without iterations: count the tests.
-    return static_cast<double>(finishedTests) / progress.plannedTests;
-  }
-  const double done = static_cast<double>(finishedTests) * progress.iterations +
-                      std::clamp(progress.iteration, 0, progress.iterations);
-  return done / (static_cast<double>(progress.plannedTests) * progress.iterations);
-}
-
 QString DurationText(int64_t milliseconds) {
   const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
   const int64_t hours = seconds / 3600;
@@ -53,7 +41,25 @@ QString DurationText(int64_t milliseconds) {
   return QStringLiteral("%1:%2").arg(seconds / 60).arg(twoDigits(seconds % 60));
 }
 
-QString ProgressStatus(const RunProgress& progress, int64_t elapsedMilliseconds) {
+namespace {
+
+// "the overall test", "the locus tests", "the population tests".
+QString KindTests(RandomizationKind kind) {
+  switch (kind) {
+    case RandomizationKind::kOverall:
+      return QStringLiteral("the overall test");
+    case RandomizationKind::kPerLocus:
+      return QStringLiteral("the locus tests");
+    case RandomizationKind::kPerPopulation:
+      return QStringLiteral("the population tests");
+  }
+  return {};
+}
+
+}  // namespace
+
+QString ProgressStatus(const RunProgress& progress, int64_t elapsedMilliseconds,
+                       const TimeLeftText& left) {
   QStringList parts;
   if (progress.testsStarted == 0) {
     parts.append(QStringLiteral("Reading the data and finding clones"));
@@ -64,22 +70,20 @@ QString ProgressStatus(const RunProgress& progress, int64_t elapsedMilliseconds)
                      .arg(progress.iterations));
   }
   parts.append(QStringLiteral("%1 elapsed").arg(DurationText(elapsedMilliseconds)));
-  const std::optional<double> fraction = RunFraction(progress);
-  // A second of work and 1 % of the Run give an estimate worth showing.
-  if (fraction && *fraction >= 0.01 && elapsedMilliseconds >= 1000) {
-    const double left = static_cast<double>(elapsedMilliseconds) * (1 - *fraction) / *fraction;
-    parts.append(QStringLiteral("about %1 left").arg(DurationText(std::llround(left))));
+  if (left.run) {
+    parts.append(QStringLiteral("about %1 left").arg(DurationText(*left.run)));
+  } else if (left.kind) {
+    parts.append(QStringLiteral("about %1 left for %2, estimating the rest")
+                     .arg(DurationText(*left.kind), KindTests(progress.kind)));
   } else if (progress.testsStarted > 0) {
     parts.append(QStringLiteral("estimating the time left"));
   }
   return parts.join(QStringLiteral(" \u00b7 "));
 }
 
-QString ProgressTitle(const QString& caption, const RunProgress& progress) {
-  const std::optional<double> fraction = RunFraction(progress);
-  if (!fraction) return caption;
+QString ProgressTitle(const QString& caption, double fraction) {
   return QStringLiteral("%1 % - %2")
-      .arg(static_cast<int>(std::floor(*fraction * 100)))
+      .arg(static_cast<int>(std::floor(std::clamp(fraction, 0.0, 1.0) * 100)))
       .arg(caption);
 }
 

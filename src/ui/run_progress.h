@@ -5,11 +5,20 @@
 
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "analysis/randomization_kind.h"
+
+// The finished tests of one kind: how many, their iterations and the time they took,
+// from the start of each to the start of the next.
+struct KindTiming {
+  int32_t tests = 0;
+  int64_t iterations = 0;
+  int64_t milliseconds = 0;
+};
 
 struct RunProgress {
   int32_t plannedTests = 0;  // 0 until the Run has planned its tests
@@ -20,6 +29,14 @@ struct RunProgress {
   int32_t count = 0;
   std::string name;
   int32_t iteration = 0;  // of the test that works; 0 before its first
+  // The single tests the Run makes, as its settings ask, and how many of each there are,
+  // once the first of them has started (0 before).
+  bool perLocus = false;
+  bool perPopulation = false;
+  int32_t loci = 0;
+  int32_t populations = 0;
+  std::array<KindTiming, 3> finished{};  // by RandomizationKind
+  int64_t testMilliseconds = 0;          // since the test that works started
 };
 
 // "Overall test", "Locus 7 of 30 (Loc7)", "Population 12 of 50"; a population's name is
@@ -27,19 +44,23 @@ struct RunProgress {
 QString TestCaption(genosieve::RandomizationKind kind, int32_t index, int32_t count,
                     const std::string& name);
 
-// The share of the Run's iterations done, from 0 to 1; nothing before the Run planned its
-// tests.
-std::optional<double> RunFraction(const RunProgress& progress);
-
 // "0:07", "12:34", "1:02:03".
 QString DurationText(int64_t milliseconds);
 
+// What the status line says of the time left: nothing yet, the whole Run's, or only the
+// running kind of test's while the cost of a kind still to come is unknown.
+struct TimeLeftText {
+  std::optional<int64_t> run;   // milliseconds, once the estimate has settled
+  std::optional<int64_t> kind;  // milliseconds left in the tests of the running kind
+};
+
 // The status line while a Run works: the test, its iteration, the time since the Run
-// started and an estimate of the time left, from the share done so far.
-QString ProgressStatus(const RunProgress& progress, int64_t elapsedMilliseconds);
+// started and the time left, or "estimating the time left".
+QString ProgressStatus(const RunProgress& progress, int64_t elapsedMilliseconds,
+                       const TimeLeftText& left);
 
 // The window's title during a Run: the whole Run's percentage before the caption.
-QString ProgressTitle(const QString& caption, const RunProgress& progress);
+QString ProgressTitle(const QString& caption, double fraction);
 
 // The status line once a Run has ended: it went through, its user stopped it, or it
 // failed with the error's text; `folder` is where it wrote its files.

@@ -57,3 +57,8 @@ QIcon WindowIcon() {
 #endif
   return QIcon(kIconPath);
 }
+
+QString WrappedTip(const QString& text) {
+  // A tooltip in rich text wraps, at about eighty characters.
+  return QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped());
+}

@@ -9,6 +9,9 @@
 
 class QWidget;
 
+// The window's caption (a Run puts its percentage before it).
+inline const QString kWindowCaption = QStringLiteral("GENOSIEVE 0.4");
+
 // "MS Sans Serif" of 8 points where installed, else the system's sans serif at 8 points.
 QFont WindowFont();
 
@@ -18,3 +21,7 @@ void FitText(QWidget* control, const QString& text, int reserved);
 
 // The program's icon, drawn at the usual sizes from its SVG source.
 QIcon WindowIcon();
+
+// The text as a tooltip that wraps at a readable width (a plain tooltip is one line,
+// however long).
+QString WrappedTip(const QString& text);

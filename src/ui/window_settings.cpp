@@ -1,6 +1,7 @@
 #include "window_settings.h"
 
 #include <QSettings>
+#include <QStringList>
 
 namespace {
 
@@ -12,8 +13,17 @@ const QString kPValueFilesKey = QStringLiteral("run/pValueFiles");
 const QString kPerLocusKey = QStringLiteral("run/perLocus");
 const QString kPerPopulationKey = QStringLiteral("run/perPopulation");
 const QString kFisValuesKey = QStringLiteral("run/fisValues");
+// Pairs of results file and data file.
+const QString kRunOriginsKey = QStringLiteral("run/origins");
 
 }  // namespace
+
+std::optional<uint32_t> SeedOfText(const QString& text) {
+  bool valid = false;
+  const qulonglong seed = text.trimmed().toULongLong(&valid);
+  if (!valid || seed > 4294967295ULL) return std::nullopt;
+  return static_cast<uint32_t>(seed);
+}
 
 RememberedSettings ReadRememberedSettings(const RememberedSettings& defaults) {
   const QSettings saved;
@@ -26,6 +36,10 @@ RememberedSettings ReadRememberedSettings(const RememberedSettings& defaults) {
   settings.perLocus = saved.value(kPerLocusKey, defaults.perLocus).toBool();
   settings.perPopulation = saved.value(kPerPopulationKey, defaults.perPopulation).toBool();
   settings.fisValues = saved.value(kFisValuesKey, defaults.fisValues).toBool();
+  settings.runOrigins = defaults.runOrigins;
+  const QStringList pairs = saved.value(kRunOriginsKey).toStringList();
+  for (qsizetype i = 0; i + 1 < pairs.size(); i += 2)
+    settings.runOrigins.insert(pairs[i], pairs[i + 1]);
   return settings;
 }
 
@@ -39,4 +53,12 @@ void WriteRememberedSettings(const RememberedSettings& settings) {
   saved.setValue(kPerLocusKey, settings.perLocus);
   saved.setValue(kPerPopulationKey, settings.perPopulation);
   saved.setValue(kFisValuesKey, settings.fisValues);
+  // A bound on the settings file rather than a history: the last ones in the map's order stay.
+  QStringList pairs;
+  qsizetype skip = settings.runOrigins.size() - kRememberedOrigins;
+  for (auto origin = settings.runOrigins.cbegin(); origin != settings.runOrigins.cend(); ++origin) {
+    if (skip-- > 0) continue;
+    pairs << origin.key() << origin.value();
+  }
+  saved.setValue(kRunOriginsKey, pairs);
 }

@@ -67,6 +67,10 @@ void FakeRunView::TestFinished(const TestOutcome& outcome) {
 
 void FakeRunView::ShowNotice(const std::string& text) { notices.push_back(text); }
 
+void FakeRunView::ClonesFound(const std::vector<PopulationClones>& membership) {
+  clones = membership;
+  ++clonesTold;
+}
 void FakeRunView::ClonalityFound(const ClonalityResults& results) { clonality.push_back(results); }
 
 bool FakeRunView::StopRequested() { return stopWhen && stopWhen(); }

@@ -22,6 +22,9 @@ struct FakeRunView : RunView {
   // the calls stay those of the progress and the chart.
   std::vector<TestOutcome> outcomes;
   std::vector<std::string> notices;  // every notice shown
+  // The clones' carriers, as the Run told them (once, before the first test).
+  std::vector<PopulationClones> clones;
+  int32_t clonesTold = 0;
   // What ClonalityFound told, each time (not among the calls).
   std::vector<ClonalityResults> clonality;
   std::vector<uint32_t> seeds;  // every seed told (not among the calls)
@@ -63,6 +66,7 @@ struct FakeRunView : RunView {
   bool StopRequested() override;
   void TestFinished(const TestOutcome& outcome) override;
   void ShowNotice(const std::string& text) override;
+  void ClonesFound(const std::vector<PopulationClones>& membership) override;
   void ClonalityFound(const ClonalityResults& results) override;
 
  private:

@@ -37,11 +37,13 @@
 
 #include "analysis/run.h"
 #include "curve_decimation.h"
+#include "number_text.h"
 #include "results_table.h"
 #include "run_progress.h"
 #include "support/fake_run_view.h"
 #include "support/test_files.h"
 #include "support/tsv_table.h"
+#include "time_estimate.h"
 #include "unit1.h"
 #include "window_fixture.h"
 
@@ -50,33 +52,12 @@ using genosieve::RandomizationKind;
 using genosieve::testing::Boxes;
 using genosieve::testing::Control;
 using genosieve::testing::ExamplePath;
+using genosieve::testing::Native;
 using genosieve::testing::ReadBytes;
+using genosieve::testing::RunWindow;
 using genosieve::testing::ScopedWorkingFolder;
 
 namespace {
-
-QString Native(const fs::path& path) { return QString::fromStdString(path.string()); }
-
-// A window set for a Run on a copy of the example in the current folder.
-struct RunWindow {
-  TForm1 form;
-  Boxes boxes;
-  fs::path data;
-
-  explicit RunWindow(const std::string& example = "zostera.txt", const char* iterations = "30") {
-    boxes.Attach(form);
-    data = fs::current_path() / example;
-    fs::copy_file(ExamplePath(example), data);
-    Control<QLineEdit>(form, "Edit1")->setText(Native(data));
-    Control<QLineEdit>(form, "Edit2")->setText(QString::fromLatin1(iterations));
-    form.runSeed = 11;
-  }
-
-  QString Status() { return Control<QLabel>(form, "StatusLine")->text(); }
-  QStandardItemModel* Results() {
-    return qobject_cast<QStandardItemModel*>(Control<QTableView>(form, "ResultsTable")->model());
-  }
-};
 
 QLineSeries* CurveOf(TForm1& form) {
   return qobject_cast<QLineSeries*>(
@@ -91,12 +72,13 @@ QValueAxis* LeftAxisOf(TForm1& form) {
 }
 
 // The fields of each line of a CSV text, read back with libcsv.
-std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
+std::vector<std::vector<std::string>> ReadCsv(const std::string& text, char delimiter = ',') {
   struct Reader {
     std::vector<std::vector<std::string>> rows{{}};
   } reader;
   csv_parser parser;
   csv_init(&parser, CSV_STRICT | CSV_APPEND_NULL);
+  csv_set_delim(&parser, static_cast<unsigned char>(delimiter));
   const auto field = [](void* data, size_t, void* out) {
     static_cast<Reader*>(out)->rows.back().emplace_back(static_cast<const char*>(data));
   };
@@ -133,28 +115,27 @@ class WindowRunTest : public QObject {
              QStringLiteral("Population 2 of 3 (Lake Garda)"));
   }
 
-  void runFractionCountsTheIterationsOfEveryPlannedTest() {
+  void wholeRunFractionCountsTheIterationsOfEveryPlannedTestUntilTimed() {
     RunProgress progress;
-    QVERIFY(!RunFraction(progress));
+    QCOMPARE(WholeRunFraction(progress, {}, false), 0.0);
     progress.plannedTests = 4;
     progress.iterations = 100;
     progress.testsStarted = 1;
     progress.iteration = 50;
-    QCOMPARE(*RunFraction(progress), 50.0 / 400);
+    QCOMPARE(WholeRunFraction(progress, {}, false), 50.0 / 400);
     progress.testsStarted = 4;
     progress.iteration = 100;
-    QCOMPARE(*RunFraction(progress), 1.0);
+    QCOMPARE(WholeRunFraction(progress, {}, false), 1.0);
     progress.iterations = 0;
     progress.testsStarted = 3;
-    QCOMPARE(*RunFraction(progress), 2.0 / 4);
-    progress.iterations = 100;
-    progress.testsStarted = 2;
-    progress.iteration = 0;
-    QCOMPARE(ProgressTitle(QStringLiteral("GENOSIEVE 0.4"), progress),
+    QCOMPARE(WholeRunFraction(progress, {}, false), 2.0 / 4);
+    QCOMPARE(ProgressTitle(QStringLiteral("GENOSIEVE 0.4"), 0.259),
              QStringLiteral("25 % - GENOSIEVE 0.4"));
+    QCOMPARE(ProgressTitle(QStringLiteral("GENOSIEVE 0.4"), 1.0),
+             QStringLiteral("100 % - GENOSIEVE 0.4"));
   }
 
-  void statusShowsTheIterationTheTimeAndAnEstimateOfTheRest() {
+  void statusShowsTheIterationTheTimeAndTheTimeLeft() {
     QCOMPARE(DurationText(7'900), QStringLiteral("0:07"));
     QCOMPARE(DurationText(754'000), QStringLiteral("12:34"));
     QCOMPARE(DurationText(3'723'000), QStringLiteral("1:02:03"));
@@ -166,13 +147,18 @@ class WindowRunTest : public QObject {
                          .count = 30,
                          .name = "Loc7",
                          .iteration = 750};
-    // 7750 of 31000 iterations in 10 s: 30 s left.
-    QCOMPARE(ProgressStatus(progress, 10'000),
+    QCOMPARE(ProgressStatus(progress, 10'000, {30'000, 12'000}),
              QStringLiteral("Locus 7 of 30 (Loc7), iteration 750 of 1000 \u00b7 0:10 elapsed "
                             "\u00b7 about 0:30 left"));
+    QCOMPARE(ProgressStatus(progress, 10'000, {std::nullopt, 12'000}),
+             QStringLiteral("Locus 7 of 30 (Loc7), iteration 750 of 1000 \u00b7 0:10 elapsed "
+                            "\u00b7 about 0:12 left for the locus tests, estimating the rest"));
     progress.testsStarted = 1;
     progress.iteration = 1;
-    QVERIFY(ProgressStatus(progress, 200).endsWith(QStringLiteral("estimating the time left")));
+    QVERIFY(ProgressStatus(progress, 200, {}).endsWith(QStringLiteral("estimating the time left")));
+    progress.testsStarted = 0;
+    QCOMPARE(ProgressStatus(progress, 1'000, {}),
+             QStringLiteral("Reading the data and finding clones \u00b7 0:01 elapsed"));
   }
 
   void decimationKeepsEveryExtremeAndBothEnds() {
@@ -194,6 +180,8 @@ class WindowRunTest : public QObject {
     QCOMPARE(DecimatedCurve(few, 1).size(), 3);
   }
 
+  // When "done ! " shows, the Run has ended: its clock has stopped, Stop is disabled, the
+  // bar is full and the results are drawn behind the box.
   void wholeRunProgressReachesItsEnd() {
     const ScopedWorkingFolder folder;
     RunWindow window;
@@ -201,49 +189,57 @@ class WindowRunTest : public QObject {
     Control<QCheckBox>(window.form, "CheckBox3")->setChecked(true);
     QString statusAtDone;
     QString titleAtDone;
-    bool stopUsable = false;
+    bool stopUsable = true;
     bool quitUsable = false;
+    bool histogramDrawn = false;
     window.form.showMessage = [&](const QString&) {
       statusAtDone = window.Status();
       titleAtDone = window.form.windowTitle();
       stopUsable = Control<QPushButton>(window.form, "StopButton")->isEnabled();
       quitUsable = Control<QPushButton>(window.form, "Button2")->isEnabled();
+      histogramDrawn =
+          !Control<QChartView>(window.form, "HistogramView")->chart()->series().isEmpty();
+      QTest::qWait(1100);
     };
     window.form.Button3Click();
     QCOMPARE(window.boxes.errors, QStringList());
     // Zostera: 9 loci and 2 populations, 12 tests.
-    QVERIFY2(statusAtDone.startsWith(QStringLiteral("Population 2 of 2, iteration 30 of 30")),
+    QVERIFY2(statusAtDone.startsWith(QStringLiteral("Done: 12 tests of 30 iterations in ")),
              qPrintable(statusAtDone));
-    QCOMPARE(titleAtDone, QStringLiteral("100 % - GENOSIEVE 0.4"));
-    QVERIFY(stopUsable && quitUsable);
+    QCOMPARE(titleAtDone, QStringLiteral("GENOSIEVE 0.4"));
+    QVERIFY(!stopUsable && quitUsable && histogramDrawn);
+    // The clock stopped behind the box: a second there adds nothing.
+    QCOMPARE(window.Status(), statusAtDone);
     QCOMPARE(window.form.windowTitle(), QStringLiteral("GENOSIEVE 0.4"));
-    QVERIFY2(window.Status().startsWith(QStringLiteral("Done: 12 tests of 30 iterations in ")),
-             qPrintable(window.Status()));
     QVERIFY(window.Status().contains(QDir::toNativeSeparators(QDir::currentPath())));
     QVERIFY(!Control<QPushButton>(window.form, "StopButton")->isEnabled());
+    // The bar is the whole Run's: 12 tests of 31 steps, at the last iteration of the last.
     auto* progress = Control<QProgressBar>(window.form, "ProgressBar1");
-    QCOMPARE(progress->maximum(), 31);
-    QCOMPARE(progress->value(), 30);
+    QCOMPARE(progress->maximum(), 12 * 31);
+    QCOMPARE(progress->value(), 12 * 31 - 1);
   }
 
   void quitDuringARunAsksAndClosesOnceTheRunHasEnded() {
     const ScopedWorkingFolder folder;
-    RunWindow window("zostera.txt", "10");
+    RunWindow window("zostera.txt", "1000000");
     window.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window.form));
     window.boxes.stopAnswer = true;
     bool visibleAfterAnswer = false;
-    window.form.showMessage = [&](const QString&) {
+    QTimer::singleShot(50, &window.form, [&] {
       QTest::mouseClick(Control<QPushButton>(window.form, "Button2"), Qt::LeftButton);
       visibleAfterAnswer = window.form.isVisible();
       // Asked once: closing again while the Run ends asks nothing more.
       window.form.close();
-    };
+    });
     window.form.Button3Click();
     QCOMPARE(window.boxes.stopQuestions, 1);
     QVERIFY(visibleAfterAnswer);
+    // Yes stopped the Run: no "done ! ", and the window closed once it had ended.
+    QCOMPARE(window.boxes.messages, QStringList());
     QVERIFY(!window.form.isVisible());
     QVERIFY(!window.form.IsRunning());
+    QVERIFY(window.Status().startsWith(QStringLiteral("Run interrupted after ")));
   }
 
   void noticesReachTheStatusLine() {
@@ -266,7 +262,7 @@ class WindowRunTest : public QObject {
     QVERIFY2(status->text().contains(QString::fromStdString(view.notices.back())),
              qPrintable(status->text()));
     for (const std::string& notice : view.notices) {
-      QVERIFY(status->toolTip().contains(QString::fromStdString(notice)));
+      QVERIFY(status->toolTip().contains(QString::fromStdString(notice).toHtmlEscaped()));
     }
   }
 
@@ -293,7 +289,7 @@ class WindowRunTest : public QObject {
     // The next Run fails before its overall test: the last curve is gone all the same.
     bool curveGoneDuringRun = false;
     window.form.showError = [&](const QString&) {};
-    Control<QLineEdit>(window.form, "Edit2")->setText(QStringLiteral("abc"));
+    Control<QLineEdit>(window.form, "Edit5")->setText(QStringLiteral("no folder/r.txt"));
     window.form.Button3Click();
     curveGoneDuringRun = curve->count() == 0 && window.form.ChartValues().empty();
     QVERIFY(curveGoneDuringRun);
@@ -309,8 +305,9 @@ class WindowRunTest : public QObject {
     QLineSeries* curve = CurveOf(window.form);
     emit curve->hovered(QPointF(9.2, 0.1), true);
     QVERIFY(QToolTip::isVisible());
+    const char separator = QLocale::system().decimalPoint() == QLatin1Char(',') ? ',' : '.';
     QCOMPARE(QToolTip::text(), QStringLiteral("iteration 10: P-value %1")
-                                   .arg(ShortestNumber(window.form.ChartValues()[9])));
+                                   .arg(ExactNumber(window.form.ChartValues()[9], separator)));
     emit curve->hovered(QPointF(9.2, 0.1), false);
   }
 
@@ -335,13 +332,19 @@ class WindowRunTest : public QObject {
     for (int row = 0; row < table->rowCount(); ++row) {
       const genosieve::TestOutcome& outcome = view.outcomes[static_cast<size_t>(row)];
       const auto cell = [&](int column) { return table->index(row, column).data().toString(); };
+      // Shown rounded, with every digit under the pointer.
+      const auto exact = [&](int column) {
+        return table->index(row, column).data(Qt::ToolTipRole).toString();
+      };
+      const char separator = ResultsSeparator(*table);
       QCOMPARE(cell(1), QString::number(outcome.index));
       QCOMPARE(cell(2), QString::fromStdString(outcome.name));
       QCOMPARE(cell(3), QString::number(outcome.individuals));
-      QCOMPARE(cell(5), ShortestNumber(static_cast<double>(outcome.observed)));
-      QCOMPARE(cell(6), ShortestNumber(static_cast<double>(outcome.expected)));
-      QCOMPARE(cell(7), ShortestNumber(static_cast<double>(outcome.pLower)));
-      QCOMPARE(cell(8), ShortestNumber(static_cast<double>(outcome.pUpper)));
+      QCOMPARE(exact(5), ExactNumber(static_cast<double>(outcome.observed), separator));
+      QCOMPARE(exact(6), ExactNumber(static_cast<double>(outcome.expected), separator));
+      QCOMPARE(exact(7), ExactNumber(static_cast<double>(outcome.pLower), separator));
+      QCOMPARE(exact(8), ExactNumber(static_cast<double>(outcome.pUpper), separator));
+      QCOMPARE(cell(5), ReadableNumber(static_cast<double>(outcome.observed), separator));
     }
     QCOMPARE(table->index(0, 0).data().toString(), QStringLiteral("overall"));
     QCOMPARE(table->index(2, 0).data().toString(), QStringLiteral("population"));
@@ -349,8 +352,8 @@ class WindowRunTest : public QObject {
     // Sorting by the observed Fis sorts by value.
     Control<QTableView>(window.form, "ResultsTable")->sortByColumn(5, Qt::DescendingOrder);
     for (int row = 1; row < table->rowCount(); ++row) {
-      QVERIFY(table->index(row - 1, 5).data().toString().toDouble() >=
-              table->index(row, 5).data().toString().toDouble());
+      QVERIFY(table->index(row - 1, 5).data(Qt::UserRole + 1).toDouble() >=
+              table->index(row, 5).data(Qt::UserRole + 1).toDouble());
     }
   }
 
@@ -384,12 +387,14 @@ class WindowRunTest : public QObject {
     QVERIFY(table->rowCount() > 2);
     QCOMPARE(static_cast<size_t>(table->rowCount()), summary.size() - 1);
     // Test, index, name, individuals, distinct genotypes, observed and expected Fis and
-    // both P-values, in the order of the summary's columns.
+    // both P-values, in the order of the summary's columns: the table's copy with a point
+    // reads as the summary file does.
+    const QStringList copied = ResultsTsv(*table, '.').split(QLatin1Char('\n'));
     for (int row = 0; row < table->rowCount(); ++row) {
       const std::vector<std::string>& line = summary[static_cast<size_t>(row) + 1];
+      const QStringList fields = copied.value(row + 1).split(QLatin1Char('\t'));
       for (int column = 0; column < 9; ++column) {
-        QCOMPARE(table->index(row, column).data().toString(),
-                 QString::fromStdString(line[static_cast<size_t>(column)]));
+        QCOMPARE(fields.value(column), QString::fromStdString(line[static_cast<size_t>(column)]));
       }
     }
 
@@ -406,7 +411,10 @@ class WindowRunTest : public QObject {
     double counted = 0;
     for (qsizetype i = 1; i + 1 < outline.size(); i += 2) counted += outline[i].y();
     QCOMPARE(counted, 40.0);
-    QCOMPARE(observed->at(0).x(), std::stod(summary[1][5]));
+    QCOMPARE(observed->at(0).x(), QString::fromStdString(summary[1][5]).toDouble());
+    // The data file's folder took the files, and "Open results file" opens them there.
+    Control<QPushButton>(form, "OpenResultsButton")->click();
+    QCOMPARE(boxes.openedFiles, QStringList{Native(field / "results.txt")});
     QVERIFY(
         histogram->title().contains(QString::fromStdString(summary[1][0]), Qt::CaseInsensitive));
 
@@ -438,19 +446,29 @@ class WindowRunTest : public QObject {
     // The suggestion is next to the Run's files.
     QCOMPARE(window.boxes.saveSuggestions.value(0),
              QDir::current().filePath(QStringLiteral("Table_results.csv")));
-    const auto rows = ReadCsv(ReadBytes(csv.toStdString()));
+    // The CSV starts with a byte-order mark, so that spreadsheets read it as UTF-8; its
+    // fields are those of the table's copy (every digit, the Run's separator).
+    const std::string csvBytes = ReadBytes(csv.toStdString());
+    QVERIFY(csvBytes.starts_with("\xEF\xBB\xBF"));
+    const char separator = ResultsSeparator(*table);
+    const auto rows = ReadCsv(csvBytes.substr(3), separator == ',' ? ';' : ',');
     QCOMPARE(rows.size(), size_t{11});
     QCOMPARE(QString::fromStdString(rows[0][0]), QStringLiteral("Test"));
+    QCOMPARE(QString::fromStdString(rows[0][7]), QStringLiteral("P lower (Fis \u2264 observed)"));
+    const QStringList copiedAll = ResultsTsv(*table, separator).split(QLatin1Char('\n'));
+    // The TSV keeps a point, as the Run's own tables do.
+    const QStringList pointed = ResultsTsv(*table, '.').split(QLatin1Char('\n'));
     const QStringList tsvLines =
         QString::fromStdString(ReadBytes(tsv.toStdString())).split(QLatin1Char('\n'));
     for (int row = 0; row < table->rowCount(); ++row) {
       const QStringList fields = tsvLines.value(row + 1).split(QLatin1Char('\t'));
+      const QStringList copiedFields = copiedAll.value(row + 1).split(QLatin1Char('\t'));
       QCOMPARE(fields.size(), table->columnCount());
       for (int column = 0; column < table->columnCount(); ++column) {
-        const QString cell = table->index(row, column).data().toString();
-        QCOMPARE(QString::fromStdString(rows[static_cast<size_t>(row) + 1][column]), cell);
-        QCOMPARE(fields[column], cell);
+        QCOMPARE(QString::fromStdString(rows[static_cast<size_t>(row) + 1][column]),
+                 copiedFields.value(column));
       }
+      QCOMPARE(tsvLines.value(row + 1), pointed.value(row + 1));
     }
 
     // Copy table: the selected rows after the titles, or all of them.
@@ -458,7 +476,7 @@ class WindowRunTest : public QObject {
     view->selectRow(2);
     Control<QPushButton>(window.form, "CopyTableButton")->click();
     const QStringList copied = QApplication::clipboard()->text().split(QLatin1Char('\n'));
-    QCOMPARE(copied.value(1), tsvLines.value(3));
+    QCOMPARE(copied.value(1), copiedAll.value(3));
     QCOMPARE(copied.size(), 3);
 
     // The running P-value chart and the histogram in the three formats.
@@ -483,8 +501,8 @@ class WindowRunTest : public QObject {
     chartMenu->actions().at(2)->trigger();
     const QStringList values = QApplication::clipboard()->text().split(QLatin1Char('\n'));
     QCOMPARE(values.value(0), QStringLiteral("iteration\tP-value"));
-    QCOMPARE(values.value(40),
-             QStringLiteral("40\t%1").arg(ShortestNumber(window.form.ChartValues()[39])));
+    QCOMPARE(values.value(40), QStringLiteral("40\t%1").arg(ExactNumber(
+                                   window.form.ChartValues()[39], ResultsSeparator(*table))));
 
     // A link at the chosen name is refused, and nothing is written through it.
     const QString target = QDir::current().filePath(QStringLiteral("target.png"));
@@ -492,6 +510,7 @@ class WindowRunTest : public QObject {
     window.boxes.savePaths = {QDir::current().filePath(QStringLiteral("link.png"))};
     Control<QMenu>(window.form, "Chart2Menu")->actions().at(0)->trigger();
     QCOMPARE(window.boxes.errors.size(), 1);
+    QVERIFY(window.boxes.errors[0].startsWith(QStringLiteral("The chart could not be saved.")));
     QVERIFY(window.boxes.errors[0].contains(QStringLiteral("link.png\": is a link")));
     QVERIFY(!QFile::exists(target));
   }
@@ -517,6 +536,9 @@ class WindowRunTest : public QObject {
     // Pressed as soon as the window's loop runs, while the Run is in its first test.
     QTimer::singleShot(0, &window.form, [&window] { window.form.StopClick(); });
     window.form.Button3Click();
+    // A results file of unknown origin was there: the Run asked before replacing it.
+    QCOMPARE(window.boxes.questions.size(), 1);
+    QVERIFY(window.boxes.questions[0].contains(QStringLiteral("\"results.txt\"")));
     // The user asked for it: no box, the status line says so and the controls are back.
     QCOMPARE(window.boxes.errors, QStringList());
     QCOMPARE(window.boxes.messages, QStringList());
@@ -524,6 +546,8 @@ class WindowRunTest : public QObject {
              qPrintable(window.Status()));
     QVERIFY(Control<QPushButton>(window.form, "Button3")->isEnabled());
     QVERIFY(!Control<QPushButton>(window.form, "StopButton")->isEnabled());
+    // The bar says how far a Run goes while it goes; a stopped one leaves it empty.
+    QCOMPARE(Control<QProgressBar>(window.form, "ProgressBar1")->value(), 0);
     QCOMPARE(genosieve::testing::ReadBytes("results.txt"),
              std::string("the previous Run's results\r\n"));
     for (const auto& entry : fs::directory_iterator(fs::current_path())) {
@@ -564,10 +588,41 @@ class WindowRunTest : public QObject {
     RunWindow window("zostera.txt", "5");
     QCOMPARE(::mkfifo("results.txt", 0600), 0);
     window.form.Button3Click();
-    QCOMPARE(
-        window.boxes.errors,
-        QStringList{QStringLiteral("File \"%1\": Acc\u00e8s au fichier refus\u00e9")
-                        .arg(QDir::current().absoluteFilePath(QStringLiteral("results.txt")))});
+    const QString results = QDir::current().absoluteFilePath(QStringLiteral("results.txt"));
+    // What holds the name is part of the reason, and the advice follows from it.
+    QCOMPARE(window.boxes.errors,
+             QStringList{QStringLiteral("A file in the working folder could not be written.\n"
+                                        "File: %1\n"
+                                        "Reason: its name is taken by a named pipe: "
+                                        "Acc\u00e8s au fichier refus\u00e9 (access denied)\n"
+                                        "What to do: Remove what holds the file's name if it is "
+                                        "yours, or choose another result name, or choose another "
+                                        "folder with Working folder\u2026.")
+                             .arg(results)});
+    // Once the box is answered, the status line still names the file, as the command line
+    // does.
+    QCOMPARE(window.Status(),
+             QStringLiteral("Run failed after 0:00: Output file \"%1\": its name is taken by a "
+                            "named pipe: Acc\u00e8s au fichier refus\u00e9")
+                 .arg(results));
+  }
+
+  // A Run that cannot fit in memory is refused before its first test, with a box that
+  // says so in English around the system's message.
+  void aRunTooLargeForMemoryIsRefusedUpFront() {
+    const ScopedWorkingFolder folder;
+    RunWindow window("zostera.txt", "2147483647");
+    window.form.Button3Click();
+    QCOMPARE(window.boxes.errors.size(), 1);
+    const QString box = window.boxes.errors.constFirst();
+    QVERIFY2(box.startsWith(QStringLiteral("There was not enough memory for the Run.\nReason: "
+                                           "M\u00e9moire insuffisante (the Run would need about ")),
+             qPrintable(box));
+    QVERIFY2(
+        box.contains(QStringLiteral(") (not enough memory)\nWhat to do: Use fewer iterations")),
+        qPrintable(box));
+    QCOMPARE(window.Results()->rowCount(), 0);
+    QVERIFY(!window.form.IsRunning());
   }
 
   void choosingADataFileMakesItsFolderTheWorkingFolder() {
@@ -639,6 +694,7 @@ class WindowRunTest : public QObject {
     TForm1 form;
     Boxes boxes;
     boxes.Attach(form);
+    Control<QLineEdit>(form, "Edit1")->setText(QStringLiteral("aspen.txt"));
     auto* seed = Control<QLineEdit>(form, "SeedEdit");
     QVERIFY(seed->text().isEmpty());
     QVERIFY(!form.CurrentSettings().seed);
@@ -647,10 +703,13 @@ class WindowRunTest : public QObject {
     seed->setText(QStringLiteral("4294967296"));
     form.Button3Click();
     QCOMPARE(boxes.errors.size(), 1);
-    QVERIFY(boxes.errors[0].startsWith(QStringLiteral("Seed: '4294967296'")));
+    QVERIFY2(boxes.errors[0].startsWith(
+                 QStringLiteral("Seed cannot be used.\nField: Seed\nReason: '4294967296' is not "
+                                "an integer from 0 to 4294967295\n")),
+             qPrintable(boxes.errors[0]));
     QVERIFY(!form.IsRunning());
     QCOMPARE(Control<QLabel>(form, "StatusLine")->text(),
-             QStringLiteral("Choose a data file, then press Run."));
+             QStringLiteral("Ready: press Run to analyse aspen.txt."));
   }
 
   void theSeedShownAfterARunRepeatsIt() {
@@ -735,7 +794,8 @@ class WindowRunTest : public QObject {
     RunWindow window("zostera.txt", "5");
     TForm1& form = window.form;
     form.show();
-    QCOMPARE(form.minimumSize(), QSize(738, 493));
+    // The chart may give up some of its height, for a small screen.
+    QCOMPARE(form.minimumSize(), QSize(738, 493 - 140));
     auto* results = Control<QPushButton>(form, "ResultsButton");
     QVERIFY(!results->isEnabled());
     form.resize(1000, 700);
@@ -747,20 +807,24 @@ class WindowRunTest : public QObject {
     QCOMPARE(Control<QChartView>(form, "Chart2")->geometry(), QRect(24, 152, 640, 281));
     QCOMPARE(Control<QLabel>(form, "StatusLine")->geometry(), QRect(24, 437, 640, 16));
 
-    // After a Run the results take the width the window gains for them.
+    // After a Run the results open. The offscreen screen, 800 pixels wide, has no room
+    // beside the chart: they take its place.
     form.Button3Click();
     QVERIFY(results->isEnabled() && results->isChecked());
-    QVERIFY(form.width() >= 738 + 380);
-    QCOMPARE(form.minimumWidth(), 738 + 380);
-    QCOMPARE(Control<QChartView>(form, "Chart2")->geometry(), QRect(24, 152, 640, 281));
+    QCOMPARE(form.minimumWidth(), 738);
     auto* panel = Control<QWidget>(form, "ResultsPanel");
-    QVERIFY(panel->isVisible());
+    auto* chart = Control<QChartView>(form, "Chart2");
+    QVERIFY(panel->isVisible() && !chart->isVisible());
+    QCOMPARE(panel->geometry(), chart->geometry());
+    // Given the room, they stand beside the chart, which comes back.
+    form.resize(738 + 560, 493);
+    QVERIFY(panel->isVisible() && chart->isVisible());
+    QCOMPARE(chart->geometry(), QRect(24, 152, 640, 281));
     QVERIFY(panel->geometry().left() >= 738 && panel->geometry().right() < form.width());
     // Hidden again, they give their width back to the chart.
     results->click();
     QVERIFY(!panel->isVisible());
-    QCOMPARE(form.minimumWidth(), 738);
-    QCOMPARE(Control<QChartView>(form, "Chart2")->width(), 640 + form.width() - 738);
+    QCOMPARE(chart->width(), 640 + form.width() - 738);
   }
 
  private:

@@ -5,13 +5,23 @@
 
 #include <QChartView>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStandardItemModel>
 #include <QStringList>
+#include <QTableView>
 #include <QWidget>
+#include <filesystem>
 #include <optional>
+#include <string>
 
+#include "support/test_files.h"
 #include "unit1.h"
 
 namespace genosieve::testing {
+
+// A caption as the user reads it: without the mark of its mnemonic.
+inline QString Caption(const QString& text) { return QString(text).remove(QLatin1Char('&')); }
 
 template <typename T>
 T* Control(QWidget& form, const char* name) {
@@ -27,6 +37,17 @@ struct Boxes {
   int stopQuestions = 0;
   bool stopAnswer = false;
   QStringList openedFolders;
+  QStringList openedFiles;
+  // Every question asked, and the answer to all of them.
+  QStringList questions;
+  bool questionAnswer = true;
+  // What the folder dialog answers, in order; a dialog beyond them is cancelled.
+  QStringList chosenFolders;
+  QStringList folderStarts;
+  QStringList helps;
+  // The layout questions asked (question, then its choices) and the answer to each.
+  QList<QStringList> readingQuestions;
+  std::optional<int> readingAnswer;
   // What the save dialog answers, in order; a dialog beyond them is a failure.
   QStringList savePaths;
   QStringList saveSuggestions;
@@ -50,6 +71,47 @@ struct Boxes {
       return savePaths.takeFirst();
     };
     form.openFolder = [this](const QString& folder) { openedFolders.append(folder); };
+    form.openFile = [this](const QString& file) { openedFiles.append(file); };
+    form.askQuestion = [this](const QString& text) {
+      questions.append(text);
+      return questionAnswer;
+    };
+    form.chooseFolder = [this](const QString& start) -> std::optional<QString> {
+      folderStarts.append(start);
+      if (chosenFolders.isEmpty()) return std::nullopt;
+      return chosenFolders.takeFirst();
+    };
+    form.showHelp = [this](const QString& markdown) { helps.append(markdown); };
+    form.chooseReading = [this](const QString& question, const QStringList& choices) {
+      readingQuestions.append(QStringList{question} + choices);
+      return readingAnswer;
+    };
+  }
+};
+
+inline QString Native(const std::filesystem::path& path) {
+  return QString::fromStdString(path.string());
+}
+
+// A window set for a Run on a copy of an example in the current folder (once: a second
+// window on the same example uses the copy).
+struct RunWindow {
+  TForm1 form;
+  Boxes boxes;
+  std::filesystem::path data;
+
+  explicit RunWindow(const std::string& example = "zostera.txt", const char* iterations = "30") {
+    boxes.Attach(form);
+    data = std::filesystem::current_path() / example;
+    if (!std::filesystem::exists(data)) std::filesystem::copy_file(ExamplePath(example), data);
+    Control<QLineEdit>(form, "Edit1")->setText(Native(data));
+    Control<QLineEdit>(form, "Edit2")->setText(QString::fromLatin1(iterations));
+    form.runSeed = 11;
+  }
+
+  QString Status() { return Control<QLabel>(form, "StatusLine")->text(); }
+  QStandardItemModel* Results() {
+    return qobject_cast<QStandardItemModel*>(Control<QTableView>(form, "ResultsTable")->model());
   }
 };
 

@@ -39,6 +39,17 @@ int32_t HolmRejections(std::vector<double> pValues, double alpha) {
   return rejected;
 }
 
+std::vector<bool> HolmRejected(const std::vector<double>& pValues, double alpha) {
+  std::vector<bool> rejected(pValues.size(), false);
+  const int32_t count = HolmRejections(pValues, alpha);
+  if (count == 0) return rejected;
+  std::vector<double> sorted = pValues;
+  std::sort(sorted.begin(), sorted.end());
+  const double largest = sorted[static_cast<size_t>(count) - 1];
+  for (size_t i = 0; i < pValues.size(); ++i) rejected[i] = pValues[i] <= largest;
+  return rejected;
+}
+
 std::vector<std::string> InterpretationLines(const std::vector<TestOutcome>& outcomes) {
   std::vector<std::string> lines;
   for (const TestOutcome& outcome : outcomes) {

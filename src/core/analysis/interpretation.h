@@ -18,6 +18,10 @@ inline constexpr double kSignificanceLevel = 0.05;
 // largest j such that p(i) <= alpha / (m - i + 1) for every i <= j.
 int32_t HolmRejections(std::vector<double> pValues, double alpha);
 
+// Which of the P-values, in their order, Holm's procedure rejects at level alpha: those
+// at or below the largest rejected one (HolmRejections of them in all).
+std::vector<bool> HolmRejected(const std::vector<double>& pValues, double alpha);
+
 // One line per kind of test that finished: the overall test's observed and expected Fis
 // and both P-values; for the loci and the populations, how many have p_lower at most
 // kSignificanceLevel, raw and after Holm's correction.

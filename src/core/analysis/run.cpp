@@ -149,7 +149,11 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
 
   // 6. Clone report.
   WriteCloneReport(folder, "Clones_" + resultName, summary);
-  WriteCloneMembers(folder, "Clonemembers_" + resultName, data, index, clones);
+  {
+    const std::vector<PopulationClones> membership = CloneMembership(data, index, clones);
+    WriteCloneMembers(folder, "Clonemembers_" + resultName, membership);
+    view.ClonesFound(membership);
+  }
 
   // 7. Clone-free data file.
   WriteCloneFreeFile(folder, "Withoutrepeats_" + resultName, header, clones.cloneFree);

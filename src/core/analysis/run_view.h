@@ -8,6 +8,7 @@
 #include "analysis/clonality.h"
 #include "analysis/randomization_kind.h"
 #include "analysis/test_outcome.h"
+#include "data/clone_membership.h"
 #include "errors.h"
 
 namespace genosieve {
@@ -63,6 +64,10 @@ struct RunView {
   // A randomization test has ended and its section of the results file is written; a
   // view that shows or keeps results overrides this.
   virtual void TestFinished(const TestOutcome& /*outcome*/) {}
+  // The carriers of every distinct genotype of each population, once the clone report
+  // and the clone members file are written (before the first test); a view that shows
+  // the clones overrides this.
+  virtual void ClonesFound(const std::vector<PopulationClones>& /*membership*/) {}
   // The clonal richness and diversity of each population and the psex of each repeated
   // genotype, once their tables ("Clonality_" and "Psex_" + stem + ".tsv") are written,
   // before the first test; a view that shows them overrides this.

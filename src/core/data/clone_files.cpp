@@ -7,7 +7,6 @@
 #include "data/genotype_file_writer.h"
 #include "errors.h"
 #include "io/output_file.h"
-#include "messages.h"
 
 namespace genosieve {
 
@@ -32,31 +31,20 @@ void AppendListItem(std::string& text, const std::string& identifier) {
 void WriteCloneMembers(const WorkingFolder& folder, const std::string& fileName,
                        const DataFile& data, const PopulationIndex& index,
                        const CloneDetection& detection) {
-  const auto rows = static_cast<size_t>(data.table.rows());
-  if (detection.genotypeNumber.size() != rows || data.identifiers.size() != rows ||
-      index.size() < 2 || index.back() != data.table.rows()) {
-    ThrowInternalError("the clone detection does not match the data");
-  }
+  WriteCloneMembers(folder, fileName, CloneMembership(data, index, detection));
+}
+
+void WriteCloneMembers(const WorkingFolder& folder, const std::string& fileName,
+                       const std::vector<PopulationClones>& membership) {
   std::string text = "population\tname\tgenotype\tcopies\tindividuals\r\n";
-  std::vector<std::vector<size_t>> carriers;
-  for (size_t k = 1; k < index.size(); ++k) {
-    const std::string number = std::to_string(k);
-    const std::string name = PopulationName(data, k);
-    carriers.clear();
-    for (auto row = static_cast<size_t>(index[k - 1]); row < static_cast<size_t>(index[k]); ++row) {
-      const auto genotype = static_cast<size_t>(detection.genotypeNumber[row]);
-      if (genotype < 1 || genotype > rows) {
-        ThrowInternalError(FillMessage("row {} has no genotype number", row));
-      }
-      if (genotype > carriers.size()) carriers.resize(genotype);
-      carriers[genotype - 1].push_back(row);
-    }
-    for (size_t g = 0; g < carriers.size(); ++g) {
-      text += number + '\t' + name + '\t' + std::to_string(g + 1) + '\t' +
-              std::to_string(carriers[g].size()) + '\t';
-      for (size_t i = 0; i < carriers[g].size(); ++i) {
+  for (const PopulationClones& population : membership) {
+    const std::string number = std::to_string(population.population);
+    for (const GenotypeCarriers& genotype : population.genotypes) {
+      text += number + '\t' + population.name + '\t' + std::to_string(genotype.genotype) + '\t' +
+              std::to_string(genotype.individuals.size()) + '\t';
+      for (size_t i = 0; i < genotype.individuals.size(); ++i) {
         if (i > 0) text += ", ";
-        AppendListItem(text, data.identifiers[carriers[g][i]]);
+        AppendListItem(text, genotype.individuals[i]);
       }
       text += "\r\n";
     }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "data/clone_membership.h"
 #include "data/clones.h"
 #include "data/genotype_table.h"
 #include "io/working_folder.h"
@@ -22,6 +24,9 @@ void WriteCloneReport(const WorkingFolder& folder, const std::string& fileName,
 void WriteCloneMembers(const WorkingFolder& folder, const std::string& fileName,
                        const DataFile& data, const PopulationIndex& index,
                        const CloneDetection& detection);
+// The same from the membership already made of them.
+void WriteCloneMembers(const WorkingFolder& folder, const std::string& fileName,
+                       const std::vector<PopulationClones>& membership);
 
 // "Withoutrepeats_" + result name: the clone-free table in the intermediate genotype
 // file layout, with the data file's header numbers.

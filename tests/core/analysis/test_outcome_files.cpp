@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <clocale>
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -350,6 +352,25 @@ TEST(Interpretation, HolmRejectsStepDownFromTheSmallestPValue) {
   EXPECT_EQ(HolmRejections({0.05}, 0.05), 1);  // at most alpha
   EXPECT_EQ(HolmRejections({0.026, 0.026}, 0.05), 0);
   EXPECT_EQ(HolmRejections({}, 0.05), 0);
+}
+
+// The values marked are those counted: the smallest ones, ties with the last counted
+// included.
+TEST(Interpretation, HolmRejectedMarksTheValuesItCounts) {
+  EXPECT_EQ(HolmRejected({0.01, 0.04, 0.03, 0.005}, 0.05),
+            (std::vector<bool>{true, false, false, true}));
+  EXPECT_EQ(HolmRejected({0.2, 0.001}, 0.05), (std::vector<bool>{false, true}));
+  EXPECT_EQ(HolmRejected({0.026, 0.026}, 0.05), (std::vector<bool>{false, false}));
+  EXPECT_EQ(HolmRejected({0.01, 0.01, 0.01}, 0.05), (std::vector<bool>{true, true, true}));
+  EXPECT_TRUE(HolmRejected({}, 0.05).empty());
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> p(0, 0.1);
+  for (int trial = 0; trial < 200; ++trial) {
+    std::vector<double> values(1 + trial % 30);
+    for (double& value : values) value = std::round(p(random) * 200) / 200;
+    const std::vector<bool> marked = HolmRejected(values, 0.05);
+    EXPECT_EQ(std::count(marked.begin(), marked.end(), true), HolmRejections(values, 0.05));
+  }
 }
 
 TEST(Interpretation, OneLinePerKindOfTest) {

@@ -104,6 +104,35 @@ TEST(RunSequence, AValidRunEndsWithDone) {
   EXPECT_EQ(view.messages, (std::vector<std::string>{"done ! "}));
 }
 
+// The view is told the clones' carriers once, before the first test, as the clone members
+// file lists them.
+TEST(RunSequence, TellsTheViewTheClonesItWrites) {
+  ScopedWorkingFolder folder;
+  WriteBytes("data.txt", kValidData);
+  RunSettings settings{.dataPath = "data.txt", .iterationsText = "2", .seed = 1};
+  struct ClonesFirst : FakeRunView {
+    bool toldBeforeTests = false;
+    void TestStarted(RandomizationKind kind, int32_t index, int32_t count,
+                     const std::string& name) override {
+      if (calls.empty() || clonesTold == 1) toldBeforeTests = clonesTold == 1;
+      FakeRunView::TestStarted(kind, index, count, name);
+    }
+  } view;
+  ASSERT_EQ(RunError_(settings, view), "");
+  EXPECT_EQ(view.clonesTold, 1);
+  EXPECT_TRUE(view.toldBeforeTests);
+  ASSERT_EQ(view.clones.size(), size_t{2});
+  // Population 1: lines 4 and 5 of the file carry one genotype, line 6 another.
+  EXPECT_EQ(view.clones[0].name, "pop1");
+  ASSERT_EQ(view.clones[0].genotypes.size(), size_t{2});
+  EXPECT_EQ(view.clones[0].genotypes[0].individuals, (std::vector<std::string>{"4", "5"}));
+  EXPECT_EQ(view.clones[0].genotypes[1].individuals, (std::vector<std::string>{"6"}));
+  EXPECT_EQ(CloneSizes(view.clones[0]), std::vector<int32_t>{2});
+  EXPECT_EQ(Individuals(view.clones[1]), 3);
+  EXPECT_EQ(DistinctGenotypes(view.clones[1]), 3);
+  EXPECT_TRUE(CloneSizes(view.clones[1]).empty());
+}
+
 // The whole Run's progress is measured against the tests it plans: the overall test and,
 // with their options, one per locus and one per population; a failure before the tests
 // plans none.

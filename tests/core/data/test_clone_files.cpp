@@ -177,6 +177,38 @@ TEST(CloneMembers, NamesAndQuotedIdentifiers) {
                RunError);
 }
 
+// The membership the file is written from: genotypes in the file's order, carriers in
+// data order, the clone report's numbers from it.
+TEST(CloneMembers, MembershipIsWhatTheFileLists) {
+  const WorkedExample example;
+  DataFile data;
+  data.table = example.table;
+  data.populationNames = {"North", ""};
+  data.identifiers = {"a", "b", "c", "d", "e", "f", "g", "h"};
+  const std::vector<PopulationClones> membership =
+      CloneMembership(data, example.index, DetectClones(data.table, example.index));
+  ASSERT_EQ(membership.size(), size_t{2});
+  EXPECT_EQ(membership[0].population, 1);
+  EXPECT_EQ(membership[0].name, "North");
+  EXPECT_EQ(membership[1].name, "pop2");
+  ASSERT_EQ(membership[0].genotypes.size(), size_t{3});
+  EXPECT_EQ(membership[0].genotypes[0].genotype, 1);
+  EXPECT_EQ(membership[0].genotypes[0].individuals, (std::vector<std::string>{"a", "c", "f"}));
+  EXPECT_EQ(membership[0].genotypes[1].individuals, (std::vector<std::string>{"b", "e"}));
+  EXPECT_EQ(membership[0].genotypes[2].individuals, (std::vector<std::string>{"d"}));
+  EXPECT_EQ(CloneSizes(membership[0]), (std::vector<int32_t>{3, 2}));
+  EXPECT_EQ(Individuals(membership[0]), 6);
+  EXPECT_EQ(DistinctGenotypes(membership[0]), 3);
+  EXPECT_TRUE(CloneSizes(membership[1]).empty());
+  EXPECT_EQ(Individuals(membership[1]), 2);
+
+  ScopedWorkingFolder folder;
+  WriteCloneMembers(CurrentFolder(), "a.txt", membership);
+  WriteCloneMembers(CurrentFolder(), "b.txt", data, example.index,
+                    DetectClones(data.table, example.index));
+  EXPECT_EQ(ReadBytes("a.txt"), ReadBytes("b.txt"));
+}
+
 TEST(CloneFiles, CloneFreeFileReadsBackWithoutClones) {
   std::mt19937 random(7);
   std::uniform_int_distribution<int32_t> allele(0, 999);
