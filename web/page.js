@@ -195,6 +195,9 @@ function drawPValues() {
   const run = state.run;
   const element = $('pvalueChart');
   $('pvalueFigure').hidden = run.pvalueX.length === 0;
+  // What the chart holds, for the tests.
+  element.dataset.points = String(run.pvalueX.length);
+  element.dataset.lastIteration = String(run.pvalueX.length ? run.pvalueX[run.pvalueX.length - 1] : 0);
   if (run.pvalueX.length === 0) return;
   const data = thinned(run.pvalueX, run.pvalueY);
   if (!pvalueChart) {

@@ -225,6 +225,20 @@ for (const browser of browsers) {
       await close();
     });
 
+    test('the overall test\'s running P-value is drawn while the test runs', async () => {
+      const { page, pageErrors, close } = await openPage(context);
+      await runOnPage(page, join(root, 'examples/aspen.txt'), { iterations: '400000', all: false });
+      await page.waitForFunction(() => document.body.dataset.state === 'running' &&
+        Number(document.getElementById('pvalueChart').dataset.points) > 0, null, { timeout: 60000 });
+      const last = Number(await page.getAttribute('#pvalueChart', 'data-last-iteration'));
+      assert.ok(last > 0 && last < 400000, `the chart's last point is at iteration ${last}`);
+      assert.ok(await page.isVisible('#pvalueChart canvas'));
+      await page.click('#stop');
+      await page.waitForSelector('body[data-state="stopped"]');
+      assert.deepEqual(pageErrors, []);
+      await close();
+    });
+
     // The README tells Firefox users they may open index.html from the folder itself.
     if (browser.name === 'firefox') {
       test('opened from its folder (file://), the page runs', async () => {
