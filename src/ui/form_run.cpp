@@ -312,6 +312,18 @@ void TForm1::ClonesFound(const std::vector<genosieve::PopulationClones>& members
   ReportClones(channel_, membership);
 }
 
+void TForm1::RunningPValues(genosieve::RandomizationKind kind, int32_t /*index*/,
+                            const std::vector<genosieve::RunningPValuePoint>& points) {
+  // The chart is the overall test's.
+  if (kind != genosieve::RandomizationKind::kOverall) return;
+  std::vector<ChartPoint> chartPoints;
+  chartPoints.reserve(points.size());
+  for (const genosieve::RunningPValuePoint& point : points) {
+    chartPoints.push_back({point.iteration, point.pValue});
+  }
+  ReportRunningPoints(channel_, chartPoints);
+}
+
 void TForm1::ClonalityFound(const genosieve::ClonalityResults& results) {
   ReportClonality(channel_, results);
 }

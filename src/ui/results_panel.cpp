@@ -185,7 +185,7 @@ TestOutcome WithoutValues(const TestOutcome& outcome) {
 }
 
 FisRange FisRangeOf(const TestOutcome& outcome) {
-  const genosieve::RandomizedRange range = genosieve::CentralRange(outcome.randomizedFis);
+  const genosieve::RandomizedRange& range = outcome.centralRange;
   return {outcome.name, static_cast<double>(outcome.observed), range.low, range.high,
           static_cast<double>(outcome.pLower)};
 }

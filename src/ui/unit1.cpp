@@ -341,6 +341,8 @@ genosieve::RunSettings TForm1::CurrentSettings() const {
   settings.perLocusAnalysis = CheckBox2->isChecked();
   settings.perPopulationAnalysis = CheckBox3->isChecked();
   settings.writeFisValues = CheckBox4->isChecked();
+  // The Loci and Populations panels chart each test's central 95 %.
+  settings.keepCentralRanges = true;
   settings.seed = runSeed ? runSeed : SeedOfText(SeedEdit->text());
   if (Edit1->text() == formatPath_) settings.format = dataFormat_;
   settings.decimalSeparator = SystemDecimalSeparator();

@@ -124,6 +124,8 @@ class TForm1 : public QWidget, public genosieve::RunView {
   void ClearChart() override;
   void AddChartPoint(double value) override;
   void AddChartPoints(const std::vector<double>& values) override;
+  void RunningPValues(genosieve::RandomizationKind kind, int32_t index,
+                      const std::vector<genosieve::RunningPValuePoint>& points) override;
   void ShowChartSeries() override;
   void ShowMessage(const std::string& text) override;
   void TestFinished(const genosieve::TestOutcome& outcome) override;

@@ -12,10 +12,12 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -154,6 +156,42 @@ class WindowDailyTest : public QObject {
     estimate = EstimateTimeLeft(progress);
     QCOMPARE(estimate.runLeft.value_or(-1), int64_t{1500});
     QCOMPARE(estimate.spentMilliseconds, int64_t{2000 + 1200 + 500});
+  }
+
+  // Point 1: during the overall test the chart draws its running P-value as the Run
+  // hands it over, long before the test ends.
+  void runningPValueIsDrawnDuringTheOverallTest() {
+    const ScopedWorkingFolder folder;
+    // Far more iterations than the test waits for: it stops the Run once it has seen.
+    RunWindow window("aspen.txt", "50000000");
+    auto* series = qobject_cast<QLineSeries*>(
+        Control<QChartView>(window.form, "Chart2")->chart()->series().value(0));
+    QVERIFY(series != nullptr);
+    QList<QPointF> seen;
+    QString status;
+    QElapsedTimer clock;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &window.form, [&] {
+      if (!window.form.IsRunning()) return;
+      if (seen.isEmpty() && series->count() > 0 && window.Results()->rowCount() == 0) {
+        seen = series->points();
+        status = window.Status();
+      }
+      if (!seen.isEmpty() || clock.elapsed() > 60'000) window.form.StopClick();
+    });
+    clock.start();
+    poll.start(50);
+    window.form.Button3Click();
+    QVERIFY2(!seen.isEmpty(), "no running P-value drawn during the overall test");
+    QVERIFY2(status.startsWith(QStringLiteral("Overall test")), qPrintable(status));
+    for (const QPointF& point : seen) {
+      QVERIFY(point.x() >= 0 && point.x() < 50'000'000);
+      QVERIFY(point.y() >= 0 && point.y() <= 1);
+    }
+    // In iteration order, and far from the test's end.
+    for (qsizetype i = 1; i < seen.size(); ++i) QVERIFY(seen[i].x() > seen[i - 1].x());
+    QVERIFY(seen.constLast().x() < 50'000'000 - 1);
+    QVERIFY(window.Status().startsWith(QStringLiteral("Run interrupted after ")));
   }
 
   void plannedTestsOfEachKind() {

@@ -60,7 +60,10 @@ TestOutcome Outcome(RandomizationKind kind, int32_t index, const std::string& na
   outcome.pLower = pLower;
   outcome.pUpper = 1 - pLower;
   outcome.iterations = static_cast<int32_t>(randomized.size());
-  for (double value : randomized) outcome.randomizedFis.push_back(value);
+  // As a Run hands them over: every test's central 95 %, the overall test's values.
+  const std::vector<genosieve::Extended> values(randomized.begin(), randomized.end());
+  outcome.centralRange = genosieve::CentralRange(values);
+  if (kind == RandomizationKind::kOverall) outcome.randomizedFis = randomized;
   return outcome;
 }
 

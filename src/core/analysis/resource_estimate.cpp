@@ -104,7 +104,7 @@ RunShape ShapeOfRun(const RunSettings& settings, const DataFile& data, const Pop
   shape.perPopulation = settings.perPopulationAnalysis;
   shape.pValueFiles = settings.createPValueFiles;
   shape.fisValues = settings.writeFisValues;
-  shape.figures = settings.drawFigures;
+  shape.figures = settings.drawFigures || settings.keepCentralRanges;
   return shape;
 }
 

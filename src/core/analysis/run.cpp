@@ -99,7 +99,7 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   TallyState state = Allocating(FillMessage("test tally for N = {}", iterations), [&] {
     TallyState tally = MakeTallyState(iterations);
     tally.keepValues = true;
-    tally.keepRange = settings.drawFigures;
+    tally.keepRange = settings.drawFigures || settings.keepCentralRanges;
     tally.values.reserve(static_cast<std::size_t>(iterations));
     tally.notAboveFlags.reserve(static_cast<std::size_t>(iterations));
     return tally;

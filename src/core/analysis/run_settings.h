@@ -26,6 +26,10 @@ struct RunSettings {
   // The view draws figures of the tests, which the Run writes at its end
   // (RunView::FilesToWrite); their names are checked with the other outputs.
   bool drawFigures = false;
+  // Every test's outcome carries the central 95 % of its randomized values
+  // (TestOutcome::centralRange), for a view that shows it; a Run that draws figures keeps
+  // them anyway. Costs about N / 20 values per test while the tests run.
+  bool keepCentralRanges = false;
   // Seeds every test's random generator instead of the clock, so a Run can be repeated.
   std::optional<uint32_t> seed;
   // Threads that work out the randomized values: 0 for the machine's cores, 1 for none

@@ -314,6 +314,17 @@ TEST(RandomizationOutcomes, EveryTestReportsItsOutcomeAfterItsSection) {
     EXPECT_EQ(plain.outcomes[t].pLower, view.outcomes[t].pLower);
     EXPECT_EQ(plain.outcomes[t].randomizedFis, view.outcomes[t].randomizedFis);
   }
+  // A view that shows the ranges (the window) asks for them without figures.
+  SectionCountingView ranged;
+  RunSettings rangedSettings = Settings("30", false, true, true);
+  rangedSettings.keepCentralRanges = true;
+  genosieve::Run(rangedSettings, ranged);
+  EXPECT_EQ(Lines(ReadBytes("out.txt")), lines);
+  ASSERT_EQ(ranged.outcomes.size(), view.outcomes.size());
+  for (size_t t = 0; t < ranged.outcomes.size(); ++t) {
+    EXPECT_EQ(ranged.outcomes[t].centralRange.low, view.outcomes[t].centralRange.low);
+    EXPECT_EQ(ranged.outcomes[t].centralRange.high, view.outcomes[t].centralRange.high);
+  }
   // The chart's running P-values follow from the overall test's randomized values.
   ASSERT_EQ(view.points.size(), 30u);
   Extended notAbove = Extended(1);
