@@ -119,6 +119,23 @@ struct PageView : genosieve::RunView {
                static_cast<int>(values.size()));
   }
   void ShowChartSeries() override {}
+  // The overall test's running P-value as it goes (the page draws it live).
+  void RunningPValues(RandomizationKind kind, int32_t index,
+                      const std::vector<genosieve::RunningPValuePoint>& points) override {
+    std::string list = "[";
+    for (const genosieve::RunningPValuePoint& point : points) {
+      if (list.size() > 1) list += ',';
+      list += Json()
+                  .Number("iteration", point.iteration)
+                  .Field("pValue", genosieve::ShortestDoubleText(point.pValue))
+                  .Done();
+    }
+    Post(Json()
+             .Text("type", "runningPValues")
+             .Text("kind", genosieve::KindName(kind))
+             .Number("index", index)
+             .Field("points", list + "]"));
+  }
   void ShowMessage(const std::string& text) override {
     Post(Json().Text("type", "message").Text("text", text));
   }

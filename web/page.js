@@ -92,8 +92,9 @@ function inspect() {
   const lines = [];
   worker.onmessage = ({ data }) => {
     if (data.type === 'layout') {
-      lines.unshift(`${state.name}: ${data.title} layout — ${data.populations} populations, ` +
-        `${data.loci} loci, ${data.individuals} individuals; A = ${data.highestAllele}, ` +
+      const count = (n, one, many) => `${n} ${n === 1 ? one : many}`;
+      lines.unshift(`${state.name}: ${data.title} layout — ${count(data.populations, 'population', 'populations')}, ` +
+        `${count(data.loci, 'locus', 'loci')}, ${count(data.individuals, 'individual', 'individuals')}; A = ${data.highestAllele}, ` +
         `D = ${data.digits}`);
     } else if (data.type === 'notice') {
       lines.push(data.text);
@@ -194,6 +195,9 @@ function drawPValues() {
   const run = state.run;
   const element = $('pvalueChart');
   $('pvalueFigure').hidden = run.pvalueX.length === 0;
+  // What the chart holds, for the tests.
+  element.dataset.points = String(run.pvalueX.length);
+  element.dataset.lastIteration = String(run.pvalueX.length ? run.pvalueX[run.pvalueX.length - 1] : 0);
   if (run.pvalueX.length === 0) return;
   const data = thinned(run.pvalueX, run.pvalueY);
   if (!pvalueChart) {

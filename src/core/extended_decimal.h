@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "extended_soft.h"
 
@@ -18,11 +19,17 @@ namespace soft_extended {
 
 // A non-negative integer of up to kCapacity 64-bit limbs, least significant first: room
 // for 10^4968 × 2^64 and for 2^16384 × 10^17, the largest numbers the conversions meet.
-// Limbs from `size` on are left unset.
+// Limbs from `size` on are left unset, except in a constant expression, where clang 14
+// (emscripten's) refuses to copy a BigInt holding unset limbs.
 struct BigInt {
   static constexpr int kCapacity = 280;
   uint64_t limb[kCapacity];
   int size = 0;  // limbs in use; limb[size - 1] is not 0
+  constexpr BigInt() {
+    if (std::is_constant_evaluated()) {
+      for (uint64_t& l : limb) l = 0;
+    }
+  }
 };
 
 constexpr void Reserve(BigInt& x, int size) {

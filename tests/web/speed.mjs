@@ -1,9 +1,9 @@
 // The timing behind scripts/web-speed (which sets WORK, ROUNDS, ROOT and
 // GENOSIEVE_NATIVE_CLI): native single-thread, Node.js, and the page in headless
-// chromium, in turn, on the same data and options.
+// chromium and (when installed) firefox-esr, in turn, on the same data and options.
 import { spawnSync } from 'node:child_process';
 import { createServer } from 'node:http';
-import { mkdtempSync, readFileSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { extname, join, resolve } from 'node:path';
 
@@ -11,7 +11,7 @@ const root = process.env.ROOT;
 const work = process.env.WORK;
 const rounds = Number(process.env.ROUNDS || 3);
 const require = createRequire(join(root, 'web/package.json'));
-const { chromium } = require('playwright-core');
+const { chromium, firefox } = require('playwright-core');
 const webDir = join(root, 'build/web');
 
 const cases = [
@@ -47,8 +47,13 @@ const browser = await chromium.launch({
   args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
     '--disable-sync', '--no-first-run'],
 });
+const firefoxPath = process.env.GENOSIEVE_FIREFOX || '/usr/bin/firefox-esr';
+// WebDriver BiDi (a "moz-" channel): Debian's Firefox is not Playwright's patched one.
+const firefoxBrowser = existsSync(firefoxPath)
+  ? await firefox.launch({ channel: 'moz-firefox', executablePath: firefoxPath })
+  : null;
 
-async function pageRun(c) {
+async function pageRun(c, browser) {
   const page = await browser.newPage();
   await page.goto(`http://127.0.0.1:${server.address().port}/`);
   await page.waitForSelector('body[data-state="idle"]');
@@ -69,16 +74,20 @@ async function pageRun(c) {
 const median = (values) => values.slice().sort((a, b) => a - b)[Math.floor(values.length / 2)];
 for (const c of cases) {
   const data = join(work, c.data);
-  const times = { native: [], node: [], page: [] };
+  const times = { native: [], node: [], page: [], firefox: [] };
   for (let r = 0; r < rounds; r++) {
     const args = ['-q', '-n', c.iterations, '--seed', '1', ...analyses, data];
     times.native.push(timed(process.env.GENOSIEVE_NATIVE_CLI, ['--threads', '1', ...args]));
     times.node.push(timed('node', [join(webDir, 'genosieve-cli.mjs'), ...args]));
-    times.page.push(await pageRun(c));
+    times.page.push(await pageRun(c, browser));
+    if (firefoxBrowser) times.firefox.push(await pageRun(c, firefoxBrowser));
   }
   const [n, j, p] = [median(times.native), median(times.node), median(times.page)];
   console.log(`${c.name} (median of ${rounds}): native single thread ${(n / 1000).toFixed(2)} s, ` +
-    `Node.js ${(j / 1000).toFixed(2)} s (${(j / n).toFixed(2)}x), page ${(p / 1000).toFixed(2)} s (${(p / n).toFixed(2)}x)`);
+    `Node.js ${(j / 1000).toFixed(2)} s (${(j / n).toFixed(2)}x), page ${(p / 1000).toFixed(2)} s (${(p / n).toFixed(2)}x)` +
+    (firefoxBrowser ? `, page in Firefox ${(median(times.firefox) / 1000).toFixed(2)} s ` +
+      `(${(median(times.firefox) / n).toFixed(2)}x)` : ''));
 }
 await browser.close();
+if (firefoxBrowser) await firefoxBrowser.close();
 server.close();
