@@ -37,12 +37,8 @@ using genosieve::testing::WriteBytes;
 
 namespace fs = std::filesystem;
 
-const std::string kValidData =
-    "2 2 140 3\r\nLocA\r\nLocB\r\n"
-    "1\t120124\t130132\t\r\n1\t120124\t130132\t\r\n1\t124124\t132132\t\r\n"
-    "2\t120120\t130130\t\r\n2\t124120\t132132\t\r\n2\t120124\t132130\t\r\n";
-
-const std::string kDenied = "Acc\xC3\xA8s au fichier refus\xC3\xA9";
+const std::string& kValidData = genosieve::testing::kSmallValidData;
+const std::string& kDenied = genosieve::testing::kAccessDenied;
 
 // "" when `outcome` is the failure `expected` (exit status 1, nothing on stdout), else
 // what differs: for checks made in a child process, where no gtest assertion reaches.

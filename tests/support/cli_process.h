@@ -43,6 +43,14 @@
 
 namespace genosieve::testing {
 
+// Two populations of three, two loci: a small valid native file for the command-line tests.
+inline const std::string kSmallValidData =
+    "2 2 140 3\r\nLocA\r\nLocB\r\n"
+    "1\t120124\t130132\t\r\n1\t120124\t130132\t\r\n1\t124124\t132132\t\r\n"
+    "2\t120120\t130130\t\r\n2\t124120\t132132\t\r\n2\t120124\t132130\t\r\n";
+// The system's text for a refused access, in UTF-8.
+inline const std::string kAccessDenied = "Acc\xC3\xA8s au fichier refus\xC3\xA9";
+
 inline constexpr bool kEmulated = GENOSIEVE_TEST_EMULATOR[0] != '\0';
 
 // AddressSanitizer reserves terabytes of address space for its shadow memory, and so does
