@@ -23,7 +23,7 @@ DataFile MakePopulation(int32_t individuals, int32_t loci, int32_t distinct) {
   std::mt19937 random(2026);
   std::uniform_int_distribution<int32_t> allele(100, 119);
   std::vector<AllelePair> pool(static_cast<std::size_t>(distinct) * static_cast<std::size_t>(loci));
-  for (AllelePair& pair : pool) pair = {allele(random), allele(random)};
+  for (AllelePair& pair : pool) pair = PairOf(allele(random), allele(random));
   std::uniform_int_distribution<int32_t> pick(0, distinct - 1);
   DataFile data;
   data.header = {1, loci, 119, 3};

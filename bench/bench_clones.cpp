@@ -33,7 +33,7 @@ GenotypeTable MakeTable(int32_t individuals, int32_t loci, int32_t distinct, uin
   std::vector<AllelePair> pool;
   if (distinct > 0) {
     pool.resize(static_cast<size_t>(distinct) * static_cast<size_t>(loci));
-    for (AllelePair& pair : pool) pair = {allele(random), allele(random)};
+    for (AllelePair& pair : pool) pair = PairOf(allele(random), allele(random));
   }
   std::uniform_int_distribution<int32_t> pick(0, distinct > 0 ? distinct - 1 : 0);
   for (int32_t row = 0; row < individuals; ++row) {
@@ -42,7 +42,7 @@ GenotypeTable MakeTable(int32_t individuals, int32_t loci, int32_t distinct, uin
       AllelePair pair = distinct > 0
                             ? pool[static_cast<size_t>(source) * static_cast<size_t>(loci) +
                                    static_cast<size_t>(locus)]
-                            : AllelePair{allele(random), allele(random)};
+                            : PairOf(allele(random), allele(random));
       if (swap(random)) std::swap(pair.first, pair.second);
       table.at(row, locus) = pair;
     }

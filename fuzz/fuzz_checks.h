@@ -85,7 +85,7 @@ inline GenotypeTable TableOf(const EngineInput& input) {
     table.population[i] = static_cast<int32_t>(population + 1);
     for (size_t k = 0; k < loci; ++k) {
       const int32_t code = input.codes[k * n + i];
-      table.cells[i * loci + k] = {code / 1000, code % 1000};
+      table.cells[i * loci + k] = PairOf(code / 1000, code % 1000);
     }
   }
   return table;

@@ -121,7 +121,7 @@ EngineInput FixedRows(const ResamplingPlan& plan, const GenotypeTable& cloneFree
   fixed.individuals = rows + fillers;
   fixed.codes.reserve(Size(fixed.loci) * Size(fixed.individuals));
   AppendCodes(fixed.codes, cloneFree, fixedSources, fast.variant, fixed.loci, fillers,
-              GenotypeCode({plan.header.highestAllele, plan.header.highestAllele}));
+              GenotypeCode(PairOf(plan.header.highestAllele, plan.header.highestAllele)));
   return fixed;
 }
 

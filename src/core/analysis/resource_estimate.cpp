@@ -92,8 +92,8 @@ RunShape ShapeOfRun(const RunSettings& settings, const DataFile& data, const Pop
     present.reset();
     for (int32_t row = 0; row < table.rows(); ++row) {
       const AllelePair& pair = table.at(row, locus);
-      present.set(static_cast<std::size_t>(std::clamp(pair.first, 0, 999)));
-      present.set(static_cast<std::size_t>(std::clamp(pair.second, 0, 999)));
+      present.set(static_cast<std::size_t>(std::clamp<int32_t>(pair.first, 0, 999)));
+      present.set(static_cast<std::size_t>(std::clamp<int32_t>(pair.second, 0, 999)));
     }
     present.reset(0);
     shape.locusAlleles += static_cast<int64_t>(present.count());

@@ -41,16 +41,16 @@ void AppendFillers(GenotypeTable& lines, int32_t count, int32_t highestAllele) {
   for (int32_t i = 0; i < count; ++i) {
     AppendLine(lines, 2);
     for (int32_t l = 0; l < lines.loci; ++l) {
-      lines.at(lines.rows() - 1, l) = AllelePair{highestAllele, highestAllele};
+      lines.at(lines.rows() - 1, l) = PairOf(highestAllele, highestAllele);
     }
   }
 }
 
 void AppendFillers(GenotypeLines& lines, int32_t count, int32_t highestAllele) {
   if (!lines.filler || lines.filler->size() != Size(lines.loci) ||
-      (lines.loci > 0 && !(lines.filler->front() == AllelePair{highestAllele, highestAllele}))) {
+      (lines.loci > 0 && !(lines.filler->front() == PairOf(highestAllele, highestAllele)))) {
     lines.filler = std::make_shared<const std::vector<AllelePair>>(
-        Size(lines.loci), AllelePair{highestAllele, highestAllele});
+        Size(lines.loci), PairOf(highestAllele, highestAllele));
   }
   lines.population.insert(lines.population.end(), Size(count), 2);
   lines.genotypes.insert(lines.genotypes.end(), Size(count), lines.filler->data());

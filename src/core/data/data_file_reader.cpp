@@ -302,9 +302,8 @@ void ReadIndividual(Reading<Source>& r, GenotypeTable& table) {
       if (c == kEnd) FailEndInsideLine(r, found);
       Fail(r.path, r.line, found);
     }
-    AllelePair pair;
-    pair.first = ReadAllele(r, c, k, "first");
-    pair.second = ReadAllele(r, r.source.Get(), k, "second");
+    const int32_t first = ReadAllele(r, c, k, "first");
+    const AllelePair pair = PairOf(first, ReadAllele(r, r.source.Get(), k, "second"));
     if ((pair.first == 0) != (pair.second == 0)) {
       FailAt(r.path, r.line, k, {}, messages::OneAlleleZero());
     }

@@ -80,8 +80,8 @@ AllelePair ReadGenotype(std::string_view word, const HeaderNumbers& header,
     FailAt(place, messages::NotAnFstatGenotype(Quoted(word), header.codeWidth));
   }
   const size_t split = word.size() > width ? word.size() - width : 0;
-  return {ReadAllele(word.substr(0, split), header, place, "first"),
-          ReadAllele(word.substr(split), header, place, "second")};
+  return PairOf(ReadAllele(word.substr(0, split), header, place, "first"),
+                ReadAllele(word.substr(split), header, place, "second"));
 }
 
 std::string NumberList(const std::vector<int32_t>& numbers) {

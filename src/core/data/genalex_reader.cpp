@@ -284,7 +284,7 @@ void ReadSample(Sheet& s, const Row& row) {
   s.data.table.population.push_back(group + 1);
   for (int32_t k = 1; k <= s.loci; ++k) {
     const size_t column = 1 + 2 * static_cast<size_t>(k);
-    AllelePair pair{ReadAllele(s, row, column), ReadAllele(s, row, column + 1)};
+    AllelePair pair = PairOf(ReadAllele(s, row, column), ReadAllele(s, row, column + 1));
     MendHalfMissing(pair, s.halfMissing, [&] {
       std::string text(row.Cell(column));
       text += '/';

@@ -35,7 +35,7 @@ void ReadGenotype(Reading& r, std::string_view word, int64_t line, int32_t locus
     FailAt(place, messages::GenepopGenotypeDigits(Quoted(word), static_cast<int64_t>(size)));
   }
   const size_t half = size / 2;
-  AllelePair pair{*DigitsValue(word.substr(0, half)), *DigitsValue(word.substr(half))};
+  AllelePair pair = PairOf(*DigitsValue(word.substr(0, half)), *DigitsValue(word.substr(half)));
   if (pair.first != 0 || pair.second != 0) {
     size_t& width = r.locusDigits[static_cast<size_t>(locus) - 1];
     if (width == 0) width = size;

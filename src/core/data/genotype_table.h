@@ -17,12 +17,21 @@ struct HeaderNumbers {
   int32_t codeWidth = 0;      // D, digits per allele
 };
 
-// One diploid genotype; allele 0 means missing.
+// One diploid genotype; allele 0 means missing. Every reader refuses alleles above 999,
+// so two bytes hold one: the table of a SNP-scale file is then half the size.
+using Allele = int16_t;
+inline constexpr int32_t kHighestStorableAllele = 999;
+
 struct AllelePair {
-  int32_t first = 0;
-  int32_t second = 0;
+  Allele first = 0;
+  Allele second = 0;
   friend bool operator==(const AllelePair&, const AllelePair&) = default;
 };
+
+// The pair of two alleles the readers have checked (0 to 999).
+constexpr AllelePair PairOf(int32_t first, int32_t second) {
+  return {static_cast<Allele>(first), static_cast<Allele>(second)};
+}
 
 // Individuals in row order, each with a population number and one allele pair per
 // locus, stored row-major: cell (row, locus) is cells[row * loci + locus], 0-based.

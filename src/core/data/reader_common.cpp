@@ -251,7 +251,7 @@ void DeriveHeader(DataFile& data, int32_t codeWidth) {
   CheckIndividualCount(data);
   int32_t highest = 0;
   for (const AllelePair& pair : data.table.cells) {
-    highest = std::max({highest, pair.first, pair.second});
+    highest = std::max<int32_t>({highest, pair.first, pair.second});
   }
   if (highest == 0) FailAt(DataPlace(data.path), messages::EveryGenotypeMissing());
   data.header.highestAllele = highest;

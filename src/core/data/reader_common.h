@@ -65,7 +65,7 @@ std::string Quoted(std::string_view text);
 std::optional<int32_t> DigitsValue(std::string_view digits);
 
 // Alleles are numbers from 1 to 999 (0 is missing).
-inline constexpr int32_t kHighestAlleleHandled = 999;
+inline constexpr int32_t kHighestAlleleHandled = kHighestStorableAllele;
 
 // Every name of one file is decoded alike: as UTF-8 when each of them is valid UTF-8,
 // else each as Windows-1252 (what spreadsheets on Windows save), so that every file the

@@ -167,6 +167,11 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
   if (memo.entries.empty()) memo.entries.resize(kMemoEntries);
   LocusMemo& locusMemo = workspace.locusMemo;
   const Extended* fillerTerms = TermsFor(workspace.terms, size);
+  // Summaries of earlier calls may point to trimmed terms and were made for another size.
+  if (++workspace.generation == 0) {
+    workspace.summaries.assign(workspace.summaries.size(), SummaryOfSize{});
+    workspace.generation = 1;
+  }
   const std::size_t loci = Size(evaluation.loci);
   const std::size_t firstPlace = Size(p) * loci;
   workspace.usedBegin.resize(loci);
@@ -208,7 +213,6 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
   // typed in as many individuals as the one before share it.
   int32_t summarisedN = -1;
   bool summaryUsed = false;
-  LocusSummary summary;
   LocusValues v;
   const Extended* terms = nullptr;
   for (std::size_t l = 0; l < loci; ++l) {
@@ -218,13 +222,22 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
     workspace.usedBegin[l] = used;
     workspace.usedEnd[l] = used;
     if (n != summarisedN) {
-      const int32_t sizes[2] = {n, size};
       summarisedN = n;
-      summaryUsed = SummariseLocus(sizes, 2, summary);
-      if (summaryUsed) {
-        v = LocusValuesOf(summary.contributingPops, summary.meanSampleSize);
-        terms = TermsFor(workspace.terms, n);
+      if (workspace.summaries.size() <= Size(n)) workspace.summaries.resize(Size(n) + 1);
+      SummaryOfSize& known = workspace.summaries[Size(n)];
+      if (known.generation != workspace.generation) {
+        const int32_t sizes[2] = {n, size};
+        LocusSummary summary;
+        known.generation = workspace.generation;
+        known.used = SummariseLocus(sizes, 2, summary);
+        if (known.used) {
+          known.values = LocusValuesOf(summary.contributingPops, summary.meanSampleSize);
+          known.terms = TermsFor(workspace.terms, n);
+        }
       }
+      summaryUsed = known.used;
+      v = known.values;
+      terms = known.terms;
     }
     if (!summaryUsed) continue;
     workspace.locusUsed[l] = 1;

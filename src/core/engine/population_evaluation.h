@@ -45,9 +45,21 @@ struct LocusMemo {
   std::vector<Entry> entries;
 };
 
+// The summary of a locus where the population under test has n individuals, for one
+// call (its generation): whether the locus is used, its values and its terms.
+struct SummaryOfSize {
+  uint32_t generation = 0;
+  bool used = false;
+  LocusValues values;
+  const Extended* terms = nullptr;
+};
+
 // Working storage of EvaluatePopulation; one per thread.
 struct PopulationWorkspace {
   TermsCache terms;
+  // Per n; n changes from locus to locus with missing genotypes, and takes few values.
+  std::vector<SummaryOfSize> summaries;
+  uint32_t generation = 0;
   PopulationMemo memo;
   LocusMemo locusMemo;
   std::vector<uint64_t> locusKeys;  // per locus: its two-word key, 0 0 when none

@@ -52,6 +52,12 @@ void OpenAt(InputFile& file, int folderFd, const std::string& path, int flags, s
 
 std::string ReadToEnd(InputFile& file) {
   std::string content;
+  // Room for the whole file at once: grown by doubling, a large data file's text would
+  // take up to twice its size while the table is read from it.
+  struct stat status {};
+  if (::fstat(file.fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+    content.reserve(static_cast<std::size_t>(status.st_size));
+  }
   while (Refill(file)) content.append(file.buffer, file.length);
   return content;
 }

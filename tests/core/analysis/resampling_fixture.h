@@ -47,13 +47,13 @@ inline ClonalData MakeClonalData(const std::vector<PopulationShape>& shapes, int
     const PopulationShape& shape = shapes[p];
     std::set<std::vector<int32_t>> seen;
     std::vector<std::vector<AllelePair>> genotypes;
-    const AllelePair shared{allele(), allele()};
+    const AllelePair shared = PairOf(allele(), allele());
     for (int attempt = 0; static_cast<int32_t>(genotypes.size()) < shape.distinct; ++attempt) {
       if (attempt > 100000) throw std::logic_error("too few possible genotypes for the shape");
       std::vector<AllelePair> genotype;
       std::vector<int32_t> key;
       for (int32_t l = 0; l < loci; ++l) {
-        AllelePair pair{allele(), allele()};
+        AllelePair pair = PairOf(allele(), allele());
         if (random() % 10 == 0) pair = {0, 0};  // missing
         if (l == 0 && shape.sameAtFirstLocus) pair = shared;
         genotype.push_back(pair);

@@ -347,7 +347,7 @@ TEST(GenotypeProbabilities, ManyLociGiveAPgenFarBelowTheRangeOfADouble) {
   add(w);
   for (int32_t i = 0; i < 998; ++i) {
     std::vector<AllelePair> row(loci, AllelePair{2, 2});
-    row[0] = row[1] = AllelePair{2 + i / 30, 40 + i % 30};
+    row[0] = row[1] = PairOf(2 + i / 30, 40 + i % 30);
     add(row);
   }
   const PopulationIndex index = {0, table.rows()};

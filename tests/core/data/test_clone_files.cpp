@@ -224,7 +224,7 @@ TEST(CloneFiles, CloneFreeFileReadsBackWithoutClones) {
     std::vector<std::vector<AllelePair>> pool(6);
     for (auto& genotype : pool) {
       for (int32_t locus = 0; locus < kLoci; ++locus) {
-        genotype.push_back({allele(random), allele(random)});
+        genotype.push_back(PairOf(allele(random), allele(random)));
       }
     }
     for (int32_t row = 0; row < 20 + 5 * p; ++row) AddRow(table, 40 + p, pool[poolPick(random)]);

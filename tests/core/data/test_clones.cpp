@@ -368,7 +368,8 @@ GenotypeTable RandomTable(std::mt19937& random, int32_t loci, int32_t population
   for (int32_t p = 0; p < populations; ++p) {
     std::vector<Genotype> pool(static_cast<size_t>(poolSize(random)));
     for (Genotype& g : pool) {
-      for (int32_t locus = 0; locus < loci; ++locus) g.push_back({allele(random), allele(random)});
+      for (int32_t locus = 0; locus < loci; ++locus)
+        g.push_back(PairOf(allele(random), allele(random)));
     }
     std::uniform_int_distribution<size_t> pick(0, pool.size() - 1);
     const int32_t n = size(random);

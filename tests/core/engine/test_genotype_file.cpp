@@ -98,8 +98,8 @@ TEST(GenotypeFile, RoundTripKeepsEveryGenotype) {
       for (int32_t k = 0; k < lines.loci; ++k) {
         const bool missing = random() % 10 == 0;
         lines.cells.push_back(missing ? AllelePair{0, 0}
-                                      : AllelePair{static_cast<int32_t>(1 + random() % 999),
-                                                   static_cast<int32_t>(1 + random() % 999)});
+                                      : AllelePair{static_cast<Allele>(1 + random() % 999),
+                                                   static_cast<Allele>(1 + random() % 999)});
       }
     }
   }
