@@ -21,39 +21,33 @@ constexpr double kLn10 = 2.30258509299404568401799145468437;
 // Significant digits of the probabilities: the precision their computation keeps.
 constexpr int kProbabilityDigits = 12;
 
-// The engine's input of the rows of `source` between successive `bounds`, each stretch a
-// population (1, 2, ...): what LoadedGenotypes gives for those rows as lines, without
-// copying them into lines first.
-EngineInput InputOfRows(const GenotypeTable& source, const std::vector<int32_t>& bounds,
-                        int32_t highestAllele) {
-  EngineInput input;
-  input.populations = static_cast<int32_t>(bounds.size()) - 1;
-  input.loci = source.loci;
-  input.highestAllele = highestAllele;
+// Weir & Cockerham's Fis of the rows of `source` between successive `bounds`, each
+// stretch a population (1, 2, ...), as the engine gives it for those rows as lines; none
+// where the estimator meets 0/0, x/0 or an overflow: a table with one population gets the
+// estimator for one sample. The rows' codes are made one locus at a time: the clone-free
+// table of SNP-scale data would take tens of megabytes as codes.
+std::optional<double> FisOfRows(const GenotypeTable& source, const std::vector<int32_t>& bounds,
+                                int32_t highestAllele) {
+  EngineInput shape;
+  shape.populations = static_cast<int32_t>(bounds.size()) - 1;
+  shape.loci = source.loci;
+  shape.highestAllele = highestAllele;
   const int32_t first = bounds.front();
-  input.individuals = bounds.back() - first;
-  for (std::size_t p = 1; p < bounds.size(); ++p) input.populationEnd.push_back(bounds[p] - first);
-  const auto n = static_cast<std::size_t>(input.individuals);
-  input.codes.resize(static_cast<std::size_t>(input.loci) * n);
-  for (int32_t k = 0; k < input.loci; ++k) {
-    int32_t* column = input.codes.data() + static_cast<std::size_t>(k) * n;
+  shape.individuals = bounds.back() - first;
+  for (std::size_t p = 1; p < bounds.size(); ++p) shape.populationEnd.push_back(bounds[p] - first);
+  const auto n = static_cast<std::size_t>(shape.individuals);
+  const auto columnOf = [&source, first, n](int32_t locus, int32_t* column) {
     for (std::size_t i = 0; i < n; ++i) {
-      const AllelePair& pair = source.at(first + static_cast<int32_t>(i), k);
+      const AllelePair& pair = source.at(first + static_cast<int32_t>(i), locus);
       if (pair.first < 0 || pair.first > 999 || pair.second < 0 || pair.second > 999) {
         ThrowInternalError(FillMessage("genotype {}/{}", pair.first, pair.second));
       }
       column[i] = GenotypeCode(pair);
     }
-  }
-  return input;
-}
-
-// Weir & Cockerham's Fis of a table, or none where the estimator meets 0/0, x/0 or an
-// overflow: a table with one population gets the estimator for one sample.
-std::optional<double> FisOf(const EngineInput& input) {
+  };
   try {
     EngineWorkspace workspace;
-    return static_cast<double>(EvaluateFis(input, workspace));
+    return static_cast<double>(EvaluateFisByColumn(shape, columnOf, workspace));
   } catch (const InternalError&) {
     throw;
   } catch (const RunError&) {
@@ -96,9 +90,9 @@ ClonalityResults DescribeClonality(const DataFile& data, const PopulationIndex& 
     row.name = PopulationName(data, static_cast<std::size_t>(k));
     const std::vector<int64_t> sizes = CloneSizes(summary, k);
     row.diversity = DescribeClonalDiversity(sizes);
-    row.fisRamets = FisOf(InputOfRows(data.table, {index[p], index[p + 1]}, highest));
-    row.fisGenets = FisOf(InputOfRows(
-        clones.cloneFree, {summary.distinctOffset[p], summary.distinctOffset[p + 1]}, highest));
+    row.fisRamets = FisOfRows(data.table, {index[p], index[p + 1]}, highest);
+    row.fisGenets = FisOfRows(clones.cloneFree,
+                              {summary.distinctOffset[p], summary.distinctOffset[p + 1]}, highest);
     results.cloneSizes.push_back({k, row.name, FitPareto(sizes)});
     results.rows.push_back(std::move(row));
   }
@@ -110,8 +104,8 @@ ClonalityResults DescribeClonality(const DataFile& data, const PopulationIndex& 
     all.fisRamets = results.rows.front().fisRamets;
     all.fisGenets = results.rows.front().fisGenets;
   } else {
-    all.fisRamets = overallFis ? overallFis : FisOf(InputOfRows(data.table, index, highest));
-    all.fisGenets = FisOf(InputOfRows(clones.cloneFree, summary.distinctOffset, highest));
+    all.fisRamets = overallFis ? overallFis : FisOfRows(data.table, index, highest);
+    all.fisGenets = FisOfRows(clones.cloneFree, summary.distinctOffset, highest);
   }
   results.rows.push_back(std::move(all));
 

@@ -43,10 +43,9 @@ void AddAlleleRow(EngineWorkspace& ws, int32_t allele, int32_t locus, int32_t in
 // high half; the allele count is first + second and the heterozygote count that minus
 // twice the homozygotes. Integer counts convert exactly to the extended counts and frequencies
 // derived from them.
-void CountAlleles(const EngineInput& input, int32_t locus, EngineWorkspace& ws) {
+void CountAlleles(const EngineInput& input, int32_t locus, const int32_t* column,
+                  EngineWorkspace& ws) {
   const auto occupiedCount = ws.occupied.size();
-  const std::size_t n = static_cast<std::size_t>(input.individuals);
-  const int32_t* column = input.codes.data() + static_cast<std::size_t>(locus) * n;
   const int32_t* populationEnd = input.populationEnd.data();
   ws.slotAllele.clear();
   ws.firstCount.clear();
@@ -166,10 +165,9 @@ bool SumLocus(EngineWorkspace& ws, UsedLocus& used, FisEstimator estimator) {
   return true;
 }
 
-}  // namespace
-
-Extended EvaluateFis(const EngineInput& input, EngineWorkspace& ws) {
-  CheckEngineInput(input);
+// EvaluateFis with the genotype column of each locus from `columnOf(locus)`.
+template <typename ColumnOf>
+Extended EvaluateColumns(const EngineInput& input, EngineWorkspace& ws, ColumnOf columnOf) {
   ws.occupied.clear();
   for (int32_t p = 0; p < input.populations; ++p) {
     const int32_t begin = p == 0 ? 0 : input.populationEnd[static_cast<std::size_t>(p) - 1];
@@ -191,10 +189,31 @@ Extended EvaluateFis(const EngineInput& input, EngineWorkspace& ws) {
   UsedLocus used;
   const FisEstimator estimator = EstimatorOfTable(input.populations);
   for (int32_t locus = 0; locus < input.loci; ++locus) {
-    CountAlleles(input, locus, ws);
+    CountAlleles(input, locus, columnOf(locus), ws);
     if (SumLocus(ws, used, estimator)) ws.usedLoci.push_back(used);
   }
   return FinishLoci(ws.usedLoci, ws.locus);
+}
+
+}  // namespace
+
+Extended EvaluateFis(const EngineInput& input, EngineWorkspace& ws) {
+  CheckEngineInput(input);
+  const std::size_t n = static_cast<std::size_t>(input.individuals);
+  return EvaluateColumns(input, ws, [&input, n](int32_t locus) {
+    return input.codes.data() + static_cast<std::size_t>(locus) * n;
+  });
+}
+
+Extended EvaluateFisByColumn(const EngineInput& shape,
+                             const std::function<void(int32_t, int32_t*)>& columnOf,
+                             EngineWorkspace& ws) {
+  CheckEngineShape(shape);
+  std::vector<int32_t> column(static_cast<std::size_t>(shape.individuals));
+  return EvaluateColumns(shape, ws, [&column, &columnOf](int32_t locus) {
+    columnOf(locus, column.data());
+    return static_cast<const int32_t*>(column.data());
+  });
 }
 
 void RunEvaluation(const WorkingFolder& folder, EvaluationKind kind, TallyState& state) {

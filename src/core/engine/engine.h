@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/engine_input.h"
@@ -38,6 +39,13 @@ struct EngineWorkspace {
 // inconsistent table (a code whose alleles are not both in 1..A, population ends that do not match
 // the individuals) an InternalError.
 Extended EvaluateFis(const EngineInput& input, EngineWorkspace& workspace);
+
+// The same estimate, bit for bit, of the table `shape` describes with its codes left out:
+// `columnOf(locus, codes)` writes the locus's genotype column (one code per individual)
+// when the locus is counted, so that a large table is never held as codes whole.
+Extended EvaluateFisByColumn(const EngineInput& shape,
+                             const std::function<void(int32_t, int32_t*)>& columnOf,
+                             EngineWorkspace& workspace);
 
 // One engine evaluation: sets observedFlag for the observed evaluation, loads
 // "tempmicrosat.txt" or "temp.txt" from the working folder, estimates Fis and updates

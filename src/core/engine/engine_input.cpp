@@ -17,12 +17,14 @@ std::vector<int32_t> PopulationEnds(const std::vector<int32_t>& lineCounts) {
   return ends;
 }
 
-void CheckEngineInput(const EngineInput& input) {
+namespace {
+
+void CheckDimensions(const EngineInput& input, bool withCodes) {
   bool fits = input.populations >= 0 && input.loci >= 0 && input.individuals >= 0 &&
               input.highestAllele >= 0 &&
               input.populationEnd.size() == static_cast<std::size_t>(input.populations) &&
-              input.codes.size() == static_cast<std::size_t>(input.loci) *
-                                        static_cast<std::size_t>(input.individuals);
+              (!withCodes || input.codes.size() == static_cast<std::size_t>(input.loci) *
+                                                       static_cast<std::size_t>(input.individuals));
   int32_t previous = 0;
   for (std::size_t p = 0; fits && p < input.populationEnd.size(); ++p) {
     fits = input.populationEnd[p] >= previous;
@@ -35,5 +37,11 @@ void CheckEngineInput(const EngineInput& input) {
         input.populations, input.loci, input.individuals));
   }
 }
+
+}  // namespace
+
+void CheckEngineInput(const EngineInput& input) { CheckDimensions(input, true); }
+
+void CheckEngineShape(const EngineInput& input) { CheckDimensions(input, false); }
 
 }  // namespace genosieve

@@ -26,4 +26,7 @@ std::vector<int32_t> PopulationEnds(const std::vector<int32_t>& lineCounts);
 // (an internal error otherwise: every table the engine gets is built to fit).
 void CheckEngineInput(const EngineInput& input);
 
+// The same checks without the genotype columns, for a table given a column at a time.
+void CheckEngineShape(const EngineInput& input);
+
 }  // namespace genosieve

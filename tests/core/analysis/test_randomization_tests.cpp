@@ -82,7 +82,7 @@ std::vector<Individual> RandomIndividuals(int32_t populations, int32_t loci, int
       Individual individual{p * 10, {}};  // population numbers as read: 10, 20, ...
       for (int32_t l = 0; l < loci; ++l) {
         individual.genotypes.push_back(
-            {1 + static_cast<int32_t>(random() % 6), 1 + static_cast<int32_t>(random() % 6)});
+            PairOf(1 + static_cast<int32_t>(random() % 6), 1 + static_cast<int32_t>(random() % 6)));
       }
       bool repeated = false;
       for (const Individual& other : population) {
@@ -861,7 +861,7 @@ std::vector<Individual> SparseIndividuals(std::mt19937& random, int32_t populati
         if (below(100) < missingPercent) {
           individual.genotypes.push_back({0, 0});
         } else {
-          individual.genotypes.push_back({1 + below(alleles), 1 + below(alleles)});
+          individual.genotypes.push_back(PairOf(1 + below(alleles), 1 + below(alleles)));
         }
       }
       distinct.push_back(individual);  // a repeat of an earlier one is a clone too
@@ -946,7 +946,7 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathOnLargerSkewedData) {
           return 1 + static_cast<int32_t>(40.0 * u * u * u);
         };
         individual.genotypes.push_back(random() % 50 == 0 ? AllelePair{0, 0}
-                                                          : AllelePair{allele(), allele()});
+                                                          : PairOf(allele(), allele()));
       }
       distinct.push_back(individual);
       individuals.push_back(individual);
@@ -987,7 +987,7 @@ TEST(RandomizationPaths, FastPathEqualsPlainPathOnBiallelicLoci) {
           const int32_t only = fixedAt[static_cast<size_t>(l)];
           auto allele = [&] { return only != 0 ? only : 1 + static_cast<int32_t>(random() % 2); };
           individual.genotypes.push_back(random() % 15 == 0 ? AllelePair{0, 0}
-                                                            : AllelePair{allele(), allele()});
+                                                            : PairOf(allele(), allele()));
         }
         distinct.push_back(individual);
         individuals.push_back(individual);
@@ -1166,8 +1166,8 @@ TEST(RandomizationPaths, InMemoryTableEqualsItsFileReadBack) {
   for (int32_t row = 0; row < 40; ++row) {
     lines.population.push_back(1 + row / 10);
     for (int32_t l = 0; l < 3; ++l) {
-      AllelePair pair{1 + static_cast<int32_t>(random() % 999),
-                      1 + static_cast<int32_t>(random() % 999)};
+      AllelePair pair = PairOf(1 + static_cast<int32_t>(random() % 999),
+                               1 + static_cast<int32_t>(random() % 999));
       if (random() % 7 == 0) pair = {0, 0};
       lines.cells.push_back(pair);
     }

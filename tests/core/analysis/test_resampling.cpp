@@ -47,8 +47,8 @@ GenotypeTable Rows(const std::vector<int32_t>& genotypes, int32_t size) {
   rows.population.assign(static_cast<size_t>(size), 1);
   rows.cells.assign(static_cast<size_t>(size) * 2, AllelePair{});
   for (size_t i = 0; i < genotypes.size(); ++i) {
-    rows.at(static_cast<int32_t>(i), 0) = {genotypes[i], genotypes[i] + 1};
-    rows.at(static_cast<int32_t>(i), 1) = {genotypes[i] + 2, 0};
+    rows.at(static_cast<int32_t>(i), 0) = PairOf(genotypes[i], genotypes[i] + 1);
+    rows.at(static_cast<int32_t>(i), 1) = PairOf(genotypes[i] + 2, 0);
   }
   return rows;
 }
