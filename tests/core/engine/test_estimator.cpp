@@ -84,6 +84,49 @@ TEST(FisEstimate, AgreesBitForBitWithDenseReferenceOnRandomTables) {
   EXPECT_GT(values, 400);  // most tables give an estimate, not an error
 }
 
+// A table given a locus column at a time has the bits, or the error, of the same table
+// given whole; each column is asked for once, in locus order.
+TEST(FisEstimate, ColumnByColumnEqualsTheWholeTable) {
+  std::mt19937 random(777);
+  EngineWorkspace whole;
+  EngineWorkspace byColumn;
+  int errors = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    const EngineInput input = RandomInput(random);
+    EngineInput shape = input;
+    shape.codes.clear();
+    std::vector<int32_t> asked;
+    const auto n = static_cast<std::size_t>(input.individuals);
+    const std::string expected = Outcome([&] { return EvaluateFis(input, whole); });
+    ASSERT_EQ(Outcome([&] {
+                return EvaluateFisByColumn(
+                    shape,
+                    [&](int32_t locus, int32_t* column) {
+                      asked.push_back(locus);
+                      std::copy_n(input.codes.begin() + static_cast<std::ptrdiff_t>(
+                                                            static_cast<std::size_t>(locus) * n),
+                                  n, column);
+                    },
+                    byColumn);
+              }),
+              expected)
+        << "trial " << trial;
+    if (expected.rfind("error", 0) == 0) ++errors;
+    for (std::size_t k = 0; k < asked.size(); ++k) {
+      ASSERT_EQ(asked[k], static_cast<int32_t>(k)) << "trial " << trial;
+    }
+    ASSERT_EQ(asked.size(), static_cast<std::size_t>(input.loci)) << "trial " << trial;
+  }
+  EXPECT_GT(errors, 0);  // the errors are compared too
+  // A shape that does not fit its population ends is refused as a whole table is.
+  EngineInput bad = MakeInput(9, {2, 2}, {{Code(1, 2)}, {Code(1, 1)}, {Code(2, 2)}, {0}});
+  bad.codes.clear();
+  bad.populationEnd.back() = 3;
+  EXPECT_THROW(EvaluateFisByColumn(
+                   bad, [](int32_t, int32_t*) {}, byColumn),
+               InternalError);
+}
+
 TEST(FisEstimate, OrderOfIndividualsWithinPopulationsDoesNotMatter) {
   std::mt19937 random(777);
   for (int trial = 0; trial < 50; ++trial) {
