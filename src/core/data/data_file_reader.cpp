@@ -158,19 +158,34 @@ template <typename Source>
 int32_t ReadAllele(Reading<Source>& r, int c, int32_t locus, const char* which) {
   // Named only in a message: a data file has millions of alleles.
   const auto field = [which] { return messages::AlleleField(which); };
-  std::string text;
-  bool cut = false;
+  // The header allows 1 to 3 characters. Digits alone, the common case, give their value
+  // at once; anything else is converted as every integer is.
+  char characters[3];
+  int32_t allele = 0;
+  bool digitsOnly = true;
   for (int32_t i = 0; i < r.codeWidth; ++i) {
     if (i > 0) c = r.source.Get();
     if (c == kEnd) FailEndInsideLine(r, messages::LocusAndField(locus, field()));
     if (IsLineEnd(c)) {
       FailAt(r.path, r.line, locus, field(), messages::LineEndsInsideGenotype(r.codeWidth));
     }
-    Append(text, cut, c);
+    characters[i] = static_cast<char>(c);
+    const auto digit = static_cast<unsigned>(c) - static_cast<unsigned>('0');
+    if (digit <= 9) {
+      allele = allele * 10 + static_cast<int32_t>(digit);
+    } else {
+      digitsOnly = false;
+    }
   }
-  const std::optional<int32_t> value = cut ? std::nullopt : ParseInteger(text);
-  if (!value) FailAt(r.path, r.line, locus, field(), ConversionErrorMessage(ShownText(text, cut)));
-  const int32_t allele = *value;
+  if (!digitsOnly) {
+    const std::string_view text(characters, static_cast<std::size_t>(r.codeWidth));
+    const std::optional<int32_t> value = ParseInteger(text);
+    if (!value) {
+      FailAt(r.path, r.line, locus, field(),
+             ConversionErrorMessage(ShownText(std::string(text), false)));
+    }
+    allele = *value;
+  }
   if (allele < 0 || allele > 999 || allele > r.highestAllele) {
     FailAt(r.path, r.line, locus, field(), messages::BadAllele(allele, r.highestAllele));
   }
