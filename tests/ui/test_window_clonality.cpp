@@ -88,10 +88,8 @@ class WindowClonalityTest : public QObject {
 
  private slots:
   void initTestCase() {
-    QCoreApplication::setOrganizationName(QStringLiteral("genosieve-tests"));
-    QCoreApplication::setApplicationName(QStringLiteral("ui-window-clonality"));
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder_.path());
+    genosieve::testing::KeepSettingsIn(QStringLiteral("ui-window-clonality"),
+                                       settingsFolder_.path());
   }
 
   void cellsKeepTheFilesDigitsWithTheRunsSeparator() {

@@ -94,10 +94,7 @@ class WindowDailyTest : public QObject {
 
  private slots:
   void initTestCase() {
-    QCoreApplication::setOrganizationName(QStringLiteral("genosieve-tests"));
-    QCoreApplication::setApplicationName(QStringLiteral("ui-window-daily"));
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder_.path());
+    genosieve::testing::KeepSettingsIn(QStringLiteral("ui-window-daily"), settingsFolder_.path());
   }
 
   // Point 1: the time left comes from each kind's own cost per iteration; a kind still

@@ -36,6 +36,7 @@
 #include "run_progress.h"
 #include "support/fake_run_view.h"
 #include "support/test_files.h"
+#include "window_fixture.h"
 #include "window_settings.h"
 #include "working_folder_choice.h"
 
@@ -82,10 +83,7 @@ class WindowPartsTest : public QObject {
 
  private slots:
   void initTestCase() {
-    QCoreApplication::setOrganizationName(QStringLiteral("genosieve-tests"));
-    QCoreApplication::setApplicationName(QStringLiteral("ui-window-parts"));
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder_.path());
+    genosieve::testing::KeepSettingsIn(QStringLiteral("ui-window-parts"), settingsFolder_.path());
   }
 
   void pValueChartKeepsEveryValueAndDrawsADecimatedCurve() {

@@ -97,11 +97,7 @@ class WindowRunTest : public QObject {
 
  private slots:
   void initTestCase() {
-    // The remembered settings go to a scope of the tests' own, never the user's.
-    QCoreApplication::setOrganizationName(QStringLiteral("genosieve-tests"));
-    QCoreApplication::setApplicationName(QStringLiteral("ui-window-run"));
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder_.path());
+    genosieve::testing::KeepSettingsIn(QStringLiteral("ui-window-run"), settingsFolder_.path());
   }
 
   void testCaptionsNameTheTestAndItsRank() {

@@ -4,9 +4,11 @@
 // and dialogs a window would show instead of showing them.
 
 #include <QChartView>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QStandardItemModel>
 #include <QStringList>
 #include <QTableView>
@@ -19,6 +21,15 @@
 #include "unit1.h"
 
 namespace genosieve::testing {
+
+// The window's remembered settings go to `folder` under the tests' own names, never to
+// the user's.
+inline void KeepSettingsIn(const QString& application, const QString& folder) {
+  QCoreApplication::setOrganizationName(QStringLiteral("genosieve-tests"));
+  QCoreApplication::setApplicationName(application);
+  QSettings::setDefaultFormat(QSettings::IniFormat);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
 
 // A caption as the user reads it: without the mark of its mnemonic.
 inline QString Caption(const QString& text) { return QString(text).remove(QLatin1Char('&')); }
