@@ -139,8 +139,8 @@ bool SumLocus(EngineWorkspace& ws, UsedLocus& used, FisEstimator estimator) {
   used.alleleEnd = used.alleleBegin + ws.alleleOrder.size();
   if (ws.locus.sums.size() < used.alleleEnd) ws.locus.sums.resize(used.alleleEnd);
   AlleleSums* alleleSums = ws.locus.sums.data() + used.alleleBegin;
-  const Extended* const* populationTerms = ws.populationTerms.data();
-  const Extended* const* populationHetTerms = ws.populationHetTerms.data();
+  const StoredTerm* const* populationTerms = ws.populationTerms.data();
+  const StoredTerm* const* populationHetTerms = ws.populationHetTerms.data();
   for (int32_t row : ws.alleleOrder) {
     const std::size_t offset = static_cast<std::size_t>(row) * occupiedCount;
     const uint64_t* firsts = ws.firstCount.data() + offset;
@@ -155,10 +155,10 @@ bool SumLocus(EngineWorkspace& ws, UsedLocus& used, FisEstimator estimator) {
       const uint64_t firstAndHom = firsts[q];
       const int32_t count = static_cast<int32_t>(firstAndHom & 0xFFFFFFFFu) + seconds[q];
       const int32_t het = count - 2 * static_cast<int32_t>(firstAndHom >> 32);
-      const Extended* terms = populationTerms[q] + 2 * count;
-      p1 += terms[0];
-      p2 += terms[1];
-      h1 += populationHetTerms[q][het];
+      const StoredTerm* terms = populationTerms[q] + 2 * count;
+      p1 += LoadTerm(terms[0]);
+      p2 += LoadTerm(terms[1]);
+      h1 += LoadTerm(populationHetTerms[q][het]);
     }
     *alleleSums++ = AlleleSums{p1, p2, h1};
   }

@@ -26,8 +26,8 @@ struct EngineWorkspace {
   // HetFreq = that - 2 × homozygotes.
   std::vector<uint64_t> firstCount;
   std::vector<int32_t> secondCount;
-  std::vector<const Extended*> populationTerms;     // n × p, (p × p) × n by allele count
-  std::vector<const Extended*> populationHetTerms;  // n × h by heterozygote count
+  std::vector<const StoredTerm*> populationTerms;     // n × p, (p × p) × n by allele count
+  std::vector<const StoredTerm*> populationHetTerms;  // n × h by heterozygote count
   TermsCache terms;
   LocusScratch locus;
   std::vector<UsedLocus> usedLoci;

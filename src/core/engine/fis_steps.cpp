@@ -87,7 +87,22 @@ LocusValues LocusValuesOf(int32_t contributingPops, float meanSampleSize) {
   return values;
 }
 
-const Extended kZeroTerms[2] = {Extended(0), Extended(0)};
+const StoredTerm kZeroTerms[2] = {};
+
+StoredTerm StoreTerm(Extended value) {
+#if GENOSIEVE_SOFT_EXTENDED
+  return value;
+#else
+  const auto high = static_cast<double>(value);
+  const StoredTerm term{high, static_cast<double>(value - static_cast<Extended>(high))};
+  const ExtendedBits wanted = BitsOf(value);
+  const ExtendedBits loaded = BitsOf(LoadTerm(term));
+  if (loaded.significand != wanted.significand || loaded.signExponent != wanted.signExponent) {
+    ThrowInternalError("a term that does not split into two doubles");
+  }
+  return term;
+#endif
+}
 
 float StoreFloat(Extended value) {
   const float stored = static_cast<float>(value);
@@ -133,32 +148,33 @@ bool SummariseLocus(const int32_t* sampleSizes, std::size_t count, LocusSummary&
 }
 
 void SetPopulationTerms(TermsCache& cache, const int32_t* sampleSizes, std::size_t count,
-                        const Extended** populationTerms, const Extended** hetTerms) {
+                        const StoredTerm** populationTerms, const StoredTerm** hetTerms) {
   TrimTerms(cache);
   // An untyped population has only zero counts: its terms are the exact zeros of
   // count 0, which leave every sum unchanged.
   for (std::size_t q = 0; q < count; ++q) {
     const int32_t n = sampleSizes[q];
-    const Extended* terms = n == 0 ? kZeroTerms : TermsFor(cache, n);
+    const StoredTerm* terms = n == 0 ? kZeroTerms : TermsFor(cache, n);
     populationTerms[q] = terms;
     hetTerms[q] = n == 0 ? kZeroTerms : terms + HetTermsOffset(n);
   }
 }
 
-const Extended* TermsFor(TermsCache& cache, int32_t n) {
+const StoredTerm* TermsFor(TermsCache& cache, int32_t n) {
   const auto at = static_cast<std::size_t>(n);
   if (cache.index.size() <= at) cache.index.resize(at + 1, -1);
   if (cache.index[at] >= 0) return cache.tables[static_cast<std::size_t>(cache.index[at])].data();
   const Extended size = static_cast<Extended>(n);
   const Extended twice = static_cast<Extended>(2 * static_cast<int64_t>(n));
-  std::vector<Extended> values(HetTermsOffset(n) + (at + 1));
+  std::vector<StoredTerm> values(HetTermsOffset(n) + (at + 1));
   for (std::size_t c = 0; c <= 2 * at; ++c) {
     const Extended p = static_cast<Extended>(c) / twice;
-    values[2 * c] = size * p;
-    values[2 * c + 1] = (p * p) * size;
+    values[2 * c] = StoreTerm(size * p);
+    values[2 * c + 1] = StoreTerm((p * p) * size);
   }
-  Extended* het = values.data() + HetTermsOffset(n);
-  for (std::size_t h = 0; h <= at; ++h) het[h] = size * (static_cast<Extended>(h) / size);
+  StoredTerm* het = values.data() + HetTermsOffset(n);
+  for (std::size_t h = 0; h <= at; ++h)
+    het[h] = StoreTerm(size * (static_cast<Extended>(h) / size));
   cache.size += values.size();
   cache.index[at] = static_cast<int32_t>(cache.tables.size());
   cache.tables.push_back(std::move(values));

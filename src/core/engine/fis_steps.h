@@ -45,6 +45,28 @@ inline FisEstimator EstimatorOfTable(int32_t populations) {
 bool SummariseLocus(const int32_t* sampleSizes, std::size_t count, LocusSummary& summary,
                     FisEstimator estimator = FisEstimator::kSeveralSamples);
 
+// An extended value kept to be loaded often: the terms below, and the per-population
+// tests' remembered variance components. On the x87 a load of 80 bits costs several
+// times what two loads of 64 bits cost, and each such value (finite, and zero or of
+// magnitude far inside the double range) is the exact sum of its value rounded to double
+// and the remainder, which has at most 12 significant bits: loading the pair and adding
+// it gives back the same 80 bits.
+#if GENOSIEVE_SOFT_EXTENDED
+using StoredTerm = Extended;
+inline Extended LoadTerm(const StoredTerm& term) { return term; }
+#else
+struct StoredTerm {
+  double high = 0.0;
+  double low = 0.0;
+};
+inline Extended LoadTerm(const StoredTerm& term) {
+  return static_cast<Extended>(term.high) + static_cast<Extended>(term.low);
+}
+#endif
+
+// The stored form of a term; an InternalError when it would not load back to its bits.
+StoredTerm StoreTerm(Extended value);
+
 // Per sample size n, the terms of one population computed with the same operations as
 // the frequencies themselves: p = count / (2n), h = het / n, then n × p, (p × p) × n,
 // n × h. Tabulating them once per n avoids x87 divisions per population and allele.
@@ -52,27 +74,27 @@ bool SummariseLocus(const int32_t* sampleSizes, std::size_t count, LocusSummary&
 // for h = 0..n, n × h at HetTermsOffset(n) + h.
 struct TermsCache {
   std::vector<int32_t> index;  // n -> index into tables, -1 when not built
-  std::vector<std::vector<Extended>> tables;
+  std::vector<std::vector<StoredTerm>> tables;
   std::size_t size = 0;  // values held in all tables
 };
 
 inline std::size_t HetTermsOffset(int32_t n) { return 2 * (2 * static_cast<std::size_t>(n) + 1); }
 
 // The table of n >= 1 (built on first use).
-const Extended* TermsFor(TermsCache& cache, int32_t n);
+const StoredTerm* TermsFor(TermsCache& cache, int32_t n);
 
 // Drops every table when they hold too many values; call only while no pointer
 // returned by TermsFor is in use.
 void TrimTerms(TermsCache& cache);
 
 // The exact zeros an untyped population contributes: the terms of count 0, het 0.
-extern const Extended kZeroTerms[2];
+extern const StoredTerm kZeroTerms[2];
 
 // For each of `count` populations of a locus, the terms of its sample size
 // (populationTerms[q]) and its heterozygote terms (hetTerms[q]); kZeroTerms for an
 // untyped population. Trims the cache first, so pointers from earlier calls go stale.
 void SetPopulationTerms(TermsCache& cache, const int32_t* sampleSizes, std::size_t count,
-                        const Extended** populationTerms, const Extended** hetTerms);
+                        const StoredTerm** populationTerms, const StoredTerm** hetTerms);
 
 // P1, P2 and H1 of one allele of one locus: sums of n × p, (p × p) × n and n × h over
 // the populations in ascending order.

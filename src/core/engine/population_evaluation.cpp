@@ -1,6 +1,7 @@
 #include "engine/population_evaluation.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -28,13 +29,29 @@ uint64_t KeyOf(uint32_t n, uint32_t count, uint32_t het, uint32_t size, bool hig
 
 std::size_t Size(int32_t value) { return static_cast<std::size_t>(value); }
 
-// A remembered value back in place, bytes to bytes: both forms of Extended hold the
-// significand in their first 8 bytes and the sign and exponent in the next 2, as
-// StoreBytes writes them (extended.h), and a pass through a register (LoadBytes) costs
-// more than the rest of a look-up: a third of a population test's time.
-void CopyStoredBits(Extended& to, const unsigned char (&bytes)[10]) {
-  static_assert(sizeof(Extended) >= 10);
-  std::memcpy(&to, bytes, sizeof bytes);
+// Dense tables are made for sample sizes up to this, and while a workspace's tables hold
+// at most kTableBudget entries (about 8 MB).
+constexpr int32_t kDenseN = 128;
+constexpr std::size_t kTableBudget = std::size_t{200000};
+
+std::size_t TableEntries(int32_t n) { return 2 * (2 * Size(n) + 1) * (Size(n) + 1); }
+
+// The table of (n, size), made on first need; nullptr beyond the limits.
+AlleleTable* TableFor(AlleleTables& tables, int32_t n, int32_t size) {
+  if (n < 1 || n > kDenseN || size < 0) return nullptr;
+  const uint64_t key = static_cast<uint64_t>(n) << 32 | static_cast<uint32_t>(size);
+  const auto at = std::lower_bound(tables.keys.begin(), tables.keys.end(), key);
+  const auto index = static_cast<std::size_t>(at - tables.keys.begin());
+  if (at != tables.keys.end() && *at == key) return tables.tables[index].get();
+  if (tables.entries + TableEntries(n) > kTableBudget) return nullptr;
+  tables.keys.insert(at, key);
+  auto table = std::make_unique<AlleleTable>();
+  table->n = n;
+  table->entries.resize(TableEntries(n));
+  tables.entries += table->entries.size();
+  return tables.tables
+      .insert(tables.tables.begin() + static_cast<std::ptrdiff_t>(index), std::move(table))
+      ->get();
 }
 
 std::size_t SlotOf(uint64_t key) {
@@ -47,19 +64,19 @@ std::size_t SlotOf(uint64_t key) {
 // heterozygotes among its n individuals typed at the locus, terms `terms`) and of the
 // filler (`highest`: the allele is the filler's, with 2 × size copies, none
 // heterozygous). The sums add the population, then the filler, as EvaluateFis does.
-AlleleOutcome WorkOut(const LocusValues& v, int32_t n, const Extended* terms, uint32_t count,
-                      uint32_t het, bool highest, int32_t size, const Extended* fillerTerms) {
+AlleleOutcome WorkOut(const LocusValues& v, int32_t n, const StoredTerm* terms, uint32_t count,
+                      uint32_t het, bool highest, int32_t size, const StoredTerm* fillerTerms) {
   AlleleSums sums;
   if (count != 0) {
-    sums.p1 += terms[2 * std::size_t{count}];
-    sums.p2 += terms[2 * std::size_t{count} + 1];
-    sums.h1 += terms[HetTermsOffset(n) + het];
+    sums.p1 += LoadTerm(terms[2 * std::size_t{count}]);
+    sums.p2 += LoadTerm(terms[2 * std::size_t{count} + 1]);
+    sums.h1 += LoadTerm(terms[HetTermsOffset(n) + het]);
   }
   if (highest) {
     const std::size_t fillerCount = 2 * Size(size);
-    sums.p1 += fillerTerms[2 * fillerCount];
-    sums.p2 += fillerTerms[2 * fillerCount + 1];
-    sums.h1 += fillerTerms[HetTermsOffset(size)];
+    sums.p1 += LoadTerm(fillerTerms[2 * fillerCount]);
+    sums.p2 += LoadTerm(fillerTerms[2 * fillerCount + 1]);
+    sums.h1 += LoadTerm(fillerTerms[HetTermsOffset(size)]);
   }
   return OutcomeOfAllele(v, sums);
 }
@@ -69,32 +86,41 @@ AlleleOutcome WorkOut(const LocusValues& v, int32_t n, const Extended* terms, ui
 // chain that overflowed once stays infinite (the components are finite).
 void SumPendingLoci(PopulationWorkspace& ws) {
   constexpr std::size_t kLanes = 4;
-  const Extended* b = ws.b.data();
-  const Extended* c = ws.c.data();
+  const StoredTerm* b = ws.b.data();
+  const StoredTerm* c = ws.c.data();
   const std::size_t pending = ws.pending.size();
   for (std::size_t group = 0; group < pending; group += kLanes) {
     const std::size_t lanes = std::min(kLanes, pending - group);
-    float laneB[kLanes] = {0.0f, 0.0f, 0.0f, 0.0f};
-    float laneBC[kLanes] = {0.0f, 0.0f, 0.0f, 0.0f};
+    // Kept in memory: each step rounds to float through a store, and held in registers
+    // the compiler would shuttle them between the x87 and integer registers.
+    volatile float laneB[kLanes] = {0.0f, 0.0f, 0.0f, 0.0f};
+    volatile float laneBC[kLanes] = {0.0f, 0.0f, 0.0f, 0.0f};
     std::size_t locus[kLanes] = {0, 0, 0, 0};
-    int32_t longest = 0;
+    int32_t begin[kLanes] = {0, 0, 0, 0};
+    int32_t length[kLanes] = {0, 0, 0, 0};
     for (std::size_t u = 0; u < lanes; ++u) {
       locus[u] = Size(ws.pending[group + u]);
-      longest = std::max(longest, ws.usedEnd[locus[u]] - ws.usedBegin[locus[u]]);
+      begin[u] = ws.usedBegin[locus[u]];
+      length[u] = ws.usedEnd[locus[u]] - begin[u];
     }
+    auto step = [&](std::size_t u, int32_t j) {
+      const Extended bj = LoadTerm(b[begin[u] + j]);
+      laneB[u] = static_cast<float>(bj + static_cast<Extended>(laneB[u]));
+      laneBC[u] =
+          static_cast<float>((bj + static_cast<Extended>(laneBC[u])) + LoadTerm(c[begin[u] + j]));
+    };
+    int32_t longest = 0;
+    for (std::size_t u = 0; u < lanes; ++u) longest = std::max(longest, length[u]);
     for (int32_t j = 0; j < longest; ++j) {
       for (std::size_t u = 0; u < lanes; ++u) {
-        const int32_t at = ws.usedBegin[locus[u]] + j;
-        if (at >= ws.usedEnd[locus[u]]) continue;
-        laneB[u] = static_cast<float>(b[at] + static_cast<Extended>(laneB[u]));
-        laneBC[u] = static_cast<float>((b[at] + static_cast<Extended>(laneBC[u])) + c[at]);
+        if (j < length[u]) step(u, j);
       }
     }
     for (std::size_t u = 0; u < lanes; ++u) {
       LocusOutcome& outcome = ws.outcomes[locus[u]];
       outcome.sumB = laneB[u];
       outcome.sumBC = laneBC[u];
-      if (std::isinf(laneB[u]) || std::isinf(laneBC[u])) outcome.error = kOverflowMessage;
+      if (std::isinf(outcome.sumB) || std::isinf(outcome.sumBC)) outcome.error = kOverflowMessage;
     }
   }
 }
@@ -166,7 +192,7 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
   PopulationMemo& memo = workspace.memo;
   if (memo.entries.empty()) memo.entries.resize(kMemoEntries);
   LocusMemo& locusMemo = workspace.locusMemo;
-  const Extended* fillerTerms = TermsFor(workspace.terms, size);
+  const StoredTerm* fillerTerms = TermsFor(workspace.terms, size);
   // Summaries of earlier calls may point to trimmed terms and were made for another size.
   if (++workspace.generation == 0) {
     workspace.summaries.assign(workspace.summaries.size(), SummaryOfSize{});
@@ -214,7 +240,8 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
   int32_t summarisedN = -1;
   bool summaryUsed = false;
   LocusValues v;
-  const Extended* terms = nullptr;
+  const StoredTerm* terms = nullptr;
+  AlleleTable* table = nullptr;
   for (std::size_t l = 0; l < loci; ++l) {
     const std::size_t place = firstPlace + l;
     const int32_t lane = evaluation.blockLane[place];
@@ -230,14 +257,20 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
         LocusSummary summary;
         known.generation = workspace.generation;
         known.used = SummariseLocus(sizes, 2, summary);
+        known.table = nullptr;
         if (known.used) {
           known.values = LocusValuesOf(summary.contributingPops, summary.meanSampleSize);
           known.terms = TermsFor(workspace.terms, n);
+          // n̄ = 1 ends in an error: nothing to remember.
+          if (known.values.nbarMinus1 != Extended(0)) {
+            known.table = TableFor(workspace.alleleTables, n, size);
+          }
         }
       }
       summaryUsed = known.used;
       v = known.values;
       terms = known.terms;
+      table = known.table;
     }
     if (!summaryUsed) continue;
     workspace.locusUsed[l] = 1;
@@ -264,6 +297,21 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
         v.nbarMinus1 != Extended(0) && Size(n) < kKeyLimit && Size(size) < kKeyLimit;
     outcome = LocusOutcome{};
     ForEachAllele(cells, cellCount, highestCell, [&](uint32_t count, uint32_t het, bool highest) {
+      if (table != nullptr && count <= 2 * Size(n) && het <= Size(n)) {
+        AlleleTable::Entry& entry =
+            table->entries[((highest ? 2 * Size(n) + 1 : 0) + count) * (Size(n) + 1) + het];
+        if (entry.state == 0) {
+          const AlleleOutcome allele = WorkOut(v, n, terms, count, het, highest, size, fillerTerms);
+          entry.state = allele.used ? 2 : 1;
+          entry.b = StoreTerm(allele.b);
+          entry.c = StoreTerm(allele.c);
+        }
+        if (entry.state == 1) return true;
+        workspace.b[Size(used)] = entry.b;
+        workspace.c[Size(used)] = entry.c;
+        ++used;
+        return true;
+      }
       if (remember && count < 2 * kKeyLimit && het < kKeyLimit) {
         const uint64_t key =
             KeyOf(static_cast<uint32_t>(n), count, het, static_cast<uint32_t>(size), highest);
@@ -272,13 +320,12 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
           const AlleleOutcome allele = WorkOut(v, n, terms, count, het, highest, size, fillerTerms);
           slot.key = key;
           slot.used = allele.used ? 1 : 0;
-          StoreBytes(allele.b, slot.b);
-          StoreBytes(allele.c, slot.c);
+          slot.b = StoreTerm(allele.b);
+          slot.c = StoreTerm(allele.c);
         }
         if (slot.used == 0) return true;
-        // The 80 bits as they were stored.
-        CopyStoredBits(workspace.b[Size(used)], slot.b);
-        CopyStoredBits(workspace.c[Size(used)], slot.c);
+        workspace.b[Size(used)] = slot.b;
+        workspace.c[Size(used)] = slot.c;
         ++used;
         return true;
       }
@@ -288,8 +335,8 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
         outcome.error = allele.error;
         return false;
       }
-      workspace.b[Size(used)] = allele.b;
-      workspace.c[Size(used)] = allele.c;
+      workspace.b[Size(used)] = StoreTerm(allele.b);
+      workspace.c[Size(used)] = StoreTerm(allele.c);
       ++used;
       return true;
     });

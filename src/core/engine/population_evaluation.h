@@ -16,6 +16,7 @@
 // has the bits, or the error, of the evaluation of the test's file.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/fis_steps.h"
@@ -25,15 +26,36 @@
 namespace genosieve {
 
 // Outcomes of alleles keyed on their integers, direct-mapped; never turned off. b and c
-// are kept as their 80 bits.
+// are kept as stored terms (engine/fis_steps.h): the sums load them often.
 struct PopulationMemo {
   struct Entry {
     uint64_t key = 0;  // n, c, h, filler size, highest allele; 0 = empty
-    unsigned char b[10] = {};
-    unsigned char c[10] = {};
+    StoredTerm b;
+    StoredTerm c;
     uint8_t used = 0;
   };
   std::vector<Entry> entries;
+};
+
+// Outcomes of the alleles of one sample size n and filler size, at (highest, count,
+// het): a dense table, so that the few counts a test meets lie together in the cache
+// where a hashed memo would scatter them.
+struct AlleleTable {
+  struct Entry {
+    StoredTerm b;
+    StoredTerm c;
+    uint8_t state = 0;  // 0 not worked out, 1 unused, 2 used
+  };
+  int32_t n = 0;
+  std::vector<Entry> entries;
+};
+
+// The dense tables of one workspace, found by (n, filler size); made while their entries
+// stay within a budget, the hashed memo serving the rest.
+struct AlleleTables {
+  std::vector<uint64_t> keys;                        // sorted (n, size) pairs
+  std::vector<std::unique_ptr<AlleleTable>> tables;  // in the order of keys; they stay put
+  std::size_t entries = 0;
 };
 
 // Outcomes of loci of at most two alleles keyed on their integers, direct-mapped.
@@ -51,7 +73,8 @@ struct SummaryOfSize {
   uint32_t generation = 0;
   bool used = false;
   LocusValues values;
-  const Extended* terms = nullptr;
+  const StoredTerm* terms = nullptr;
+  AlleleTable* table = nullptr;  // nullptr: outcomes go to the hashed memo
 };
 
 // Working storage of EvaluatePopulation; one per thread.
@@ -61,6 +84,7 @@ struct PopulationWorkspace {
   std::vector<SummaryOfSize> summaries;
   uint32_t generation = 0;
   PopulationMemo memo;
+  AlleleTables alleleTables;
   LocusMemo locusMemo;
   std::vector<uint64_t> locusKeys;  // per locus: its two-word key, 0 0 when none
   // One evaluation: per locus whether it is used and its outcome; the components of the
@@ -68,8 +92,8 @@ struct PopulationWorkspace {
   // for locus l, those loci, and the keys under which to remember them.
   std::vector<uint8_t> locusUsed;
   std::vector<LocusOutcome> outcomes;
-  std::vector<Extended> b;
-  std::vector<Extended> c;
+  std::vector<StoredTerm> b;
+  std::vector<StoredTerm> c;
   std::vector<int32_t> usedBegin;
   std::vector<int32_t> usedEnd;
   std::vector<int32_t> pending;

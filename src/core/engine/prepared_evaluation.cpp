@@ -533,8 +533,8 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
     work.usedIndex[l] = static_cast<int32_t>(work.usedLoci.size());
     SetPopulationTerms(work.terms, sampleSizes, count, work.populationTerms.data() + first,
                        work.populationHetTerms.data() + first);
-    const Extended* const* populationTerms = work.populationTerms.data();
-    const Extended* const* populationHetTerms = work.populationHetTerms.data();
+    const StoredTerm* const* populationTerms = work.populationTerms.data();
+    const StoredTerm* const* populationHetTerms = work.populationHetTerms.data();
 
     work.usedLoci.push_back(
         {summary.contributingPops, summary.meanSampleSize, alleleSums, alleleSums + alleles});
@@ -551,10 +551,10 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
       for (int32_t cell = cellBegin[alleleFirst + a]; cell < end; ++cell) {
         const auto q = Size(cellEntry[cell]);
         const uint64_t value = cellValues[cell - cellFirst];
-        const Extended* terms = populationTerms[q] + 2 * (value & 0xFFFFFFFFu);
-        p1 += terms[0];
-        p2 += terms[1];
-        h1 += populationHetTerms[q][value >> 32];
+        const StoredTerm* terms = populationTerms[q] + 2 * (value & 0xFFFFFFFFu);
+        p1 += LoadTerm(terms[0]);
+        p2 += LoadTerm(terms[1]);
+        h1 += LoadTerm(populationHetTerms[q][value >> 32]);
       }
       sums[a] = AlleleSums{p1, p2, h1};
     }

@@ -124,8 +124,8 @@ struct EvaluationWork {
   std::vector<uint16_t> classCounts;
   std::vector<int32_t> sampleSizes;  // one locus's, in entry order
   std::vector<uint64_t> cellValues;  // every lane, in cell then entry order (laneCell)
-  std::vector<const Extended*> populationTerms;
-  std::vector<const Extended*> populationHetTerms;
+  std::vector<const StoredTerm*> populationTerms;
+  std::vector<const StoredTerm*> populationHetTerms;
   TermsCache terms;
   LocusScratch locus;
   std::vector<UsedLocus> usedLoci;
