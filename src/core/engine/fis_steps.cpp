@@ -160,7 +160,7 @@ void SetPopulationTerms(TermsCache& cache, const int32_t* sampleSizes, std::size
   }
 }
 
-const StoredTerm* TermsFor(TermsCache& cache, int32_t n) {
+const StoredTerm* MakeTerms(TermsCache& cache, int32_t n) {
   const auto at = static_cast<std::size_t>(n);
   if (cache.index.size() <= at) cache.index.resize(at + 1, -1);
   if (cache.index[at] >= 0) return cache.tables[static_cast<std::size_t>(cache.index[at])].data();

@@ -80,8 +80,16 @@ struct TermsCache {
 
 inline std::size_t HetTermsOffset(int32_t n) { return 2 * (2 * static_cast<std::size_t>(n) + 1); }
 
-// The table of n >= 1 (built on first use).
-const StoredTerm* TermsFor(TermsCache& cache, int32_t n);
+// The table of n >= 1, built by MakeTerms on first use. Looked up for every population
+// of every locus: the look-up is inline.
+const StoredTerm* MakeTerms(TermsCache& cache, int32_t n);
+inline const StoredTerm* TermsFor(TermsCache& cache, int32_t n) {
+  const auto at = static_cast<std::size_t>(n);
+  if (at < cache.index.size() && cache.index[at] >= 0) {
+    return cache.tables[static_cast<std::size_t>(cache.index[at])].data();
+  }
+  return MakeTerms(cache, n);
+}
 
 // Drops every table when they hold too many values; call only while no pointer
 // returned by TermsFor is in use.

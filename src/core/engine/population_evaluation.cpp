@@ -36,6 +36,49 @@ constexpr std::size_t kTableBudget = std::size_t{200000};
 
 std::size_t TableEntries(int32_t n) { return 2 * (2 * Size(n) + 1) * (Size(n) + 1); }
 
+// Locus tables are made for sample sizes up to this, within kLocusTableBudget entries
+// (about 8 MB).
+constexpr int32_t kDenseLocusN = 256;
+constexpr std::size_t kLocusTableBudget = std::size_t{700000};
+
+std::size_t LocusTableEntries(int32_t n) { return (2 * Size(n) + 1) * (Size(n) + 1); }
+
+// The locus table of (n, size, shape), made on first need; nullptr beyond the limits.
+LocusTable* LocusTableFor(LocusTables& tables, int32_t n, int32_t size, int32_t shape) {
+  if (n < 1 || n > kDenseLocusN || size < 0) return nullptr;
+  const uint64_t key = static_cast<uint64_t>(n) << 40 | static_cast<uint64_t>(size) << 8 |
+                       static_cast<uint64_t>(shape);
+  const auto at = std::lower_bound(tables.keys.begin(), tables.keys.end(), key);
+  const auto index = static_cast<std::size_t>(at - tables.keys.begin());
+  if (at != tables.keys.end() && *at == key) return tables.tables[index].get();
+  if (tables.entries + LocusTableEntries(n) > kLocusTableBudget) return nullptr;
+  tables.keys.insert(at, key);
+  auto table = std::make_unique<LocusTable>();
+  table->entries.resize(LocusTableEntries(n));
+  tables.entries += table->entries.size();
+  return tables.tables
+      .insert(tables.tables.begin() + static_cast<std::ptrdiff_t>(index), std::move(table))
+      ->get();
+}
+
+LocusOutcome OutcomeOfEntry(const LocusTables& tables, const LocusTable::Entry& entry) {
+  LocusOutcome outcome;
+  outcome.sumB = entry.sumB;
+  outcome.sumBC = entry.sumBC;
+  if (entry.state >= 2) outcome.error = tables.errors[entry.state - 2];
+  return outcome;
+}
+
+void RememberInEntry(LocusTables& tables, LocusTable::Entry& entry, const LocusOutcome& outcome) {
+  entry.sumB = outcome.sumB;
+  entry.sumBC = outcome.sumBC;
+  entry.state = 1;
+  if (outcome.error == nullptr) return;
+  const auto known = std::find(tables.errors.begin(), tables.errors.end(), outcome.error);
+  entry.state = static_cast<uint32_t>(known - tables.errors.begin()) + 2;
+  if (known == tables.errors.end()) tables.errors.push_back(outcome.error);
+}
+
 // The table of (n, size), made on first need; nullptr beyond the limits.
 AlleleTable* TableFor(AlleleTables& tables, int32_t n, int32_t size) {
   if (n < 1 || n > kDenseN || size < 0) return nullptr;
@@ -184,6 +227,55 @@ void ForEachAllele(const uint64_t* cells, int32_t cellCount, int32_t highestCell
   }
 }
 
+// The summary of the loci where the population under test has n individuals, made once
+// per call (MakeSummary).
+SummaryOfSize& MakeSummary(PopulationWorkspace& workspace, int32_t n, int32_t size) {
+  if (workspace.summaries.size() <= Size(n)) workspace.summaries.resize(Size(n) + 1);
+  SummaryOfSize& known = workspace.summaries[Size(n)];
+  known = SummaryOfSize{};
+  known.generation = workspace.generation;
+  const int32_t sizes[2] = {n, size};
+  LocusSummary summary;
+  known.used = SummariseLocus(sizes, 2, summary);
+  if (known.used) {
+    known.values = LocusValuesOf(summary.contributingPops, summary.meanSampleSize);
+    known.terms = TermsFor(workspace.terms, n);
+    // n̄ = 1 ends in an error: nothing to remember.
+    if (known.values.nbarMinus1 != Extended(0)) {
+      known.table = TableFor(workspace.alleleTables, n, size);
+    }
+  }
+  return known;
+}
+
+inline SummaryOfSize& SummaryFor(PopulationWorkspace& workspace, int32_t n, int32_t size) {
+  if (Size(n) < workspace.summaries.size()) {
+    SummaryOfSize& known = workspace.summaries[Size(n)];
+    if (known.generation == workspace.generation) return known;
+  }
+  return MakeSummary(workspace, n, size);
+}
+
+// The entry of a locus of at most two alleles in its locus table, nullptr when it has none.
+LocusTable::Entry* LocusEntryFor(PopulationWorkspace& workspace, int32_t n, int32_t size,
+                                 int32_t cells, int32_t highest, const uint64_t* lanes) {
+  SummaryOfSize& known = SummaryFor(workspace, n, size);
+  if (!known.used) return nullptr;
+  const auto shape = Size(3 * (cells - 1) + highest + 1);
+  if (!known.tried[shape]) {
+    known.tried[shape] = true;
+    known.locusTables[shape] =
+        LocusTableFor(workspace.locusTables, n, size, static_cast<int32_t>(shape));
+  }
+  LocusTable* table = known.locusTables[shape];
+  const uint64_t count = lanes[0] & 0xFFFFFFFFu;
+  const uint64_t het = lanes[0] >> 32;
+  if (table == nullptr || count > 2 * Size(n) || het > Size(n)) return nullptr;
+  // Every typed individual carries the block's alleles only: the second's counts follow.
+  if (cells == 2 && lanes[1] != ((2 * Size(n) - count) | het << 32)) return nullptr;
+  return &table->entries[count * (Size(n) + 1) + het];
+}
+
 }  // namespace
 
 Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t* lanes, int32_t p,
@@ -206,6 +298,7 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
   workspace.outcomes.resize(loci);
   workspace.pending.clear();
   workspace.pendingKey.clear();
+  workspace.pendingEntry.clear();
   std::size_t needed = 0;
   for (std::size_t l = 0; l < loci; ++l) needed += Size(evaluation.blockCells[firstPlace + l]) + 1;
   if (workspace.b.size() < needed) {
@@ -216,15 +309,24 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
   // The keys of the loci of at most two alleles first, their entries fetched ahead: the
   // look-ups below then rarely wait for memory.
   workspace.locusKeys.assign(2 * loci, 0);
+  workspace.locusEntries.assign(loci, nullptr);
   for (std::size_t l = 0; l < loci; ++l) {
     const std::size_t place = firstPlace + l;
     const int32_t lane = evaluation.blockLane[place];
     // A population not typed at the locus leaves it unused.
     if (lane < 0 || evaluation.blockCells[place] > 2) continue;
+    const auto n = static_cast<int32_t>(static_cast<uint32_t>(lanes[lane]));
+    LocusTable::Entry* entry = LocusEntryFor(workspace, n, size, evaluation.blockCells[place],
+                                             evaluation.blockHighest[place], lanes + lane + 1);
+    if (entry != nullptr) {
+      workspace.locusEntries[l] = entry;
+      __builtin_prefetch(entry);
+      continue;
+    }
     // Made on first need: data with many alleles per population never use it.
     if (locusMemo.entries.empty()) locusMemo.entries.resize(kLocusMemoEntries);
     const LocusKey key =
-        KeyOfLocus(static_cast<uint32_t>(lanes[lane] & 0xFFFFFFFFu), static_cast<uint32_t>(size),
+        KeyOfLocus(static_cast<uint32_t>(n), static_cast<uint32_t>(size),
                    evaluation.blockCells[place], evaluation.blockHighest[place], lanes + lane + 1);
     if (key.key[0] == 0) continue;
     workspace.locusKeys[2 * l] = key.key[0];
@@ -250,23 +352,7 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
     workspace.usedEnd[l] = used;
     if (n != summarisedN) {
       summarisedN = n;
-      if (workspace.summaries.size() <= Size(n)) workspace.summaries.resize(Size(n) + 1);
-      SummaryOfSize& known = workspace.summaries[Size(n)];
-      if (known.generation != workspace.generation) {
-        const int32_t sizes[2] = {n, size};
-        LocusSummary summary;
-        known.generation = workspace.generation;
-        known.used = SummariseLocus(sizes, 2, summary);
-        known.table = nullptr;
-        if (known.used) {
-          known.values = LocusValuesOf(summary.contributingPops, summary.meanSampleSize);
-          known.terms = TermsFor(workspace.terms, n);
-          // n̄ = 1 ends in an error: nothing to remember.
-          if (known.values.nbarMinus1 != Extended(0)) {
-            known.table = TableFor(workspace.alleleTables, n, size);
-          }
-        }
-      }
+      const SummaryOfSize& known = SummaryFor(workspace, n, size);
       summaryUsed = known.used;
       v = known.values;
       terms = known.terms;
@@ -281,6 +367,12 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
 
     // A locus of at most two alleles seen before is one look-up; one not seen before is
     // worked out as the others, and remembered once its sums are known.
+    LocusTable::Entry* entry = workspace.locusEntries[l];
+    if (entry != nullptr && entry->state != 0) {
+      outcome = OutcomeOfEntry(workspace.locusTables, *entry);
+      if (outcome.error != nullptr) break;
+      continue;
+    }
     const LocusKey key{{workspace.locusKeys[2 * l], workspace.locusKeys[2 * l + 1]}};
     if (key.key[0] != 0) {
       const LocusMemo::Entry& slot = locusMemo.entries[LocusSlotOf(key)];
@@ -342,17 +434,23 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
     });
     workspace.usedEnd[l] = used;
     if (outcome.error != nullptr) {
+      if (entry != nullptr) RememberInEntry(workspace.locusTables, *entry, outcome);
       if (key.key[0] != 0) Remember(locusMemo, key, outcome);
       break;
     }
     workspace.pending.push_back(static_cast<int32_t>(l));
     workspace.pendingKey.push_back(key.key[0]);
     workspace.pendingKey.push_back(key.key[1]);
+    workspace.pendingEntry.push_back(entry);
   }
   SumPendingLoci(workspace);
   for (std::size_t j = 0; j < workspace.pending.size(); ++j) {
     const LocusKey key{{workspace.pendingKey[2 * j], workspace.pendingKey[2 * j + 1]}};
-    if (key.key[0] != 0) Remember(locusMemo, key, workspace.outcomes[Size(workspace.pending[j])]);
+    const LocusOutcome& outcome = workspace.outcomes[Size(workspace.pending[j])];
+    if (workspace.pendingEntry[j] != nullptr) {
+      RememberInEntry(workspace.locusTables, *workspace.pendingEntry[j], outcome);
+    }
+    if (key.key[0] != 0) Remember(locusMemo, key, outcome);
   }
 
   // The first error in locus order, else the totals over the used loci in order; loci

@@ -58,6 +58,25 @@ struct AlleleTables {
   std::size_t entries = 0;
 };
 
+// Outcomes of the loci of at most two alleles of one sample size n, filler size, number
+// of alleles and place of the highest allele, at (count of the first allele, het): the
+// second allele's counts follow from them (2n - count, het). Dense, as AlleleTable.
+struct LocusTable {
+  struct Entry {
+    float sumB = 0.0f;
+    float sumBC = 0.0f;
+    uint32_t state = 0;  // 0 not worked out, 1 the sums, k >= 2 error k - 2 of LocusTables
+  };
+  std::vector<Entry> entries;
+};
+
+struct LocusTables {
+  std::vector<uint64_t> keys;  // sorted (n, size, cells, highest place) keys
+  std::vector<std::unique_ptr<LocusTable>> tables;
+  std::size_t entries = 0;
+  std::vector<const char*> errors;  // the error messages the entries name
+};
+
 // Outcomes of loci of at most two alleles keyed on their integers, direct-mapped.
 struct LocusMemo {
   struct Entry {
@@ -75,6 +94,10 @@ struct SummaryOfSize {
   LocusValues values;
   const StoredTerm* terms = nullptr;
   AlleleTable* table = nullptr;  // nullptr: outcomes go to the hashed memo
+  // Per block shape (cells 1 or 2, highest place -1, 0 or 1): its locus table once
+  // looked up (nullptr: none), tried[shape] telling whether it was.
+  LocusTable* locusTables[6] = {};
+  bool tried[6] = {};
 };
 
 // Working storage of EvaluatePopulation; one per thread.
@@ -85,8 +108,10 @@ struct PopulationWorkspace {
   uint32_t generation = 0;
   PopulationMemo memo;
   AlleleTables alleleTables;
+  LocusTables locusTables;
   LocusMemo locusMemo;
-  std::vector<uint64_t> locusKeys;  // per locus: its two-word key, 0 0 when none
+  std::vector<uint64_t> locusKeys;               // per locus: its two-word key, 0 0 when none
+  std::vector<LocusTable::Entry*> locusEntries;  // per locus: its entry, nullptr when none
   // One evaluation: per locus whether it is used and its outcome; the components of the
   // used alleles of the loci whose sums are still to be made, [usedBegin[l], usedEnd[l])
   // for locus l, those loci, and the keys under which to remember them.
@@ -98,6 +123,7 @@ struct PopulationWorkspace {
   std::vector<int32_t> usedEnd;
   std::vector<int32_t> pending;
   std::vector<uint64_t> pendingKey;  // per pending locus: its two-word key, 0 0 when none
+  std::vector<LocusTable::Entry*> pendingEntry;  // per pending locus: its entry or nullptr
 };
 
 // FisOverall of the per-population test of population p (0-based), of `size`
