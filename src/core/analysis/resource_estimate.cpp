@@ -9,6 +9,7 @@
 
 #include "analysis/outcome_files.h"
 #include "analysis/randomized_series.h"
+#include "engine/population_evaluation.h"
 #include "errors.h"
 #include "io/system_resources.h"
 #include "messages.h"
@@ -135,6 +136,11 @@ ResourceEstimate EstimateResources(const RunShape& shape) {
                         kPopulationTestsPerLocusAllele * locusAlleles;
   }
   result.dataBytes += U(shape.threads - 1) * (kPerThread + kPerThreadPerGenotype * genotypes);
+  if (shape.perPopulation) {
+    // The outcomes each thread remembers.
+    result.dataBytes += U(shape.threads) *
+                        PopulationWorkspaceBytesAtMost(shape.largestPopulation, shape.populations);
+  }
   // Every test's values come from one pass made for all of them, a few blocks at a time,
   // and the tests keep their tallies, not their values (analysis/randomized_series.h).
   const uint64_t blocks = shape.threads > 1 ? 2 * U(shape.threads) + 2 : 1;

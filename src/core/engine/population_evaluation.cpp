@@ -278,6 +278,22 @@ LocusTable::Entry* LocusEntryFor(PopulationWorkspace& workspace, int32_t n, int3
 
 }  // namespace
 
+uint64_t PopulationWorkspaceBytesAtMost(int32_t largest, int32_t populations) {
+  uint64_t bytes =
+      kMemoEntries * sizeof(PopulationMemo::Entry) + kLocusMemoEntries * sizeof(LocusMemo::Entry);
+  const auto many = static_cast<std::size_t>(std::max(populations, 1));
+  // Tables of several sample sizes per population, for loci of each shape: the budgets bound
+  // them.
+  if (largest >= 1 && largest <= kDenseLocusN) {
+    bytes += std::min(kLocusTableBudget, 6 * many * LocusTableEntries(largest)) *
+             sizeof(LocusTable::Entry);
+  }
+  if (largest >= 1 && largest <= kDenseN) {
+    bytes += std::min(kTableBudget, many * TableEntries(largest)) * sizeof(AlleleTable::Entry);
+  }
+  return bytes;
+}
+
 Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t* lanes, int32_t p,
                             int32_t size, PopulationWorkspace& workspace) {
   TrimTerms(workspace.terms);

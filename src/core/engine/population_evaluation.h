@@ -126,6 +126,10 @@ struct PopulationWorkspace {
   std::vector<LocusTable::Entry*> pendingEntry;  // per pending locus: its entry or nullptr
 };
 
+// The most memory a workspace holds for the tests of `populations` populations of at
+// most `largest` individuals: its memos and its tables within their budgets.
+uint64_t PopulationWorkspaceBytesAtMost(int32_t largest, int32_t populations);
+
 // FisOverall of the per-population test of population p (0-based), of `size`
 // individuals, on the counts `lanes` of the table of `evaluation` (CountPrepared or
 // EvaluatePreparedLoci). Floating-point errors as EvaluateFis.
