@@ -240,10 +240,6 @@ SummaryOfSize& MakeSummary(PopulationWorkspace& workspace, int32_t n, int32_t si
   if (known.used) {
     known.values = LocusValuesOf(summary.contributingPops, summary.meanSampleSize);
     known.terms = TermsFor(workspace.terms, n);
-    // n̄ = 1 ends in an error: nothing to remember.
-    if (known.values.nbarMinus1 != Extended(0)) {
-      known.table = TableFor(workspace.alleleTables, n, size);
-    }
   }
   return known;
 }
@@ -372,7 +368,7 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
       summaryUsed = known.used;
       v = known.values;
       terms = known.terms;
-      table = known.table;
+      table = nullptr;
     }
     if (!summaryUsed) continue;
     workspace.locusUsed[l] = 1;
@@ -404,6 +400,16 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
     const bool remember =
         v.nbarMinus1 != Extended(0) && Size(n) < kKeyLimit && Size(size) < kKeyLimit;
     outcome = LocusOutcome{};
+    // An allele table for the loci of more than two alleles (the others have theirs
+    // remembered whole), made on first need.
+    if (table == nullptr && remember && cellCount > 2) {
+      SummaryOfSize& known = SummaryFor(workspace, n, size);
+      if (!known.tableTried) {
+        known.tableTried = true;
+        known.table = TableFor(workspace.alleleTables, n, size);
+      }
+      table = known.table;
+    }
     ForEachAllele(cells, cellCount, highestCell, [&](uint32_t count, uint32_t het, bool highest) {
       if (table != nullptr && count <= 2 * Size(n) && het <= Size(n)) {
         AlleleTable::Entry& entry =

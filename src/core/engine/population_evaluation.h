@@ -94,6 +94,7 @@ struct SummaryOfSize {
   LocusValues values;
   const StoredTerm* terms = nullptr;
   AlleleTable* table = nullptr;  // nullptr: outcomes go to the hashed memo
+  bool tableTried = false;       // whether the table was looked up
   // Per block shape (cells 1 or 2, highest place -1, 0 or 1): its locus table once
   // looked up (nullptr: none), tried[shape] telling whether it was.
   LocusTable* locusTables[6] = {};
