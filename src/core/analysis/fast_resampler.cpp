@@ -166,7 +166,7 @@ void ChooseCandidates(FastResampler& fast) {
 }  // namespace
 
 FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
-                                const TableVariant& variant) {
+                                const TableVariant& variant, int32_t threads) {
   CheckVariant(plan.header, variant);
   FastResampler fast;
   fast.variant = variant;
@@ -176,8 +176,8 @@ FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable&
   CandidateGenotypes candidates;
   std::vector<CopySlot> slots;
   CandidatesAndSlots(plan, changes, fast, candidates, slots);
-  fast.evaluation =
-      std::make_shared<const PreparedEvaluation>(PrepareEvaluation(fixed, candidates, slots));
+  fast.evaluation = std::make_shared<const PreparedEvaluation>(
+      PrepareEvaluation(fixed, candidates, slots, threads));
   fast.chosen.resize(slots.size());
   ChooseCandidates(fast);
   return fast;

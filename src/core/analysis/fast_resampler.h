@@ -44,7 +44,7 @@ struct FastResampler {
 };
 
 FastResampler MakeFastResampler(const ResamplingPlan& plan, const GenotypeTable& cloneFree,
-                                const TableVariant& variant);
+                                const TableVariant& variant, int32_t threads = 1);
 // One iteration: makes exactly the draws of every population's resampling with
 // `generator`, and sets the chosen candidates.
 void ResampleFast(FastResampler& fast, const ResamplingPlan& plan, RandomGenerator& generator);

@@ -375,7 +375,8 @@ std::shared_ptr<SeriesPass> StartPass(const RandomizationInputs& inputs, const R
     pass->populations =
         variant.kind == RandomizationKind::kPerPopulation || settings.perPopulationAnalysis;
   }
-  pass->fast = MakeFastResampler(plan, inputs.clones.cloneFree, pass->base);
+  const int32_t threads = ThreadCount(settings.threads);
+  pass->fast = MakeFastResampler(plan, inputs.clones.cloneFree, pass->base, threads);
   pass->drawsPerIteration = plan.drawsBefore.back();
 
   int32_t slots = 1;
@@ -408,7 +409,6 @@ std::shared_ptr<SeriesPass> StartPass(const RandomizationInputs& inputs, const R
   pass->baseObserved.values = std::move(observed.values);
   pass->baseObserved.notAboveFlags = std::move(observed.notAboveFlags);
 
-  const int32_t threads = ThreadCount(settings.threads);
   const int32_t iterations = std::max(inputs.iterations, 1);
   pass->blockSize =
       threads == 1 ? 16 : std::clamp(iterations / (threads * 16), int32_t{1}, int32_t{64});

@@ -1,7 +1,10 @@
 #include "engine/prepared_evaluation.h"
 
 #include <algorithm>
+#include <exception>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "engine/genotype_code.h"
 #include "errors.h"
@@ -22,6 +25,43 @@ constexpr int64_t kMostRows = int64_t{1} << 29;
 constexpr int64_t kMostClassCopies = 0xFFFF;
 
 std::size_t Size(int32_t value) { return static_cast<std::size_t>(value); }
+
+// Work split in chunks of at least this many loci or candidates.
+constexpr std::size_t kLeastChunk = 256;
+
+std::size_t ChunkCount(int32_t threads, std::size_t count) {
+  return std::clamp<std::size_t>(count / kLeastChunk, 1, Size(std::max(threads, 1)));
+}
+
+// work(k, begin, end) for the `chunks` chunks of [0, count), chunk 0 on the calling thread
+// and the others on threads of their own, or on the calling thread too where the system
+// starts none. The first chunk's error in chunk order is thrown once all have ended.
+template <typename Work>
+void ForChunks(std::size_t chunks, std::size_t count, Work work) {
+  std::vector<std::exception_ptr> errors(chunks);
+  auto run = [&](std::size_t k) {
+    try {
+      work(k, count * k / chunks, count * (k + 1) / chunks);
+    } catch (...) {
+      errors[k] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> threads;
+  std::size_t started = 1;
+  for (; started < chunks; ++started) {
+    try {
+      threads.emplace_back(run, started);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  run(0);
+  for (std::size_t k = started; k < chunks; ++k) run(k);
+  for (std::thread& thread : threads) thread.join();
+  for (const std::exception_ptr& error : errors) {
+    if (error) std::rethrow_exception(error);
+  }
+}
 
 // A code EvaluateFis would refuse; `who` names the row or candidate (0-based `number`).
 void CheckCode(int32_t code, int32_t highestAllele, const char* who, std::size_t number,
@@ -222,6 +262,56 @@ void LayOutCells(Preparation& prep, PreparedEvaluation& test) {
   }
 }
 
+// Loci [first, end) laid out in `part` as if they were the only ones: sample-size entries,
+// alleles and cells numbered from 0.
+void LayOutLoci(Preparation& prep, int32_t first, int32_t end, PreparedEvaluation& part) {
+  const EngineInput& fixedRows = prep.fixedRows;
+  const CandidateGenotypes& candidates = prep.candidates;
+  part.populations = fixedRows.populations;
+  part.populationBegin.assign(1, 0);
+  part.alleleBegin.assign(1, 0);
+  part.cellBegin.assign(1, 0);
+  for (int32_t l = first; l < end; ++l) {
+    prep.column = fixedRows.codes.data() + Size(l) * Size(fixedRows.individuals);
+    if (candidates.fixedRow.empty()) {
+      prep.candidateColumn = candidates.codes.data() + Size(l) * prep.candidateCount;
+    } else {
+      prep.candidateBuffer.resize(prep.candidateCount);
+      for (std::size_t c = 0; c < prep.candidateCount; ++c) {
+        prep.candidateBuffer[c] = prep.column[Size(candidates.fixedRow[c])];
+      }
+      prep.candidateColumn = prep.candidateBuffer.data();
+    }
+    NumberTypedPopulations(prep, l, part);
+    RankAlleles(prep, part);
+    LayOutCells(prep, part);
+    if (prep.dense) {
+      for (uint32_t allele : prep.distinct) prep.rankOf[allele] = -1;
+    }
+  }
+}
+
+// The loci of `part` after those of `test`, their numbers moved past test's.
+void AppendLoci(const PreparedEvaluation& part, PreparedEvaluation& test) {
+  const int32_t entries = test.populationBegin.back();
+  const int32_t alleles = test.alleleBegin.back();
+  const int32_t cells = test.cellBegin.back();
+  for (std::size_t i = 1; i < part.populationBegin.size(); ++i) {
+    test.populationBegin.push_back(part.populationBegin[i] + entries);
+  }
+  test.entryPopulation.insert(test.entryPopulation.end(), part.entryPopulation.begin(),
+                              part.entryPopulation.end());
+  for (std::size_t i = 1; i < part.alleleBegin.size(); ++i) {
+    test.alleleBegin.push_back(part.alleleBegin[i] + alleles);
+  }
+  test.alleleNumber.insert(test.alleleNumber.end(), part.alleleNumber.begin(),
+                           part.alleleNumber.end());
+  for (std::size_t i = 1; i < part.cellBegin.size(); ++i) {
+    test.cellBegin.push_back(part.cellBegin[i] + cells);
+  }
+  for (int32_t entry : part.cellEntry) test.cellEntry.push_back(entry + entries);
+}
+
 // The lanes, population by population and within a population locus by locus: each
 // block's sample-size lane, then its cells in ascending allele order.
 void AssignLanes(Preparation& prep, PreparedEvaluation& test) {
@@ -285,12 +375,13 @@ uint16_t RankInBlock(const Preparation& prep, const PreparedEvaluation& test, st
                                first);
 }
 
-// The lanes of the fixed rows.
-void CountFixedRows(const Preparation& prep, PreparedEvaluation& test) {
+// The lanes of the fixed rows at loci [locusBegin, locusEnd): each locus writes only its
+// own blocks' lanes.
+void CountFixedRows(const Preparation& prep, PreparedEvaluation& test, std::size_t locusBegin,
+                    std::size_t locusEnd) {
   const EngineInput& fixedRows = prep.fixedRows;
   const auto loci = Size(test.loci);
-  test.fixedLanes.assign(test.laneCount, 0);
-  for (std::size_t l = 0; l < loci; ++l) {
+  for (std::size_t l = locusBegin; l < locusEnd; ++l) {
     const int32_t* column = fixedRows.codes.data() + l * Size(fixedRows.individuals);
     for (int32_t row = 0; row < fixedRows.individuals; ++row) {
       const int32_t code = column[row];
@@ -328,7 +419,7 @@ void ChooseClassLoci(const Preparation& prep, PreparedEvaluation& test) {
 
 // What one copy of each copied candidate adds: class flags at its population's class
 // loci, lane contributions elsewhere; nothing where it is missing.
-void SetContributions(const Preparation& prep, PreparedEvaluation& test) {
+void SetContributions(const Preparation& prep, PreparedEvaluation& test, int32_t threads) {
   const auto loci = Size(test.loci);
   std::vector<int32_t> classIndex(Size(test.populations) * loci, -1);
   for (std::size_t p = 0; p < Size(test.populations); ++p) {
@@ -342,54 +433,63 @@ void SetContributions(const Preparation& prep, PreparedEvaluation& test) {
                : prep.fixedRows.codes[l * Size(prep.fixedRows.individuals) +
                                       Size(prep.candidates.fixedRow[c])];
   };
+  const std::size_t chunks = ChunkCount(threads, prep.candidateCount);
   // The sizes first: the tables are made once, at their size, which for many loci is
-  // most of the evaluation's memory.
-  std::size_t flagCount = 0;
-  std::size_t contributionCount = 0;
-  for (std::size_t c = 0; c < prep.candidateCount; ++c) {
-    if (!prep.Copied(c)) continue;
-    const auto p = Size(prep.candidates.population[c]);
-    flagCount += 3 * Size(test.classLoci[p]);
-    for (std::size_t l = 0; l < loci; ++l) {
-      if (codeOf(c, l) != 0 && classIndex[p * loci + l] < 0) ++contributionCount;
-    }
-  }
-  test.classFlags.reserve(flagCount);
-  test.contributions.reserve(contributionCount);
+  // most of the evaluation's memory; then each candidate fills its own stretch.
   test.contributionBegin.assign(prep.candidateCount + 1, 0);
   test.classFlagBegin.assign(prep.candidateCount, 0);
-  for (std::size_t c = 0; c < prep.candidateCount; ++c) {
-    test.contributionBegin[c] = static_cast<int64_t>(test.contributions.size());
-    if (!prep.Copied(c)) continue;
-    const auto p = Size(prep.candidates.population[c]);
-    const auto classes = Size(test.classLoci[p]);
-    test.classFlagBegin[c] = static_cast<int64_t>(test.classFlags.size());
-    test.classFlags.resize(test.classFlags.size() + 3 * classes, 0);
-    uint8_t* flags = test.classFlags.data() + test.classFlagBegin[c];
-    for (std::size_t l = 0; l < loci; ++l) {
-      const int32_t code = codeOf(c, l);
-      if (code == 0) continue;
-      const std::size_t place = p * loci + l;
-      const uint16_t first = RankInBlock(prep, test, place, FirstAllele(code));
-      const uint16_t second = RankInBlock(prep, test, place, SecondAllele(code));
-      const int32_t d = classIndex[place];
-      if (d >= 0) {
-        // Homozygotes for the first allele, for the second, heterozygotes.
-        const std::size_t row = first != second ? 2 : first;
-        flags[row * classes + Size(d)] = 1;
-        continue;
+  ForChunks(chunks, prep.candidateCount, [&](std::size_t, std::size_t begin, std::size_t end) {
+    for (std::size_t c = begin; c < end; ++c) {
+      if (!prep.Copied(c)) continue;
+      const auto p = Size(prep.candidates.population[c]);
+      int64_t count = 0;
+      for (std::size_t l = 0; l < loci; ++l) {
+        if (codeOf(c, l) != 0 && classIndex[p * loci + l] < 0) ++count;
       }
-      test.contributions.push_back({static_cast<uint32_t>(test.blockLane[place]), first, second});
+      test.contributionBegin[c + 1] = count;
     }
+  });
+  int64_t flagCount = 0;
+  for (std::size_t c = 0; c < prep.candidateCount; ++c) {
+    test.contributionBegin[c + 1] += test.contributionBegin[c];
+    if (!prep.Copied(c)) continue;
+    test.classFlagBegin[c] = flagCount;
+    flagCount += 3 * int64_t{test.classLoci[Size(prep.candidates.population[c])]};
   }
-  test.contributionBegin.back() = static_cast<int64_t>(test.contributions.size());
+  test.contributions.resize(static_cast<std::size_t>(test.contributionBegin.back()));
+  test.classFlags.assign(static_cast<std::size_t>(flagCount), 0);
+  ForChunks(chunks, prep.candidateCount, [&](std::size_t, std::size_t begin, std::size_t end) {
+    for (std::size_t c = begin; c < end; ++c) {
+      if (!prep.Copied(c)) continue;
+      const auto p = Size(prep.candidates.population[c]);
+      const auto classes = Size(test.classLoci[p]);
+      uint8_t* flags = test.classFlags.data() + test.classFlagBegin[c];
+      PreparedEvaluation::Contribution* next =
+          test.contributions.data() + test.contributionBegin[c];
+      for (std::size_t l = 0; l < loci; ++l) {
+        const int32_t code = codeOf(c, l);
+        if (code == 0) continue;
+        const std::size_t place = p * loci + l;
+        const uint16_t first = RankInBlock(prep, test, place, FirstAllele(code));
+        const uint16_t second = RankInBlock(prep, test, place, SecondAllele(code));
+        const int32_t d = classIndex[place];
+        if (d >= 0) {
+          // Homozygotes for the first allele, for the second, heterozygotes.
+          const std::size_t row = first != second ? 2 : first;
+          flags[row * classes + Size(d)] = 1;
+          continue;
+        }
+        *next++ = {static_cast<uint32_t>(test.blockLane[place]), first, second};
+      }
+    }
+  });
 }
 
 }  // namespace
 
 PreparedEvaluation PrepareEvaluation(const EngineInput& fixedRows,
                                      const CandidateGenotypes& candidates,
-                                     const std::vector<CopySlot>& slots) {
+                                     const std::vector<CopySlot>& slots, int32_t threads) {
   Preparation prep{fixedRows, candidates};
   prep.candidateCount = Size(std::max(candidates.count, 0));
   CheckInputs(prep, slots);
@@ -404,28 +504,21 @@ PreparedEvaluation PrepareEvaluation(const EngineInput& fixedRows,
   test.populationBegin.push_back(0);
   test.alleleBegin.push_back(0);
   test.cellBegin.push_back(0);
-  for (int32_t l = 0; l < test.loci; ++l) {
-    prep.column = fixedRows.codes.data() + Size(l) * Size(fixedRows.individuals);
-    if (candidates.fixedRow.empty()) {
-      prep.candidateColumn = candidates.codes.data() + Size(l) * prep.candidateCount;
-    } else {
-      prep.candidateBuffer.resize(prep.candidateCount);
-      for (std::size_t c = 0; c < prep.candidateCount; ++c) {
-        prep.candidateBuffer[c] = prep.column[Size(candidates.fixedRow[c])];
-      }
-      prep.candidateColumn = prep.candidateBuffer.data();
-    }
-    NumberTypedPopulations(prep, l, test);
-    RankAlleles(prep, test);
-    LayOutCells(prep, test);
-    if (prep.dense) {
-      for (uint32_t allele : prep.distinct) prep.rankOf[allele] = -1;
-    }
-  }
+  // The loci in chunks, each laid out as if it came first, then put end to end.
+  const std::size_t chunks = ChunkCount(threads, Size(test.loci));
+  std::vector<PreparedEvaluation> parts(chunks);
+  ForChunks(chunks, Size(test.loci), [&](std::size_t k, std::size_t begin, std::size_t end) {
+    Preparation own = prep;
+    LayOutLoci(own, static_cast<int32_t>(begin), static_cast<int32_t>(end), parts[k]);
+  });
+  for (PreparedEvaluation& part : parts) AppendLoci(part, test);
   AssignLanes(prep, test);
-  CountFixedRows(prep, test);
+  test.fixedLanes.assign(test.laneCount, 0);
+  ForChunks(chunks, Size(test.loci), [&](std::size_t, std::size_t begin, std::size_t end) {
+    CountFixedRows(prep, test, begin, end);
+  });
   ChooseClassLoci(prep, test);
-  SetContributions(prep, test);
+  SetContributions(prep, test, threads);
   return test;
 }
 

@@ -137,10 +137,11 @@ struct EvaluationWork {
 // for every slot, slot.copies copies of one candidate of the slot's population. Refuses
 // with an InternalError what EvaluateFis refuses (inconsistent table, a code whose
 // alleles are not both in 1..A), a candidate or slot outside the populations, negative
-// copies, and tables too large for 32-bit counts.
+// copies, and tables too large for 32-bit counts. Up to `threads` threads share the work
+// on many loci or candidates; the result is the same for any number.
 PreparedEvaluation PrepareEvaluation(const EngineInput& fixedRows,
                                      const CandidateGenotypes& candidates,
-                                     const std::vector<CopySlot>& slots);
+                                     const std::vector<CopySlot>& slots, int32_t threads = 1);
 
 // FisOverall of the fixed rows plus test.slots[j].copies copies of candidate chosen[j]
 // for every slot j; a chosen candidate must belong to its slot's population

@@ -280,6 +280,91 @@ TEST(PreparedEvaluation, MeetsEachFloatingPointErrorAsTheWholeTableDoes) {
             std::string("error: ") + kInvalidOperationMessage);
 }
 
+// Every table a preparation lays out, as text to compare.
+std::string Layout(const PreparedEvaluation& test) {
+  std::string text;
+  auto add = [&text](const char* name, const auto& values) {
+    text += name;
+    for (const auto value : values) {
+      text += ' ';
+      text += std::to_string(value);
+    }
+    text += '\n';
+  };
+  add("blockLane", test.blockLane);
+  add("blockCells", test.blockCells);
+  add("blockHighest", test.blockHighest);
+  add("populationBegin", test.populationBegin);
+  add("entryPopulation", test.entryPopulation);
+  add("entryLane", test.entryLane);
+  add("alleleBegin", test.alleleBegin);
+  add("alleleNumber", test.alleleNumber);
+  add("cellBegin", test.cellBegin);
+  add("cellEntry", test.cellEntry);
+  add("cellLane", test.cellLane);
+  add("laneCell", test.laneCell);
+  add("fixedLanes", test.fixedLanes);
+  add("contributionBegin", test.contributionBegin);
+  for (const auto& contribution : test.contributions) {
+    for (const auto value :
+         {contribution.lane, uint32_t{contribution.first}, uint32_t{contribution.second}}) {
+      text += ' ';
+      text += std::to_string(value);
+    }
+  }
+  add("\nclassLoci", test.classLoci);
+  add("classBegin", test.classBegin);
+  add("classBlock", test.classBlock);
+  add("classFlagBegin", test.classFlagBegin);
+  add("classFlags", test.classFlags);
+  return text;
+}
+
+TEST(PreparedEvaluation, ThreadsLayOutWhatOneThreadLaysOut) {
+  // Enough loci and candidates for several chunks: populations of 300 distinct genotypes
+  // at 700 loci, biallelic and not, some missing, each genotype a candidate.
+  std::mt19937 random(5);
+  const int32_t loci = 700;
+  std::vector<std::vector<int32_t>> rows;
+  for (int32_t row = 0; row < 900; ++row) {
+    std::vector<int32_t> codes;
+    for (int32_t l = 0; l < loci; ++l) {
+      const auto alleles = static_cast<uint32_t>(l % 3 == 0 ? 6 : 2);
+      const int32_t first = 1 + static_cast<int32_t>(random() % alleles);
+      const int32_t second = 1 + static_cast<int32_t>(random() % alleles);
+      codes.push_back(random() % 20 == 0 ? 0 : Code(first, second));
+    }
+    rows.push_back(codes);
+  }
+  EngineInput fixed = MakeInput(6, {300, 300, 300}, rows);
+  CandidateGenotypes candidates;
+  for (int32_t row = 0; row < 900; ++row) {
+    candidates.population.push_back(row / 300);
+    candidates.fixedRow.push_back(row);
+  }
+  candidates.count = 900;
+  // Population 3 copies more than 16-bit class counts hold: it counts lane by lane.
+  const std::vector<CopySlot> slots = {{0, 4}, {0, 1}, {1, 7}, {2, 40000}, {2, 30000}};
+  const std::string one = Layout(PrepareEvaluation(fixed, candidates, slots, 1));
+  EXPECT_EQ(Layout(PrepareEvaluation(fixed, candidates, slots, 2)), one);
+  EXPECT_EQ(Layout(PrepareEvaluation(fixed, candidates, slots, 7)), one);
+
+  // The error is that of the first bad locus in order, whichever thread meets it.
+  fixed.codes[static_cast<std::size_t>(650) * 900 + 10] = Code(7, 1);
+  fixed.codes[static_cast<std::size_t>(100) * 900 + 850] = Code(9, 9);
+  std::string errors[2];
+  for (int threads : {1, 7}) {
+    try {
+      PrepareEvaluation(fixed, candidates, slots, threads);
+      ADD_FAILURE() << "no error with " << threads << " threads";
+    } catch (const InternalError& error) {
+      errors[threads == 1 ? 0 : 1] = error.what();
+    }
+  }
+  EXPECT_NE(errors[0].find("locus 101"), std::string::npos) << errors[0];
+  EXPECT_EQ(errors[1], errors[0]);
+}
+
 TEST(PreparedEvaluation, RefusesWhatCannotBeEvaluated) {
   Scenario s;
   s.highestAllele = 9;
