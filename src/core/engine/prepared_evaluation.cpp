@@ -342,13 +342,11 @@ void AssignLanes(Preparation& prep, PreparedEvaluation& test) {
   prep.laneAllele.assign(test.laneCount, 0);
   test.entryLane.resize(test.entryPopulation.size());
   test.cellLane.resize(test.cellEntry.size());
-  test.laneCell.assign(test.laneCount, -1);
   std::vector<int32_t> next(places, 0);  // cells of each block placed so far
   for (std::size_t l = 0; l < loci; ++l) {
     for (int32_t e = test.populationBegin[l]; e < test.populationBegin[l + 1]; ++e) {
       const int32_t lane = test.blockLane[placeOf(e, l)];
       test.entryLane[Size(e)] = lane;
-      test.laneCell[Size(lane)] = static_cast<int32_t>(test.cellEntry.size()) + e;
     }
     for (int32_t a = test.alleleBegin[l]; a < test.alleleBegin[l + 1]; ++a) {
       const uint32_t allele = test.alleleNumber[Size(a)];
@@ -357,7 +355,6 @@ void AssignLanes(Preparation& prep, PreparedEvaluation& test) {
         const int32_t rank = next[place]++;
         const int32_t lane = test.blockLane[place] + 1 + rank;
         test.cellLane[Size(j)] = lane;
-        test.laneCell[Size(lane)] = j;
         prep.laneAllele[Size(lane)] = allele;
         if (allele == static_cast<uint32_t>(std::max(test.highestAllele, 0))) {
           test.blockHighest[place] = rank;
@@ -600,26 +597,20 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
   const uint64_t* lanes = work.lanes.data();
   const int32_t* cellBegin = test.cellBegin.data();
   const int32_t* cellEntry = test.cellEntry.data();
-  // Every lane in one pass, as they lie in memory (population by population), put in
-  // cell order, then the sample sizes in entry order: a pass per locus would read the
-  // whole table once per locus.
-  const std::size_t cellCount = test.cellEntry.size();
+  // Each locus reads its lanes where they lie (population by population): a block of
+  // lanes per population, so every lane is read once.
+  const int32_t* cellLane = test.cellLane.data();
+  const int32_t* entryLane = test.entryLane.data();
   const FisEstimator estimator = EstimatorOfTable(test.populations);
-  work.cellValues.resize(test.laneCount);
-  uint64_t* values = work.cellValues.data();
-  const int32_t* laneCell = test.laneCell.data();
-  for (std::size_t lane = 0; lane < test.laneCount; ++lane) values[laneCell[lane]] = lanes[lane];
   for (std::size_t l = 0; l < Size(test.loci); ++l) {
     const auto first = Size(test.populationBegin[l]);
     const auto count = Size(test.populationBegin[l + 1]) - first;
     const auto alleleFirst = Size(test.alleleBegin[l]);
     const auto alleles = Size(test.alleleBegin[l + 1]) - alleleFirst;
-    const int32_t cellFirst = cellBegin[alleleFirst];
     work.sampleSizes.resize(count);
     int32_t* sampleSizes = work.sampleSizes.data();
-    const uint64_t* cellValues = values + cellFirst;
     for (std::size_t q = 0; q < count; ++q) {
-      sampleSizes[q] = static_cast<int32_t>(static_cast<uint32_t>(values[cellCount + first + q]));
+      sampleSizes[q] = static_cast<int32_t>(static_cast<uint32_t>(lanes[entryLane[first + q]]));
     }
     LocusSummary summary;
     if (!SummariseLocus(sampleSizes, count, summary, estimator)) continue;
@@ -643,7 +634,7 @@ void EvaluatePreparedLoci(const PreparedEvaluation& test, EvaluationWork& work,
       const int32_t end = cellBegin[alleleFirst + a + 1];
       for (int32_t cell = cellBegin[alleleFirst + a]; cell < end; ++cell) {
         const auto q = Size(cellEntry[cell]);
-        const uint64_t value = cellValues[cell - cellFirst];
+        const uint64_t value = lanes[cellLane[cell]];
         const StoredTerm* terms = populationTerms[q] + 2 * (value & 0xFFFFFFFFu);
         p1 += LoadTerm(terms[0]);
         p2 += LoadTerm(terms[1]);

@@ -84,9 +84,6 @@ struct PreparedEvaluation {
   std::vector<int32_t> cellBegin;
   std::vector<int32_t> cellEntry;
   std::vector<int32_t> cellLane;
-  // Per lane, where the evaluations gather its value: the cell j it holds, or for a
-  // sample-size lane cellEntry.size() + its entry.
-  std::vector<int32_t> laneCell;
 
   // The lanes of the fixed rows.
   std::vector<uint64_t> fixedLanes;
@@ -123,7 +120,6 @@ struct EvaluationWork {
   std::vector<uint64_t> lanes;  // the counts of the current table (as fixedLanes)
   std::vector<uint16_t> classCounts;
   std::vector<int32_t> sampleSizes;  // one locus's, in entry order
-  std::vector<uint64_t> cellValues;  // every lane, in cell then entry order (laneCell)
   std::vector<const StoredTerm*> populationTerms;
   std::vector<const StoredTerm*> populationHetTerms;
   TermsCache terms;

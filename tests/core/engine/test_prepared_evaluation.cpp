@@ -302,7 +302,6 @@ std::string Layout(const PreparedEvaluation& test) {
   add("cellBegin", test.cellBegin);
   add("cellEntry", test.cellEntry);
   add("cellLane", test.cellLane);
-  add("laneCell", test.laneCell);
   add("fixedLanes", test.fixedLanes);
   add("contributionBegin", test.contributionBegin);
   for (const auto& contribution : test.contributions) {
