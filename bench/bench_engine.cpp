@@ -16,6 +16,8 @@
 #include "data/genotype_file_writer.h"
 #include "engine/engine.h"
 #include "engine/genotype_file.h"
+#include "engine/population_evaluation.h"
+#include "engine/prepared_evaluation.h"
 #include "io/working_folder.h"
 #include "support/reference_engine.h"
 
@@ -172,6 +174,38 @@ BENCHMARK(BM_PreparedIterationLarge)
     ->Arg(0)
     ->Arg(1)
     ->Arg(2)
+    ->Unit(benchmark::kMicrosecond);
+
+// One iteration of the pass shared by a Run's tests, on the large (data 0) or SNP-like
+// (data 1) data: draws, counts and the overall evaluation (with every locus test's value),
+// then (part 1) every population's test from the same counts.
+void BM_SharedIteration(benchmark::State& state) {
+  const DataFile data = MakeBenchData(state.range(0) == 0 ? LargeOptions() : SnpOptions());
+  const PopulationIndex index = MakeBenchPopulationIndex(data);
+  const CloneDetection clones = DetectClones(data.table, index);
+  const CloneSummary summary = SummariseClones(clones, index);
+  const ResamplingPlan plan = MakeResamplingPlan(data, index, clones, summary);
+  FastResampler fast =
+      MakeFastResampler(plan, clones.cloneFree, TableVariant{RandomizationKind::kOverall, 0});
+  PopulationWorkspace workspace;
+  RandomGenerator generator{12345u};
+  for (auto _ : state) {
+    ResampleFast(fast, plan, generator);
+    EvaluatePreparedLoci(*fast.evaluation, fast.work, fast.chosen.data());
+    if (state.range(1) == 0) continue;
+    for (int32_t p = 0; p < data.header.populations; ++p) {
+      benchmark::DoNotOptimize(EvaluatePopulation(*fast.evaluation, fast.work.lanes.data(), p,
+                                                  plan.size[static_cast<std::size_t>(p)],
+                                                  workspace));
+    }
+  }
+}
+BENCHMARK(BM_SharedIteration)
+    ->ArgNames({"large_0_snp_1", "populations"})
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
     ->Unit(benchmark::kMicrosecond);
 
 // Preparing a test on the large data (once per test).

@@ -15,6 +15,8 @@ namespace {
 
 constexpr std::size_t kMemoEntries = std::size_t{1} << 16;
 constexpr std::size_t kLocusMemoEntries = std::size_t{1} << 16;
+// How many loci ahead the locus tables' entries are fetched.
+constexpr std::size_t kAhead = 8;
 
 // Keys hold n, h and the filler size below 2^12 and c below 2^13 (the engine's tables
 // hold at most 5000 individuals); larger counts are not remembered.
@@ -332,7 +334,6 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
                                              evaluation.blockHighest[place], lanes + lane + 1);
     if (entry != nullptr) {
       workspace.locusEntries[l] = entry;
-      __builtin_prefetch(entry);
       continue;
     }
     // Made on first need: data with many alleles per population never use it.
@@ -352,9 +353,7 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
   // The summary of a locus depends on n alone (the filler's size is the test's): loci
   // typed in as many individuals as the one before share it.
   int32_t summarisedN = -1;
-  bool summaryUsed = false;
-  LocusValues v;
-  const StoredTerm* terms = nullptr;
+  const SummaryOfSize* known = nullptr;
   AlleleTable* table = nullptr;
   for (std::size_t l = 0; l < loci; ++l) {
     const std::size_t place = firstPlace + l;
@@ -362,15 +361,19 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
     const int32_t n = lane < 0 ? 0 : static_cast<int32_t>(static_cast<uint32_t>(lanes[lane]));
     workspace.usedBegin[l] = used;
     workspace.usedEnd[l] = used;
+    // The entries a few loci ahead fetched while this one is worked on.
+    if (l + kAhead < loci && workspace.locusEntries[l + kAhead] != nullptr) {
+      __builtin_prefetch(workspace.locusEntries[l + kAhead]);
+    }
     if (n != summarisedN) {
       summarisedN = n;
-      const SummaryOfSize& known = SummaryFor(workspace, n, size);
-      summaryUsed = known.used;
-      v = known.values;
-      terms = known.terms;
+      // Stays in place: summaries grow only for a new n, and then this is looked up again.
+      known = &SummaryFor(workspace, n, size);
       table = nullptr;
     }
-    if (!summaryUsed) continue;
+    if (!known->used) continue;
+    const LocusValues& v = known->values;
+    const StoredTerm* terms = known->terms;
     workspace.locusUsed[l] = 1;
     const int32_t cellCount = lane < 0 ? 0 : evaluation.blockCells[place];
     const int32_t highestCell = lane < 0 ? -1 : evaluation.blockHighest[place];
@@ -403,12 +406,12 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
     // An allele table for the loci of more than two alleles (the others have theirs
     // remembered whole), made on first need.
     if (table == nullptr && remember && cellCount > 2) {
-      SummaryOfSize& known = SummaryFor(workspace, n, size);
-      if (!known.tableTried) {
-        known.tableTried = true;
-        known.table = TableFor(workspace.alleleTables, n, size);
+      SummaryOfSize& summary = SummaryFor(workspace, n, size);
+      if (!summary.tableTried) {
+        summary.tableTried = true;
+        summary.table = TableFor(workspace.alleleTables, n, size);
       }
-      table = known.table;
+      table = summary.table;
     }
     ForEachAllele(cells, cellCount, highestCell, [&](uint32_t count, uint32_t het, bool highest) {
       if (table != nullptr && count <= 2 * Size(n) && het <= Size(n)) {
