@@ -126,47 +126,63 @@ AlleleOutcome WorkOut(const LocusValues& v, int32_t n, const StoredTerm* terms, 
   return OutcomeOfAllele(v, sums);
 }
 
+// One locus's components: SumB := b + SumB, SumBC := (b + SumBC) + c along them.
+struct FloatChain {
+  const StoredTerm* b = nullptr;
+  const StoredTerm* c = nullptr;
+  int32_t length = 0;
+};
+
+// Step j of a chain. Its sums are float variables of their own: the compiler keeps them
+// in memory and adds from there (a float array it would move through integer registers).
+inline void Step(const StoredTerm* b, const StoredTerm* c, int32_t j, float& sumB, float& sumBC) {
+  const Extended bj = LoadTerm(b[j]);
+  sumB = static_cast<float>(bj + static_cast<Extended>(sumB));
+  sumBC = static_cast<float>((bj + static_cast<Extended>(sumBC)) + LoadTerm(c[j]));
+}
+
 // SumB and SumBC of the pending loci from their used alleles' components, four loci side
 // by side so that their float chains overlap; each chain is that of AddComponents, and a
 // chain that overflowed once stays infinite (the components are finite).
 void SumPendingLoci(PopulationWorkspace& ws) {
-  constexpr std::size_t kLanes = 4;
-  const StoredTerm* b = ws.b.data();
-  const StoredTerm* c = ws.c.data();
   const std::size_t pending = ws.pending.size();
-  for (std::size_t group = 0; group < pending; group += kLanes) {
-    const std::size_t lanes = std::min(kLanes, pending - group);
-    // Kept in memory: each step rounds to float through a store, and held in registers
-    // the compiler would shuttle them between the x87 and integer registers.
-    volatile float laneB[kLanes] = {0.0f, 0.0f, 0.0f, 0.0f};
-    volatile float laneBC[kLanes] = {0.0f, 0.0f, 0.0f, 0.0f};
-    std::size_t locus[kLanes] = {0, 0, 0, 0};
-    int32_t begin[kLanes] = {0, 0, 0, 0};
-    int32_t length[kLanes] = {0, 0, 0, 0};
-    for (std::size_t u = 0; u < lanes; ++u) {
-      locus[u] = Size(ws.pending[group + u]);
-      begin[u] = ws.usedBegin[locus[u]];
-      length[u] = ws.usedEnd[locus[u]] - begin[u];
-    }
-    auto step = [&](std::size_t u, int32_t j) {
-      const Extended bj = LoadTerm(b[begin[u] + j]);
-      laneB[u] = static_cast<float>(bj + static_cast<Extended>(laneB[u]));
-      laneBC[u] =
-          static_cast<float>((bj + static_cast<Extended>(laneBC[u])) + LoadTerm(c[begin[u] + j]));
-    };
-    int32_t longest = 0;
-    for (std::size_t u = 0; u < lanes; ++u) longest = std::max(longest, length[u]);
+  auto chainOf = [&ws](std::size_t at) {
+    const auto locus = Size(ws.pending[at]);
+    const int32_t begin = ws.usedBegin[locus];
+    return FloatChain{ws.b.data() + begin, ws.c.data() + begin, ws.usedEnd[locus] - begin};
+  };
+  auto finish = [&ws](std::size_t at, float sumB, float sumBC) {
+    LocusOutcome& outcome = ws.outcomes[Size(ws.pending[at])];
+    outcome.sumB = sumB;
+    outcome.sumBC = sumBC;
+    if (std::isinf(sumB) || std::isinf(sumBC)) outcome.error = kOverflowMessage;
+  };
+  std::size_t group = 0;
+  for (; group + 4 <= pending; group += 4) {
+    const FloatChain c0 = chainOf(group);
+    const FloatChain c1 = chainOf(group + 1);
+    const FloatChain c2 = chainOf(group + 2);
+    const FloatChain c3 = chainOf(group + 3);
+    float b0 = 0.0f, b1 = 0.0f, b2 = 0.0f, b3 = 0.0f;
+    float bc0 = 0.0f, bc1 = 0.0f, bc2 = 0.0f, bc3 = 0.0f;
+    const int32_t longest = std::max({c0.length, c1.length, c2.length, c3.length});
     for (int32_t j = 0; j < longest; ++j) {
-      for (std::size_t u = 0; u < lanes; ++u) {
-        if (j < length[u]) step(u, j);
-      }
+      if (j < c0.length) Step(c0.b, c0.c, j, b0, bc0);
+      if (j < c1.length) Step(c1.b, c1.c, j, b1, bc1);
+      if (j < c2.length) Step(c2.b, c2.c, j, b2, bc2);
+      if (j < c3.length) Step(c3.b, c3.c, j, b3, bc3);
     }
-    for (std::size_t u = 0; u < lanes; ++u) {
-      LocusOutcome& outcome = ws.outcomes[locus[u]];
-      outcome.sumB = laneB[u];
-      outcome.sumBC = laneBC[u];
-      if (std::isinf(outcome.sumB) || std::isinf(outcome.sumBC)) outcome.error = kOverflowMessage;
-    }
+    finish(group, b0, bc0);
+    finish(group + 1, b1, bc1);
+    finish(group + 2, b2, bc2);
+    finish(group + 3, b3, bc3);
+  }
+  for (; group < pending; ++group) {
+    const FloatChain chain = chainOf(group);
+    float sumB = 0.0f;
+    float sumBC = 0.0f;
+    for (int32_t j = 0; j < chain.length; ++j) Step(chain.b, chain.c, j, sumB, sumBC);
+    finish(group, sumB, sumBC);
   }
 }
 
