@@ -45,22 +45,29 @@ constexpr std::size_t kLocusTableBudget = std::size_t{700000};
 
 std::size_t LocusTableEntries(int32_t n) { return (2 * Size(n) + 1) * (Size(n) + 1); }
 
-// The locus table of (n, size, shape), made on first need; nullptr beyond the limits.
+// The table of `key` with `entries` entries, made on first need; nullptr when it would
+// take the tables beyond `budget` entries.
+template <typename Table>
+Table* TableOf(DenseTables<Table>& tables, uint64_t key, std::size_t entries, std::size_t budget) {
+  const auto at = std::lower_bound(tables.keys.begin(), tables.keys.end(), key);
+  const auto index = static_cast<std::size_t>(at - tables.keys.begin());
+  if (at != tables.keys.end() && *at == key) return tables.tables[index].get();
+  if (tables.entries + entries > budget) return nullptr;
+  tables.keys.insert(at, key);
+  auto table = std::make_unique<Table>();
+  table->entries.resize(entries);
+  tables.entries += entries;
+  return tables.tables
+      .insert(tables.tables.begin() + static_cast<std::ptrdiff_t>(index), std::move(table))
+      ->get();
+}
+
+// The locus table of (n, size, shape); nullptr beyond the limits.
 LocusTable* LocusTableFor(LocusTables& tables, int32_t n, int32_t size, int32_t shape) {
   if (n < 1 || n > kDenseLocusN || size < 0) return nullptr;
   const uint64_t key = static_cast<uint64_t>(n) << 40 | static_cast<uint64_t>(size) << 8 |
                        static_cast<uint64_t>(shape);
-  const auto at = std::lower_bound(tables.keys.begin(), tables.keys.end(), key);
-  const auto index = static_cast<std::size_t>(at - tables.keys.begin());
-  if (at != tables.keys.end() && *at == key) return tables.tables[index].get();
-  if (tables.entries + LocusTableEntries(n) > kLocusTableBudget) return nullptr;
-  tables.keys.insert(at, key);
-  auto table = std::make_unique<LocusTable>();
-  table->entries.resize(LocusTableEntries(n));
-  tables.entries += table->entries.size();
-  return tables.tables
-      .insert(tables.tables.begin() + static_cast<std::ptrdiff_t>(index), std::move(table))
-      ->get();
+  return TableOf(tables, key, LocusTableEntries(n), kLocusTableBudget);
 }
 
 LocusOutcome OutcomeOfEntry(const LocusTables& tables, const LocusTable::Entry& entry) {
@@ -81,22 +88,11 @@ void RememberInEntry(LocusTables& tables, LocusTable::Entry& entry, const LocusO
   if (known == tables.errors.end()) tables.errors.push_back(outcome.error);
 }
 
-// The table of (n, size), made on first need; nullptr beyond the limits.
+// The allele table of (n, size); nullptr beyond the limits.
 AlleleTable* TableFor(AlleleTables& tables, int32_t n, int32_t size) {
   if (n < 1 || n > kDenseN || size < 0) return nullptr;
   const uint64_t key = static_cast<uint64_t>(n) << 32 | static_cast<uint32_t>(size);
-  const auto at = std::lower_bound(tables.keys.begin(), tables.keys.end(), key);
-  const auto index = static_cast<std::size_t>(at - tables.keys.begin());
-  if (at != tables.keys.end() && *at == key) return tables.tables[index].get();
-  if (tables.entries + TableEntries(n) > kTableBudget) return nullptr;
-  tables.keys.insert(at, key);
-  auto table = std::make_unique<AlleleTable>();
-  table->n = n;
-  table->entries.resize(TableEntries(n));
-  tables.entries += table->entries.size();
-  return tables.tables
-      .insert(tables.tables.begin() + static_cast<std::ptrdiff_t>(index), std::move(table))
-      ->get();
+  return TableOf(tables, key, TableEntries(n), kTableBudget);
 }
 
 std::size_t SlotOf(uint64_t key) {
@@ -429,37 +425,34 @@ Extended EvaluatePopulation(const PreparedEvaluation& evaluation, const uint64_t
       }
       table = summary.table;
     }
+    // A remembered outcome: worked out on first sight, then its components taken when
+    // the allele is used (state 2).
+    auto take = [&](auto& entry, uint32_t count, uint32_t het, bool highest, bool known) {
+      if (!known) {
+        const AlleleOutcome allele = WorkOut(v, n, terms, count, het, highest, size, fillerTerms);
+        entry.state = allele.used ? 2 : 1;
+        entry.b = StoreTerm(allele.b);
+        entry.c = StoreTerm(allele.c);
+      }
+      if (entry.state != 2) return;
+      workspace.b[Size(used)] = entry.b;
+      workspace.c[Size(used)] = entry.c;
+      ++used;
+    };
     ForEachAllele(cells, cellCount, highestCell, [&](uint32_t count, uint32_t het, bool highest) {
       if (table != nullptr && count <= 2 * Size(n) && het <= Size(n)) {
         AlleleTable::Entry& entry =
             table->entries[((highest ? 2 * Size(n) + 1 : 0) + count) * (Size(n) + 1) + het];
-        if (entry.state == 0) {
-          const AlleleOutcome allele = WorkOut(v, n, terms, count, het, highest, size, fillerTerms);
-          entry.state = allele.used ? 2 : 1;
-          entry.b = StoreTerm(allele.b);
-          entry.c = StoreTerm(allele.c);
-        }
-        if (entry.state == 1) return true;
-        workspace.b[Size(used)] = entry.b;
-        workspace.c[Size(used)] = entry.c;
-        ++used;
+        take(entry, count, het, highest, entry.state != 0);
         return true;
       }
       if (remember && count < 2 * kKeyLimit && het < kKeyLimit) {
         const uint64_t key =
             KeyOf(static_cast<uint32_t>(n), count, het, static_cast<uint32_t>(size), highest);
         PopulationMemo::Entry& slot = memo.entries[SlotOf(key)];
-        if (slot.key != key) {
-          const AlleleOutcome allele = WorkOut(v, n, terms, count, het, highest, size, fillerTerms);
-          slot.key = key;
-          slot.used = allele.used ? 1 : 0;
-          slot.b = StoreTerm(allele.b);
-          slot.c = StoreTerm(allele.c);
-        }
-        if (slot.used == 0) return true;
-        workspace.b[Size(used)] = slot.b;
-        workspace.c[Size(used)] = slot.c;
-        ++used;
+        const bool known = slot.key == key;
+        slot.key = key;
+        take(slot, count, het, highest, known);
         return true;
       }
       const AlleleOutcome allele = WorkOut(v, n, terms, count, het, highest, size, fillerTerms);

@@ -32,7 +32,7 @@ struct PopulationMemo {
     uint64_t key = 0;  // n, c, h, filler size, highest allele; 0 = empty
     StoredTerm b;
     StoredTerm c;
-    uint8_t used = 0;
+    uint8_t state = 0;  // as AlleleTable's
   };
   std::vector<Entry> entries;
 };
@@ -46,17 +46,20 @@ struct AlleleTable {
     StoredTerm c;
     uint8_t state = 0;  // 0 not worked out, 1 unused, 2 used
   };
-  int32_t n = 0;
   std::vector<Entry> entries;
 };
 
-// The dense tables of one workspace, found by (n, filler size); made while their entries
-// stay within a budget, the hashed memo serving the rest.
-struct AlleleTables {
-  std::vector<uint64_t> keys;                        // sorted (n, size) pairs
-  std::vector<std::unique_ptr<AlleleTable>> tables;  // in the order of keys; they stay put
+// The dense tables of one workspace, found by their key (n, filler size and for locus
+// tables the loci's shape); made while their entries stay within a budget, the hashed
+// memos serving the rest.
+template <typename Table>
+struct DenseTables {
+  std::vector<uint64_t> keys;                  // sorted
+  std::vector<std::unique_ptr<Table>> tables;  // in the order of keys; they stay put
   std::size_t entries = 0;
 };
+
+using AlleleTables = DenseTables<AlleleTable>;
 
 // Outcomes of the loci of at most two alleles of one sample size n, filler size, number
 // of alleles and place of the highest allele, at (count of the first allele, het): the
@@ -70,10 +73,7 @@ struct LocusTable {
   std::vector<Entry> entries;
 };
 
-struct LocusTables {
-  std::vector<uint64_t> keys;  // sorted (n, size, cells, highest place) keys
-  std::vector<std::unique_ptr<LocusTable>> tables;
-  std::size_t entries = 0;
+struct LocusTables : DenseTables<LocusTable> {
   std::vector<const char*> errors;  // the error messages the entries name
 };
 
