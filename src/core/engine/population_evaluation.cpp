@@ -1,9 +1,7 @@
 #include "engine/population_evaluation.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
-#include <cstring>
 #include <exception>
 
 #include "errors.h"
