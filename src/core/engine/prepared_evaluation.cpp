@@ -267,7 +267,6 @@ void LayOutCells(Preparation& prep, PreparedEvaluation& test) {
 void LayOutLoci(Preparation& prep, int32_t first, int32_t end, PreparedEvaluation& part) {
   const EngineInput& fixedRows = prep.fixedRows;
   const CandidateGenotypes& candidates = prep.candidates;
-  part.populations = fixedRows.populations;
   part.populationBegin.assign(1, 0);
   part.alleleBegin.assign(1, 0);
   part.cellBegin.assign(1, 0);
