@@ -88,16 +88,20 @@ RunShape ShapeOfRun(const RunSettings& settings, const DataFile& data, const Pop
   }
   // Alleles are 0 to 999 (the readers refuse others); a larger one would only be counted
   // as 999.
-  std::bitset<1000> present;
-  for (int32_t locus = 0; locus < table.loci; ++locus) {
-    present.reset();
-    for (int32_t row = 0; row < table.rows(); ++row) {
-      const AllelePair& pair = table.at(row, locus);
-      present.set(static_cast<std::size_t>(std::clamp<int32_t>(pair.first, 0, 999)));
-      present.set(static_cast<std::size_t>(std::clamp<int32_t>(pair.second, 0, 999)));
+  // Row by row, as the table lies in memory: a column at a time strode through all of it.
+  const auto loci = static_cast<std::size_t>(std::max(table.loci, 0));
+  std::vector<std::bitset<1000>> present(loci);
+  for (std::size_t row = 0; loci > 0 && row < table.cells.size() / loci; ++row) {
+    const AllelePair* pairs = table.cells.data() + row * loci;
+    for (std::size_t locus = 0; locus < loci; ++locus) {
+      present[locus].set(static_cast<std::size_t>(std::clamp<int32_t>(pairs[locus].first, 0, 999)));
+      present[locus].set(
+          static_cast<std::size_t>(std::clamp<int32_t>(pairs[locus].second, 0, 999)));
     }
-    present.reset(0);
-    shape.locusAlleles += static_cast<int64_t>(present.count());
+  }
+  for (std::bitset<1000>& alleles : present) {
+    alleles.reset(0);
+    shape.locusAlleles += static_cast<int64_t>(alleles.count());
   }
   shape.iterations = iterations;
   shape.threads = iterations > 0 ? std::min(ThreadCount(settings.threads), iterations) : 1;

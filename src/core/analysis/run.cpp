@@ -238,8 +238,9 @@ void RunInFolder(const RunSettings& settings, RunView& view) {
   const std::string dataFile = FillMessage("data file \"{}\"", settings.dataPath);
   const DataFile data = Allocating("genotype table of " + dataFile, [&] {
     const StopReadingWhen stop([&view] { return view.StopRequested(); });
-    return ImportDataFile(settings.dataPath, settings.format,
-                          [&view](const std::string& text) { view.ShowNotice(text); });
+    return ImportDataFile(
+        settings.dataPath, settings.format,
+        [&view](const std::string& text) { view.ShowNotice(text); }, ThreadCount(settings.threads));
   });
   const HeaderNumbers& header = data.header;
   StopIfRequested(view);

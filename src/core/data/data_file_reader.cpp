@@ -5,10 +5,12 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "data/reader_common.h"
 #include "errors.h"
+#include "for_chunks.h"
 #include "io/input_file.h"
 #include "messages.h"
 
@@ -280,9 +282,10 @@ void ReadLocusNames(Reading<Source>& r, DataFile& data, NameEncoding& encoding) 
   }
 }
 
+// One individual's line: its population number into `population`, its `loci` genotypes
+// into `cells`.
 template <typename Source>
-void ReadIndividual(Reading<Source>& r, GenotypeTable& table) {
-  const int32_t loci = table.loci;
+void ReadIndividual(Reading<Source>& r, int32_t loci, int32_t& population, AllelePair* cells) {
   // Population number: from the first non-blank character up to the first TAB.
   int c = r.source.Get();
   while (c == ' ') c = r.source.Get();
@@ -305,8 +308,7 @@ void ReadIndividual(Reading<Source>& r, GenotypeTable& table) {
     FailAt(r.path, r.line, 0, messages::kPopulationNumberField,
            messages::NoTabBeforeLineEnd(Quoted(text) + (cut ? "..." : "")));
   }
-  table.population.push_back(
-      Convert(r.path, r.line, 0, messages::kPopulationNumberField, text, cut));
+  population = Convert(r.path, r.line, 0, messages::kPopulationNumberField, text, cut);
 
   c = r.source.Get();
   while (c == '\t') c = r.source.Get();
@@ -322,7 +324,7 @@ void ReadIndividual(Reading<Source>& r, GenotypeTable& table) {
     if ((pair.first == 0) != (pair.second == 0)) {
       FailAt(r.path, r.line, k, {}, messages::OneAlleleZero());
     }
-    table.cells.push_back(pair);
+    cells[k - 1] = pair;
 
     const int separator = r.source.Get();
     if (k < loci) {
@@ -353,10 +355,71 @@ void ReadIndividual(Reading<Source>& r, GenotypeTable& table) {
   }
 }
 
+// Where the line after the one that `at` is on starts: past its line end.
+size_t NextLineStart(std::string_view text, size_t at) {
+  while (at < text.size() && !IsLineEnd(text[at])) ++at;
+  if (at < text.size() && text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+  return std::min(at + 1, text.size());
+}
+
+// The line ends in [begin, end) of `text`, counted as CountLines counts them.
+int64_t LineEndsIn(std::string_view text, size_t begin, size_t end) {
+  const std::string_view part = text.substr(begin, end - begin);
+  int64_t ends = std::count(part.begin(), part.end(), '\r');
+  for (size_t at = part.find('\n'); at != std::string_view::npos; at = part.find('\n', at + 1)) {
+    if (begin + at == 0 || text[begin + at - 1] != '\r') ++ends;
+  }
+  return ends;
+}
+
+// Files of at least this many genotypes are read on several threads, each chunk of lines
+// holding at least kLeastChunkGenotypes of them.
+constexpr int64_t kLeastParallelGenotypes = int64_t{1} << 18;
+constexpr std::size_t kLeastChunkGenotypes = std::size_t{1} << 17;
+
+// The individuals' lines of a text from `start` on, `rows` lines of `loci` genotypes from
+// line `firstLine`, read in chunks of whole lines on up to `threads` threads into a table
+// and identifiers already sized. Each chunk reads its lines as the reader in one pass
+// would, and the first failing chunk's error is the file's first. False, with nothing
+// read, where the lines do not split as counted.
+bool ReadRowsInChunks(std::string_view text, size_t start, const Reading<TextSource>& r,
+                      int64_t rows, int32_t loci, int threads, GenotypeTable& table,
+                      std::vector<std::string>& identifiers) {
+  const std::size_t chunks = ChunkCount(threads, static_cast<std::size_t>(rows),
+                                        static_cast<std::size_t>(loci), kLeastChunkGenotypes);
+  if (chunks < 2) return false;
+  std::vector<size_t> begin(chunks + 1, text.size());
+  begin[0] = start;
+  for (std::size_t k = 1; k < chunks; ++k) {
+    const size_t at = start + (text.size() - start) / chunks * k;
+    begin[k] = std::max(begin[k - 1], NextLineStart(text, std::max(at, start) - 1));
+  }
+  // The lines of each chunk but the last, which takes the rest.
+  std::vector<int64_t> firstRow(chunks + 1, 0);
+  firstRow[chunks] = rows;
+  ForChunks(chunks - 1, chunks - 1, [&](std::size_t k, std::size_t, std::size_t) {
+    firstRow[k + 1] = LineEndsIn(text, begin[k], begin[k + 1]);
+  });
+  for (std::size_t k = 1; k < chunks; ++k) firstRow[k] += firstRow[k - 1];
+  if (firstRow[chunks - 1] > rows) return false;
+  ForChunks(chunks, chunks, [&](std::size_t k, std::size_t, std::size_t) {
+    TextSource source{text, begin[k]};
+    Reading<TextSource> own{source, r.path, r.line + firstRow[k], r.codeWidth, r.highestAllele};
+    for (int64_t row = firstRow[k]; row < firstRow[k + 1]; ++row) {
+      const auto at = static_cast<std::size_t>(row);
+      ReadIndividual(own, loci, table.population[at],
+                     table.cells.data() + at * static_cast<std::size_t>(loci));
+      identifiers[at] = std::to_string(own.line);
+      ++own.line;
+    }
+  });
+  return true;
+}
+
 // The second pass, once the first has counted the lines.
 template <typename Source>
 DataFile ReadNative(Source& source, const std::string& path, const FirstPass& pass,
-                    std::vector<std::string>& notices) {
+                    std::vector<std::string>& notices, int threads = 1) {
   DataFile data;
   data.path = path;
   if (pass.lines > std::numeric_limits<int32_t>::max()) {
@@ -381,10 +444,30 @@ DataFile ReadNative(Source& source, const std::string& path, const FirstPass& pa
   // Each genotype takes at least 2 x D characters, so the file size bounds the cells
   // whatever the header claims.
   const int64_t heldCells = pass.bytes / (2 * static_cast<int64_t>(data.header.codeWidth)) + 1;
+  if constexpr (std::is_same_v<Source, TextSource>) {
+    // A text that holds them all (its size bounds them) on several threads.
+    if (threads > 1 && individuals * loci >= kLeastParallelGenotypes &&
+        individuals * loci <= heldCells) {
+      table.population.resize(static_cast<size_t>(individuals));
+      table.cells.resize(static_cast<size_t>(individuals * loci));
+      data.identifiers.resize(static_cast<size_t>(individuals));
+      if (ReadRowsInChunks(source.text, source.position, r, individuals, table.loci, threads, table,
+                           data.identifiers)) {
+        DecodeNames(data, encoding, notices);
+        return data;
+      }
+      table.population.clear();
+      table.cells.clear();
+      data.identifiers.clear();
+    }
+  }
   table.cells.reserve(static_cast<size_t>(std::min(individuals * loci, heldCells)));
   // A native file names no individual: each is known by its line number.
   for (int64_t row = 0; row < individuals; ++row) {
-    ReadIndividual(r, table);
+    table.population.push_back(0);
+    table.cells.resize(table.cells.size() + static_cast<size_t>(loci));
+    ReadIndividual(r, table.loci, table.population.back(),
+                   table.cells.data() + static_cast<size_t>(row * loci));
     data.identifiers.push_back(std::to_string(r.line));
     ++r.line;
   }
@@ -407,9 +490,9 @@ DataFile ReadDataFile(const std::string& path) {
 }
 
 DataFile ReadDataText(std::string_view text, const std::string& path,
-                      std::vector<std::string>& notices) {
+                      std::vector<std::string>& notices, int threads) {
   TextSource source{text};
-  return ReadNative(source, path, CountLines(text), notices);
+  return ReadNative(source, path, CountLines(text), notices, threads);
 }
 
 PopulationIndex BuildPopulationIndex(const DataFile& data) {

@@ -15,9 +15,10 @@ namespace genosieve {
 DataFile ReadDataFile(const std::string& path, std::vector<std::string>& notices);
 DataFile ReadDataFile(const std::string& path);
 
-// The same reading of `text`, the content of the file at `path` already in memory.
+// The same reading of `text`, the content of the file at `path` already in memory; a large
+// file's individuals on up to `threads` threads, with the same table and the same first error.
 DataFile ReadDataText(std::string_view text, const std::string& path,
-                      std::vector<std::string>& notices);
+                      std::vector<std::string>& notices, int threads = 1);
 
 // Row boundaries of the populations, found from changes of the population number.
 // Fails with a RunError when the data hold fewer runs of population numbers than P.

@@ -34,7 +34,7 @@ struct Reading {
 
 // Reads `text`, the content of the file at `path`, in `format`, with its population
 // index: a file whose populations the index cannot find is not read either.
-Reading ReadAs(DataFormat format, std::string_view text, const std::string& path) {
+Reading ReadAs(DataFormat format, std::string_view text, const std::string& path, int threads = 1) {
   Reading reading;
   reading.format = format;
   switch (format) {
@@ -48,7 +48,7 @@ Reading ReadAs(DataFormat format, std::string_view text, const std::string& path
       reading.data = ReadFstat(text, path, reading.notices);
       break;
     default:
-      reading.data = ReadDataText(text, path, reading.notices);
+      reading.data = ReadDataText(text, path, reading.notices, threads);
       break;
   }
   reading.index = BuildPopulationIndex(reading.data);
@@ -186,7 +186,8 @@ DataFile ImportAs(const std::string& path, DataFormat format, const NoticeSink& 
 
 }  // namespace
 
-DataFile ImportDataFile(const std::string& path, DataFormat format, const NoticeSink& notice) {
+DataFile ImportDataFile(const std::string& path, DataFormat format, const NoticeSink& notice,
+                        int threads) {
   if (format != DataFormat::kAuto) return ImportAs(path, format, notice);
   const std::string text = ReadWholeFile(path);
   const LayoutCandidates found = DetectLayouts(text, path);
@@ -200,7 +201,7 @@ DataFile ImportDataFile(const std::string& path, DataFormat format, const Notice
     // The native reader refuses a population number followed by a blank.
     if (format == DataFormat::kNative && found.blankAfterPopulation) continue;
     try {
-      Reading reading = ReadAs(format, text, path);
+      Reading reading = ReadAs(format, text, path, threads);
       const bool kept =
           !readings.empty() || format == found.formats.front() || KeptInstead(format, text);
       (kept ? readings : setAside).push_back(std::move(reading));

@@ -22,7 +22,9 @@ using NoticeSink = std::function<void(const std::string& text)>;
 // read when one of them reads it, or when all that read it give the same populations and
 // genotypes (the most likely one's reading is kept); when two give different ones, it
 // fails with an AmbiguousLayout naming both. Readers that cannot read the file
-// differently from one that has read it are not run.
-DataFile ImportDataFile(const std::string& path, DataFormat format, const NoticeSink& notice);
+// differently from one that has read it are not run. A large native file is read on up to
+// `threads` threads.
+DataFile ImportDataFile(const std::string& path, DataFormat format, const NoticeSink& notice,
+                        int threads = 1);
 
 }  // namespace genosieve

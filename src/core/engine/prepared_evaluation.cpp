@@ -1,13 +1,11 @@
 #include "engine/prepared_evaluation.h"
 
 #include <algorithm>
-#include <exception>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "engine/genotype_code.h"
 #include "errors.h"
+#include "for_chunks.h"
 #include "messages.h"
 
 namespace genosieve {
@@ -26,42 +24,9 @@ constexpr int64_t kMostClassCopies = 0xFFFF;
 
 std::size_t Size(int32_t value) { return static_cast<std::size_t>(value); }
 
-// Work split in chunks of at least this many loci or candidates.
-constexpr std::size_t kLeastChunk = 256;
-
-std::size_t ChunkCount(int32_t threads, std::size_t count) {
-  return std::clamp<std::size_t>(count / kLeastChunk, 1, Size(std::max(threads, 1)));
-}
-
-// work(k, begin, end) for the `chunks` chunks of [0, count), chunk 0 on the calling thread
-// and the others on threads of their own, or on the calling thread too where the system
-// starts none. The first chunk's error in chunk order is thrown once all have ended.
-template <typename Work>
-void ForChunks(std::size_t chunks, std::size_t count, Work work) {
-  std::vector<std::exception_ptr> errors(chunks);
-  auto run = [&](std::size_t k) {
-    try {
-      work(k, count * k / chunks, count * (k + 1) / chunks);
-    } catch (...) {
-      errors[k] = std::current_exception();
-    }
-  };
-  std::vector<std::thread> threads;
-  std::size_t started = 1;
-  for (; started < chunks; ++started) {
-    try {
-      threads.emplace_back(run, started);
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  run(0);
-  for (std::size_t k = started; k < chunks; ++k) run(k);
-  for (std::thread& thread : threads) thread.join();
-  for (const std::exception_ptr& error : errors) {
-    if (error) std::rethrow_exception(error);
-  }
-}
+// Work split in chunks of at least this many genotypes (loci times rows and candidates, or
+// candidates times loci).
+constexpr std::size_t kLeastChunk = std::size_t{1} << 16;
 
 // A code EvaluateFis would refuse; `who` names the row or candidate (0-based `number`).
 void CheckCode(int32_t code, int32_t highestAllele, const char* who, std::size_t number,
@@ -429,7 +394,7 @@ void SetContributions(const Preparation& prep, PreparedEvaluation& test, int32_t
                : prep.fixedRows.codes[l * Size(prep.fixedRows.individuals) +
                                       Size(prep.candidates.fixedRow[c])];
   };
-  const std::size_t chunks = ChunkCount(threads, prep.candidateCount);
+  const std::size_t chunks = ChunkCount(threads, prep.candidateCount, loci, kLeastChunk);
   // The sizes first: the tables are made once, at their size, which for many loci is
   // most of the evaluation's memory; then each candidate fills its own stretch.
   test.contributionBegin.assign(prep.candidateCount + 1, 0);
@@ -501,7 +466,8 @@ PreparedEvaluation PrepareEvaluation(const EngineInput& fixedRows,
   test.alleleBegin.push_back(0);
   test.cellBegin.push_back(0);
   // The loci in chunks, each laid out as if it came first, then put end to end.
-  const std::size_t chunks = ChunkCount(threads, Size(test.loci));
+  const std::size_t chunks = ChunkCount(
+      threads, Size(test.loci), Size(fixedRows.individuals) + prep.candidateCount, kLeastChunk);
   std::vector<PreparedEvaluation> parts(chunks);
   ForChunks(chunks, Size(test.loci), [&](std::size_t k, std::size_t begin, std::size_t end) {
     Preparation own = prep;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "analysis/resource_estimate.h"
@@ -45,6 +46,17 @@ TEST(ResourceEstimate, FileSizesMatchTheFilesARunWrites) {
         ImportDataFile(settings.dataPath, DataFormat::kAuto, [](const std::string&) {});
     const RunShape shape = ShapeOfRun(settings, data, BuildPopulationIndex(data), iterations);
     EXPECT_EQ(TestCount(shape), 1 + 6 + 4);
+    // The distinct alleles of each locus, summed.
+    int64_t alleles = 0;
+    for (int32_t locus = 0; locus < data.table.loci; ++locus) {
+      std::set<int32_t> seen;
+      for (int32_t row = 0; row < data.table.rows(); ++row) {
+        seen.insert({data.table.at(row, locus).first, data.table.at(row, locus).second});
+      }
+      seen.erase(0);
+      alleles += static_cast<int64_t>(seen.size());
+    }
+    EXPECT_EQ(shape.locusAlleles, alleles);
     const ResourceEstimate estimate = EstimateResources(shape);
     uint64_t pValueBytes = 0;
     for (const auto& entry : fs::directory_iterator(folder.path())) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -307,4 +309,80 @@ TEST(DataFileReader, FileErrorsUseTheIoMessages) {
 }
 
 }  // namespace
+// A text of 600 individuals of 500 loci, two populations, with the line ends of `kind`
+// (0: CR LF, 1: LF, 2: CR, 3: a mix), without a line end after the last line when
+// `unended`.
+std::string LargeText(std::mt19937& random, int kind, bool unended) {
+  const char* const ends[] = {"\r\n", "\n", "\r"};
+  auto end = [&] { return std::string(ends[kind < 3 ? kind : random() % 3]); };
+  std::string text = "2 500 99 2 ";
+  text += end();
+  for (int locus = 1; locus <= 500; ++locus) {
+    text += 'L';
+    text += std::to_string(locus);
+    text += end();
+  }
+  for (int row = 0; row < 600; ++row) {
+    text += row < 300 ? "1\t" : "2\t";
+    for (int locus = 0; locus < 500; ++locus) {
+      const unsigned first = random() % 100;
+      const unsigned second = first == 0 ? 0 : 1 + random() % 99;
+      char field[8];
+      std::snprintf(field, sizeof field, "%02u%02u%s", first, second, locus < 499 ? "\t" : "");
+      text += field;
+    }
+    if (row < 599 || !unended) text += end();
+  }
+  return text;
+}
+
+struct Outcome {
+  std::string error;
+  std::vector<int32_t> population;
+  std::vector<AllelePair> cells;
+  std::vector<std::string> identifiers;
+  bool operator==(const Outcome&) const = default;
+};
+
+Outcome ReadOn(const std::string& text, int threads) {
+  Outcome outcome;
+  try {
+    std::vector<std::string> notices;
+    const DataFile data = ReadDataText(text, "data.txt", notices, threads);
+    outcome.population = data.table.population;
+    outcome.cells = data.table.cells;
+    outcome.identifiers = data.identifiers;
+  } catch (const RunError& error) {
+    outcome.error = error.what();
+  }
+  return outcome;
+}
+
+// A large text read on several threads gives the table one thread gives, and the same
+// first error wherever the faults lie, line ends of every kind.
+TEST(DataFileReader, ALargeTextReadsAlikeOnAnyNumberOfThreads) {
+  std::mt19937 random(11);
+  const std::vector<std::string> faults = {"", "\r", "\t0102x", "\t\t", "1", "0001"};
+  for (int trial = 0; trial < 24; ++trial) {
+    SCOPED_TRACE(trial);
+    std::string text = LargeText(random, trial % 4, trial % 5 == 0);
+    // Faults at places spread over the text, the earliest decides.
+    const int faultCount = trial % 3;
+    for (int f = 0; f < faultCount; ++f) {
+      const size_t at = text.size() / 2 + (random() % (text.size() / 2));
+      text.insert(at, faults[random() % faults.size()]);
+    }
+    const Outcome one = ReadOn(text, 1);
+    if (faultCount == 0) {
+      ASSERT_EQ(one.error, "");
+      ASSERT_EQ(one.cells.size(), 600u * 500u);
+      EXPECT_EQ(one.identifiers.back(), "1101");
+    }
+    for (const int threads : {2, 3, 7}) {
+      SCOPED_TRACE(threads);
+      EXPECT_TRUE(ReadOn(text, threads) == one) << one.error;
+    }
+  }
+}
+
 }  // namespace genosieve

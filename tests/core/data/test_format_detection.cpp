@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "data/data_format.h"
 #include "data/format_detection.h"
+#include "data/reader_common.h"
 #include "import_fixture.h"
 #include "support/test_files.h"
 
@@ -145,6 +149,37 @@ TEST(FormatDetection, ShortGenotypesAreFstatsOwn) {
   // Locus names are not genotypes.
   EXPECT_FALSE(HasShortGenotypes("2 2 20 2\nA 1\nB 2\n1\t0102\t0000\n"));
   EXPECT_FALSE(HasShortGenotypes("no header\n1\t0\n"));
+}
+
+// Every mix of line ends splits as a character-by-character reading of them does.
+TEST(SplitLines, EveryMixOfLineEndsSplitsLineByLine) {
+  auto expected = [](std::string_view text) {
+    std::vector<std::pair<std::string, int64_t>> lines;
+    std::string line;
+    int64_t number = 1;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] != '\r' && text[i] != '\n') {
+        line += text[i];
+        continue;
+      }
+      lines.emplace_back(line, number++);
+      line.clear();
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+    if (!line.empty()) lines.emplace_back(line, number);
+    return lines;
+  };
+  std::mt19937 random(7);
+  const char alphabet[] = {'a', '1', '\t', '\r', '\n'};
+  for (int trial = 0; trial < 2000; ++trial) {
+    std::string text(random() % 40, ' ');
+    for (char& c : text) c = alphabet[random() % 5];
+    std::vector<std::pair<std::string, int64_t>> split;
+    for (const TextLine& line : SplitLines(text)) split.emplace_back(line.text, line.number);
+    ASSERT_EQ(split, expected(text)) << ::testing::PrintToString(text);
+  }
+  EXPECT_TRUE(SplitLines("").empty());
+  EXPECT_EQ(SplitLines("\r\n\n\r").size(), 3u);
 }
 
 TEST(DataFormatNames, RoundTrip) {
