@@ -60,12 +60,16 @@ Table* TableOf(DenseTables<Table>& tables, uint64_t key, std::size_t entries, st
       ->get();
 }
 
+// Shapes of one allele: every typed individual is homozygous for it, so their table has
+// the one entry of (2n, 0).
+bool OneAllele(std::size_t shape) { return shape < 3; }
+
 // The locus table of (n, size, shape); nullptr beyond the limits.
 LocusTable* LocusTableFor(LocusTables& tables, int32_t n, int32_t size, int32_t shape) {
   if (n < 1 || n > kDenseLocusN || size < 0) return nullptr;
   const uint64_t key = static_cast<uint64_t>(n) << 40 | static_cast<uint64_t>(size) << 8 |
                        static_cast<uint64_t>(shape);
-  return TableOf(tables, key, LocusTableEntries(n), kLocusTableBudget);
+  return TableOf(tables, key, OneAllele(Size(shape)) ? 1 : LocusTableEntries(n), kLocusTableBudget);
 }
 
 LocusOutcome OutcomeOfEntry(const LocusTables& tables, const LocusTable::Entry& entry) {
@@ -279,6 +283,7 @@ LocusTable::Entry* LocusEntryFor(PopulationWorkspace& workspace, int32_t n, int3
   const uint64_t count = lanes[0] & 0xFFFFFFFFu;
   const uint64_t het = lanes[0] >> 32;
   if (table == nullptr || count > 2 * Size(n) || het > Size(n)) return nullptr;
+  if (OneAllele(shape)) return count == 2 * Size(n) && het == 0 ? &table->entries[0] : nullptr;
   // Every typed individual carries the block's alleles only: the second's counts follow.
   if (cells == 2 && lanes[1] != ((2 * Size(n) - count) | het << 32)) return nullptr;
   return &table->entries[count * (Size(n) + 1) + het];
@@ -293,7 +298,7 @@ uint64_t PopulationWorkspaceBytesAtMost(int32_t largest, int32_t populations) {
   // Tables of several sample sizes per population, for loci of each shape: the budgets bound
   // them.
   if (largest >= 1 && largest <= kDenseLocusN) {
-    bytes += std::min(kLocusTableBudget, 6 * many * LocusTableEntries(largest)) *
+    bytes += std::min(kLocusTableBudget, 3 * many * (LocusTableEntries(largest) + 1)) *
              sizeof(LocusTable::Entry);
   }
   if (largest >= 1 && largest <= kDenseN) {
