@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <limits>
 
 #include "analysis/outcome_files.h"
 #include "engine/engine.h"
@@ -118,6 +119,20 @@ ClonalityResults DescribeClonality(const DataFile& data, const PopulationIndex& 
     results.psex.push_back(std::move(row));
   }
   return results;
+}
+
+ClonalityResults DescribeClonalityWithoutOverallFis(const DataFile& data,
+                                                    const PopulationIndex& index,
+                                                    const CloneDetection& clones,
+                                                    const CloneSummary& summary) {
+  // A stand-in, replaced by GiveOverallFis; with one population the row of all takes the
+  // population's own.
+  return DescribeClonality(data, index, clones, summary, std::numeric_limits<double>::quiet_NaN());
+}
+
+void GiveOverallFis(ClonalityResults& results, double overallFis) {
+  // The row of all populations comes last, after one row per population.
+  if (results.rows.size() > 2) results.rows.back().fisRamets = overallFis;
 }
 
 std::string ClonalityFileName(const std::string& resultName) {

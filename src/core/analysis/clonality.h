@@ -68,6 +68,14 @@ ClonalityResults DescribeClonality(const DataFile& data, const PopulationIndex& 
                                    const CloneDetection& clones, const CloneSummary& summary,
                                    std::optional<double> overallFis = std::nullopt);
 
+// The same before the overall test's observed Fis is known, for GiveOverallFis to
+// complete: the row of all populations' `fisRamets` is left to it.
+ClonalityResults DescribeClonalityWithoutOverallFis(const DataFile& data,
+                                                    const PopulationIndex& index,
+                                                    const CloneDetection& clones,
+                                                    const CloneSummary& summary);
+void GiveOverallFis(ClonalityResults& results, double overallFis);
+
 // "Clonality_" + stem + ".tsv" and "Psex_" + stem + ".tsv".
 std::string ClonalityFileName(const std::string& resultName);
 std::string PsexFileName(const std::string& resultName);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "analysis/clonality.h"
@@ -116,6 +118,18 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   RunSettings seeded = settings;
   seeded.seed = SeedForTest(settings.seed).seed;
   const CloneSummary summary = SummariseClones(clones, index);
+  // With several threads the clonality tables are worked out on one of their own from
+  // now on, while the tests' threads are prepared.
+  std::future<ClonalityResults> clonalityMeanwhile;
+  if (ThreadCount(settings.threads) >= 2) {
+    try {
+      clonalityMeanwhile = std::async(std::launch::async, [&data, &index, &clones, &summary] {
+        return DescribeClonalityWithoutOverallFis(data, index, clones, summary);
+      });
+    } catch (const std::system_error&) {
+      // No thread: worked out in turn below.
+    }
+  }
   SeriesStore store;
   // The summary table grows with the tests, as the results file does: the same schedule.
   OutcomeFiles outcomeFiles = StartOutcomeFiles(resultName, settings.writeFisValues,
@@ -161,7 +175,13 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   // Clonal richness and diversity, and whether each repeated genotype is one genet.
   StopIfRequested(view);
   const ClonalityResults clonality = Allocating("clonality and psex tables", [&] {
-    return DescribeClonality(data, index, clones, summary, static_cast<double>(state.observed()));
+    const auto overallFis = static_cast<double>(state.observed());
+    if (!clonalityMeanwhile.valid()) {
+      return DescribeClonality(data, index, clones, summary, overallFis);
+    }
+    ClonalityResults results = clonalityMeanwhile.get();
+    GiveOverallFis(results, overallFis);
+    return results;
   });
   WriteClonalityFiles(folder, resultName, clonality);
   view.ClonalityFound(clonality);

@@ -45,13 +45,20 @@ RunSettings SettingsFor(const std::string& data) {
   return settings;
 }
 
+// On one thread the tables are worked out in turn, on several while the tests start.
 TEST(ClonalityTables, HandMadeDataGiveTheLiteralTables) {
-  ScopedWorkingFolder folder;
-  FakeRunView view;
-  genosieve::Run(SettingsFor(TestDataPath(kHandMade).string()), view);
-  EXPECT_EQ(ReadBytes("Clonality_results.tsv"),
-            ReadBytes(TestDataPath("clonality/hand_made_clonality.tsv")));
-  EXPECT_EQ(ReadBytes("Psex_results.tsv"), ReadBytes(TestDataPath("clonality/hand_made_psex.tsv")));
+  for (const int32_t threads : {1, 3}) {
+    SCOPED_TRACE(threads);
+    ScopedWorkingFolder folder;
+    FakeRunView view;
+    RunSettings settings = SettingsFor(TestDataPath(kHandMade).string());
+    settings.threads = threads;
+    genosieve::Run(settings, view);
+    EXPECT_EQ(ReadBytes("Clonality_results.tsv"),
+              ReadBytes(TestDataPath("clonality/hand_made_clonality.tsv")));
+    EXPECT_EQ(ReadBytes("Psex_results.tsv"),
+              ReadBytes(TestDataPath("clonality/hand_made_psex.tsv")));
+  }
 }
 
 double Number(const std::string& cell) { return std::stod(cell); }
