@@ -39,7 +39,7 @@ namespace {
 // Sections after the overall one reach a results file of this size at most this often
 // while the Run goes on (io/rewrite_schedule.h); a smaller one takes each at once.
 constexpr std::chrono::milliseconds kResultsRewriteInterval{250};
-constexpr std::size_t kResultsSmallSize = std::size_t{8} << 10;
+constexpr std::size_t kResultsSmallSize = std::size_t{4} << 10;
 
 // The files the view made of the finished tests (its figures), written with the Run's
 // other outputs; their names were checked with those.
