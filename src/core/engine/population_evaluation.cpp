@@ -41,7 +41,20 @@ std::size_t TableEntries(int32_t n) { return 2 * (2 * Size(n) + 1) * (Size(n) + 
 constexpr int32_t kDenseLocusN = 256;
 constexpr std::size_t kLocusTableBudget = std::size_t{700000};
 
-std::size_t LocusTableEntries(int32_t n) { return (2 * Size(n) + 1) * (Size(n) + 1); }
+// A locus of two alleles has het <= min(count, 2n - count): its (count, het) lie in a
+// triangle of (n + 1)^2 places, at LocusTable::countBegin[count] + het.
+std::size_t LocusTableEntries(int32_t n) { return (Size(n) + 1) * (Size(n) + 1); }
+
+// Where the entries of each count begin, count 0 to 2n.
+std::vector<uint32_t> LocusCountBegins(int32_t n) {
+  std::vector<uint32_t> begins(2 * Size(n) + 1);
+  uint32_t begin = 0;
+  for (std::size_t count = 0; count <= 2 * Size(n); ++count) {
+    begins[count] = begin;
+    begin += static_cast<uint32_t>(std::min(count, 2 * Size(n) - count)) + 1;
+  }
+  return begins;
+}
 
 // The table of `key` with `entries` entries, made on first need; nullptr when it would
 // take the tables beyond `budget` entries.
@@ -69,7 +82,12 @@ LocusTable* LocusTableFor(LocusTables& tables, int32_t n, int32_t size, int32_t 
   if (n < 1 || n > kDenseLocusN || size < 0) return nullptr;
   const uint64_t key = static_cast<uint64_t>(n) << 40 | static_cast<uint64_t>(size) << 8 |
                        static_cast<uint64_t>(shape);
-  return TableOf(tables, key, OneAllele(Size(shape)) ? 1 : LocusTableEntries(n), kLocusTableBudget);
+  const bool one = OneAllele(Size(shape));
+  LocusTable* table = TableOf(tables, key, one ? 1 : LocusTableEntries(n), kLocusTableBudget);
+  if (table != nullptr && !one && table->countBegin.empty()) {
+    table->countBegin = LocusCountBegins(n);
+  }
+  return table;
 }
 
 LocusOutcome OutcomeOfEntry(const LocusTables& tables, const LocusTable::Entry& entry) {
@@ -282,11 +300,13 @@ LocusTable::Entry* LocusEntryFor(PopulationWorkspace& workspace, int32_t n, int3
   LocusTable* table = known.locusTables[shape];
   const uint64_t count = lanes[0] & 0xFFFFFFFFu;
   const uint64_t het = lanes[0] >> 32;
-  if (table == nullptr || count > 2 * Size(n) || het > Size(n)) return nullptr;
+  if (table == nullptr || count > 2 * Size(n) || het > std::min(count, 2 * Size(n) - count)) {
+    return nullptr;
+  }
   if (OneAllele(shape)) return count == 2 * Size(n) && het == 0 ? &table->entries[0] : nullptr;
   // Every typed individual carries the block's alleles only: the second's counts follow.
   if (cells == 2 && lanes[1] != ((2 * Size(n) - count) | het << 32)) return nullptr;
-  return &table->entries[count * (Size(n) + 1) + het];
+  return &table->entries[table->countBegin[count] + het];
 }
 
 }  // namespace
@@ -298,8 +318,9 @@ uint64_t PopulationWorkspaceBytesAtMost(int32_t largest, int32_t populations) {
   // Tables of several sample sizes per population, for loci of each shape: the budgets bound
   // them.
   if (largest >= 1 && largest <= kDenseLocusN) {
+    // Each entry's share of its table's countBegin is below 4 bytes.
     bytes += std::min(kLocusTableBudget, 3 * many * (LocusTableEntries(largest) + 1)) *
-             sizeof(LocusTable::Entry);
+             (sizeof(LocusTable::Entry) + sizeof(uint32_t));
   }
   if (largest >= 1 && largest <= kDenseN) {
     bytes += std::min(kTableBudget, many * TableEntries(largest)) * sizeof(AlleleTable::Entry);

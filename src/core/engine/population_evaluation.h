@@ -71,6 +71,9 @@ struct LocusTable {
     uint32_t state = 0;  // 0 not worked out, 1 the sums, k >= 2 error k - 2 of LocusTables
   };
   std::vector<Entry> entries;
+  // Two alleles: where the entries of each count begin; (count, het) is at
+  // countBegin[count] + het, het <= min(count, 2n - count).
+  std::vector<uint32_t> countBegin;
 };
 
 struct LocusTables : DenseTables<LocusTable> {

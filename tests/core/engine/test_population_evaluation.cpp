@@ -145,5 +145,42 @@ TEST(PopulationEvaluation, EqualsTheEvaluationOfItsTwoPopulationTable) {
   EXPECT_GT(errors, 5);
 }
 
+// Two-allele loci met again and again, their counts and heterozygotes all over their
+// range: each remembered outcome is found where it was put, not a neighbour's.
+TEST(PopulationEvaluation, RemembersEachCountOfATwoAlleleLocusInItsOwnPlace) {
+  std::mt19937 random(5);
+  auto below = [&random](int32_t bound) {
+    return static_cast<int32_t>(random() % static_cast<uint32_t>(bound));
+  };
+  PopulationScenario s;
+  s.highestAllele = 9;
+  s.loci = 3;
+  // Locus 1 of alleles 1 and 2, locus 2 of 1 and the highest, locus 3 of 2 alone.
+  const int32_t genotypes[3][3] = {{1001, 1002, 2002}, {1001, 1009, 9009}, {2002, 2002, 2002}};
+  std::vector<std::vector<int32_t>> population;
+  for (int32_t i = 0; i < 60; ++i) {
+    population.push_back({genotypes[0][below(3)], genotypes[1][below(3)], genotypes[2][0]});
+  }
+  s.rows = {population};
+  s.firstCandidate = {0};
+  for (int32_t j = 0; j < 12; ++j) s.slots.push_back({0, 1 + below(3)});
+  const PreparedEvaluation evaluation = PrepareEvaluation(s.Fixed(), s.Candidates(), s.slots);
+  PopulationWorkspace workspace;
+  EngineWorkspace engine;
+  EvaluationWork work;
+  for (int iteration = 0; iteration < 400; ++iteration) {
+    std::vector<int32_t> chosen;
+    for (std::size_t j = 0; j < s.slots.size(); ++j) chosen.push_back(below(60));
+    CountPrepared(evaluation, work, chosen.data());
+    int32_t size = 0;
+    const EngineInput table = s.TableOf(0, chosen, size);
+    ASSERT_EQ(Outcome([&] {
+                return EvaluatePopulation(evaluation, work.lanes.data(), 0, size, workspace);
+              }),
+              Outcome([&] { return EvaluateFis(table, engine); }))
+        << "iteration " << iteration;
+  }
+}
+
 }  // namespace
 }  // namespace genosieve
