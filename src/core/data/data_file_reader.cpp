@@ -378,8 +378,8 @@ constexpr int64_t kLeastParallelGenotypes = int64_t{1} << 18;
 constexpr std::size_t kLeastChunkGenotypes = std::size_t{1} << 17;
 
 // The individuals' lines of a text from `start` on, `rows` lines of `loci` genotypes from
-// line `firstLine`, read in chunks of whole lines on up to `threads` threads into a table
-// and identifiers already sized. Each chunk reads its lines as the reader in one pass
+// line r.line, read in chunks of whole lines on up to `threads` threads into a table and
+// identifiers already sized. Each chunk reads its lines as the reader in one pass
 // would, and the first failing chunk's error is the file's first. False, with nothing
 // read, where the lines do not split as counted.
 bool ReadRowsInChunks(std::string_view text, size_t start, const Reading<TextSource>& r,
