@@ -1,5 +1,6 @@
 #include "reports/double_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -133,6 +134,19 @@ void RequireFinite(double value) {
 }  // namespace
 
 std::string ShortestDoubleText(double value) {
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
+  // A few times faster: a Run of many tests writes thousands of these.
+  RequireFinite(value);
+  char text[400];
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+  if (end.ec != std::errc()) ThrowInternalError("a number too long for its text");
+  return std::string(text, end.ptr);
+#else
+  return PortableShortestDoubleText(value);
+#endif
+}
+
+std::string PortableShortestDoubleText(double value) {
   RequireFinite(value);
   const std::string sign = std::signbit(value) ? "-" : "";
   if (value == 0) return sign + "0";

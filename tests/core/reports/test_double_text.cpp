@@ -19,6 +19,7 @@
 namespace {
 
 using genosieve::GeneralDoubleText;
+using genosieve::PortableShortestDoubleText;
 using genosieve::RunError;
 using genosieve::ShortestDoubleText;
 
@@ -42,10 +43,11 @@ struct Checker {
   void Check(double value) {
     if (!std::isfinite(value)) return;
     const std::string expected = ToChars(value);
-    const std::string got = ShortestDoubleText(value);
-    if (got != expected && ++failures <= 20) {
-      ADD_FAILURE() << "shortest of " << std::bit_cast<uint64_t>(value) << ": " << got
-                    << " instead of " << expected;
+    for (const std::string& got : {ShortestDoubleText(value), PortableShortestDoubleText(value)}) {
+      if (got != expected && ++failures <= 20) {
+        ADD_FAILURE() << "shortest of " << std::bit_cast<uint64_t>(value) << ": " << got
+                      << " instead of " << expected;
+      }
     }
     const std::string general = GeneralDoubleText(value, 4);
     if (general != ToCharsGeneral(value, 4) && ++failures <= 20) {
@@ -74,7 +76,10 @@ TEST(DoubleText, ShortestTextsOfKnownValues) {
       {2.0 / 3, "0.6666666666666666"},
       {0.1 + 0.2, "0.30000000000000004"},
   };
-  for (const auto& [value, text] : cases) EXPECT_EQ(ShortestDoubleText(value), text) << text;
+  for (const auto& [value, text] : cases) {
+    EXPECT_EQ(ShortestDoubleText(value), text) << text;
+    EXPECT_EQ(PortableShortestDoubleText(value), text) << text;
+  }
 }
 
 TEST(DoubleText, FourDigitTextsOfKnownValues) {
@@ -91,6 +96,7 @@ TEST(DoubleText, FourDigitTextsOfKnownValues) {
 TEST(DoubleText, RefusesValuesThatAreNotFinite) {
   EXPECT_THROW(ShortestDoubleText(std::numeric_limits<double>::quiet_NaN()), RunError);
   EXPECT_THROW(ShortestDoubleText(-std::numeric_limits<double>::infinity()), RunError);
+  EXPECT_THROW(PortableShortestDoubleText(std::numeric_limits<double>::infinity()), RunError);
   EXPECT_THROW(GeneralDoubleText(std::numeric_limits<double>::infinity(), 4), RunError);
 }
 
@@ -155,10 +161,12 @@ TEST(DoubleText, PointWhateverTheLocale) {
   const std::string shortest = ShortestDoubleText(0.30000000000000004);
   const std::string brief = GeneralDoubleText(-1.5e-7, 4);
   const std::string half = ShortestDoubleText(0.5);
+  const std::string portable = PortableShortestDoubleText(0.30000000000000004);
   std::setlocale(LC_ALL, saved.c_str());
   EXPECT_EQ(shortest, "0.30000000000000004");
   EXPECT_EQ(brief, "-1.5e-07");
   EXPECT_EQ(half, "0.5");
+  EXPECT_EQ(portable, "0.30000000000000004");
 }
 
 }  // namespace
