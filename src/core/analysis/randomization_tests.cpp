@@ -79,10 +79,13 @@ void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPl
   if (iterations <= 0) return;
   const std::shared_ptr<SeriesPass> pass = SeriesFor(inputs, plan, variant, seed, state, view);
   RunningPValueFeed feed = StartRunningPValues(variant, iterations);
+  // The later tests of a Run find every iteration folded: they ask the pass once.
+  int32_t ready = 0;
   for (int32_t i = 1; i <= iterations; ++i) {
     StopIfRequested(view);
     view.SetProgressPosition(i);
     state.iterationIndex = i;
+    if (i <= ready) continue;
     if (const std::exception_ptr error = AwaitIteration(*pass, variant, i)) {
       StopSeries(*pass);
       // The tally holds the iterations before the failing one, as the engine leaves it.
@@ -91,7 +94,11 @@ void RunPreparedIterations(const RandomizationInputs& inputs, const ResamplingPl
       LeaveRandomizedTable(inputs, plan, variant, seed, i);
       std::rethrow_exception(error);
     }
-    if (feed.on) FeedRunningPValues(feed, PassTally(*pass, variant).notAboveFlags, i, view);
+    if (feed.on) {
+      FeedRunningPValues(feed, PassTally(*pass, variant).notAboveFlags, i, view);
+    } else {
+      ready = IterationsReady(*pass, variant);
+    }
   }
   TakeTally(*pass, variant, state);
   // "temp.txt" holds the last iteration's table, as if written in every iteration.

@@ -604,6 +604,14 @@ std::exception_ptr AwaitIteration(SeriesPass& pass, const TableVariant& variant,
   return failure.error;
 }
 
+int32_t IterationsReady(const SeriesPass& pass, const TableVariant& variant) {
+  const int32_t slot = CheckedSlot(pass, variant);
+  const int64_t folded = std::min<int64_t>(int64_t{pass.folded} * pass.blockSize, pass.iterations);
+  // A folded block's failures are all recorded: a later one can only fail further on.
+  const int32_t failedAt = pass.failures[Size(slot)].failedAt.load(std::memory_order_relaxed);
+  return static_cast<int32_t>(std::min<int64_t>(folded, int64_t{failedAt} - 1));
+}
+
 const TallyState& PassTally(const SeriesPass& pass, const TableVariant& variant) {
   const int32_t slot = CheckedSlot(pass, variant);
   if (!pass.talliesStarted) ThrowInternalError("no tally before the first iteration");

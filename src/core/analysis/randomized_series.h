@@ -63,6 +63,10 @@ std::shared_ptr<SeriesPass> SeriesFor(const RandomizationInputs& inputs, const R
 // the iterations before it).
 std::exception_ptr AwaitIteration(SeriesPass& pass, const TableVariant& variant, int32_t iteration);
 
+// The iterations 1..n of test `variant` that are in its tally without an error, as far as
+// the pass has folded them: AwaitIteration returns null at once for each of them.
+int32_t IterationsReady(const SeriesPass& pass, const TableVariant& variant);
+
 // The test's tally as far as it is folded: at least up to the last iteration awaited.
 const TallyState& PassTally(const SeriesPass& pass, const TableVariant& variant);
 
