@@ -204,20 +204,6 @@ void EvaluateObserved(const RandomizationInputs& inputs, const TableVariant& var
   UpdateTally(state, EvaluateFis(input, workspace));
 }
 
-// Writes the intermediate files the tests left to write.
-void WritePendingTables(const RandomizationInputs& inputs, const ResamplingPlan& plan) {
-  if (inputs.pending == nullptr) return;
-  PendingTables& pending = *inputs.pending;
-  if (pending.observed) {
-    pending.observed = false;
-    WriteObservedFile(inputs, pending.observedVariant);
-  }
-  if (pending.randomized) {
-    pending.randomized = false;
-    WriteRandomizedTable(inputs, plan, pending.randomizedVariant, pending.seed, pending.iteration);
-  }
-}
-
 // One test per locus or per population (1..count): observed evaluation, iterations,
 // normalisation, the optional p-value file, then the test's section of the results file.
 void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, int32_t count,
@@ -228,11 +214,13 @@ void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, i
   const ResamplingPlan plan = PlanOf(inputs);
   const RunSettings& settings = inputs.settings;
   RunFiles& files = inputs.files;
-  PendingTables pending;
+  // The Run's, which it writes when it ends, else the series' own.
+  PendingTables own;
+  const bool owned = inputs.pending == nullptr;
   // Each test keeps its values while it runs, for its files, unless its loop hands them over.
   state.keepValues = true;
   RandomizationInputs series = inputs;
-  series.pending = inputs.deferTables ? &pending : nullptr;
+  if (owned) series.pending = inputs.deferTables ? &own : nullptr;
   EngineWorkspace workspace;
   try {
     for (int32_t k = 1; k <= count; ++k) {
@@ -252,15 +240,29 @@ void RunSingleTests(const RandomizationInputs& inputs, RandomizationKind kind, i
   } catch (...) {
     // The failure or the stop is what the Run reports, whatever happens to these files.
     try {
-      WritePendingTables(series, plan);
+      if (owned) WritePendingTables(series);
     } catch (...) {
     }
     throw;
   }
-  WritePendingTables(series, plan);
+  if (owned) WritePendingTables(series);
 }
 
 }  // namespace
+
+void WritePendingTables(const RandomizationInputs& inputs) {
+  if (inputs.pending == nullptr) return;
+  PendingTables& pending = *inputs.pending;
+  if (pending.observed) {
+    pending.observed = false;
+    WriteObservedFile(inputs, pending.observedVariant);
+  }
+  if (pending.randomized) {
+    pending.randomized = false;
+    WriteRandomizedTable(inputs, PlanOf(inputs), pending.randomizedVariant, pending.seed,
+                         pending.iteration);
+  }
+}
 
 void StartRunSeries(const RandomizationInputs& inputs, TallyState& state, RunView& view) {
   if (inputs.store == nullptr || inputs.runIterations != RunPreparedIterations) return;

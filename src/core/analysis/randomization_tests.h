@@ -93,9 +93,13 @@ struct RandomizationInputs {
   // written when their series ends (see PendingTables); else each test writes its own
   // and the engine loads them (the tests compare the two ways).
   bool deferTables = true;
-  // Where the tests of a series leave them.
+  // Where the tests leave them: the Run's, for all its tests (it writes them when it ends,
+  // fails or stops), else a series' own.
   PendingTables* pending = nullptr;
 };
+
+// Writes the intermediate files the tests left in the inputs' PendingTables, if any.
+void WritePendingTables(const RandomizationInputs& inputs);
 
 // The randomized evaluation's file: the test's variant of `lines` as "temp.txt".
 void WriteRandomizedFile(const WorkingFolder& folder, const std::array<int32_t, 4>& header,

@@ -90,57 +90,20 @@ void WriteViewFilesOfFinishedTests(const RunSettings& settings, RunView& view,
   }
 }
 
-// Phases 5 to 13, once the data are read and every output is known to be writable.
-void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& data,
-                 const PopulationIndex& index, const CloneDetection& clones, int32_t iterations,
-                 RunFiles& files) {
+// Phases 5 to 13 of RunAnalysis, with the tests' pass started.
+void RunPhases(const RunSettings& settings, RunView& view, const RandomizationInputs& inputs,
+               TallyState& state, OutcomeFiles& outcomeFiles,
+               std::future<ClonalityResults>& clonalityMeanwhile) {
   const std::string& resultName = settings.resultName;
+  const DataFile& data = inputs.data;
+  const PopulationIndex& index = inputs.index;
+  const CloneDetection& clones = inputs.clones;
+  const CloneSummary& summary = inputs.summary;
   const HeaderNumbers& header = data.header;
+  RunFiles& files = inputs.files;
   const WorkingFolder& folder = files.folder;
-  // With the room for the overall test's values, the one test whose values stay.
-  TallyState state = Allocating(FillMessage("test tally for N = {}", iterations), [&] {
-    TallyState tally = MakeTallyState(iterations);
-    tally.keepValues = true;
-    tally.keepRange = settings.drawFigures || settings.keepCentralRanges;
-    tally.values.reserve(static_cast<std::size_t>(iterations));
-    tally.notAboveFlags.reserve(static_cast<std::size_t>(iterations));
-    return tally;
-  });
-  // One population: the overall and per-locus tests take the estimator for one sample.
   const bool onePopulation = header.populations == 1;
-  if (onePopulation) {
-    view.ShowNotice(
-        Located({"Data file", settings.dataPath, 0, 0, {}}, messages::OneSampleEstimator()));
-  }
-
-  // One seed for every test: the one given, or the clock read once, so that the tests
-  // draw the same tables and the Run can be repeated with it.
-  RunSettings seeded = settings;
-  seeded.seed = SeedForTest(settings.seed).seed;
-  const CloneSummary summary = SummariseClones(clones, index);
-  // With several threads the clonality tables are worked out on one of their own from
-  // now on, while the tests' threads are prepared.
-  std::future<ClonalityResults> clonalityMeanwhile;
-  if (ThreadCount(settings.threads) >= 2) {
-    try {
-      clonalityMeanwhile = std::async(std::launch::async, [&data, &index, &clones, &summary] {
-        return DescribeClonalityWithoutOverallFis(data, index, clones, summary);
-      });
-    } catch (const std::system_error&) {
-      // No thread: worked out in turn below.
-    }
-  }
-  SeriesStore store;
-  // The summary table grows with the tests, as the results file does: the same schedule.
-  OutcomeFiles outcomeFiles = StartOutcomeFiles(resultName, settings.writeFisValues,
-                                                {kResultsRewriteInterval, kResultsSmallSize});
-  RandomizationInputs inputs{seeded, files, data, index, clones, summary, iterations};
-  inputs.store = &store;
-  inputs.outcomeFiles = &outcomeFiles;
-  // The tests' threads start now, and work while this thread writes the files of phases
-  // 5 to 7.
-  StartRunSeries(inputs, state, view);
-
+  const int32_t iterations = inputs.iterations;
   // 5. Observed evaluation over all loci and populations: "tempmicrosat.txt" is written,
   // and the evaluation is of the table the engine would load from it.
   const TableVariant overall{RandomizationKind::kOverall, 0};
@@ -186,7 +149,7 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
   WriteClonalityFiles(folder, resultName, clonality);
   view.ClonalityFound(clonality);
 
-  view.SeedChosen(*seeded.seed);
+  view.SeedChosen(*inputs.settings.seed);
   view.RunPlanned(1 + (settings.perLocusAnalysis ? header.loci : 0) +
                       (settings.perPopulationAnalysis ? header.populations : 0),
                   iterations);
@@ -231,6 +194,73 @@ void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& dat
     WriteViewFiles(settings, view, folder, [&view] { return view.StopRequested(); });
     StopIfRequested(view);
   }
+}
+
+// Phases 5 to 13, once the data are read and every output is known to be writable.
+void RunAnalysis(const RunSettings& settings, RunView& view, const DataFile& data,
+                 const PopulationIndex& index, const CloneDetection& clones, int32_t iterations,
+                 RunFiles& files) {
+  const std::string& resultName = settings.resultName;
+  const HeaderNumbers& header = data.header;
+  // With the room for the overall test's values, the one test whose values stay.
+  TallyState state = Allocating(FillMessage("test tally for N = {}", iterations), [&] {
+    TallyState tally = MakeTallyState(iterations);
+    tally.keepValues = true;
+    tally.keepRange = settings.drawFigures || settings.keepCentralRanges;
+    tally.values.reserve(static_cast<std::size_t>(iterations));
+    tally.notAboveFlags.reserve(static_cast<std::size_t>(iterations));
+    return tally;
+  });
+  // One population: the overall and per-locus tests take the estimator for one sample.
+  const bool onePopulation = header.populations == 1;
+  if (onePopulation) {
+    view.ShowNotice(
+        Located({"Data file", settings.dataPath, 0, 0, {}}, messages::OneSampleEstimator()));
+  }
+
+  // One seed for every test: the one given, or the clock read once, so that the tests
+  // draw the same tables and the Run can be repeated with it.
+  RunSettings seeded = settings;
+  seeded.seed = SeedForTest(settings.seed).seed;
+  const CloneSummary summary = SummariseClones(clones, index);
+  // With several threads the clonality tables are worked out on one of their own from
+  // now on, while the tests' threads are prepared.
+  std::future<ClonalityResults> clonalityMeanwhile;
+  if (ThreadCount(settings.threads) >= 2) {
+    try {
+      clonalityMeanwhile = std::async(std::launch::async, [&data, &index, &clones, &summary] {
+        return DescribeClonalityWithoutOverallFis(data, index, clones, summary);
+      });
+    } catch (const std::system_error&) {
+      // No thread: worked out in turn below.
+    }
+  }
+  SeriesStore store;
+  // The summary table grows with the tests, as the results file does: the same schedule.
+  OutcomeFiles outcomeFiles = StartOutcomeFiles(resultName, settings.writeFisValues,
+                                                {kResultsRewriteInterval, kResultsSmallSize});
+  RandomizationInputs inputs{seeded, files, data, index, clones, summary, iterations};
+  inputs.store = &store;
+  inputs.outcomeFiles = &outcomeFiles;
+  // After phase 5, "tempmicrosat.txt" and "temp.txt" are written when the Run ends, fails
+  // or stops, with the tables the last test left: every test would replace the previous
+  // test's (the overall test's "temp.txt" alone is as large as the data).
+  PendingTables pending;
+  inputs.pending = &pending;
+  // The tests' threads start now, and work while this thread writes the files of phases
+  // 5 to 7.
+  StartRunSeries(inputs, state, view);
+  try {
+    RunPhases(settings, view, inputs, state, outcomeFiles, clonalityMeanwhile);
+  } catch (...) {
+    // The failure or the stop is what the Run reports, whatever happens to these files.
+    try {
+      WritePendingTables(inputs);
+    } catch (...) {
+    }
+    throw;
+  }
+  WritePendingTables(inputs);
 }
 
 // Phases 1 to 12, with the working folder locked.

@@ -115,6 +115,51 @@ TEST(RandomizedSeries, EveryFileIsByteForByteThatOfTheRunsBeforeWhateverTheThrea
   }
 }
 
+// "tempmicrosat.txt" and "temp.txt" hold the tables of the last test that ran, however the
+// Run ends: stopped once a test is reported, a Run leaves what a Run of the tests up to
+// that one leaves.
+TEST(RandomizedSeries, TheIntermediateFilesHoldTheLastTestsTablesHoweverTheRunEnds) {
+  const std::string aspen = ReadBytes(testing::ExamplePath("aspen.txt"));
+  const RunSettings every = EveryFile("60");
+  RunSettings overallOnly = every;
+  overallOnly.perLocusAnalysis = false;
+  overallOnly.perPopulationAnalysis = false;
+  RunSettings perLocus = every;
+  perLocus.perPopulationAnalysis = false;
+  RunSettings perPopulation = every;
+  perPopulation.perLocusAnalysis = false;
+  struct Case {
+    const RunSettings* shorter;
+    size_t stopAfter;  // tests reported; 0: no stop
+  };
+  for (const Case& c : {Case{&overallOnly, 1}, Case{&perLocus, 7}, Case{&perPopulation, 0}}) {
+    const Finished shorter = RunIn(aspen, *c.shorter);
+    ASSERT_EQ(shorter.error, "");
+    ASSERT_TRUE(shorter.files.count("temp.txt"));
+    for (int32_t threads : {1, 2}) {
+      SCOPED_TRACE(std::to_string(c.stopAfter) + " tests, " + std::to_string(threads) + " threads");
+      ScopedWorkingFolder folder;
+      WriteBytes("data.txt", aspen);
+      RunSettings settings = every;
+      settings.threads = threads;
+      FakeRunView view;
+      if (c.stopAfter > 0) {
+        view.stopWhen = [&view, &c] { return view.outcomes.size() >= c.stopAfter; };
+      }
+      std::string error;
+      try {
+        genosieve::Run(settings, view);
+      } catch (const RunError& stopped) {
+        error = stopped.what();
+      }
+      EXPECT_EQ(error, c.stopAfter > 0 ? RunStopped().what() : "");
+      EXPECT_EQ(view.outcomes.size(), c.stopAfter > 0 ? c.stopAfter : 11u);
+      EXPECT_EQ(ReadBytes("temp.txt"), shorter.files.at("temp.txt"));
+      EXPECT_EQ(ReadBytes("tempmicrosat.txt"), shorter.files.at("tempmicrosat.txt"));
+    }
+  }
+}
+
 // Restores the thread starts of the system when the test ends, however it ends.
 struct ThreadStartLimit {
   explicit ThreadStartLimit(int32_t starts) { LimitThreadStarts(starts); }
