@@ -11,6 +11,7 @@
 #include "analysis/randomized_series.h"
 #include "engine/population_evaluation.h"
 #include "errors.h"
+#include "for_chunks.h"
 #include "io/system_resources.h"
 #include "messages.h"
 #include "reports/results_file.h"
@@ -76,6 +77,9 @@ std::vector<PlannedFile> OptionalFiles(const RunSettings& settings, const RunSha
 
 }  // namespace
 
+// Tables of fewer genotypes than this have their alleles counted on one thread.
+constexpr std::size_t kLeastChunkGenotypes = std::size_t{1} << 17;
+
 RunShape ShapeOfRun(const RunSettings& settings, const DataFile& data, const PopulationIndex& index,
                     int32_t iterations) {
   RunShape shape;
@@ -88,17 +92,23 @@ RunShape ShapeOfRun(const RunSettings& settings, const DataFile& data, const Pop
   }
   // Alleles are 0 to 999 (the readers refuse others); a larger one would only be counted
   // as 999.
-  // Row by row, as the table lies in memory: a column at a time strode through all of it.
+  // Row by row, as the table lies in memory (a column at a time strode through all of it),
+  // each chunk of loci on a thread.
   const auto loci = static_cast<std::size_t>(std::max(table.loci, 0));
+  const std::size_t rows = loci > 0 ? table.cells.size() / loci : 0;
   std::vector<std::bitset<1000>> present(loci);
-  for (std::size_t row = 0; loci > 0 && row < table.cells.size() / loci; ++row) {
-    const AllelePair* pairs = table.cells.data() + row * loci;
-    for (std::size_t locus = 0; locus < loci; ++locus) {
-      present[locus].set(static_cast<std::size_t>(std::clamp<int32_t>(pairs[locus].first, 0, 999)));
-      present[locus].set(
-          static_cast<std::size_t>(std::clamp<int32_t>(pairs[locus].second, 0, 999)));
-    }
-  }
+  ForChunks(ChunkCount(ThreadCount(settings.threads), loci, rows, kLeastChunkGenotypes), loci,
+            [&](std::size_t, std::size_t first, std::size_t last) {
+              for (std::size_t row = 0; row < rows; ++row) {
+                const AllelePair* pairs = table.cells.data() + row * loci;
+                for (std::size_t locus = first; locus < last; ++locus) {
+                  present[locus].set(
+                      static_cast<std::size_t>(std::clamp<int32_t>(pairs[locus].first, 0, 999)));
+                  present[locus].set(
+                      static_cast<std::size_t>(std::clamp<int32_t>(pairs[locus].second, 0, 999)));
+                }
+              }
+            });
   for (std::bitset<1000>& alleles : present) {
     alleles.reset(0);
     shape.locusAlleles += static_cast<int64_t>(alleles.count());

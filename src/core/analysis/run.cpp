@@ -299,8 +299,9 @@ void RunInFolder(const RunSettings& settings, RunView& view) {
   const PopulationIndex index = BuildPopulationIndex(data);
 
   // 3. Clone detection: clone-free table and extra-copy counts.
-  const CloneDetection clones =
-      Allocating("clone detection of " + dataFile, [&] { return DetectClones(data.table, index); });
+  const CloneDetection clones = Allocating("clone detection of " + dataFile, [&] {
+    return DetectClones(data.table, index, ThreadCount(settings.threads));
+  });
 
   // 4. Iteration count; every file the Run will write is now known, and checked before
   // the first is written.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "errors.h"
+#include "for_chunks.h"
 #include "messages.h"
 
 namespace genosieve {
@@ -83,12 +84,29 @@ void CheckInputs(const GenotypeTable& table, const PopulationIndex& index) {
   }
 }
 
+// Tables of fewer genotypes than this are hashed and copied on the calling thread alone.
+constexpr std::size_t kLeastChunkGenotypes = std::size_t{1} << 17;
+
+// The hash of every row of the table.
+std::vector<uint64_t> RowHashes(const GenotypeTable& table, int threads) {
+  const auto rows = static_cast<size_t>(table.rows());
+  const auto loci = static_cast<size_t>(table.loci);
+  std::vector<uint64_t> hashes(rows);
+  ForChunks(ChunkCount(threads, rows, loci, kLeastChunkGenotypes), rows,
+            [&](size_t, size_t begin, size_t end) {
+              for (size_t row = begin; row < end; ++row) {
+                hashes[row] = HashRow(table.cells.data() + row * loci, table.loci);
+              }
+            });
+  return hashes;
+}
+
 // Groups the rows [begin, end) of one population by multilocus genotype. Groups are
 // numbered in order of first occurrence; groupOfRow[row - begin] receives each row's
 // group. `slots` is an open-addressing table of group numbers (-1 = empty).
-void GroupPopulation(const GenotypeTable& table, int32_t begin, int32_t end,
-                     std::vector<GenotypeGroup>& groups, std::vector<int32_t>& groupOfRow,
-                     std::vector<int32_t>& slots) {
+void GroupPopulation(const GenotypeTable& table, const std::vector<uint64_t>& hashes, int32_t begin,
+                     int32_t end, std::vector<GenotypeGroup>& groups,
+                     std::vector<int32_t>& groupOfRow, std::vector<int32_t>& slots) {
   const int32_t size = end - begin;
   groups.clear();
   groups.reserve(static_cast<size_t>(size));
@@ -102,7 +120,7 @@ void GroupPopulation(const GenotypeTable& table, int32_t begin, int32_t end,
 
   for (int32_t row = begin; row < end; ++row) {
     const AllelePair* genotype = cells + static_cast<size_t>(row) * static_cast<size_t>(loci);
-    const uint64_t hash = HashRow(genotype, loci);
+    const uint64_t hash = hashes[static_cast<size_t>(row)];
     size_t slot = static_cast<size_t>(hash) & mask;
     int32_t found = -1;
     while (slots[slot] >= 0) {
@@ -130,8 +148,9 @@ void GroupPopulation(const GenotypeTable& table, int32_t begin, int32_t end,
 
 }  // namespace
 
-CloneDetection DetectClones(const GenotypeTable& table, const PopulationIndex& index) {
+CloneDetection DetectClones(const GenotypeTable& table, const PopulationIndex& index, int threads) {
   CheckInputs(table, index);
+  const std::vector<uint64_t> hashes = RowHashes(table, threads);
   const size_t populations = index.size() - 1;
   const size_t loci = static_cast<size_t>(table.loci);
 
@@ -151,7 +170,7 @@ CloneDetection DetectClones(const GenotypeTable& table, const PopulationIndex& i
   for (size_t k = 1; k <= populations; ++k) {
     const int32_t begin = index[k - 1];
     const int32_t end = index[k];
-    GroupPopulation(table, begin, end, groups, groupOfRow, slots);
+    GroupPopulation(table, hashes, begin, end, groups, groupOfRow, slots);
 
     std::vector<int32_t>& extra = detection.extraCopies[k - 1];
     for (const GenotypeGroup& group : groups) {
@@ -183,12 +202,16 @@ CloneDetection DetectClones(const GenotypeTable& table, const PopulationIndex& i
   GenotypeTable& cloneFree = detection.cloneFree;
   cloneFree.loci = table.loci;
   cloneFree.population = std::move(keptPopulation);
-  cloneFree.cells.reserve(keptRows.size() * loci);
-  for (const int32_t row : keptRows) {
-    const auto first =
-        table.cells.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(row) * loci);
-    cloneFree.cells.insert(cloneFree.cells.end(), first, first + static_cast<std::ptrdiff_t>(loci));
-  }
+  cloneFree.cells.resize(keptRows.size() * loci);
+  ForChunks(ChunkCount(threads, keptRows.size(), loci, kLeastChunkGenotypes), keptRows.size(),
+            [&](size_t, size_t begin, size_t end) {
+              for (size_t kept = begin; kept < end; ++kept) {
+                std::copy_n(
+                    table.cells.begin() +
+                        static_cast<std::ptrdiff_t>(static_cast<size_t>(keptRows[kept]) * loci),
+                    loci, cloneFree.cells.begin() + static_cast<std::ptrdiff_t>(kept * loci));
+              }
+            });
   return detection;
 }
 

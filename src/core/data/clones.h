@@ -34,9 +34,11 @@ struct CloneSummary {
 
 // Individuals of one population are clones when every locus holds the same unordered
 // allele pair (missing = 0). Time grows linearly with individuals x loci (a hash table
-// of the genotypes of each population) and memory with the table. Fails with a RunError
-// when the index does not fit the table.
-CloneDetection DetectClones(const GenotypeTable& table, const PopulationIndex& index);
+// of the genotypes of each population) and memory with the table; the rows' hashes and the
+// clone-free table are made on `threads` threads when the table is large. Fails with a
+// RunError when the index does not fit the table.
+CloneDetection DetectClones(const GenotypeTable& table, const PopulationIndex& index,
+                            int threads = 1);
 
 CloneSummary SummariseClones(const CloneDetection& detection, const PopulationIndex& index);
 

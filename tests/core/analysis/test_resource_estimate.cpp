@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "analysis/resource_estimate.h"
 #include "analysis/run.h"
@@ -24,6 +25,39 @@ using testing::FakeRunView;
 using testing::ScopedWorkingFolder;
 
 namespace fs = std::filesystem;
+
+// The alleles of each locus are counted alike whatever the threads, in a table large
+// enough to be counted in chunks of loci.
+TEST(ResourceEstimate, LocusAllelesAreCountedAlikeWhateverTheThreads) {
+  DataFile data;
+  GenotypeTable& table = data.table;
+  table.loci = 300;
+  data.header.loci = table.loci;
+  data.header.populations = 2;
+  int64_t expected = 0;
+  std::vector<std::set<int32_t>> seen(static_cast<size_t>(table.loci));
+  for (int32_t row = 0; row < 2000; ++row) {
+    table.population.push_back(row < 1000 ? 1 : 2);
+    for (int32_t locus = 0; locus < table.loci; ++locus) {
+      // Locus l carries alleles 1..l % 40 + 1 (and missing data, 0, where row % 13 == 0).
+      const int32_t span = locus % 40 + 1;
+      const AllelePair pair = row % 13 == 0 ? AllelePair{0, 0}
+                                            : AllelePair{static_cast<Allele>(1 + row % span),
+                                                         static_cast<Allele>(1 + (row * 7) % span)};
+      table.cells.push_back(pair);
+      for (int32_t allele : {pair.first, pair.second}) {
+        if (allele != 0) seen[static_cast<size_t>(locus)].insert(allele);
+      }
+    }
+  }
+  for (const std::set<int32_t>& alleles : seen) expected += static_cast<int64_t>(alleles.size());
+  const PopulationIndex index = BuildPopulationIndex(data);
+  for (int32_t threads : {1, 2, 5}) {
+    RunSettings settings;
+    settings.threads = threads;
+    EXPECT_EQ(ShapeOfRun(settings, data, index, 10).locusAlleles, expected) << threads;
+  }
+}
 
 // The estimate's file sizes hold for the files a Run writes: never below them, and close.
 TEST(ResourceEstimate, FileSizesMatchTheFilesARunWrites) {

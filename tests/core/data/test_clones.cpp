@@ -408,5 +408,46 @@ TEST(DetectClones, AgreesWithThePairwiseCloneMatrixOnRandomTables) {
   EXPECT_GT(clonalGenotypes, 300);  // the tables did exercise clones
 }
 
+// A table large enough to be hashed and copied on several threads (too large for the
+// quadratic reference): the same detection whatever the threads.
+TEST(DetectClones, ALargeTableGivesTheSameClonesWhateverTheThreads) {
+  std::mt19937 random(20261210);
+  GenotypeTable table;
+  table.loci = 40;
+  std::uniform_int_distribution<int32_t> allele(1, 3);
+  std::bernoulli_distribution repeat(0.3);
+  std::bernoulli_distribution swap(0.5);
+  for (int32_t p = 1; p <= 3; ++p) {
+    std::vector<Genotype> earlier;
+    for (int32_t row = 0; row < 4000; ++row) {
+      Genotype g;
+      if (!earlier.empty() && repeat(random)) {
+        g = earlier[std::uniform_int_distribution<size_t>(0, earlier.size() - 1)(random)];
+        for (AllelePair& pair : g) {
+          if (swap(random)) std::swap(pair.first, pair.second);
+        }
+      } else {
+        for (int32_t locus = 0; locus < table.loci; ++locus) {
+          g.push_back(PairOf(allele(random), allele(random)));
+        }
+        earlier.push_back(g);
+      }
+      AddRow(table, p, g);
+    }
+  }
+  ASSERT_GE(table.cells.size(), size_t{3} << 17);  // three chunks of the smallest size
+  const PopulationIndex index = IndexOf(table);
+  const CloneDetection alone = DetectClones(table, index, 1);
+  ExpectConsistentGenotypeNumbers(table, index, alone);
+  EXPECT_GT(alone.cloneFree.rows(), 3 * 2600);  // about 30 % are repeats
+  EXPECT_LT(alone.cloneFree.rows(), 3 * 3000);
+  for (int threads : {2, 3, 8}) {
+    SCOPED_TRACE(threads);
+    const CloneDetection several = DetectClones(table, index, threads);
+    ExpectSameDetection(several, alone);
+    EXPECT_EQ(several.genotypeNumber, alone.genotypeNumber);
+  }
+}
+
 }  // namespace
 }  // namespace genosieve
