@@ -78,17 +78,22 @@ OutcomeFiles StartOutcomeFiles(const std::string& resultName, bool writeFisValue
 
 namespace {
 
-// Whether the summary has rows that its file lacks; without any the previous Run's file
-// stays.
+// Whether the summary has rows that its file lacks, or its last version is to be put in
+// place by a rename; without any row the previous Run's file stays.
 bool SummaryDue(const OutcomeFiles& files) {
-  return files.rows > 0 && files.summaryPublished != files.summaryText.size();
+  return files.rows > 0 &&
+         (files.summaryPublished != files.summaryText.size() || files.summaryExchanged);
 }
 
-// Puts the summary with every row so far in place.
-void PublishSummary(const WorkingFolder& folder, OutcomeFiles& files) {
+// Puts the summary with every row so far in place: while tests go on, by an exchange
+// with this Run's previous version.
+void PublishSummary(const WorkingFolder& folder, OutcomeFiles& files, bool last) {
+  const Replacement replacement =
+      !last && files.summaryPublished > 0 ? Replacement::kExchange : Replacement::kRename;
   const RewriteSchedule::Clock::time_point start = RewriteSchedule::Clock::now();
-  WriteWholeFile(folder, files.summaryName, files.summaryText);
+  WriteWholeFile(folder, files.summaryName, files.summaryText, replacement);
   files.summaryPublished = files.summaryText.size();
+  files.summaryExchanged = replacement == Replacement::kExchange;
   Rewritten(files.summarySchedule, start);
 }
 
@@ -102,7 +107,7 @@ void AddOutcome(const WorkingFolder& folder, OutcomeFiles& files, const TestOutc
   ++files.rows;
   if (RewriteDue(files.summarySchedule, files.summaryText.size())) {
     try {
-      PublishSummary(folder, files);
+      PublishSummary(folder, files, false);
     } catch (...) {
       // The row of a test whose report failed is not the summary's.
       files.summaryText.resize(before);
@@ -141,13 +146,13 @@ void AddOutcome(const WorkingFolder& folder, OutcomeFiles& files, const TestOutc
 }
 
 void FinishOutcomeFiles(const WorkingFolder& folder, OutcomeFiles& files) {
-  if (SummaryDue(files)) PublishSummary(folder, files);
+  if (SummaryDue(files)) PublishSummary(folder, files, true);
   if (files.values.fd >= 0) CommitOutputFile(files.values);
 }
 
 void SalvageOutcomeFiles(const WorkingFolder& folder, OutcomeFiles& files) noexcept {
   try {
-    if (SummaryDue(files)) PublishSummary(folder, files);
+    if (SummaryDue(files)) PublishSummary(folder, files, true);
   } catch (...) {
     // The previous version of the summary stays.
   }

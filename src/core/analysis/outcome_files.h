@@ -40,6 +40,9 @@ struct OutcomeFiles {
   std::string summaryText;
   std::size_t rows = 0;              // the finished tests
   std::size_t summaryPublished = 0;  // the bytes of summaryText the file holds
+  // The summary in place replaced one of this Run's own by an exchange of names (see
+  // reports/results_file.h): the last version is put in place by a rename.
+  bool summaryExchanged = false;
   RewriteSchedule summarySchedule{};
   OutputFile values;  // open once the first test has finished
 };

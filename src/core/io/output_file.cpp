@@ -226,10 +226,11 @@ void CommitOutputFile(OutputFile& file, Replacement replacement) {
   file.temporary.clear();
 }
 
-void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::string_view text) {
+void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::string_view text,
+                    Replacement replacement) {
   OutputFile out = CreateOutputFile(folder, name);
   PutText(out, text);
-  CommitOutputFile(out);
+  CommitOutputFile(out, replacement);
 }
 
 void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::string_view text,

@@ -109,7 +109,8 @@ inline void PutText(OutputFile& file, std::string_view text) {
 }
 
 // Writes `text` as the whole new content of `name`.
-void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::string_view text);
+void WriteWholeFile(const WorkingFolder& folder, const std::string& name, std::string_view text,
+                    Replacement replacement = Replacement::kRename);
 
 // The same for a file that may be large: `stop` is asked before each block, and a stop
 // ends it with RunStopped, the previous file of the name left as it was.

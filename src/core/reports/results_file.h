@@ -19,8 +19,11 @@ namespace genosieve {
 struct ResultsFile {
   std::string name;
   std::string text;
-  bool written = false;        // this Run has put its own file in place
-  std::size_t published = 0;   // the bytes of `text` the file holds
+  bool written = false;       // this Run has put its own file in place
+  std::size_t published = 0;  // the bytes of `text` the file holds
+  // The version in place replaced one of this Run's own by an exchange of names, which
+  // writes it out later than a rename would: PublishResults then puts it in place again.
+  bool exchanged = false;
   RewriteSchedule schedule{};  // when sections after the overall one are written
 };
 

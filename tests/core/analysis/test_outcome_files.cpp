@@ -295,6 +295,29 @@ TEST(SummaryTable, LargeOneIsRewrittenOnScheduleAndWholeAtTheEnd) {
   EXPECT_TRUE(PartFiles(folder.path()).empty());
 }
 
+// A small summary is rewritten after every test; the Run's last version is put in place
+// once more when the Run ends (by a rename, which ext4 writes out at once), and only then.
+TEST(SummaryTable, SmallOneIsRewrittenAfterEveryTestAndPutInPlaceOnceMoreAtTheEnd) {
+  ScopedWorkingFolder folder;
+  const WorkingFolder working = OpenWorkingFolder(".");
+  OutcomeFiles files = StartOutcomeFiles("results.txt", false, {std::chrono::hours(1), 1 << 20});
+  TestOutcome outcome;
+  outcome.kind = RandomizationKind::kPerPopulation;
+  for (int32_t k = 1; k <= 3; ++k) {
+    outcome.index = k;
+    AddOutcome(working, files, outcome, {});
+    EXPECT_EQ(ReadTsv(ReadBytes("Summary_results.tsv")).size(), static_cast<size_t>(k) + 1);
+  }
+  const std::string whole = ReadBytes("Summary_results.tsv");
+  WriteBytes("Summary_results.tsv", "changed behind the Run's back");
+  FinishOutcomeFiles(working, files);
+  EXPECT_EQ(ReadBytes("Summary_results.tsv"), whole);
+  std::filesystem::remove("Summary_results.tsv");
+  SalvageOutcomeFiles(working, files);
+  EXPECT_FALSE(std::filesystem::exists("Summary_results.tsv")) << "already in place";
+  EXPECT_TRUE(PartFiles(folder.path()).empty());
+}
+
 TEST(OutcomeTables, NamesDropTheResultNamesExtension) {
   EXPECT_EQ(SummaryFileName("results.txt"), "Summary_results.tsv");
   EXPECT_EQ(FisValuesFileName("results.txt"), "Fisvalues_results.tsv");

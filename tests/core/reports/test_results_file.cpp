@@ -241,7 +241,12 @@ TEST(ResultsFile, AScheduleHoldsALargeFilesSectionsUntilTheyArePublished) {
   small.file.schedule.smallSize = 1 << 20;
   WriteWorkedExample(small);
   EXPECT_EQ(ReadBytes("small.txt"), expected);
-  // Publishing what is already written leaves the file alone.
+  // The last section replaced the Run's previous version by an exchange of names: the Run's
+  // last version is put in place again, by a rename, which ext4 writes out at once.
+  testing::WriteBytes("small.txt", "changed behind the Run's back");
+  PublishResults(small.folder, small.file);
+  EXPECT_EQ(ReadBytes("small.txt"), expected);
+  // Publishing what is already in place that way leaves the file alone.
   std::filesystem::remove("small.txt");
   PublishResults(small.folder, small.file);
   EXPECT_FALSE(std::filesystem::exists("small.txt"));
