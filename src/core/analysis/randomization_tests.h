@@ -21,10 +21,10 @@ namespace genosieve {
 struct RandomizationInputs;
 struct OutcomeFiles;
 
-// The intermediate genotype files that the tests of a series have left to write: every
-// test would replace the previous test's, so only the last versions are written, when
-// the series ends, fails or stops, and the folder then holds what it would hold had every
-// test written its own.
+// The intermediate genotype files that the tests have left to write: every test would
+// replace the previous test's, so only the last versions are written, when the Run (or a
+// series outside a Run) ends, fails or stops, and the folder then holds what it would hold
+// had every test written its own.
 struct PendingTables {
   bool observed = false;  // "tempmicrosat.txt": the observed table of observedVariant
   TableVariant observedVariant;
@@ -90,7 +90,7 @@ struct RandomizationInputs {
   // The Run's tables of finished tests; none when the tests run outside a Run.
   OutcomeFiles* outcomeFiles = nullptr;
   // Whether the per-locus and per-population tests leave their intermediate files to be
-  // written when their series ends (see PendingTables); else each test writes its own
+  // written later (see PendingTables); else each test writes its own
   // and the engine loads them (the tests compare the two ways).
   bool deferTables = true;
   // Where the tests leave them: the Run's, for all its tests (it writes them when it ends,
